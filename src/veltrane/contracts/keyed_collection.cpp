@@ -1,0 +1,103 @@
+#include "veltrane/contracts/keyed_collection.h"
+
+#include "veltrane/contracts/error.h"
+
+namespace veltrane {
+
+static const QString kSource = QStringLiteral("Collection");
+
+QVariant toVariant(const ObjectPtr &object)
+{
+    return QVariant::fromValue(object);
+}
+
+const QVariant &KeyedCollection::Item(qint32 index) const
+{
+    if (index < 1 || index > Count())
+        throw Error::subscriptOutOfRange(kSource);
+    return m_entries[size_t(index - 1)].value;
+}
+
+QVariant &KeyedCollection::Item(qint32 index)
+{
+    if (index < 1 || index > Count())
+        throw Error::subscriptOutOfRange(kSource);
+    return m_entries[size_t(index - 1)].value;
+}
+
+const QVariant &KeyedCollection::Item(const QString &key) const
+{
+    auto it = m_index.constFind(fold(key));
+    if (it == m_index.cend())
+        throw Error::invalidProcedureCall(kSource, QStringLiteral("no item with the key \"%1\"").arg(key));
+    return m_entries[size_t(*it)].value;
+}
+
+void KeyedCollection::Add(const QVariant &item, const QString &key)
+{
+    if (!key.isEmpty()) {
+        const QString folded = fold(key);
+        if (m_index.contains(folded))
+            throw Error::duplicateKey(kSource);
+        m_index.insert(folded, qsizetype(m_entries.size()));
+    }
+    m_entries.push_back(Entry{item, key});
+}
+
+void KeyedCollection::Remove(qint32 index)
+{
+    if (index < 1 || index > Count())
+        throw Error::subscriptOutOfRange(kSource);
+    const qsizetype pos = index - 1;
+    if (!m_entries[size_t(pos)].key.isEmpty())
+        m_index.remove(fold(m_entries[size_t(pos)].key));
+    m_entries.erase(m_entries.begin() + pos);
+    reindexFrom(pos);
+}
+
+void KeyedCollection::Remove(const QString &key)
+{
+    auto it = m_index.constFind(fold(key));
+    if (it == m_index.cend())
+        throw Error::invalidProcedureCall(kSource, QStringLiteral("no item with the key \"%1\"").arg(key));
+    Remove(qint32(*it + 1));
+}
+
+void KeyedCollection::Clear()
+{
+    m_entries.clear();
+    m_index.clear();
+}
+
+bool KeyedCollection::Contains(const QString &key) const
+{
+    return !key.isEmpty() && m_index.contains(fold(key));
+}
+
+QString KeyedCollection::KeyAt(qint32 index) const
+{
+    if (index < 1 || index > Count())
+        throw Error::subscriptOutOfRange(kSource);
+    return m_entries[size_t(index - 1)].key;
+}
+
+qint32 KeyedCollection::IndexOf(const QString &key) const
+{
+    auto it = m_index.constFind(fold(key));
+    return it == m_index.cend() ? 0 : qint32(*it + 1);
+}
+
+void KeyedCollection::reserve(qsizetype n)
+{
+    m_entries.reserve(size_t(n));
+    m_index.reserve(n);
+}
+
+void KeyedCollection::reindexFrom(qsizetype position)
+{
+    for (qsizetype i = position; i < qsizetype(m_entries.size()); ++i)
+        if (!m_entries[size_t(i)].key.isEmpty())
+            m_index[fold(m_entries[size_t(i)].key)] = i;
+}
+
+} // namespace veltrane

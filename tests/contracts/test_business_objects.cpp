@@ -1,0 +1,80 @@
+#include "veltrane/contracts/business_objects.h"
+#include "veltrane/contracts/error.h"
+
+#include <QTest>
+
+using namespace veltrane;
+
+class TestBusinessObjects : public QObject
+{
+    Q_OBJECT
+private slots:
+    void entriesGrowWhenWritten();
+    void fieldsReadableByName();
+    void setNameFollowsItsSettings();
+    void modelNames();
+    void commitWithoutStoreIsAClearError();
+};
+
+void TestBusinessObjects::entriesGrowWhenWritten()
+{
+    FragAnalysisParam p;
+    QCOMPARE(p.EntryCount(), qint16(0));
+    QVERIFY(p.SizeCalibration(0).isNull());
+    QVERIFY_THROWS_EXCEPTION(Error, p.SNPLocusTagsOf(0));
+    p.setIdentifyAlleles(0, true);
+    QCOMPARE(p.EntryCount(), qint16(1));
+    p.SNPLocusTagsOf(0)->Add(toVariant(QSharedPointer<SNPLocusTagSettings>::create()));
+    QCOMPARE(p.SNPLocusTagsOf(0)->Count(), 1);
+    QVERIFY_THROWS_EXCEPTION(Error, p.QuantAmount(4));
+}
+
+void TestBusinessObjects::fieldsReadableByName()
+{
+    auto settings = QSharedPointer<FragAnalysisParam>::create();
+    settings->setName(QStringLiteral("Panel A"));
+    settings->setProjectID(QStringLiteral("7"));
+    AnalysisParameter set;
+    set.setFragAnalysisParam(settings);
+    QCOMPARE(set.property("Name").toString(), QStringLiteral("Panel A"));
+    QCOMPARE(set.property("ProjectID").toInt(), 7);
+    QCOMPARE(set.property("FragAnalysisParam").value<ObjectPtr>().data(), settings.data());
+    SizeCalibration ref;
+    ref.setEnumTypeID(3);
+    QCOMPARE(ref.property("EnumTypeID").toInt(), 3);
+}
+
+void TestBusinessObjects::setNameFollowsItsSettings()
+{
+    auto set = QSharedPointer<AnalysisParameter>::create();
+    set->setName(QStringLiteral("Old"));
+    QCOMPARE(set->Name(), QStringLiteral("Old"));
+    auto fresh = QSharedPointer<FragAnalysisParam>::create();
+    fresh->setName(QStringLiteral("New name"));
+    set->setFragAnalysisParam(fresh);
+    QCOMPARE(set->Name(), QStringLiteral("New name"));
+}
+
+void TestBusinessObjects::modelNames()
+{
+    SizeCalibration c;
+    QStringList names;
+    for (int i = 0; i < SizeCalibration::kModelCount; ++i)
+        names << c.ModelName(i);
+    QCOMPARE(names, (QStringList{"Linear", "Quadratic", "Local Southern", "Cubic", "Quartic"}));
+    QVERIFY_THROWS_EXCEPTION(Error, c.ModelName(5));
+}
+
+void TestBusinessObjects::commitWithoutStoreIsAClearError()
+{
+    FragAnalysisParam p;
+    try {
+        p.Commit();
+        QFAIL("no error");
+    } catch (const Error &e) {
+        QVERIFY(e.description().contains(QStringLiteral("store")));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestBusinessObjects)
+#include "test_business_objects.moc"
