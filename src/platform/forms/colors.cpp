@@ -36,14 +36,20 @@ QPalette::ColorRole roleFor(quint32 index, QPalette::ColorGroup &group)
 
 } // namespace
 
-QColor toQColor(quint32 value, const QPalette &palette)
+QColor toQColor(quint32 value, const QPalette &palette, QPalette::ColorGroup group)
 {
     if (isSystemColor(value)) {
-        QPalette::ColorGroup group;
-        const QPalette::ColorRole role = roleFor(value & 0xFFu, group);
-        return palette.color(group, role);
+        QPalette::ColorGroup fixedGroup;
+        const QPalette::ColorRole role = roleFor(value & 0xFFu, fixedGroup);
+        // Grey text is the disabled text colour whatever state it is drawn in.
+        return palette.color(fixedGroup == QPalette::Disabled ? fixedGroup : group, role);
     }
     return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
+
+QColor toQColor(quint32 value, const QPalette &palette)
+{
+    return toQColor(value, palette, QPalette::Active);
 }
 
 QColor toQColor(quint32 value)

@@ -7,7 +7,7 @@ namespace veltrane::colors {
 
 // Colours are 32-bit values: 0x00BBGGRR for plain colours, 0x800000NN for the system colour NN.
 constexpr quint32 kBlack = 0x000000;
-constexpr quint32 kRed = 0x0000FF; // 255
+constexpr quint32 kRed = 0x0000FF;    // 255
 constexpr quint32 kYellow = 0x00FFFF; // 65535
 constexpr quint32 kWhite = 0xFFFFFF;
 constexpr quint32 kWindowText = 0x80000008;
@@ -23,7 +23,9 @@ constexpr bool isSystemColor(quint32 value)
     return (value & 0xFF000000u) == 0x80000000u;
 }
 
-// The colour a value stands for now; system colours follow the palette.
+// The colour a value stands for now; system colours follow the palette. The group is the state
+// the colour is drawn in (a system colour may name a fixed group, as grey text does).
+QColor toQColor(quint32 value, const QPalette &palette, QPalette::ColorGroup group);
 QColor toQColor(quint32 value, const QPalette &palette);
 QColor toQColor(quint32 value);
 

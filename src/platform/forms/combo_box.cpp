@@ -1,0 +1,101 @@
+#include "platform/forms/combo_box.h"
+
+#include <QScopedValueRollback>
+#include <stdexcept>
+
+namespace veltrane {
+
+ComboBox::ComboBox(QWidget *parent)
+    : QComboBox(parent)
+    , FormControl(this, windowScheme({QPalette::Base, QPalette::Button}, {QPalette::Text, QPalette::ButtonText}))
+{
+    setEditable(false);
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    connect(this, &QComboBox::currentIndexChanged, this, [this] {
+        if (!m_byCode)
+            emit Click();
+    });
+}
+
+void ComboBox::AddItem(const QString &text)
+{
+    const QScopedValueRollback guard(m_byCode, true);
+    const int before = currentIndex();
+    addItem(text, QVariant(qint32(0)));
+    // QComboBox selects the first entry added to an empty list; a drop-down list starts unselected.
+    if (before < 0 && currentIndex() >= 0)
+        setCurrentIndex(-1);
+    m_newIndex = count() - 1;
+}
+
+void ComboBox::RemoveItem(int index)
+{
+    checkIndex(index);
+    const QScopedValueRollback guard(m_byCode, true);
+    const bool wasSelected = index == currentIndex();
+    removeItem(index);
+    if (wasSelected)
+        setCurrentIndex(-1);
+    m_newIndex = -1;
+}
+
+void ComboBox::Clear()
+{
+    const QScopedValueRollback guard(m_byCode, true);
+    clear();
+    m_newIndex = -1;
+}
+
+QString ComboBox::List(int index) const
+{
+    return itemText(index);
+}
+
+void ComboBox::checkIndex(int index) const
+{
+    if (index < 0 || index >= count())
+        throw std::out_of_range("Invalid property array index");
+}
+
+qint32 ComboBox::ItemData(int index) const
+{
+    checkIndex(index);
+    return itemData(index).value<qint32>();
+}
+
+void ComboBox::SetItemData(int index, qint32 data)
+{
+    checkIndex(index);
+    setItemData(index, QVariant(data));
+}
+
+void ComboBox::setListIndex(int index)
+{
+    if (index < -1 || index >= count())
+        throw std::out_of_range("Invalid property value");
+    {
+        const QScopedValueRollback guard(m_byCode, true);
+        setCurrentIndex(index);
+    }
+    emit Click();
+}
+
+QString ComboBox::Text() const
+{
+    return currentIndex() < 0 ? QString() : currentText();
+}
+
+void ComboBox::setText(const QString &text)
+{
+    const int index = findText(text, Qt::MatchFixedString);
+    if (index >= 0)
+        setListIndex(index);
+}
+
+void ComboBox::changeEvent(QEvent *event)
+{
+    colorEvent(event);
+    QComboBox::changeEvent(event);
+}
+
+} // namespace veltrane

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/forms/form_control.h"
+
+#include <QLabel>
+
+namespace veltrane {
+
+// Caption text. Shown as plain text (no markup), wrapped at word boundaries within its width.
+class Label : public QLabel, public FormControl
+{
+    Q_OBJECT
+    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
+    Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled)
+    Q_PROPERTY(bool Visible READ Visible WRITE setVisible)
+    Q_PROPERTY(quint32 BackColor READ BackColor WRITE setBackColor)
+    Q_PROPERTY(quint32 ForeColor READ ForeColor WRITE setForeColor)
+    Q_PROPERTY(QString ToolTipText READ ToolTipText WRITE setToolTip)
+public:
+    explicit Label(QWidget *parent = nullptr);
+    explicit Label(const QString &caption, QWidget *parent = nullptr);
+
+    QString Caption() const { return text(); }
+    void setCaption(const QString &caption) { setText(caption); }
+
+protected:
+    void changeEvent(QEvent *event) override;
+};
+
+} // namespace veltrane

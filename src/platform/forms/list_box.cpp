@@ -1,0 +1,103 @@
+#include "platform/forms/list_box.h"
+
+#include <QScopedValueRollback>
+#include <stdexcept>
+
+namespace veltrane {
+
+ListBox::ListBox(QWidget *parent)
+    : QListWidget(parent)
+    , FormControl(this, windowScheme())
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The selection, not the current (focus) row, is what the list holds: the view makes a row
+    // current when it gets the focus, which must not count as the user choosing it.
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!m_byCode)
+            emit Click();
+    });
+}
+
+void ListBox::AddItem(const QString &text)
+{
+    const QScopedValueRollback guard(m_byCode, true);
+    auto *item = new QListWidgetItem(text);
+    item->setData(Qt::UserRole, QVariant(qint32(0)));
+    addItem(item);
+    m_newIndex = count() - 1;
+}
+
+void ListBox::RemoveItem(int index)
+{
+    if (index < 0 || index >= count())
+        throw std::out_of_range("Invalid property array index");
+    const QScopedValueRollback guard(m_byCode, true);
+    delete takeItem(index);
+    m_newIndex = -1;
+}
+
+void ListBox::Clear()
+{
+    const QScopedValueRollback guard(m_byCode, true);
+    clear();
+    m_newIndex = -1;
+}
+
+QString ListBox::List(int index) const
+{
+    const QListWidgetItem *entry = item(index);
+    return entry ? entry->text() : QString();
+}
+
+qint32 ListBox::ItemData(int index) const
+{
+    const QListWidgetItem *entry = item(index);
+    if (!entry)
+        throw std::out_of_range("Invalid property array index");
+    return entry->data(Qt::UserRole).value<qint32>();
+}
+
+void ListBox::SetItemData(int index, qint32 data)
+{
+    QListWidgetItem *entry = item(index);
+    if (!entry)
+        throw std::out_of_range("Invalid property array index");
+    entry->setData(Qt::UserRole, QVariant(data));
+}
+
+int ListBox::ListIndex() const
+{
+    const QList<QListWidgetItem *> selected = selectedItems();
+    return selected.isEmpty() ? -1 : row(selected.first());
+}
+
+void ListBox::setListIndex(int index)
+{
+    if (index < -1 || index >= count())
+        throw std::out_of_range("Invalid property value");
+    {
+        const QScopedValueRollback guard(m_byCode, true);
+        if (index < 0) {
+            clearSelection();
+        } else {
+            setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+            scrollToItem(item(index));
+        }
+    }
+    emit Click();
+}
+
+QString ListBox::Text() const
+{
+    const int index = ListIndex();
+    return index < 0 ? QString() : item(index)->text();
+}
+
+void ListBox::changeEvent(QEvent *event)
+{
+    colorEvent(event);
+    QListWidget::changeEvent(event);
+}
+
+} // namespace veltrane

@@ -1,0 +1,246 @@
+#include "platform/forms/check_box.h"
+#include "platform/forms/combo_box.h"
+#include "platform/forms/frame.h"
+#include "platform/forms/list_box.h"
+#include "platform/forms/option_button.h"
+#include "support/recording_utilities.h"
+
+#include <QAbstractItemView>
+#include <QTest>
+
+using namespace veltrane;
+
+class TestChoiceControls : public QObject
+{
+    Q_OBJECT
+private slots:
+    void comboStartsUnselectedAndKeepsItemData();
+    void comboClick_data();
+    void comboClick();
+    void comboUserPick();
+    void comboRejectsIndexOffTheList();
+    void selectComboItemRaisesClick();
+    void listBoxClick();
+    void checkBoxClickOnChange_data();
+    void checkBoxClickOnChange();
+    void optionGroupsFollowTheirContainer();
+    void codeCanClearTheWholeGroup();
+};
+
+static ComboBox *filledCombo(QWidget *parent = nullptr)
+{
+    auto *combo = new ComboBox(parent);
+    for (const char *text : {"g", "mol", "M", "g/L"}) {
+        combo->AddItem(QString::fromLatin1(text));
+        combo->SetItemData(combo->NewIndex(), combo->NewIndex() * 10);
+    }
+    return combo;
+}
+
+void TestChoiceControls::comboStartsUnselectedAndKeepsItemData()
+{
+    std::unique_ptr<ComboBox> combo(filledCombo());
+    QCOMPARE(combo->ListIndex(), -1);
+    QCOMPARE(combo->Text(), QString());
+    QCOMPARE(combo->property("ListCount").toInt(), 4);
+    QCOMPARE(combo->NewIndex(), 3);
+    QCOMPARE(combo->ItemData(2), 20);
+    QCOMPARE(combo->List(3), QStringLiteral("g/L"));
+    QCOMPARE(combo->List(9), QString());
+    combo->setListIndex(1);
+    combo->RemoveItem(1); // removing the selected entry leaves none selected
+    QCOMPARE(combo->ListIndex(), -1);
+    QCOMPARE(combo->ItemData(1), 20); // data moves with its entry
+    combo->Clear();
+    QCOMPARE(combo->NewIndex(), -1);
+    QCOMPARE(combo->ListCount(), 0);
+}
+
+void TestChoiceControls::comboClick_data()
+{
+    QTest::addColumn<int>("start"); // -1: nothing selected
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("clicks");
+    QTest::addColumn<int>("index");
+
+    QTest::newRow("ListIndex to another entry") << -1 << QStringLiteral("index 2") << 1 << 2;
+    QTest::newRow("ListIndex to the same entry") << 2 << QStringLiteral("index 2") << 1 << 2;
+    QTest::newRow("ListIndex to none") << 2 << QStringLiteral("index -1") << 1 << -1;
+    QTest::newRow("Text of an entry, other case") << 0 << QStringLiteral("text MOL") << 1 << 1;
+    QTest::newRow("Text that is no entry") << 0 << QStringLiteral("text kg") << 0 << 0;
+    QTest::newRow("AddItem") << 0 << QStringLiteral("add") << 0 << 0;
+    QTest::newRow("Clear") << 0 << QStringLiteral("clear") << 0 << -1;
+}
+
+void TestChoiceControls::comboClick()
+{
+    QFETCH(int, start);
+    QFETCH(QString, action);
+    QFETCH(int, clicks);
+    QFETCH(int, index);
+
+    std::unique_ptr<ComboBox> combo(filledCombo());
+    if (start >= 0)
+        combo->setListIndex(start);
+    int raised = 0;
+    connect(combo.get(), &ComboBox::Click, [&] { ++raised; });
+
+    const QString argument = action.section(QLatin1Char(' '), 1);
+    if (action.startsWith(QLatin1String("index")))
+        QVERIFY(combo->setProperty("ListIndex", argument.toInt()));
+    else if (action.startsWith(QLatin1String("text")))
+        combo->setProperty("Text", argument);
+    else if (action == QLatin1String("add"))
+        combo->AddItem(QStringLiteral("kg"));
+    else
+        combo->Clear();
+
+    QCOMPARE(raised, clicks);
+    QCOMPARE(combo->ListIndex(), index);
+}
+
+void TestChoiceControls::comboUserPick()
+{
+    QWidget window;
+    ComboBox *combo = filledCombo(&window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    combo->setListIndex(0);
+    QStringList texts;
+    connect(combo, &ComboBox::Click, [&] { texts << combo->Text(); });
+
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Down); // the closed list steps to the next entry
+    QCOMPARE(texts, QStringList{QStringLiteral("mol")});
+    QTest::keyClick(combo, Qt::Key_Up);
+    QCOMPARE(texts, (QStringList{QStringLiteral("mol"), QStringLiteral("g")}));
+    QTest::keyClick(combo, Qt::Key_Up); // already the first: nothing changes, nothing raised
+    QCOMPARE(texts.size(), 2);
+}
+
+void TestChoiceControls::comboRejectsIndexOffTheList()
+{
+    std::unique_ptr<ComboBox> combo(filledCombo());
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, combo->setListIndex(4));
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, combo->ItemData(-1));
+    QCOMPARE(combo->ListIndex(), -1);
+}
+
+void TestChoiceControls::selectComboItemRaisesClick()
+{
+    // The framework helper moves a form combo through its ListIndex property, so the page's Click
+    // handler runs as if the page had set the entry itself.
+    std::unique_ptr<ComboBox> combo(filledCombo());
+    int raised = 0;
+    connect(combo.get(), &ComboBox::Click, [&] { ++raised; });
+    test::RecordingUtilities utilities;
+    QVERIFY(utilities.SelectComboItem(combo.get(), QStringLiteral("G/l")));
+    QCOMPARE(combo->Text(), QStringLiteral("g/L"));
+    QCOMPARE(raised, 1);
+    QVERIFY(!utilities.SelectComboItem(combo.get(), QStringLiteral("kg")));
+    QCOMPARE(raised, 1);
+}
+
+void TestChoiceControls::listBoxClick()
+{
+    QWidget window;
+    auto *list = new ListBox(&window);
+    list->AddItem(QStringLiteral("DefaultFragmentAnalysisParameters"));
+    list->AddItem(QStringLiteral("Run 12"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QStringList texts;
+    connect(list, &ListBox::Click, [&] { texts << list->Text(); });
+
+    list->setFocus(); // focus alone selects nothing
+    QCOMPARE(list->ListIndex(), -1);
+    QVERIFY(texts.isEmpty());
+
+    const QRect second = list->visualItemRect(list->item(1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());
+    QCOMPARE(texts, QStringList{QStringLiteral("Run 12")});
+    list->setListIndex(1); // code raises Click even for the entry already selected
+    QCOMPARE(texts.size(), 2);
+    list->Clear();
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(list->ListIndex(), -1);
+}
+
+void TestChoiceControls::checkBoxClickOnChange_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<bool>("byUser");
+    QTest::addColumn<int>("set");
+    QTest::addColumn<int>("clicks");
+    QTest::addColumn<int>("value");
+
+    QTest::newRow("code ticks") << 0 << false << 1 << 1 << 1;
+    QTest::newRow("code sets the same value") << 1 << false << 1 << 0 << 1;
+    QTest::newRow("code clears") << 1 << false << 0 << 1 << 0;
+    QTest::newRow("user ticks") << 0 << true << 0 << 1 << 1;
+    QTest::newRow("user clears") << 1 << true << 0 << 1 << 0;
+}
+
+void TestChoiceControls::checkBoxClickOnChange()
+{
+    QFETCH(int, start);
+    QFETCH(bool, byUser);
+    QFETCH(int, set);
+    QFETCH(int, clicks);
+    QFETCH(int, value);
+
+    CheckBox box(QStringLiteral("SNP Analysis"));
+    box.setValue(start);
+    int raised = 0;
+    connect(&box, &CheckBox::Click, [&] { ++raised; });
+    if (byUser)
+        QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(6, box.height() / 2));
+    else
+        box.setProperty("Value", set);
+    QCOMPARE(raised, clicks);
+    QCOMPARE(box.property("Value").toInt(), value);
+}
+
+void TestChoiceControls::optionGroupsFollowTheirContainer()
+{
+    QWidget page;
+    auto *duration = new Frame(QStringLiteral("ID Standard"), &page);
+    auto *size = new OptionButton(QStringLiteral("Size"), duration);
+    auto *time = new OptionButton(QStringLiteral("Time"), duration);
+    auto *quantity = new Frame(QStringLiteral("Calculate Using"), &page);
+    auto *height = new OptionButton(QStringLiteral("Height"), quantity);
+    QStringList clicks;
+    for (OptionButton *option : {size, time, height})
+        connect(option, &OptionButton::Click, [&clicks, option] { clicks << option->Caption(); });
+
+    size->setValue(true);
+    height->setValue(true); // another container: the first group keeps its choice
+    QVERIFY(size->Value());
+    time->setProperty("Value", true);
+    QVERIFY(!size->Value());
+    QVERIFY(height->Value());
+    time->setValue(true); // already selected: no second Click
+    QCOMPARE(clicks, (QStringList{QStringLiteral("Size"), QStringLiteral("Height"), QStringLiteral("Time")}));
+}
+
+void TestChoiceControls::codeCanClearTheWholeGroup()
+{
+    QWidget group;
+    auto *mobility = new OptionButton(QStringLiteral("Mobility"), &group);
+    auto *migration = new OptionButton(QStringLiteral("Migration time"), &group);
+    migration->setValue(true);
+    int raised = 0;
+    connect(migration, &OptionButton::Click, [&] { ++raised; });
+    migration->setValue(false);
+    QVERIFY(!migration->Value());
+    QVERIFY(!mobility->Value());
+    QCOMPARE(raised, 0); // only becoming selected raises Click
+    // The group is still exclusive afterwards.
+    mobility->setValue(true);
+    migration->setValue(true);
+    QVERIFY(!mobility->Value());
+    QCOMPARE(raised, 1);
+}
+
+QTEST_MAIN(TestChoiceControls)
+#include "test_choice_controls.moc"

@@ -1,0 +1,254 @@
+#include "platform/forms/text_box.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QTest>
+
+using namespace veltrane;
+
+// A numeric field's filter as the editor pages write them: digits, backspace and "." pass.
+static void numericFilter(qint16 &keyAscii)
+{
+    const bool digit = keyAscii >= 48 && keyAscii <= 57;
+    if (!digit && keyAscii != 8 && keyAscii != 46)
+        keyAscii = 0;
+}
+
+class TestTextBox : public QObject
+{
+    Q_OBJECT
+private slots:
+    void changeRaisedForTypedAndSetText();
+    void filterSeesTypedCharactersOnly_data();
+    void filterSeesTypedCharactersOnly();
+    void filterDecides_data();
+    void filterDecides();
+    void handlerMayReplaceCharacter();
+    void pasteIsNotFiltered();
+    void maxLengthLimitsUserInputOnly_data();
+    void maxLengthLimitsUserInputOnly();
+    void focusEvents();
+    void selectionAfterSetText();
+};
+
+void TestTextBox::changeRaisedForTypedAndSetText()
+{
+    TextBox box;
+    int changes = 0;
+    connect(&box, &TextBox::Change, [&] { ++changes; });
+
+    QTest::keyClicks(&box, "12");
+    QCOMPARE(changes, 2);
+    box.setText(QStringLiteral("95"));
+    QCOMPARE(changes, 3);
+    box.setText(QStringLiteral("95")); // the same text is no change
+    QCOMPARE(changes, 3);
+    box.setProperty("Text", QStringLiteral("99"));
+    QCOMPARE(changes, 4);
+    QCOMPARE(box.property("Text").toString(), QStringLiteral("99"));
+}
+
+void TestTextBox::filterSeesTypedCharactersOnly_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("code"); // -1: no KeyPress
+
+    QTest::newRow("digit") << int(Qt::Key_7) << 0 << 55;
+    QTest::newRow("letter") << int(Qt::Key_A) << 0 << 97;
+    QTest::newRow("point") << int(Qt::Key_Period) << 0 << 46;
+    QTest::newRow("minus") << int(Qt::Key_Minus) << 0 << 45;
+    QTest::newRow("comma") << int(Qt::Key_Comma) << 0 << 44;
+    QTest::newRow("space") << int(Qt::Key_Space) << 0 << 32;
+    QTest::newRow("backspace") << int(Qt::Key_Backspace) << 0 << 8;
+    QTest::newRow("ctrl+c") << int(Qt::Key_C) << int(Qt::ControlModifier) << 3;
+    QTest::newRow("ctrl+v") << int(Qt::Key_V) << int(Qt::ControlModifier) << 22;
+    QTest::newRow("ctrl+x") << int(Qt::Key_X) << int(Qt::ControlModifier) << 24;
+    QTest::newRow("delete") << int(Qt::Key_Delete) << 0 << -1;
+    QTest::newRow("left") << int(Qt::Key_Left) << 0 << -1;
+    QTest::newRow("return") << int(Qt::Key_Return) << 0 << -1;
+    QTest::newRow("escape") << int(Qt::Key_Escape) << 0 << -1;
+    QTest::newRow("alt+g access key") << int(Qt::Key_G) << int(Qt::AltModifier) << -1;
+}
+
+void TestTextBox::filterSeesTypedCharactersOnly()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, code);
+
+    TextBox box;
+    QList<int> seen;
+    connect(&box, &TextBox::KeyPress, [&](qint16 &keyAscii) { seen.append(keyAscii); });
+    QTest::keyClick(&box, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(seen, code < 0 ? QList<int>() : QList<int>{code});
+}
+
+void TestTextBox::filterDecides_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("changes");
+
+    QTest::newRow("digits pass") << QString() << QStringLiteral("123") << QStringLiteral("123") << 3;
+    QTest::newRow("letters discarded") << QString() << QStringLiteral("a1b,2+") << QStringLiteral("12") << 2;
+    QTest::newRow("minus discarded") << QString() << QStringLiteral("-5") << QStringLiteral("5") << 1;
+    QTest::newRow("second point passes") << QString() << QStringLiteral("1.2.3") << QStringLiteral("1.2.3") << 5;
+    QTest::newRow("backspace passes") << QStringLiteral("95") << QStringLiteral("\b") << QStringLiteral("9") << 1;
+}
+
+void TestTextBox::filterDecides()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+    QFETCH(int, changes);
+
+    TextBox box;
+    box.setText(start);
+    box.setCursorPosition(int(start.length()));
+    connect(&box, &TextBox::KeyPress, &numericFilter);
+    int raised = 0;
+    connect(&box, &TextBox::Change, [&] { ++raised; });
+    for (const QChar ch : typed) {
+        if (ch == QLatin1Char('\b'))
+            QTest::keyClick(&box, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(&box, QString(ch));
+    }
+    QCOMPARE(box.Text(), expected);
+    QCOMPARE(raised, changes); // a discarded keystroke changes nothing, so it raises no Change either
+}
+
+void TestTextBox::handlerMayReplaceCharacter()
+{
+    TextBox box;
+    connect(&box, &TextBox::KeyPress, [](qint16 &keyAscii) {
+        if (keyAscii >= 'a' && keyAscii <= 'z')
+            keyAscii = qint16(keyAscii - 32);
+    });
+    QTest::keyClicks(&box, "ab1");
+    QCOMPARE(box.Text(), QStringLiteral("AB1"));
+}
+
+void TestTextBox::pasteIsNotFiltered()
+{
+    QGuiApplication::clipboard()->setText(QStringLiteral("x-1"));
+    TextBox box;
+    connect(&box, &TextBox::KeyPress, &numericFilter);
+    // The numeric filter discards Ctrl+V (22): no paste.
+    QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(box.Text(), QString());
+
+    TextBox open;
+    QList<int> seen;
+    connect(&open, &TextBox::KeyPress, [&](qint16 &keyAscii) { seen.append(keyAscii); });
+    QTest::keyClick(&open, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(open.Text(), QStringLiteral("x-1")); // the pasted characters pass unfiltered
+    QCOMPARE(seen, QList<int>{22});
+    open.paste(); // as from the context menu: no KeyPress at all
+    QCOMPARE(seen.size(), 1);
+    QCOMPARE(open.Text(), QStringLiteral("x-1x-1"));
+}
+
+void TestTextBox::maxLengthLimitsUserInputOnly_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("fourth character refused") << QString() << QStringLiteral("1234") << QStringLiteral("123");
+    QTest::newRow("typing over a selection") << QStringLiteral("123") << QStringLiteral("9") << QStringLiteral("9");
+    QTest::newRow("backspace in a full field") << QStringLiteral("123") << QStringLiteral("\b") << QStringLiteral("12");
+}
+
+void TestTextBox::maxLengthLimitsUserInputOnly()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+
+    TextBox box;
+    box.setMaxLength(3);
+    box.setText(start);
+    if (typed == QLatin1String("\b")) {
+        box.setCursorPosition(int(start.length()));
+        QTest::keyClick(&box, Qt::Key_Backspace);
+    } else {
+        box.selectAll();
+        QTest::keyClicks(&box, typed);
+    }
+    QCOMPARE(box.Text(), expected);
+
+    // Code may set a longer text; the user still cannot add to it, and pasting cannot exceed it.
+    box.setText(QStringLiteral("12345"));
+    QCOMPARE(box.Text(), QStringLiteral("12345"));
+    box.setCursorPosition(5);
+    QTest::keyClicks(&box, "6");
+    QCOMPARE(box.Text(), QStringLiteral("12345"));
+    box.setText(QStringLiteral("1"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("999"));
+    box.setCursorPosition(1);
+    box.paste();
+    QCOMPARE(box.Text(), QStringLiteral("1"));
+}
+
+void TestTextBox::focusEvents()
+{
+    QWidget window;
+    auto *first = new TextBox(&window);
+    auto *second = new TextBox(&window);
+    second->move(0, 40);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    QStringList events;
+    connect(first, &TextBox::GotFocus, [&] { events << QStringLiteral("first got"); });
+    connect(first, &TextBox::LostFocus, [&] { events << QStringLiteral("first lost"); });
+    connect(second, &TextBox::GotFocus, [&] {
+        events << QStringLiteral("second got");
+        // What the editor's quantitation fields do on focus: select the whole text.
+        second->setSelLength(int(second->Text().length()));
+    });
+    second->setText(QStringLiteral("150"));
+
+    second->setFocus(Qt::MouseFocusReason);
+    events.clear();
+    first->setFocus(Qt::MouseFocusReason);
+    QCOMPARE(events, QStringList{QStringLiteral("first got")});
+    QTest::keyClick(first, Qt::Key_Tab);
+    QTRY_VERIFY(second->hasFocus());
+    QCOMPARE(events,
+             (QStringList{QStringLiteral("first got"), QStringLiteral("first lost"), QStringLiteral("second got")}));
+    QCOMPARE(second->SelText(), QStringLiteral("150"));
+
+    // A context menu takes the keyboard without the field losing the focus.
+    events.clear();
+    QFocusEvent popupOut(QEvent::FocusOut, Qt::PopupFocusReason);
+    QApplication::sendEvent(second, &popupOut);
+    QFocusEvent popupIn(QEvent::FocusIn, Qt::PopupFocusReason);
+    QApplication::sendEvent(second, &popupIn);
+    QFocusEvent windowOut(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(second, &windowOut);
+    QVERIFY(events.isEmpty());
+}
+
+void TestTextBox::selectionAfterSetText()
+{
+    TextBox box;
+    box.setText(QStringLiteral("12.5"));
+    QCOMPARE(box.SelStart(), 0);
+    box.setSelLength(100); // clipped to the text
+    QCOMPARE(box.SelLength(), 4);
+    box.setSelStart(2);
+    QCOMPARE(box.SelLength(), 0);
+    box.setProperty("SelLength", 1);
+    QCOMPARE(box.SelText(), QStringLiteral("."));
+    QCOMPARE(box.property("SelStart").toInt(), 2);
+}
+
+QTEST_MAIN(TestTextBox)
+#include "test_text_box.moc"
