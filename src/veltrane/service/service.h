@@ -1,0 +1,35 @@
+#pragma once
+
+#include "veltrane/contracts/business_objects.h"
+#include "veltrane/contracts/page_framework.h"
+
+#include <QObject>
+#include <memory>
+
+namespace veltrane {
+
+// The library's one creatable, non-visual class: opens the parameter-set flow and hands out new,
+// empty parameter sets.
+class Service : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Service(QObject *parent = nullptr);
+    ~Service() override;
+
+    // Opens the flow in which the user manages parameter sets; returns when it has ended.
+    Q_INVOKABLE void SelectAnalysisParameters();
+    // A new, empty, unsaved parameter set (nothing is stored).
+    AnalysisParameterPtr NewAnalysisParameter();
+    Q_INVOKABLE veltrane::ObjectPtr NewAnalysisParameterObject() { return NewAnalysisParameter(); }
+
+    // The framework's view of this service: IServiceAccess.Service answers the ServiceBase.
+    IServiceAccess *serviceAccess();
+
+private:
+    class Access;
+    std::unique_ptr<ServiceBase> m_oServiceBase;
+    std::unique_ptr<Access> m_access;
+};
+
+} // namespace veltrane
