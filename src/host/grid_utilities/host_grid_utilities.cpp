@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace veltrane::host {
 
@@ -168,11 +170,14 @@ void HostGridUtilities::SelectRowsByKey(GridControl *grid, const CollectionPtr &
         else
             wanted.folded.insert(key.toCaseFolded());
     }
+    // A flat list: the scan below visits it for each of possibly thousands of rows.
+    std::vector<std::pair<qint32, Wanted>> columns(byColumn.keyValueBegin(), byColumn.keyValueEnd());
     QList<qint32> rows;
-    for (qint32 row = 1; row <= g.rowCount(); ++row) {
-        for (auto it = byColumn.cbegin(); it != byColumn.cend(); ++it) {
-            const QString text = g.cellText(row, it.key());
-            if (text.isEmpty() ? it->empty : it->folded.contains(text.toCaseFolded())) {
+    const qint32 rowCount = g.rowCount();
+    for (qint32 row = 1; row <= rowCount; ++row) {
+        for (const auto &[column, wanted] : columns) {
+            const QString text = g.cellText(row, column);
+            if (text.isEmpty() ? wanted.empty : wanted.folded.contains(text.toCaseFolded())) {
                 rows.append(row);
                 break;
             }

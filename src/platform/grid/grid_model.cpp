@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <numeric>
 
@@ -34,25 +35,41 @@ struct SortCell
     double number = 0;
 };
 
-bool mayBeNumber(QStringView s)
+// A cell is a number when it is, apart from surrounding spaces, an optional sign, digits with at
+// most one decimal sign ('.' or the user's) and an optional exponent. Group separators make it a
+// text, so "1,234" sorts as a number only where the comma is the decimal sign.
+bool parseNumber(QStringView s, QChar userDecimal, double &value)
 {
-    const QChar c = s.front();
-    return c.isDigit() || c == u'-' || c == u'+' || c == u'.' || c == u',';
+    char buffer[64];
+    const qsizetype n = s.size();
+    if (n >= qsizetype(sizeof buffer))
+        return false;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = s[i].unicode();
+        if ((c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'e' || c == u'E')
+            buffer[i] = char(c);
+        else if (c == u'.' || c == userDecimal.unicode())
+            buffer[i] = '.';
+        else
+            return false;
+    }
+    const char *first = buffer;
+    if (n > 1 && *first == '+')
+        ++first; // from_chars takes no plus sign
+    const auto [end, error] = std::from_chars(first, buffer + n, value);
+    return error == std::errc() && end == buffer + n && std::isfinite(value);
 }
 
-SortCell sortCellOf(const QString &text, const QLocale &user)
+SortCell sortCellOf(const QString &text, QChar userDecimal)
 {
-    const QStringView s = QStringView(text).trimmed();
+    QStringView s(text);
+    if (!s.isEmpty() && (s.front().isSpace() || s.back().isSpace()))
+        s = s.trimmed();
     if (s.isEmpty())
         return {SortCell::Empty, 0};
-    if (mayBeNumber(s)) {
-        bool ok = false;
-        double value = user.toDouble(s, &ok);
-        if (!ok)
-            value = QLocale::c().toDouble(s, &ok);
-        if (ok && std::isfinite(value))
-            return {SortCell::Number, value};
-    }
+    double value = 0;
+    if (parseNumber(s, userDecimal, value))
+        return {SortCell::Number, value};
     return {SortCell::Text, 0};
 }
 
@@ -326,7 +343,8 @@ bool GridModel::sortRows(const QList<SortKey> &keys)
         std::vector<SortCell> cells;
     };
     std::vector<PreparedKey> prepared;
-    const QLocale user;
+    const QString decimal = QLocale::system().decimalPoint();
+    const QChar userDecimal = decimal.size() == 1 ? decimal.front() : QChar(u'.');
     for (const SortKey &key : keys) {
         if (key.column < 1 || key.column > columns())
             continue;
@@ -334,7 +352,7 @@ bool GridModel::sortRows(const QList<SortKey> &keys)
         // Classifying each cell once keeps number parsing out of the n log n comparisons.
         p.cells.reserve(size_t(m_rows));
         for (qint32 r = 1; r <= m_rows; ++r)
-            p.cells.push_back(sortCellOf(m_cells[at(r, key.column)], user));
+            p.cells.push_back(sortCellOf(m_cells[at(r, key.column)], userDecimal));
         prepared.push_back(std::move(p));
     }
     if (prepared.empty() || m_rows < 2)
@@ -368,18 +386,36 @@ bool GridModel::sortRows(const QList<SortKey> &keys)
         return false;
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<QString> cells(m_cells.size());
-    std::vector<char> selected(m_selected.size());
-    std::vector<qint32> newPosition(static_cast<size_t>(m_rows));
+    // Rows move in place, cycle by cycle, through one spare row: no second copy of the cells.
+    std::vector<char> placed(size_t(m_rows), 0);
+    std::vector<QString> spare(static_cast<size_t>(m_stride));
+    const auto rowStart = [&](qint32 row0) { return m_cells.begin() + qsizetype(row0) * m_stride; };
     for (qint32 i = 0; i < m_rows; ++i) {
-        const qint32 from = order[size_t(i)];
-        newPosition[size_t(from)] = i;
-        std::move(m_cells.begin() + qsizetype(from) * m_stride, m_cells.begin() + qsizetype(from + 1) * m_stride,
-                  cells.begin() + qsizetype(i) * m_stride);
-        selected[size_t(i)] = m_selected[size_t(from)];
+        if (placed[size_t(i)])
+            continue;
+        if (order[size_t(i)] == i) {
+            placed[size_t(i)] = 1;
+            continue;
+        }
+        std::move(rowStart(i), rowStart(i + 1), spare.begin());
+        const char spareSelected = m_selected[size_t(i)];
+        qint32 j = i;
+        for (;;) {
+            const qint32 from = order[size_t(j)];
+            placed[size_t(j)] = 1;
+            if (from == i) {
+                std::move(spare.begin(), spare.end(), rowStart(j));
+                m_selected[size_t(j)] = spareSelected;
+                break;
+            }
+            std::move(rowStart(from), rowStart(from + 1), rowStart(j));
+            m_selected[size_t(j)] = m_selected[size_t(from)];
+            j = from;
+        }
     }
-    m_cells = std::move(cells);
-    m_selected = std::move(selected);
+    std::vector<qint32> newPosition(static_cast<size_t>(m_rows));
+    for (qint32 i = 0; i < m_rows; ++i)
+        newPosition[size_t(order[size_t(i)])] = i;
     const QModelIndexList persistent = persistentIndexList();
     QModelIndexList moves;
     moves.reserve(persistent.size());
@@ -486,8 +522,11 @@ void GridModel::insertRows(qint32 before, GridRows &&block)
     }
     block = GridRows();
     beginInsertRows({}, before - 1, before - 1 + count - 1);
-    m_cells.insert(m_cells.begin() + qsizetype(before - 1) * m_stride, std::make_move_iterator(incoming.begin()),
-                   std::make_move_iterator(incoming.end()));
+    if (m_rows == 0)
+        m_cells = std::move(incoming); // an empty grid adopts the block's storage: no cell moves at all
+    else
+        m_cells.insert(m_cells.begin() + qsizetype(before - 1) * m_stride, std::make_move_iterator(incoming.begin()),
+                       std::make_move_iterator(incoming.end()));
     m_selected.insert(m_selected.begin() + (before - 1), size_t(count), 0);
     m_rows += count;
     endInsertRows();

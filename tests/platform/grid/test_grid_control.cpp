@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -69,6 +70,7 @@ private slots:
     void sortOrdersRowsByKeys_data();
     void sortOrdersRowsByKeys();
     void sortKeepsSelectionAndCurrentOnTheirRows();
+    void largeSortKeepsEveryRowWhole();
     void rowCountGrowsAndCuts();
     void takenRowsKeepEveryCell_data();
     void takenRowsKeepEveryCell();
@@ -331,6 +333,43 @@ void TestGridControl::sortKeepsSelectionAndCurrentOnTheirRows()
 
     grid->setCellText(1, 1, QStringLiteral("zz")); // the order is no longer known
     QCOMPARE(grid->sortColumn(), 0);
+}
+
+void TestGridControl::largeSortKeepsEveryRowWhole()
+{
+    // Enough rows for long permutation cycles; each row's cells must stay together.
+    GridControl grid;
+    grid.setColumnCount(3);
+    grid.setRowCount(2000);
+    quint32 seed = 7;
+    for (qint32 r = 1; r <= 2000; ++r) {
+        seed = seed * 1103515245u + 12345u;
+        grid.setCellText(r, 1, QString::number((seed >> 16) % 50));
+        grid.setCellText(r, 2, QStringLiteral("w%1").arg((seed >> 8) % 7));
+        grid.setCellText(r, 3, QString::number(r));
+        grid.setCellText(r, 0, QString::number(r));
+    }
+    grid.selectRows(100, 199, true);
+
+    grid.sortRows({{1, true, false}, {2, false, false}});
+
+    QSet<QString> seen;
+    qint32 selectedOriginals = 0;
+    for (qint32 r = 1; r <= 2000; ++r) {
+        QCOMPARE(grid.cellText(r, 0), grid.cellText(r, 3));
+        seen.insert(grid.cellText(r, 3));
+        const qint32 original = grid.cellText(r, 3).toInt();
+        QCOMPARE(grid.isRowSelected(r), original >= 100 && original <= 199);
+        selectedOriginals += grid.isRowSelected(r);
+        if (r > 1) {
+            const int a = grid.cellText(r - 1, 1).toInt(), b = grid.cellText(r, 1).toInt();
+            QVERIFY(a > b || (a == b && grid.cellText(r - 1, 2) <= grid.cellText(r, 2)));
+            if (a == b && grid.cellText(r - 1, 2) == grid.cellText(r, 2)) // ties keep their order
+                QVERIFY(grid.cellText(r - 1, 3).toInt() < grid.cellText(r, 3).toInt());
+        }
+    }
+    QCOMPARE(seen.size(), 2000);
+    QCOMPARE(selectedOriginals, 100);
 }
 
 void TestGridControl::rowCountGrowsAndCuts()

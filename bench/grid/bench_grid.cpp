@@ -1,0 +1,398 @@
+// Grid speed at the size of the SNP selector's largest lists: 10,000 rows of 6 columns.
+// Each BM_X runs beside its floor BM_X_Floor; the program prints X / floor for each pair at the end.
+
+#include "host/grid_utilities/host_grid_utilities.h"
+#include "platform/grid/grid_control.h"
+
+#include <QApplication>
+#include <QHash>
+#include <QSet>
+#include <QStandardItemModel>
+#include <algorithm>
+#include <array>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <map>
+#include <numeric>
+#include <random>
+
+using namespace veltrane;
+
+namespace {
+
+constexpr int kRows = 10000;
+constexpr int kCols = 6;
+constexpr int kSelected = 1000;
+
+using Row = std::array<QString, kCols>;
+
+// Tag-like rows: a name shared by about ten rows (so the later sort keys matter), a decimal
+// number, a chromosome, an allele pair and two words. Fixed seed: every run sorts the same rows.
+const std::vector<Row> &rows()
+{
+    static const std::vector<Row> data = [] {
+        std::mt19937 rng(20240611);
+        const char *alleles[] = {"A/G", "C/T", "A/C", "G/T", "A/T", "C/G"};
+        const char *words[] = {"coding", "intron", "promoter", "utr", "splice", "intergenic", "exon", "enhancer"};
+        std::vector<Row> out(kRows);
+        for (Row &row : out) {
+            row[0] = QStringLiteral("rs%1").arg(100000 + (rng() % (kRows / 10)) * 7919);
+            row[1] = QString::number(double(rng() % 100000) / 100.0, 'f', 2);
+            row[2] = QStringLiteral("chr%1").arg(1 + rng() % 22);
+            row[3] = QLatin1String(alleles[rng() % 6]);
+            row[4] = QLatin1String(words[rng() % 8]);
+            row[5] = QString::fromLatin1(words[rng() % 8]).toUpper();
+        }
+        return out;
+    }();
+    return data;
+}
+
+void fill(GridControl &grid, int count = kRows)
+{
+    grid.lockUpdates(true);
+    grid.setRedraw(false);
+    grid.setRowCount(count);
+    for (int r = 0; r < count; ++r)
+        for (int c = 0; c < kCols; ++c)
+            grid.setCellText(r + 1, c + 1, rows()[size_t(r)][size_t(c)]);
+    grid.lockUpdates(false);
+    grid.setRedraw(true);
+}
+
+std::unique_ptr<GridControl> shownGrid()
+{
+    auto grid = std::make_unique<GridControl>();
+    grid->setColumnCount(kCols);
+    grid->resize(800, 600);
+    grid->show();
+    QCoreApplication::processEvents();
+    return grid;
+}
+
+// ---- fill -----------------------------------------------------------------------------------
+
+void BM_Fill(benchmark::State &state)
+{
+    auto grid = shownGrid();
+    for (auto _ : state) {
+        state.PauseTiming();
+        grid->setRowCount(0);
+        state.ResumeTiming();
+        fill(*grid);
+    }
+}
+
+void BM_Fill_Floor(benchmark::State &state)
+{
+    QStandardItemModel model;
+    for (auto _ : state) {
+        state.PauseTiming();
+        model.clear();
+        model.setColumnCount(kCols);
+        state.ResumeTiming();
+        model.setRowCount(kRows);
+        for (int r = 0; r < kRows; ++r)
+            for (int c = 0; c < kCols; ++c)
+                model.setItem(r, c, new QStandardItem(rows()[size_t(r)][size_t(c)]));
+    }
+}
+
+// Row by row, as a list is filled when each row is appended before its cells are written.
+void BM_FillByAppend(benchmark::State &state)
+{
+    auto grid = shownGrid();
+    for (auto _ : state) {
+        state.PauseTiming();
+        grid->setRowCount(0);
+        state.ResumeTiming();
+        grid->lockUpdates(true);
+        grid->setRedraw(false);
+        for (int r = 0; r < kRows; ++r) {
+            grid->setRowCount(r + 1);
+            for (int c = 0; c < kCols; ++c)
+                grid->setCellText(r + 1, c + 1, rows()[size_t(r)][size_t(c)]);
+        }
+        grid->lockUpdates(false);
+        grid->setRedraw(true);
+    }
+}
+
+void BM_FillByAppend_Floor(benchmark::State &state)
+{
+    QStandardItemModel model;
+    for (auto _ : state) {
+        state.PauseTiming();
+        model.clear();
+        model.setColumnCount(kCols);
+        state.ResumeTiming();
+        for (int r = 0; r < kRows; ++r) {
+            QList<QStandardItem *> items;
+            items.reserve(kCols);
+            for (int c = 0; c < kCols; ++c)
+                items.append(new QStandardItem(rows()[size_t(r)][size_t(c)]));
+            model.appendRow(items);
+        }
+    }
+}
+
+// ---- sort by six keys -------------------------------------------------------------------------
+
+void BM_SortSixKeys(benchmark::State &state)
+{
+    auto grid = shownGrid();
+    fill(*grid);
+    const GridRows shuffled = grid->takeAllRows();
+    const QList<SortKey> keys{{1, false, false}, {2, false, false}, {3, false, false},
+                              {4, false, false}, {5, false, false}, {6, false, false}};
+    for (auto _ : state) {
+        state.PauseTiming();
+        grid->takeAllRows();
+        grid->appendRows(shuffled);
+        state.ResumeTiming();
+        grid->sortRows(keys);
+    }
+}
+
+void BM_SortSixKeys_Floor(benchmark::State &state)
+{
+    std::vector<Row> data;
+    for (auto _ : state) {
+        state.PauseTiming();
+        data = rows();
+        state.ResumeTiming();
+        std::stable_sort(data.begin(), data.end(), [](const Row &a, const Row &b) {
+            for (int c = 0; c < kCols; ++c)
+                if (const int d = QString::compare(a[size_t(c)], b[size_t(c)], Qt::CaseInsensitive); d != 0)
+                    return d < 0;
+            return false;
+        });
+        benchmark::DoNotOptimize(data.data());
+    }
+}
+
+// ---- move all rows ------------------------------------------------------------------------------
+
+// Into an empty grid ("Add All" on a set without tags): the rows go back and forth between two
+// grids, so every iteration moves 10,000 rows into an empty target.
+void BM_MoveAllRows(benchmark::State &state)
+{
+    auto left = shownGrid();
+    auto right = shownGrid();
+    fill(*left);
+    host::HostGridUtilities utilities;
+    bool toRight = true;
+    for (auto _ : state) {
+        if (toRight)
+            utilities.MoveAllRows(left.get(), right.get());
+        else
+            utilities.MoveAllRows(right.get(), left.get());
+        toRight = !toRight;
+    }
+}
+
+// Two bare table models over row-major vectors: the 60,000 texts move from one vector to the end
+// of the other, and each model announces once that its rows went or came. That is the data work
+// of a move plus the least a model must say; there is no view and no selection behind it.
+class BareTable : public QAbstractTableModel
+{
+public:
+    int rowCount(const QModelIndex & = {}) const override { return int(cells.size() / kCols); }
+    int columnCount(const QModelIndex & = {}) const override { return kCols; }
+    QVariant data(const QModelIndex &, int) const override { return {}; }
+    void moveAllTo(BareTable &other)
+    {
+        const int n = rowCount();
+        const int at = other.rowCount();
+        beginRemoveRows({}, 0, n - 1);
+        std::vector<QString> moving = std::move(cells);
+        cells.clear();
+        endRemoveRows();
+        other.beginInsertRows({}, at, at + n - 1);
+        other.cells.insert(other.cells.end(), std::make_move_iterator(moving.begin()),
+                           std::make_move_iterator(moving.end()));
+        other.endInsertRows();
+    }
+    void moveLastTo(int count, BareTable &other)
+    {
+        const int n = rowCount();
+        beginRemoveRows({}, n - count, n - 1);
+        other.beginInsertRows({}, other.rowCount(), other.rowCount() + count - 1);
+        other.cells.insert(other.cells.end(), std::make_move_iterator(cells.end() - qsizetype(count) * kCols),
+                           std::make_move_iterator(cells.end()));
+        other.endInsertRows();
+        cells.resize(cells.size() - size_t(count) * kCols);
+        endRemoveRows();
+    }
+    std::vector<QString> cells;
+};
+
+void BM_MoveAllRows_Floor(benchmark::State &state)
+{
+    BareTable left;
+    BareTable right;
+    for (const Row &row : rows())
+        left.cells.insert(left.cells.end(), row.begin(), row.end());
+    bool toRight = true;
+    for (auto _ : state) {
+        if (toRight)
+            left.moveAllTo(right);
+        else
+            right.moveAllTo(left);
+        toRight = !toRight;
+    }
+}
+
+// Onto a grid that already lists 1,000 rows: every cell has to move.
+constexpr int kResident = 1000;
+
+void BM_MoveAllRowsOntoRows(benchmark::State &state)
+{
+    auto source = shownGrid();
+    auto target = shownGrid();
+    fill(*source);
+    fill(*target, kResident);
+    host::HostGridUtilities utilities;
+    QList<qint32> back;
+    for (qint32 r = kResident + 1; r <= kResident + kRows; ++r)
+        back.append(r);
+    for (auto _ : state) {
+        utilities.MoveAllRows(source.get(), target.get());
+        state.PauseTiming();
+        source->appendRows(target->takeRows(back));
+        state.ResumeTiming();
+    }
+}
+
+void BM_MoveAllRowsOntoRows_Floor(benchmark::State &state)
+{
+    BareTable source;
+    BareTable target;
+    for (const Row &row : rows())
+        source.cells.insert(source.cells.end(), row.begin(), row.end());
+    for (int r = 0; r < kResident; ++r)
+        target.cells.insert(target.cells.end(), rows()[size_t(r)].begin(), rows()[size_t(r)].end());
+    for (auto _ : state) {
+        source.moveAllTo(target);
+        state.PauseTiming();
+        target.moveLastTo(kRows, source);
+        state.ResumeTiming();
+    }
+}
+
+// ---- select 1,000 rows by key -----------------------------------------------------------------
+
+// Names shared by about ten rows each, taken until they cover 1,000 rows: what GetSelectedKeys
+// remembers when 1,000 rows are selected.
+CollectionPtr thousandKeys()
+{
+    QHash<QString, int> rowsPerName;
+    for (const Row &row : rows())
+        ++rowsPerName[row[0]];
+    CollectionPtr keys = newCollection();
+    int covered = 0;
+    for (int r = 0; r < kRows && covered < kSelected; r += 7) {
+        const QString &name = rows()[size_t(r)][0];
+        if (!keys->Contains(name)) {
+            keys->Add(1, name);
+            covered += rowsPerName.value(name);
+        }
+    }
+    return keys;
+}
+
+void BM_SelectByKey(benchmark::State &state)
+{
+    auto grid = shownGrid();
+    fill(*grid);
+    host::HostGridUtilities utilities;
+    const CollectionPtr keys = thousandKeys();
+    for (auto _ : state) {
+        state.PauseTiming();
+        grid->clearSelection();
+        state.ResumeTiming();
+        utilities.SelectRowsByKey(grid.get(), keys);
+    }
+    state.counters["selected"] = grid->selectedRowCount();
+}
+
+// The look-up itself: the same keys folded into a set, every row's key text folded and looked up,
+// one flag per row set. What remains for the grid is marking its rows and telling its view once.
+void BM_SelectByKey_Floor(benchmark::State &state)
+{
+    const CollectionPtr keys = thousandKeys();
+    std::vector<char> selected(kRows);
+    for (auto _ : state) {
+        std::fill(selected.begin(), selected.end(), 0);
+        QSet<QString> folded;
+        for (qint32 i = 1; i <= keys->Count(); ++i)
+            folded.insert(keys->KeyAt(i).toCaseFolded());
+        for (int r = 0; r < kRows; ++r)
+            selected[size_t(r)] = folded.contains(rows()[size_t(r)][0].toCaseFolded()) ? 1 : 0;
+        benchmark::DoNotOptimize(selected.data());
+    }
+}
+
+BENCHMARK(BM_Fill)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Fill_Floor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillByAppend)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillByAppend_Floor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortSixKeys)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortSixKeys_Floor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MoveAllRows)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MoveAllRows_Floor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MoveAllRowsOntoRows)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MoveAllRowsOntoRows_Floor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SelectByKey)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SelectByKey_Floor)->Unit(benchmark::kMillisecond);
+
+// Prints the usual table, then each case's time over its floor's.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        // With repetitions the median stands for the case; otherwise its single run does.
+        for (const Run &run : runs) {
+            if (run.error_occurred)
+                continue;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                m_medians[run.run_name.str()] = run.GetAdjustedCPUTime();
+            else if (run.run_type == Run::RT_Iteration)
+                m_times[run.run_name.str()] = run.GetAdjustedCPUTime();
+        }
+    }
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        for (const auto &[name, time] : m_medians)
+            m_times[name] = time;
+        std::printf("\n%-28s %12s\n", "case", "CPU / floor");
+        for (const auto &[name, time] : m_times) {
+            const auto floor = m_times.find(name + "_Floor");
+            if (floor != m_times.end() && floor->second > 0)
+                std::printf("%-28s %12.2f\n", name.c_str(), time / floor->second);
+        }
+    }
+
+private:
+    std::map<std::string, double> m_times;
+    std::map<std::string, double> m_medians;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
