@@ -1,0 +1,154 @@
+#include "host/framework/framework_factories.h"
+#include "host/framework/host_utilities.h"
+#include "platform/forms/combo_box.h"
+#include "veltrane/contracts/error_trap.h"
+#include "veltrane/contracts/host_services.h"
+
+#include <QTest>
+
+using namespace veltrane;
+using namespace veltrane::host;
+
+class TestHostUtilities : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void numberText_data();
+    void numberText();
+    void displayFlagDecidesTheBox_data();
+    void displayFlagDecidesTheBox();
+    void trapShowsAControlHandlerErrorOnce();
+    void debuggingFollowsTheEnvironment_data();
+    void debuggingFollowsTheEnvironment();
+    void selectComboItemMovesAFormCombo();
+
+private:
+    std::shared_ptr<HostUtilities::TestHook> m_hook;
+};
+
+void TestHostUtilities::init()
+{
+    m_hook = std::make_shared<HostUtilities::TestHook>();
+    HostUtilities::setTestHook(m_hook);
+    installHostFactories(HostFactories{&makeFrameworkApplication, &makeFrameworkUtilities, {}, {}});
+    setBreakAction([] {});
+}
+
+void TestHostUtilities::cleanup()
+{
+    HostUtilities::setTestHook(nullptr);
+    qunsetenv("VELTRANE_DEBUG");
+}
+
+void TestHostUtilities::numberText_data()
+{
+    QTest::addColumn<qint32>("number");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("first application error") << kApplicationError << "0x80040000";
+    QTest::newRow("framework error") << qint32(kApplicationError + 0x201) << "0x80040201";
+    QTest::newRow("object not set") << qint32(kObjectNotSet) << "91";
+    QTest::newRow("duplicate key") << qint32(kDuplicateKey) << "457";
+}
+
+void TestHostUtilities::numberText()
+{
+    QFETCH(qint32, number);
+    QFETCH(QString, text);
+    QCOMPARE(HostUtilities::numberText(number), text);
+}
+
+void TestHostUtilities::displayFlagDecidesTheBox_data()
+{
+    QTest::addColumn<bool>("display");
+    QTest::newRow("logged only") << false;
+    QTest::newRow("shown") << true;
+}
+
+void TestHostUtilities::displayFlagDecidesTheBox()
+{
+    QFETCH(bool, display);
+    const Error error(kApplicationError, QStringLiteral("Check Parameters"),
+                      QStringLiteral("AnalysisParameter key is expected in the collection."));
+    Utilities().ReportError(QStringLiteral("Veltrane"), QStringLiteral("AnalysisParamPage"),
+                            QStringLiteral("m_oPageBase_Initialize"), error, QString(), display);
+
+    QCOMPARE(m_hook->reports.size(), 1);
+    QCOMPARE(m_hook->reports.first().error, error);
+    QCOMPARE(m_hook->boxes.size(), display ? 1 : 0);
+    if (!display)
+        return;
+    const HostUtilities::Box &box = m_hook->boxes.first();
+    QCOMPARE(box.title, QStringLiteral("Veltrane"));
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    for (const char *part : {"AnalysisParameter key is expected in the collection.", "AnalysisParamPage",
+                             "m_oPageBase_Initialize", "0x80040000", "Check Parameters"})
+        QVERIFY2(box.text.contains(QLatin1String(part)), part);
+}
+
+void TestHostUtilities::trapShowsAControlHandlerErrorOnce()
+{
+    // A propagating procedure inside a report-and-stop handler: logged twice, shown once.
+    trap(Ending::ReportAndStop, "AnalysisParamPage", "cmbMobility_Click", [] {
+        trap(Ending::Propagate, "AnalysisParamPage", "OnMobilityCalibrationChange",
+             [] { throw Error::objectNotSet(QStringLiteral("Veltrane")); });
+    });
+    QCOMPARE(m_hook->reports.size(), 2);
+    QCOMPARE(m_hook->boxes.size(), 1);
+    QVERIFY(m_hook->boxes.first().text.contains(QLatin1String("cmbMobility_Click")));
+}
+
+void TestHostUtilities::debuggingFollowsTheEnvironment_data()
+{
+    QTest::addColumn<QByteArray>("variable");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("retried");
+
+    QTest::newRow("not debugging") << QByteArray() << int(QMessageBox::Yes) << false;
+    QTest::newRow("debugging, user says no") << QByteArray("1") << int(QMessageBox::No) << false;
+    QTest::newRow("debugging, user says yes") << QByteArray("1") << int(QMessageBox::Yes) << true;
+    QTest::newRow("other value") << QByteArray("yes") << int(QMessageBox::Yes) << false;
+}
+
+void TestHostUtilities::debuggingFollowsTheEnvironment()
+{
+    QFETCH(QByteArray, variable);
+    QFETCH(int, answer);
+    QFETCH(bool, retried);
+
+    if (!variable.isEmpty())
+        qputenv("VELTRANE_DEBUG", variable);
+    m_hook->answer = [answer](const HostUtilities::Box &) { return QMessageBox::StandardButton(answer); };
+    int runs = 0;
+    trap(Ending::ReportAndStop, "SaveAsParamPage", "UserControl_Initialize", [&runs] {
+        if (++runs == 1)
+            throw Error::invalidProcedureCall(QStringLiteral("Veltrane"));
+    });
+    QCOMPARE(runs, retried ? 2 : 1);
+    const bool asked = variable == "1";
+    int questions = 0;
+    for (const HostUtilities::Box &box : m_hook->boxes)
+        if (box.icon == QMessageBox::Question)
+            ++questions;
+    QCOMPARE(questions, asked ? 1 : 0);
+}
+
+void TestHostUtilities::selectComboItemMovesAFormCombo()
+{
+    ComboBox combo;
+    for (const char *model : {"Linear", "Quadratic", "Local Southern"})
+        combo.AddItem(QString::fromLatin1(model));
+    int clicks = 0;
+    connect(&combo, &ComboBox::Click, [&] { ++clicks; });
+    QVERIFY(Utilities().SelectComboItem(&combo, QStringLiteral("local southern")));
+    QCOMPARE(combo.ListIndex(), 2);
+    QCOMPARE(clicks, 1);
+    const CollectionPtr context = newCollection();
+    context->Add(QStringLiteral("1"), QStringLiteral("IsNew"));
+    QVERIFY(Utilities().KeyExists(context, QStringLiteral("isnew")));
+    QVERIFY(!Utilities().KeyExists(CollectionPtr(), QStringLiteral("IsNew")));
+}
+
+QTEST_MAIN(TestHostUtilities)
+#include "test_host_utilities.moc"

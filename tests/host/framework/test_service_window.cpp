@@ -1,0 +1,392 @@
+#include "host/framework/flow_registry.h"
+#include "host/framework/framework_factories.h"
+#include "host/framework/service_window_dialog.h"
+#include "recording_page.h"
+#include "support/recording_utilities.h"
+#include "veltrane/contracts/host_services.h"
+
+#include <QPushButton>
+#include <QTest>
+
+using namespace veltrane;
+using namespace veltrane::host;
+using veltrane::test::RecordingPage;
+
+class TestServiceWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void eventOrder_data();
+    void eventOrder();
+    void pageSkipsItselfFromActivate();
+    void skipPastTheLastPageCommits();
+    void contextAndWindowAreTheLaunchers();
+    void markDirty();
+    void pageErrorsAreShownOnceAndTheWindowStaysUsable_data();
+    void pageErrorsAreShownOnceAndTheWindowStaysUsable();
+    void commandsFollowTheOptions_data();
+    void commandsFollowTheOptions();
+    void saveAsRunsANestedFlowThenProceeds();
+
+private:
+    using Options = std::array<qint32, 6>;
+    ServiceWindowPtr run(const QString &flow, const std::function<void(ServiceWindowDialog &)> &act,
+                         Options options = {-1, -1, -1, -1, -1, -1}, CollectionPtr context = newCollection());
+    static void perform(ServiceWindowDialog &window, const QString &action);
+
+    QStringList m_log;
+    QHash<QString, QPointer<RecordingPage>> m_pages;
+    std::function<void(RecordingPage &)> m_configure;
+    std::shared_ptr<veltrane::test::RecordingUtilities> m_utilities;
+};
+
+void TestServiceWindow::init()
+{
+    m_log.clear();
+    m_pages.clear();
+    m_configure = nullptr;
+    m_utilities = std::make_shared<veltrane::test::RecordingUtilities>();
+    auto utilities = m_utilities;
+    installHostFactories(HostFactories{&makeFrameworkApplication, [utilities] { return utilities; }, {}, {}});
+
+    FlowRegistry &registry = FlowRegistry::instance();
+    registry.clear();
+    registry.registerFlow(QStringLiteral("TwoPages"), {QStringLiteral("PageA"), QStringLiteral("PageB")});
+    registry.registerFlow(QStringLiteral("OnePage"), {QStringLiteral("PageA")});
+    registry.registerFlow(QStringLiteral("AskName"), {QStringLiteral("PageC")});
+    registry.setPageFactory([this](const QString &className) -> QWidget * {
+        auto *page = new RecordingPage(className.right(1), &m_log);
+        m_pages.insert(className.right(1), page);
+        if (m_configure)
+            m_configure(*page);
+        return page;
+    });
+}
+
+void TestServiceWindow::cleanup()
+{
+    ServiceWindowDialog::clearWhenShown();
+    FlowRegistry::instance().clear();
+}
+
+ServiceWindowPtr TestServiceWindow::run(const QString &flow, const std::function<void(ServiceWindowDialog &)> &act,
+                                        Options o, CollectionPtr context)
+{
+    if (act) {
+        ServiceWindowDialog::whenShown([act](ServiceWindowDialog &window) {
+            act(window);
+            if (!window.isFinished()) {
+                // Never leave a test hanging in the window's event loop.
+                window.ExecuteCommand(kCommandCancel);
+                QFAIL("the flow did not end");
+            }
+        });
+    }
+    return App().RunService(flow, context, nullptr, o[0], o[1], o[2], o[3], o[4], o[5], QString(), 0, 0);
+}
+
+void TestServiceWindow::perform(ServiceWindowDialog &window, const QString &action)
+{
+    static const QHash<QString, qint32> buttons{{QStringLiteral("commit"), kCommandCommit},
+                                                {QStringLiteral("cancel"), kCommandCancel},
+                                                {QStringLiteral("back"), kCommandBack},
+                                                {QStringLiteral("next"), kCommandNext}};
+    if (buttons.contains(action))
+        QTest::mouseClick(window.button(buttons.value(action)), Qt::LeftButton);
+    else if (action == QLatin1String("escape"))
+        QTest::keyClick(&window, Qt::Key_Escape);
+    else if (action == QLatin1String("close"))
+        window.close();
+    else if (action == QLatin1String("proceed"))
+        window.Proceed();
+    else if (action == QLatin1String("disable1"))
+        window.SetButtonEnabled(kCommandCommit, false);
+    else
+        QFAIL(qPrintable(action));
+}
+
+void TestServiceWindow::eventOrder_data()
+{
+    QTest::addColumn<int>("refusals"); // Validate answers of page A that are false
+    QTest::addColumn<QString>("actions");
+    QTest::addColumn<QString>("events");
+    QTest::addColumn<bool>("cancelled");
+
+    QTest::newRow("commit on the first page")
+        << 0 << "commit"
+        << "A:Initialize A:Activate A:Validate A:Save A:Deactivate A:OnExit(0) B:OnExit(0)" << false;
+    QTest::newRow("next, then commit saves every page shown")
+        << 0 << "next commit"
+        << "A:Initialize A:Activate A:Validate A:Deactivate B:Initialize B:Activate B:Validate A:Save B:Save "
+           "B:Deactivate A:OnExit(0) B:OnExit(0)"
+        << false;
+    QTest::newRow("back shows a page again without a second Initialize")
+        << 0 << "next back cancel"
+        << "A:Initialize A:Activate A:Validate A:Deactivate B:Initialize B:Activate B:Validate B:Deactivate "
+           "A:Activate A:Deactivate A:OnExit(1) B:OnExit(1)"
+        << true;
+    QTest::newRow("refused Validate keeps the user on the page")
+        << 1 << "next next cancel"
+        << "A:Initialize A:Activate A:Validate A:Validate A:Deactivate B:Initialize B:Activate B:Deactivate "
+           "A:OnExit(1) B:OnExit(1)"
+        << true;
+    QTest::newRow("refused Validate saves nothing")
+        << 1 << "commit cancel"
+        << "A:Initialize A:Activate A:Validate A:Deactivate A:OnExit(1) B:OnExit(1)" << true;
+    QTest::newRow("escape cancels") << 0 << "escape"
+                                    << "A:Initialize A:Activate A:Deactivate A:OnExit(1) B:OnExit(1)" << true;
+    QTest::newRow("the close box cancels") << 0 << "close"
+                                           << "A:Initialize A:Activate A:Deactivate A:OnExit(1) B:OnExit(1)" << true;
+    QTest::newRow("Proceed commits while button 1 is disabled")
+        << 0 << "disable1 commit proceed"
+        << "A:Initialize A:Activate A:Validate A:Save A:Deactivate A:OnExit(0) B:OnExit(0)" << false;
+}
+
+void TestServiceWindow::eventOrder()
+{
+    QFETCH(int, refusals);
+    QFETCH(QString, actions);
+    QFETCH(QString, events);
+    QFETCH(bool, cancelled);
+
+    m_configure = [refusals](RecordingPage &page) {
+        if (page.objectName() == QLatin1String("A"))
+            page.refusals = refusals;
+    };
+    const ServiceWindowPtr window = run(QStringLiteral("TwoPages"), [&](ServiceWindowDialog &w) {
+        for (const QString &action : actions.split(QLatin1Char(' ')))
+            perform(w, action);
+    });
+    QCOMPARE(m_log.join(QLatin1Char(' ')), events);
+    QCOMPARE(window->WasCancelled(), cancelled);
+    QVERIFY(!ServiceWindowDialog::active());
+}
+
+void TestServiceWindow::pageSkipsItselfFromActivate()
+{
+    // The selection page moves on from its own Activate when the host flow asks it to; the move
+    // waits until Activate has returned.
+    m_configure = [](RecordingPage &page) {
+        if (page.objectName() == QLatin1String("A"))
+            page.onActivate = [](RecordingPage &self) {
+                self.base().Window()->ExecuteCommand(kCommandNext);
+                self.event(QStringLiteral("Activate done"));
+            };
+    };
+    int shownOn = -1;
+    run(QStringLiteral("TwoPages"), [&](ServiceWindowDialog &w) {
+        shownOn = w.currentIndex();
+        perform(w, QStringLiteral("cancel"));
+    });
+    QCOMPARE(shownOn, 1);
+    QCOMPARE(m_log.join(QLatin1Char(' ')),
+             QStringLiteral("A:Initialize A:Activate A:Activate done A:Validate A:Deactivate B:Initialize B:Activate "
+                            "B:Deactivate A:OnExit(1) B:OnExit(1)"));
+}
+
+void TestServiceWindow::skipPastTheLastPageCommits()
+{
+    m_configure = [](RecordingPage &page) {
+        page.onActivate = [](RecordingPage &self) { self.base().Window()->ExecuteCommand(kCommandNext); };
+    };
+    const ServiceWindowPtr window = run(QStringLiteral("OnePage"), nullptr); // never shown
+    QVERIFY(!window->WasCancelled());
+    QCOMPARE(m_log.join(QLatin1Char(' ')),
+             QStringLiteral("A:Initialize A:Activate A:Validate A:Save A:Deactivate A:OnExit(0)"));
+}
+
+void TestServiceWindow::contextAndWindowAreTheLaunchers()
+{
+    const CollectionPtr context = newCollection();
+    context->Add(QStringLiteral("1"), QStringLiteral("Study"));
+    KeyedCollection *seen = nullptr;
+    m_configure = [&seen](RecordingPage &page) {
+        page.onActivate = [&seen](RecordingPage &self) { seen = self.base().BusinessContext().data(); };
+        page.onSave = [](RecordingPage &self) {
+            self.base().BusinessContext()->Add(QStringLiteral("Run 12"), QStringLiteral("ParamName"));
+        };
+    };
+    QPointer<RecordingPage> page;
+    ServiceWindowPtr window = run(
+        QStringLiteral("OnePage"), [&](ServiceWindowDialog &w) { perform(w, QStringLiteral("commit")); },
+        {1, -1, -1, -1, -1, -1}, context);
+    page = m_pages.value(QStringLiteral("A"));
+    QCOMPARE(seen, context.data());
+    QCOMPARE(context->Item(QStringLiteral("paramname")).toString(), QStringLiteral("Run 12"));
+    QVERIFY(page);
+    QCOMPARE(page->exitWindow, window.get());
+    window.reset(); // the launcher releases the window, and the pages go with it
+    QVERIFY(!page);
+}
+
+void TestServiceWindow::markDirty()
+{
+    m_configure = [](RecordingPage &page) {
+        page.onInitialize = [](RecordingPage &self) { self.base().MarkDirty(); }; // loading, not an edit
+    };
+    run(QStringLiteral("OnePage"),
+        [&](ServiceWindowDialog &w) {
+            PageBase &base = m_pages.value(QStringLiteral("A"))->base();
+            w.SetTitle(QStringLiteral("Edit Fragment Analysis Parameters"));
+            QVERIFY(!w.isDirty());
+            QVERIFY(!w.button(kCommandCommit)->isEnabled()); // waits for a change (option 6 = 0)
+            QCOMPARE(w.windowTitle(), QStringLiteral("Edit Fragment Analysis Parameters"));
+
+            base.MarkDirty();
+            QVERIFY(w.button(kCommandCommit)->isEnabled());
+            QCOMPARE(w.windowTitle(), QStringLiteral("Edit Fragment Analysis Parameters *"));
+            QCOMPARE(w.Title(), QStringLiteral("Edit Fragment Analysis Parameters"));
+
+            // A read-only set: the page disables commit, then marks the change; commit stays off.
+            w.SetButtonEnabled(kCommandCommit, false);
+            base.MarkDirty();
+            QVERIFY(!w.button(kCommandCommit)->isEnabled());
+            QVERIFY(!w.IsButtonEnabled(kCommandCommit));
+            QVERIFY(w.button(kCommandSaveAs)->isEnabled());
+            perform(w, QStringLiteral("cancel"));
+        },
+        {1, -1, -1, 3, -1, 0});
+}
+
+void TestServiceWindow::pageErrorsAreShownOnceAndTheWindowStaysUsable_data()
+{
+    QTest::addColumn<QString>("failOn");
+    QTest::addColumn<QString>("actions");
+    QTest::addColumn<bool>("cancelled");
+    QTest::addColumn<bool>("saved");
+
+    QTest::newRow("Validate") << "Validate"
+                              << "commit cancel" << true << false;
+    QTest::newRow("Save") << "Save"
+                          << "commit cancel" << true << false;
+    QTest::newRow("Initialize") << "Initialize"
+                                << "commit" << false << true;
+    QTest::newRow("Activate") << "Activate"
+                              << "commit" << false << true;
+}
+
+void TestServiceWindow::pageErrorsAreShownOnceAndTheWindowStaysUsable()
+{
+    QFETCH(QString, failOn);
+    QFETCH(QString, actions);
+    QFETCH(bool, cancelled);
+    QFETCH(bool, saved);
+
+    m_configure = [failOn](RecordingPage &page) { page.failOn = failOn; };
+    bool stayedOpen = false;
+    const ServiceWindowPtr window = run(QStringLiteral("OnePage"), [&](ServiceWindowDialog &w) {
+        const QStringList steps = actions.split(QLatin1Char(' '));
+        perform(w, steps.first());
+        stayedOpen = !w.isFinished();
+        for (const QString &step : steps.mid(1))
+            perform(w, step);
+    });
+    QCOMPARE(window->WasCancelled(), cancelled);
+    QCOMPARE(stayedOpen, cancelled);
+    QCOMPARE(m_log.contains(QStringLiteral("A:Save")) && failOn != QLatin1String("Save"), saved);
+    QCOMPARE(m_utilities->reports.size(), 1);
+    const auto &report = m_utilities->reports.first();
+    QCOMPARE(report.className, QStringLiteral("ServiceWindow"));
+    QCOMPARE(report.procedureName, failOn);
+    QVERIFY(report.display);
+    QCOMPARE(report.error.description(), failOn + QStringLiteral(" failed"));
+    QVERIFY(report.extraText.contains(QLatin1String("PageA")));
+}
+
+void TestServiceWindow::commandsFollowTheOptions_data()
+{
+    QTest::addColumn<QString>("flow");
+    QTest::addColumn<QList<int>>("options");
+    QTest::addColumn<QList<int>>("offered");
+    QTest::addColumn<QString>("commitCaption");
+    QTest::addColumn<bool>("commitEnabled");
+
+    QTest::newRow("selection") << "OnePage" << QList<int>{-1, -1, -1, -1, -1, -1} << QList<int>{1, 2} << "OK" << true;
+    QTest::newRow("new set") << "OnePage" << QList<int>{1, -1, -1, -1, -1, -1} << QList<int>{1, 2} << "&Save" << true;
+    QTest::newRow("existing set") << "OnePage" << QList<int>{1, -1, -1, 3, -1, 0} << QList<int>{1, 2, 3} << "&Save"
+                                  << false;
+    QTest::newRow("two pages") << "TwoPages" << QList<int>{-1, -1, -1, -1, -1, -1} << QList<int>{1, 2, 4, 5}
+                               << "&Finish" << true;
+}
+
+void TestServiceWindow::commandsFollowTheOptions()
+{
+    QFETCH(QString, flow);
+    QFETCH(QList<int>, options);
+    QFETCH(QList<int>, offered);
+    QFETCH(QString, commitCaption);
+    QFETCH(bool, commitEnabled);
+
+    run(flow,
+        [&](ServiceWindowDialog &w) {
+            for (int command = 1; command <= 5; ++command) {
+                QPushButton *button = w.findChild<QPushButton *>(QStringLiteral("command%1").arg(command));
+                QCOMPARE(bool(button), offered.contains(command));
+            }
+            QCOMPARE(w.button(kCommandCommit)->text(), commitCaption);
+            QCOMPARE(w.button(kCommandCommit)->isEnabled(), commitEnabled);
+            if (offered.contains(kCommandBack)) {
+                QVERIFY(!w.button(kCommandBack)->isEnabled()); // on the first page
+                QVERIFY(w.button(kCommandNext)->isEnabled());
+            }
+            QCOMPARE(w.Pages().Count, flow == QLatin1String("TwoPages") ? 2 : 1);
+            perform(w, QStringLiteral("cancel"));
+        },
+        {options[0], options[1], options[2], options[3], options[4], options[5]});
+}
+
+void TestServiceWindow::saveAsRunsANestedFlowThenProceeds()
+{
+    // The editor's Save As: CommandClick(3) runs the save-as flow to its end, takes the name, then
+    // asks its own window to Refresh and Proceed; the commit waits until CommandClick has returned.
+    ServiceWindowDialog *outer = nullptr;
+    ServiceWindowDialog *inner = nullptr;
+    m_configure = [&](RecordingPage &page) {
+        if (page.objectName() == QLatin1String("C")) {
+            page.onSave = [](RecordingPage &self) {
+                self.base().BusinessContext()->Add(QStringLiteral("Run 12"), QStringLiteral("ParamName"));
+            };
+            return;
+        }
+        page.onCommand = [&](RecordingPage &self, qint32 command) {
+            if (command != kCommandSaveAs)
+                return;
+            CollectionPtr context = self.base().BusinessContext();
+            ServiceWindowDialog::whenShown([&](ServiceWindowDialog &w) {
+                inner = ServiceWindowDialog::active();
+                QCOMPARE(w.parentWidget(), outer);
+                perform(w, QStringLiteral("commit"));
+            });
+            const ServiceWindowPtr saveAs =
+                App().RunService(QStringLiteral("AskName"), context, nullptr, 1, -1, -1, -1, -1, -1, QString(), 0, 0);
+            if (saveAs->WasCancelled())
+                return;
+            ServiceWindow *window = self.base().Window();
+            self.base().MarkDirty();
+            window->Refresh();
+            window->Proceed();
+            self.event(QStringLiteral("Proceed asked"));
+        };
+    };
+    const CollectionPtr context = newCollection();
+    const ServiceWindowPtr window = run(
+        QStringLiteral("OnePage"),
+        [&](ServiceWindowDialog &w) {
+            outer = &w;
+            w.SetButtonEnabled(kCommandCommit, false); // a read-only set
+            QTest::mouseClick(w.button(kCommandSaveAs), Qt::LeftButton);
+        },
+        {1, -1, -1, 3, -1, 0}, context);
+
+    QVERIFY(inner && inner != outer);
+    QVERIFY(!window->WasCancelled());
+    QCOMPARE(context->Item(QStringLiteral("ParamName")).toString(), QStringLiteral("Run 12"));
+    QCOMPARE(m_log.join(QLatin1Char(' ')),
+             QStringLiteral("A:Initialize A:Activate A:CommandClick(3) C:Initialize C:Activate C:Validate C:Save "
+                            "C:Deactivate C:OnExit(0) A:Proceed asked A:Validate A:Save A:Deactivate A:OnExit(0)"));
+}
+
+QTEST_MAIN(TestServiceWindow)
+#include "test_service_window.moc"
