@@ -276,7 +276,9 @@ bool GridControl::userMaySelect() const
 
 bool GridControl::userMayToggle() const
 {
-    return !m_readOnly && !m_static && isEnabled();
+    // A static look is about display; whether boxes may change is the read-only state's business,
+    // so a page can show a fixed-looking list of boxes that still take clicks.
+    return !m_readOnly && isEnabled();
 }
 
 void GridControl::updateEditing()

@@ -65,8 +65,9 @@ public:
     // Whether the user may type into cells (check boxes are not affected). On by default.
     bool cellsEditable() const { return m_cellsEditable; }
     void setCellsEditable(bool editable);
-    // A fixed display: no editing, no check-box changes, no selection by the user, no focus
-    // rectangle, and the button-face background (the previous background returns when it ends).
+    // A fixed display: no typing into cells, no selection by the user, no focus rectangle, and the
+    // button-face background (the previous background returns when it ends). Check boxes still
+    // follow the read-only state alone.
     bool staticLook() const { return m_static; }
     void setStaticLook(bool on);
     // Whether a cell editor is open.

@@ -139,14 +139,16 @@ void TestGridControl::checkBoxChangesOnlyAsAllowed_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<bool>("readOnlyWhileKeyDown");
     QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<bool>("staticLook");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("click ticks") << "click" << false << false << "1";
-    QTest::newRow("click while read-only") << "click" << false << true << "0";
-    QTest::newRow("space ticks") << "space" << false << false << "1";
-    QTest::newRow("space read-only while key down") << "space" << true << false << "0";
-    QTest::newRow("click with key-down guard still ticks") << "click" << true << false << "1";
-    QTest::newRow("double click ticks twice") << "double" << false << false << "0";
+    QTest::newRow("click ticks") << "click" << false << false << false << "1";
+    QTest::newRow("click while read-only") << "click" << false << true << false << "0";
+    QTest::newRow("click on a static grid ticks") << "click" << false << false << true << "1";
+    QTest::newRow("space ticks") << "space" << false << false << false << "1";
+    QTest::newRow("space read-only while key down") << "space" << true << false << false << "0";
+    QTest::newRow("click with key-down guard still ticks") << "click" << true << false << false << "1";
+    QTest::newRow("double click ticks twice") << "double" << false << false << false << "0";
 }
 
 void TestGridControl::checkBoxChangesOnlyAsAllowed()
@@ -154,8 +156,10 @@ void TestGridControl::checkBoxChangesOnlyAsAllowed()
     QFETCH(QString, input);
     QFETCH(bool, readOnlyWhileKeyDown);
     QFETCH(bool, readOnly);
+    QFETCH(bool, staticLook);
     QFETCH(QString, expected);
     auto grid = makeGrid(3);
+    grid->setStaticLook(staticLook);
     grid->setColumnCheckBox(1, true);
     grid->setCellsEditable(false);
     for (qint32 r = 1; r <= 3; ++r)
