@@ -248,15 +248,40 @@ void FragAnalysisParam::Commit()
     requireStore(QStringLiteral("FragAnalysisParam"))->commit(*this);
 }
 
+FragAnalysisParamPtr AnalysisParameter::FragAnalysisParam() const
+{
+    if (m_loader) {
+        FragAnalysisParamPtr loaded = m_loader(); // may throw: the loader stays for the next read
+        m_loader = nullptr;
+        m_settings = std::move(loaded);
+        adoptProject(m_settings);
+    }
+    return m_settings;
+}
+
 void AnalysisParameter::setFragAnalysisParam(FragAnalysisParamPtr settings)
 {
+    m_loader = nullptr;
     m_settings = std::move(settings);
     if (!m_settings)
         return;
     if (m_settings->ID() > 0)
         setID(m_settings->ID());
+    adoptProject(m_settings);
+}
+
+void AnalysisParameter::setSettingsLoader(SettingsLoader loader)
+{
+    m_settings.reset();
+    m_loader = std::move(loader);
+}
+
+void AnalysisParameter::adoptProject(const FragAnalysisParamPtr &settings) const
+{
+    if (!settings)
+        return;
     bool ok = false;
-    const qint32 project = m_settings->ProjectID().toInt(&ok);
+    const qint32 project = settings->ProjectID().toInt(&ok);
     if (ok)
         m_projectId = project;
 }

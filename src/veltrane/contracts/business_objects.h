@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariant>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -378,6 +379,8 @@ public:
     static qint64 toStoredTime(const QDateTime &dateTime);
 
     qint16 EntryCount() const { return qint16(m_entries.size()); }
+    // Drops every size-calling entry (a store refilling the object starts from none).
+    void clearEntries() { m_entries.clear(); }
     Q_INVOKABLE bool IdentifyAlleles(qint32 entry) const;
     Q_INVOKABLE void setIdentifyAlleles(qint32 entry, bool v);
     Q_INVOKABLE float RelativePeakHeightThreshold(qint32 entry) const;
@@ -475,14 +478,25 @@ public:
     QString Name() const override { return m_settings ? m_settings->Name() : BusinessObject::Name(); }
     qint32 ProjectID() const { return m_projectId; }
     void setProjectID(qint32 v) { m_projectId = v; }
-    FragAnalysisParamPtr FragAnalysisParam() const { return m_settings; }
+    // The settings; a set listed by the store reads them on first use (see setSettingsLoader).
+    FragAnalysisParamPtr FragAnalysisParam() const;
     // Attaching settings that were committed gives the set their stored identity.
     void setFragAnalysisParam(FragAnalysisParamPtr settings);
-    ObjectPtr FragAnalysisParamObject() const { return m_settings; }
+    ObjectPtr FragAnalysisParamObject() const { return FragAnalysisParam(); }
+
+    // Lets a store list many sets cheaply: the loader runs once, on the first read of the settings,
+    // and its answer is kept. A loader that fails raises its error and stays in place for the next
+    // read. Setting settings (or another loader) replaces it.
+    using SettingsLoader = std::function<FragAnalysisParamPtr()>;
+    void setSettingsLoader(SettingsLoader loader);
+    bool settingsLoaded() const { return !m_loader; }
 
 private:
-    qint32 m_projectId = 0;
-    FragAnalysisParamPtr m_settings;
+    void adoptProject(const FragAnalysisParamPtr &settings) const;
+
+    mutable qint32 m_projectId = 0;
+    mutable FragAnalysisParamPtr m_settings;
+    mutable SettingsLoader m_loader;
 };
 using AnalysisParameterPtr = QSharedPointer<AnalysisParameter>;
 
@@ -518,4 +532,3 @@ public:
 };
 
 } // namespace veltrane
-

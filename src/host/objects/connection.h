@@ -1,0 +1,121 @@
+#pragma once
+
+// Internal to the store: where a store lives, one database connection per thread, transactions and
+// statement helpers that turn driver failures into Errors.
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+namespace veltrane::host {
+
+enum class Engine { SQLite, PostgreSQL };
+
+// A parsed store location. The password never appears in texts shown to people.
+struct ConnectionSpec
+{
+    Engine engine = Engine::SQLite;
+    QString display;     // the location as shown to people (no password)
+    QString original;    // the location as given (used to open further sessions)
+    QString file;        // SQLite: the database file, or the shared in-memory URI
+    bool memory = false; // SQLite: a private in-memory store
+    QString host;
+    int port = 5432;
+    QString user;
+    QString password;
+    QString database;
+    QString schema; // PostgreSQL: tables live in this schema when given
+
+    // Throws kStoreLocationInvalid with a text that says what is wrong.
+    static ConnectionSpec parse(const QString &location);
+};
+
+struct PoolState;
+
+// The connections of one store object: each thread gets its own, named after the store and the
+// thread, opened and configured on first use and removed when the thread ends or the pool goes.
+class ConnectionPool
+{
+public:
+    explicit ConnectionPool(ConnectionSpec spec);
+    ~ConnectionPool();
+    ConnectionPool(const ConnectionPool &) = delete;
+    ConnectionPool &operator=(const ConnectionPool &) = delete;
+
+    const ConnectionSpec &spec() const;
+    Engine engine() const;
+    // The calling thread's connection, open. Throws kStoreCannotOpen.
+    QSqlDatabase database();
+    // How many transactions the calling thread has open on its connection (see Transaction).
+    int &transactionDepth();
+
+private:
+    std::shared_ptr<PoolState> m_state;
+};
+
+// One transaction on the calling thread's connection; rolled back unless committed. Inside an open
+// transaction of the same thread it joins that one (the outermost decides).
+class Transaction
+{
+public:
+    enum Mode { Read, Write };
+    Transaction(ConnectionPool &pool, Mode mode);
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+    void commit();
+    QSqlDatabase &db() { return m_db; }
+
+private:
+    ConnectionPool &m_pool;
+    QSqlDatabase m_db;
+    bool m_outermost = false;
+    bool m_done = false;
+};
+
+// A prepared statement with positional parameters; every failure throws kStoreQueryFailed with the
+// driver's text.
+class Statement
+{
+public:
+    Statement(const QSqlDatabase &db, const QString &sql, bool forwardOnly = true);
+    Statement &bind(const QVariant &value)
+    {
+        m_query.bindValue(m_bound++, value);
+        return *this;
+    }
+    // Texts are never NULL in the store: an unset text is stored as an empty one.
+    Statement &bind(const QString &text)
+    {
+        m_query.bindValue(m_bound++, text.isNull() ? QString(QLatin1String("")) : text);
+        return *this;
+    }
+    Statement &exec();
+    bool next() { return m_query.next(); }
+    QVariant value(int i) const { return m_query.value(i); }
+    qint32 intAt(int i) const { return m_query.value(i).toInt(); }
+    qint64 int64At(int i) const { return m_query.value(i).toLongLong(); }
+    float floatAt(int i) const { return float(m_query.value(i).toDouble()); }
+    bool boolAt(int i) const { return m_query.value(i).toInt() != 0; }
+    QString textAt(int i) const { return m_query.value(i).toString(); }
+    bool isNullAt(int i) const { return m_query.isNull(i); }
+    int rowsAffected() const { return m_query.numRowsAffected(); }
+    void finish() { m_query.finish(); }
+    QSqlQuery &query() { return m_query; }
+
+private:
+    QSqlQuery m_query;
+    QString m_sql;
+    int m_bound = 0; // positions restart with every execution, so one statement serves a loop
+};
+
+// Runs a statement without parameters (DDL, pragmas).
+void execute(const QSqlDatabase &db, const QString &sql);
+
+// The key under which names are unique and looked up: trailing blanks removed, case folded the way
+// keyed collections fold keys, so a stored name is always a usable collection key.
+QString nameKey(const QString &name);
+
+} // namespace veltrane::host

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "host/objects/sql_store.h"
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QString>
+#include <QStringList>
+
+namespace veltrane::host {
+
+// The exchange format: a JSON document that carries parameter sets with every object they refer
+// to, by name, so it can be read into any store. docs/store-format.md describes it.
+inline const QString kExchangeFormatName = QStringLiteral("veltrane-parameter-sets");
+constexpr int kExchangeFormatVersion = 1;
+
+enum class ExportScope {
+    ReferencedObjects, // the chosen sets and what they refer to
+    AllObjects,        // the chosen sets, and every stored definition and tag besides (a full copy)
+};
+
+// Exports the named sets (every set, hidden ones too, when setNames is empty) in the store's order.
+// A name that is not stored raises kStoreNotFound.
+QJsonDocument exportStore(SqlStore &store, const QStringList &setNames = {},
+                          ExportScope scope = ExportScope::ReferencedObjects);
+// The same, written to a file (kStoreCannotOpen when it cannot be written).
+void exportStoreToFile(SqlStore &store, const QString &path, const QStringList &setNames = {},
+                       ExportScope scope = ExportScope::ReferencedObjects);
+
+struct ImportOptions
+{
+    // Write over stored sets of the same names (never over read-only ones).
+    bool replaceExisting = false;
+};
+
+struct ImportReport
+{
+    QStringList sets;     // imported, in file order
+    QStringList replaced; // of those, the ones written over stored sets
+    QStringList created;  // definitions and tags that were new to the store ("size standard \"X\"")
+    QStringList reused;   // definitions and tags the store already had, by name
+    QStringList notes;    // reused ones whose stored definition differs from the file's
+};
+
+// Reads an exchange document into the store in one transaction: everything or nothing. Malformed or
+// inconsistent input raises kStoreImportInvalid naming the source and the JSON path ("sets[2].
+// sizeStandard"); sets that are stored already raise kStoreImportRefused unless options allow
+// replacing them. Objects the sets refer to that the store has by name are reused as stored.
+ImportReport importStore(SqlStore &store, const QByteArray &json, const QString &sourceName,
+                         const ImportOptions &options = {});
+ImportReport importStore(SqlStore &store, const QJsonDocument &document, const QString &sourceName,
+                         const ImportOptions &options = {});
+ImportReport importStoreFromFile(SqlStore &store, const QString &path, const ImportOptions &options = {});
+
+} // namespace veltrane::host

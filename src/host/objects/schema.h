@@ -1,0 +1,16 @@
+#pragma once
+
+// Internal to the store: the tables and their migrations.
+
+#include "host/objects/connection.h"
+
+namespace veltrane::host::schema {
+
+// The schema this program writes. A store with a higher version was written by a newer program.
+constexpr int kCurrentVersion = 1;
+
+// Brings the database up to kCurrentVersion inside the caller's (write) transaction and answers
+// the version it found (0 for a database without our tables). Throws kStoreSchemaTooNew.
+int migrate(const QSqlDatabase &db, const ConnectionSpec &spec);
+
+} // namespace veltrane::host::schema

@@ -1,0 +1,217 @@
+#include "host/objects/sql_object_manager.h"
+
+#include "host/objects/store_errors.h"
+
+#include <QMetaProperty>
+
+namespace veltrane::host {
+
+namespace {
+
+const QString kSource = QStringLiteral("BusinessObjectManager");
+
+Error unknown(const QString &what)
+{
+    return Error(kStoreUnknownName, kSource, what);
+}
+
+// The property named keyField (late-bound names ignore letter case), or -1.
+int propertyIndex(const QMetaObject &meta, const QString &field)
+{
+    for (int i = 0; i < meta.propertyCount(); ++i)
+        if (field.compare(QLatin1String(meta.property(i).name()), Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+template <typename T>
+CollectionPtr keyedCollection(const QString &queryName, const QList<QSharedPointer<T>> &items, const QString &keyField)
+{
+    auto collection = newCollection();
+    collection->reserve(items.size());
+    if (keyField.isEmpty()) {
+        for (const auto &item : items)
+            collection->Add(item, QString::number(item->ID()));
+        return collection;
+    }
+    const QMetaObject &meta = T::staticMetaObject;
+    const int index = propertyIndex(meta, keyField);
+    if (index < 0)
+        throw unknown(QStringLiteral("The items of the query \"%1\" have no field \"%2\" to be keyed by.")
+                          .arg(queryName, keyField));
+    const QMetaProperty property = meta.property(index);
+    for (const auto &item : items) {
+        const QString key = property.read(item.data()).toString();
+        try {
+            collection->Add(item, key);
+        } catch (const Error &) {
+            const auto first = collection->template Object<BusinessObject>(key);
+            throw Error(kStoreInvalidObject, kSource,
+                        QStringLiteral("The query \"%1\" cannot be keyed by %2: \"%3\" (ID %4) and \"%5\" (ID %6) "
+                                       "both have the key \"%7\".")
+                            .arg(queryName, keyField, first ? first->Name() : QString(),
+                                 QString::number(first ? first->ID() : 0), item->Name(), QString::number(item->ID()),
+                                 key));
+        }
+    }
+    return collection;
+}
+
+bool isField(const QString &field, const char *name)
+{
+    return field.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+}
+
+template <typename T> ObjectPtr made(const SqlStorePtr &store)
+{
+    auto object = QSharedPointer<T>::create();
+    object->setStore(store);
+    return object;
+}
+
+} // namespace
+
+SqlObjectManager::SqlObjectManager(SqlStorePtr store)
+    : m_store(std::move(store))
+{
+    if (!m_store)
+        throw Error::objectNotSet(kSource, QStringLiteral("no store"));
+}
+
+std::function<std::shared_ptr<BusinessObjectManager>()> SqlObjectManager::factory(SqlStorePtr store)
+{
+    return [store] { return std::make_shared<SqlObjectManager>(store); };
+}
+
+StorePtr SqlObjectManager::store() const
+{
+    return m_store;
+}
+
+ObjectPtr SqlObjectManager::NewObject(const QString &typeName)
+{
+    if (typeName == QLatin1String("AnalysisParameter")) {
+        // Pages read the settings of a new set before anything is stored; an empty settings object
+        // keeps them from meeting nothing.
+        auto set = AnalysisParameterPtr::create();
+        auto settings = FragAnalysisParamPtr::create();
+        settings->setStore(m_store);
+        set->setFragAnalysisParam(settings);
+        set->setStore(m_store);
+        return set;
+    }
+    if (typeName == QLatin1String("SNPLocusTag")) {
+        auto tag = SNPLocusTagPtr::create();
+        auto data = SNPLocusTagSettingsPtr::create();
+        data->setStore(m_store);
+        tag->setTagData(data);
+        tag->setStore(m_store);
+        return tag;
+    }
+    if (typeName == QLatin1String("SizeStandard")) {
+        auto standard = SizeStandardPtr::create();
+        standard->setData(SizeStandardSettingsPtr::create());
+        standard->setStore(m_store);
+        return standard;
+    }
+    if (typeName == QLatin1String("MobilityCalibration")) {
+        auto calibration = MobilityCalibrationPtr::create();
+        calibration->setData(MobilityCalibrationSettingsPtr::create());
+        calibration->setStore(m_store);
+        return calibration;
+    }
+    if (typeName == QLatin1String("FragAnalysisParam"))
+        return made<FragAnalysisParam>(m_store);
+    if (typeName == QLatin1String("SizeCalibration"))
+        return made<SizeCalibration>(m_store);
+    if (typeName == QLatin1String("STRLocusTag"))
+        return made<STRLocusTag>(m_store);
+    if (typeName == QLatin1String("Project"))
+        return made<Project>(m_store);
+    if (typeName == QLatin1String("Grid"))
+        return made<Grid>(m_store);
+    if (typeName == QLatin1String("GridType"))
+        return made<GridType>(m_store);
+    throw unknown(QStringLiteral("There is no business object type \"%1\".").arg(typeName));
+}
+
+ObjectPtr SqlObjectManager::LoadObject(const QString &typeName, const QString &keyField, const QString &keyValue, bool,
+                                       bool)
+{
+    const auto notFound = [&] {
+        return Error(kStoreNotFound, kSource,
+                     QStringLiteral("No %1 with %2 \"%3\" is stored.").arg(typeName, keyField, keyValue));
+    };
+
+    if (typeName == QLatin1String("GridType")) {
+        if (!isField(keyField, "GridTypeID") && !isField(keyField, "ID"))
+            throw unknown(QStringLiteral("A GridType is found by GridTypeID, not by \"%1\".").arg(keyField));
+        bool ok = false;
+        const qint32 number = keyValue.trimmed().toInt(&ok);
+        if (!ok)
+            throw Error::typeMismatch(kSource, QStringLiteral("\"%1\" is not a grid layout number").arg(keyValue));
+        if (GridTypePtr layout = m_store->gridType(number))
+            return layout;
+        throw notFound();
+    }
+
+    qint32 id = 0;
+    QString name;
+    if (isField(keyField, "ID")) {
+        bool ok = false;
+        id = keyValue.trimmed().toInt(&ok);
+        if (!ok || id <= 0)
+            throw Error::typeMismatch(kSource, QStringLiteral("\"%1\" is not an ID").arg(keyValue));
+    } else if (isField(keyField, "Name")) {
+        name = keyValue;
+    } else {
+        throw unknown(QStringLiteral("A %1 is found by ID or Name, not by \"%2\".").arg(typeName, keyField));
+    }
+
+    ObjectPtr found;
+    if (typeName == QLatin1String("AnalysisParameter"))
+        found = m_store->parameterSet(id, name);
+    else if (typeName == QLatin1String("SizeStandard"))
+        found = m_store->sizeStandard(id, name);
+    else if (typeName == QLatin1String("MobilityCalibration"))
+        found = m_store->mobilityCalibration(id, name);
+    else if (typeName == QLatin1String("SNPLocusTag"))
+        found = m_store->snpLocusTag(id, name);
+    else if (typeName == QLatin1String("STRLocusTag"))
+        found = m_store->strLocusTag(id, name);
+    else if (typeName == QLatin1String("Project"))
+        found = m_store->project(id, name);
+    else if (typeName == QLatin1String("StandardMobilityReference"))
+        found = m_store->mobilityReference(id, name);
+    else
+        throw unknown(QStringLiteral("There is no stored business object type \"%1\".").arg(typeName));
+    if (!found)
+        throw notFound();
+    return found;
+}
+
+CollectionPtr SqlObjectManager::LoadCollection(const QString &queryName, const QString &filter1, const QString &filter2,
+                                               const QString &keyField, bool, bool)
+{
+    if (!filter1.isEmpty() || !filter2.isEmpty())
+        throw Error::invalidProcedureCall(kSource, QStringLiteral("the query \"%1\" takes no filters").arg(queryName));
+    if (queryName == queries::kAnalysisParametersNotHidden)
+        return keyedCollection(queryName, m_store->parameterSets(false), keyField);
+    if (queryName == queries::kAnalysisParameters)
+        return keyedCollection(queryName, m_store->parameterSets(true), keyField);
+    if (queryName == queries::kSizeStandards)
+        return keyedCollection(queryName, m_store->sizeStandards(), keyField);
+    if (queryName == queries::kMobilityCalibrations)
+        return keyedCollection(queryName, m_store->mobilityCalibrations(), keyField);
+    if (queryName == queries::kSNPLocusTags)
+        return keyedCollection(queryName, m_store->snpLocusTags(), keyField);
+    if (queryName == queries::kSTRLocusTags)
+        return keyedCollection(queryName, m_store->strLocusTags(), keyField);
+    if (queryName == queries::kProjects)
+        return keyedCollection(queryName, m_store->projects(), keyField);
+    if (queryName == queries::kStandardMobilityReference)
+        return keyedCollection(queryName, m_store->mobilityReferences(), keyField);
+    throw unknown(QStringLiteral("There is no query \"%1\".").arg(queryName));
+}
+
+} // namespace veltrane::host

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "host/objects/sql_store.h"
+#include "veltrane/contracts/business_objects.h"
+
+#include <functional>
+#include <memory>
+
+namespace veltrane::host {
+
+// The queries LoadCollection answers.
+namespace queries {
+inline const QString kAnalysisParametersNotHidden = QStringLiteral("AnalysisParametersNotHidden");
+inline const QString kAnalysisParameters = QStringLiteral("AnalysisParameters");
+inline const QString kSizeStandards = QStringLiteral("SizeStandards");
+inline const QString kMobilityCalibrations = QStringLiteral("MobilityCalibrations");
+inline const QString kSNPLocusTags = QStringLiteral("SNPLocusTags");
+inline const QString kSTRLocusTags = QStringLiteral("STRLocusTags");
+inline const QString kProjects = QStringLiteral("Projects");
+inline const QString kStandardMobilityReference = QStringLiteral("StandardMobilityReference");
+} // namespace queries
+
+// The business-object manager over an SqlStore: one per thread (install it with factory()).
+class SqlObjectManager : public BusinessObjectManager
+{
+public:
+    explicit SqlObjectManager(SqlStorePtr store);
+
+    // A factory for installHostFactories: each thread gets its own manager on this store.
+    static std::function<std::shared_ptr<BusinessObjectManager>()> factory(SqlStorePtr store);
+
+    // "AnalysisParameter" (with new, empty settings), "FragAnalysisParam", "SizeCalibration",
+    // "SizeStandard", "MobilityCalibration", "SNPLocusTag" (with empty TagData), "STRLocusTag",
+    // "Project", "Grid", "GridType". Unknown names raise kStoreUnknownName.
+    ObjectPtr NewObject(const QString &typeName) override;
+    // ("GridType", "GridTypeID" or "ID", number), and the stored kinds by "ID" or "Name":
+    // "AnalysisParameter" (settings read), "SizeStandard", "MobilityCalibration", "SNPLocusTag",
+    // "STRLocusTag", "Project", "StandardMobilityReference". Missing objects raise kStoreNotFound.
+    // The two flags are accepted for the callers' sake and change nothing.
+    ObjectPtr LoadObject(const QString &typeName, const QString &keyField, const QString &keyValue, bool flag1 = false,
+                         bool flag2 = true) override;
+    // The queries of namespace queries, ordered by case-folded name, then ID; keyed by the property
+    // keyField (matched without regard to case), or by the decimal ID when keyField is empty. A key
+    // that two items share raises kStoreInvalidObject naming both; an item whose key text is empty is
+    // added without a key. The filters must be empty; the flags change nothing.
+    CollectionPtr LoadCollection(const QString &queryName, const QString &filter1, const QString &filter2,
+                                 const QString &keyField, bool flag1 = false, bool flag2 = true) override;
+    StorePtr store() const override;
+    const SqlStorePtr &sqlStore() const { return m_store; }
+
+private:
+    SqlStorePtr m_store;
+};
+
+} // namespace veltrane::host

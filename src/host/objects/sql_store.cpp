@@ -1,0 +1,358 @@
+#include "host/objects/sql_store.h"
+
+#include "host/objects/connection.h"
+#include "host/objects/schema.h"
+#include "host/objects/seed_data.h"
+#include "host/objects/store_io.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QMutexLocker>
+
+namespace veltrane::host {
+
+namespace {
+
+const QString kSource = QStringLiteral("SqlStore");
+
+io::Filter filterFor(qint32 id, const QString &name)
+{
+    return id > 0 ? io::Filter::byId(id) : io::Filter::byName(name);
+}
+
+template <typename T> QSharedPointer<T> firstOf(const QList<QSharedPointer<T>> &list)
+{
+    return list.isEmpty() ? QSharedPointer<T>() : list.first();
+}
+
+} // namespace
+
+SqlStore::SqlStore(std::unique_ptr<ConnectionPool> pool)
+    : m_pool(std::move(pool))
+{}
+
+SqlStore::~SqlStore() = default;
+
+std::shared_ptr<SqlStore> SqlStore::open(const QString &location, const StoreOptions &options)
+{
+    ConnectionSpec spec = ConnectionSpec::parse(location);
+    if (spec.engine == Engine::SQLite && !spec.memory) {
+        const QFileInfo file(spec.file);
+        if (!QDir().mkpath(file.absolutePath()))
+            throw Error(kStoreCannotOpen, kSource,
+                        QStringLiteral("Cannot open the store at %1: its folder cannot be created.").arg(spec.display));
+        if (file.isDir())
+            throw Error(kStoreCannotOpen, kSource,
+                        QStringLiteral("Cannot open the store at %1: it is a folder, not a file.").arg(spec.display));
+    }
+    const QString display = spec.display;
+    std::shared_ptr<SqlStore> store(new SqlStore(std::make_unique<ConnectionPool>(std::move(spec))));
+    try {
+        io::Context ctx = store->context();
+        Transaction transaction(*store->m_pool, Transaction::Write);
+        const int found = schema::migrate(ctx.db, store->m_pool->spec());
+        if (found == 0 && options.seed)
+            seedStore(ctx);
+        transaction.commit();
+    } catch (const Error &e) {
+        if (e.number() != kStoreQueryFailed)
+            throw;
+        // A database that refuses our tables is not a store we can use; say where.
+        throw Error(kStoreCannotOpen, kSource,
+                    QStringLiteral("Cannot open the store at %1: %2").arg(display, e.description()));
+    }
+    store->m_schemaVersion = schema::kCurrentVersion;
+    return store;
+}
+
+std::shared_ptr<SqlStore> SqlStore::openAnother() const
+{
+    const ConnectionSpec &spec = m_pool->spec();
+    return open(spec.memory ? spec.file : spec.original, StoreOptions{false});
+}
+
+QString SqlStore::location() const
+{
+    return m_pool->spec().display;
+}
+
+bool SqlStore::isPostgreSQL() const
+{
+    return m_pool->engine() == Engine::PostgreSQL;
+}
+
+int SqlStore::schemaVersion() const
+{
+    return m_schemaVersion;
+}
+
+io::Context SqlStore::context()
+{
+    return io::Context{m_pool->database(), m_pool->engine(), shared_from_this()};
+}
+
+std::optional<qint32> SqlStore::seenVersion(const QString &setName) const
+{
+    QMutexLocker lock(&m_seenMutex);
+    auto it = m_seen.constFind(nameKey(setName));
+    if (it == m_seen.cend())
+        return std::nullopt;
+    return *it;
+}
+
+void SqlStore::noteVersion(const QString &setName, qint32 version)
+{
+    QMutexLocker lock(&m_seenMutex);
+    m_seen.insert(nameKey(setName), version);
+}
+
+// ---- business objects ---------------------------------------------------------------------------
+
+qint32 SqlStore::retrieve(FragAnalysisParam &settings)
+{
+    if (nameKey(settings.Name()).isEmpty())
+        return 1;
+    io::Context ctx = context();
+    Transaction transaction(*m_pool, Transaction::Read);
+    const std::optional<qint32> version = io::readSettings(ctx, io::Filter::byName(settings.Name()), settings);
+    transaction.commit();
+    if (!version)
+        return 1;
+    noteVersion(settings.Name(), *version);
+    return 0;
+}
+
+void SqlStore::commit(FragAnalysisParam &settings)
+{
+    static const QString source = QStringLiteral("FragAnalysisParam");
+    const QString name = settings.Name();
+    if (nameKey(name).isEmpty())
+        throw Error(kStoreInvalidObject, source, QStringLiteral("A parameter set needs a name to be stored."));
+
+    io::Context ctx = context();
+    Transaction transaction(*m_pool, Transaction::Write);
+    const std::optional<io::StoredSet> stored = io::findSet(ctx, name, true);
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    io::SetStamp stamp{settings.Attributes(), now, now};
+    if (stored) {
+        if (stored->attributes & FragAnalysisParam::kReadOnlyBits)
+            throw Error(kStoreReadOnly, source,
+                        QStringLiteral("The parameter set \"%1\" is read-only and cannot be overwritten. "
+                                       "Save your settings under a new name.")
+                            .arg(stored->name));
+        const std::optional<qint32> seen = seenVersion(name);
+        if (!seen)
+            throw Error(kStoreConflict, source,
+                        QStringLiteral("A parameter set named \"%1\" was stored by someone else meanwhile, so your "
+                                       "settings were not saved. Save them under another name.")
+                            .arg(stored->name));
+        if (*seen != stored->version)
+            throw Error(kStoreConflict, source,
+                        QStringLiteral("The parameter set \"%1\" was changed by someone else after you opened it, so "
+                                       "your changes were not saved. Save them under a new name, or open the set "
+                                       "again.")
+                            .arg(stored->name));
+        stamp.attributes = stored->attributes;
+        stamp.dateCreated = stored->dateCreated;
+    }
+    const io::WrittenSet written = io::writeSet(ctx, settings, stored, stamp);
+    transaction.commit();
+
+    noteVersion(name, written.version);
+    settings.setID(written.id);
+    settings.setAttributes(stamp.attributes);
+    settings.setDateCreated(stamp.dateCreated);
+    settings.setDateModified(stamp.dateModified);
+}
+
+qint32 SqlStore::retrieve(SizeCalibration &entry)
+{
+    // Only standard mobility references are stored on their own; other entries belong to a set.
+    if (entry.Kind() != SizeCalibration::kMobilityReference || nameKey(entry.Name()).isEmpty())
+        return 1;
+    const SizeCalibrationPtr found = firstOf(io::mobilityReferences(context(), io::Filter::byName(entry.Name())));
+    if (!found)
+        return 1;
+    entry.setID(found->ID());
+    entry.setName(found->Name());
+    entry.setEnumTypeID(found->EnumTypeID());
+    return 0;
+}
+
+void SqlStore::commit(SNPLocusTag &tag)
+{
+    static const QString source = QStringLiteral("SNPLocusTag");
+    const SNPLocusTagSettingsPtr data = tag.TagData();
+    if (!data)
+        throw Error(kStoreInvalidObject, source, QStringLiteral("The SNP locus tag has no settings to store."));
+    if (nameKey(data->Name()).isEmpty())
+        throw Error(kStoreInvalidObject, source, QStringLiteral("An SNP locus tag needs a name to be stored."));
+
+    const qint64 previousDate = data->DateModified();
+    data->setDateModified(QDateTime::currentSecsSinceEpoch());
+    try {
+        io::Context ctx = context();
+        Transaction transaction(*m_pool, Transaction::Write);
+        qint32 id = data->ID();
+        if (id > 0)
+            io::updateSnpLocusTag(ctx, *data);
+        else
+            id = io::insertSnpLocusTag(ctx, *data);
+        transaction.commit();
+        data->setID(id);
+        tag.setID(id);
+        data->setStore(shared_from_this());
+        tag.setStore(shared_from_this());
+    } catch (...) {
+        data->setDateModified(previousDate);
+        throw;
+    }
+}
+
+// ---- queries ------------------------------------------------------------------------------------
+
+QList<AnalysisParameterPtr> SqlStore::parameterSets(bool includeHidden)
+{
+    QList<AnalysisParameterPtr> sets = io::parameterSets(context(), includeHidden);
+    const std::shared_ptr<SqlStore> self = shared_from_this();
+    for (const AnalysisParameterPtr &set : std::as_const(sets)) {
+        const qint32 id = set->ID();
+        const QString name = set->Name();
+        // A list is read for its names; the settings of a set are read when somebody looks at them,
+        // so listing a thousand sets costs one query.
+        set->setSettingsLoader([self, id, name] { return self->settingsOf(id, name); });
+    }
+    return sets;
+}
+
+FragAnalysisParamPtr SqlStore::settingsOf(qint32 setId, const QString &nameForMessages)
+{
+    io::Context ctx = context();
+    Transaction transaction(*m_pool, Transaction::Read);
+    auto settings = FragAnalysisParamPtr::create();
+    const std::optional<qint32> version = io::readSettings(ctx, io::Filter::byId(setId), *settings);
+    transaction.commit();
+    if (!version)
+        throw Error(kStoreNotFound, QStringLiteral("AnalysisParameter"),
+                    QStringLiteral("The parameter set \"%1\" is no longer stored.")
+                        .arg(nameForMessages.isEmpty() ? QString::number(setId) : nameForMessages));
+    noteVersion(settings->Name(), *version);
+    return settings;
+}
+
+QList<SizeStandardPtr> SqlStore::sizeStandards()
+{
+    return io::sizeStandards(context());
+}
+
+QList<MobilityCalibrationPtr> SqlStore::mobilityCalibrations()
+{
+    return io::mobilityCalibrations(context());
+}
+
+QList<SizeCalibrationPtr> SqlStore::mobilityReferences()
+{
+    return io::mobilityReferences(context());
+}
+
+QList<SNPLocusTagPtr> SqlStore::snpLocusTags()
+{
+    return io::snpLocusTags(context());
+}
+
+QList<STRLocusTagPtr> SqlStore::strLocusTags()
+{
+    return io::strLocusTags(context());
+}
+
+QList<ProjectPtr> SqlStore::projects()
+{
+    return io::projects(context());
+}
+
+GridTypePtr SqlStore::gridType(qint32 gridTypeId)
+{
+    return io::gridType(context(), gridTypeId);
+}
+
+AnalysisParameterPtr SqlStore::parameterSet(qint32 id, const QString &name)
+{
+    io::Context ctx = context();
+    Transaction transaction(*m_pool, Transaction::Read);
+    const AnalysisParameterPtr set = firstOf(io::parameterSets(ctx, true, filterFor(id, name)));
+    if (set)
+        set->setFragAnalysisParam(settingsOf(set->ID(), set->Name()));
+    transaction.commit();
+    return set;
+}
+
+SizeStandardPtr SqlStore::sizeStandard(qint32 id, const QString &name)
+{
+    return firstOf(io::sizeStandards(context(), filterFor(id, name)));
+}
+
+MobilityCalibrationPtr SqlStore::mobilityCalibration(qint32 id, const QString &name)
+{
+    return firstOf(io::mobilityCalibrations(context(), filterFor(id, name)));
+}
+
+SizeCalibrationPtr SqlStore::mobilityReference(qint32 id, const QString &name)
+{
+    return firstOf(io::mobilityReferences(context(), filterFor(id, name)));
+}
+
+SNPLocusTagPtr SqlStore::snpLocusTag(qint32 id, const QString &name)
+{
+    return firstOf(io::snpLocusTags(context(), filterFor(id, name)));
+}
+
+STRLocusTagPtr SqlStore::strLocusTag(qint32 id, const QString &name)
+{
+    return firstOf(io::strLocusTags(context(), filterFor(id, name)));
+}
+
+ProjectPtr SqlStore::project(qint32 id, const QString &name)
+{
+    return firstOf(io::projects(context(), filterFor(id, name)));
+}
+
+// ---- definitions --------------------------------------------------------------------------------
+
+template <typename F> static qint32 inWriteTransaction(SqlStore &store, F &&write)
+{
+    io::Context ctx = store.context();
+    Transaction transaction(store.pool(), Transaction::Write);
+    const qint32 id = write(ctx);
+    transaction.commit();
+    return id;
+}
+
+qint32 SqlStore::addProject(const QString &name)
+{
+    return inWriteTransaction(*this, [&](const io::Context &ctx) { return io::insertProject(ctx, name); });
+}
+
+qint32 SqlStore::addSizeStandard(const SizeStandardSettings &standard)
+{
+    return inWriteTransaction(*this, [&](const io::Context &ctx) { return io::insertSizeStandard(ctx, standard); });
+}
+
+qint32 SqlStore::addMobilityCalibration(const MobilityCalibrationSettings &calibration)
+{
+    return inWriteTransaction(*this,
+                              [&](const io::Context &ctx) { return io::insertMobilityCalibration(ctx, calibration); });
+}
+
+qint32 SqlStore::addMobilityReference(const QString &name, qint32 enumTypeId)
+{
+    return inWriteTransaction(
+        *this, [&](const io::Context &ctx) { return io::insertMobilityReference(ctx, name, enumTypeId); });
+}
+
+qint32 SqlStore::addStrLocusTag(const STRLocusTag &tag)
+{
+    return inWriteTransaction(*this, [&](const io::Context &ctx) { return io::insertStrLocusTag(ctx, tag); });
+}
+
+} // namespace veltrane::host

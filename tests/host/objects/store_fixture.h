@@ -1,0 +1,66 @@
+#pragma once
+
+#include "host/objects/sql_store.h"
+
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace veltrane::test {
+
+// The engines the store tests run on: "sqlite" always, "postgresql" when VELTRANE_TEST_PG_URL names
+// a server.
+QStringList storeEngines();
+
+// A fresh, empty database for one test: a file in a temporary folder, or a schema of its own on the
+// PostgreSQL server (dropped again when the location goes).
+class StoreLocation
+{
+public:
+    explicit StoreLocation(const QString &engine);
+    ~StoreLocation();
+    StoreLocation(const StoreLocation &) = delete;
+    StoreLocation &operator=(const StoreLocation &) = delete;
+
+    const QString &location() const { return m_location; }
+    host::SqlStorePtr open(bool seed = true) const;
+    // Runs one statement directly on the database (to simulate other programs and broken stores).
+    void executeRaw(const QString &sql) const;
+
+private:
+    QString m_engine;
+    QString m_location;
+    QString m_schema;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+// Every field of a parameter set as text, one per line, so two sets compare with a readable
+// difference. Store identities (IDs, and the project's ID, which is given by name) are left out.
+QString describe(const FragAnalysisParam &settings);
+
+// A set with every field away from its default: odd floats, both entry shapes, peaks, tags of both
+// kinds (taken from the store's seed data by name).
+FragAnalysisParamPtr richSet(host::SqlStore &store, const QString &name);
+
+// Runs the test object once per engine; each run sees the engine through its constructor.
+template <typename T> int runForEachEngine(int argc, char **argv)
+{
+    int failures = 0;
+    for (const QString &engine : storeEngines()) {
+        T test(engine);
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    return failures;
+}
+
+} // namespace veltrane::test
+
+#define VELTRANE_STORE_TEST_MAIN(TestClass)                                                                            \
+    int main(int argc, char **argv)                                                                                    \
+    {                                                                                                                  \
+        QCoreApplication app(argc, argv);                                                                              \
+        return veltrane::test::runForEachEngine<TestClass>(argc, argv);                                                \
+    }

@@ -1,0 +1,292 @@
+#include "host/objects/json_exchange.h"
+#include "host/objects/sql_object_manager.h"
+#include "store_fixture.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace veltrane;
+using namespace veltrane::host;
+using veltrane::test::describe;
+using veltrane::test::richSet;
+using veltrane::test::StoreLocation;
+
+namespace {
+
+template <typename F> Error errorOf(F &&f)
+{
+    try {
+        f();
+    } catch (const Error &e) {
+        return e;
+    }
+    return Error(0, QStringLiteral("test"), QStringLiteral("no error was raised"));
+}
+
+// Sets (or, without a value, removes) the node at a path such as "sets[1].slopeThreshold".
+QJsonValue edited(const QJsonValue &node, QStringList steps, const std::optional<QJsonValue> &value)
+{
+    if (steps.isEmpty())
+        return *value;
+    const QString step = steps.takeFirst();
+    if (step.startsWith(QLatin1Char('['))) {
+        QJsonArray array = node.toArray();
+        const int i = step.mid(1, step.size() - 2).toInt();
+        if (i >= array.size())
+            qFatal("the test file has no item %d there", i);
+        if (steps.isEmpty() && !value)
+            array.removeAt(i);
+        else
+            array[i] = edited(array.at(i), steps, value);
+        return array;
+    }
+    QJsonObject object = node.toObject();
+    if (steps.isEmpty() && !value)
+        object.remove(step);
+    else
+        object[step] = edited(object.value(step), steps, value);
+    return object;
+}
+
+QJsonDocument withNode(const QJsonDocument &doc, const QString &path, const std::optional<QJsonValue> &value)
+{
+    QStringList steps;
+    static const QRegularExpression token(QStringLiteral("[^.\\[\\]]+|\\[\\d+\\]"));
+    for (auto it = token.globalMatch(path); it.hasNext();)
+        steps << it.next().captured();
+    return QJsonDocument(edited(doc.object(), steps, value).toObject());
+}
+
+// Every set of a store described, keyed by name, with the project given by its name.
+QMap<QString, QString> allSets(SqlStore &store)
+{
+    QHash<qint32, QString> projects;
+    for (const auto &p : store.projects())
+        projects.insert(p->ID(), p->Name());
+    QMap<QString, QString> out;
+    for (const auto &set : store.parameterSets(true)) {
+        const auto s = set->FragAnalysisParam();
+        out.insert(s->Name(), describe(*s) + QStringLiteral("\nProject = ") + projects.value(s->ProjectID().toInt()));
+    }
+    return out;
+}
+
+} // namespace
+
+class TestJsonExchange : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TestJsonExchange(QString engine)
+        : m_engine(std::move(engine))
+    {}
+
+private slots:
+    void initTestCase() { qInfo("store engine: %s", qPrintable(m_engine)); }
+    void init();
+    void cleanup();
+
+    void exportThenImportGivesIdenticalSets();
+    void exportCarriesWhatTheChosenSetsReferTo();
+    void storedSetsAreReplacedOnlyWhenAsked();
+    void storedDefinitionsAreReusedByName();
+    void malformedInputImportsNothing_data();
+    void malformedInputImportsNothing();
+    void filesRoundTrip();
+
+private:
+    QString m_engine;
+    std::unique_ptr<StoreLocation> m_sourceWhere, m_targetWhere;
+    SqlStorePtr m_source;
+};
+
+void TestJsonExchange::init()
+{
+    m_sourceWhere = std::make_unique<StoreLocation>(m_engine);
+    m_targetWhere = std::make_unique<StoreLocation>(m_engine);
+    m_source = m_sourceWhere->open();
+    for (const QString &name : {QStringLiteral("Exchange \"full\" set ✓"), QString(127, QLatin1Char('x'))}) {
+        const auto s = richSet(*m_source, name);
+        m_source->commit(*s);
+    }
+}
+
+void TestJsonExchange::cleanup()
+{
+    m_source.reset();
+    m_sourceWhere.reset();
+    m_targetWhere.reset();
+}
+
+void TestJsonExchange::exportThenImportGivesIdenticalSets()
+{
+    const QByteArray file = exportStore(*m_source).toJson();
+    const SqlStorePtr target = m_targetWhere->open(false);
+    const ImportReport report = importStore(*target, file, QStringLiteral("all.json"));
+    const auto expected = allSets(*m_source);
+    QCOMPARE(report.sets.size(), expected.size());
+    QVERIFY(report.reused.isEmpty() && report.notes.isEmpty());
+    const auto imported = allSets(*target);
+    QCOMPARE(imported.keys(), expected.keys());
+    for (const QString &name : expected.keys())
+        QCOMPARE(imported.value(name), expected.value(name));
+
+    // Read-only and hidden sets keep their flags, so the copy behaves as the original does.
+    auto copy = FragAnalysisParamPtr::create();
+    copy->setName(QStringLiteral("DefaultFragmentAnalysisParameters"));
+    copy->setStore(target);
+    QCOMPARE(errorOf([&] { copy->Commit(); }).number(), qint32(kStoreReadOnly));
+    QCOMPARE(target->parameterSets(false).size(), m_source->parameterSets(false).size());
+
+    // The importing session may go on to edit what it imported.
+    auto edit = richSet(*target, QStringLiteral("Exchange \"full\" set ✓"));
+    target->commit(*edit);
+}
+
+void TestJsonExchange::exportCarriesWhatTheChosenSetsReferTo()
+{
+    const QJsonObject one = exportStore(*m_source, {QStringLiteral("snp identity panel")}).object();
+    QCOMPARE(one.value(QStringLiteral("sets")).toArray().size(), 1);
+    const QJsonArray standards = one.value(QStringLiteral("sizeStandards")).toArray();
+    QCOMPARE(standards.size(), 1);
+    QCOMPARE(standards.at(0)[QStringLiteral("fragments")].toArray().size(), 2);
+    QCOMPARE(one.value(QStringLiteral("snpLocusTags")).toArray().size(), 24);
+    QVERIFY(one.value(QStringLiteral("strLocusTags")).toArray().isEmpty());
+    QCOMPARE(one.value(QStringLiteral("projects")).toArray().size(), 1);
+
+    const QJsonObject everything =
+        exportStore(*m_source, {QStringLiteral("SNP Identity Panel")}, ExportScope::AllObjects).object();
+    QCOMPARE(everything.value(QStringLiteral("snpLocusTags")).toArray().size(), m_source->snpLocusTags().size());
+    QCOMPARE(everything.value(QStringLiteral("sizeStandards")).toArray().size(), m_source->sizeStandards().size());
+
+    const Error e = errorOf([&] { exportStore(*m_source, {QStringLiteral("No such set")}); });
+    QCOMPARE(e.number(), qint32(kStoreNotFound));
+    QVERIFY(e.description().contains(QLatin1String("No such set")));
+}
+
+void TestJsonExchange::storedSetsAreReplacedOnlyWhenAsked()
+{
+    const QString name = QStringLiteral("Exchange \"full\" set ✓");
+    const QJsonDocument file = exportStore(*m_source, {name, QStringLiteral("DefaultFragmentAnalysisParameters")});
+    const QString before = allSets(*m_source).value(name);
+
+    Error e = errorOf([&] { importStore(*m_source, file, QStringLiteral("both.json")); });
+    QCOMPARE(e.number(), qint32(kStoreImportRefused));
+    QVERIFY2(e.description().contains(name) && e.description().contains(QLatin1String("read-only")),
+             qPrintable(e.description()));
+    // A read-only set is never replaced, so the whole file is refused even when replacing is asked.
+    e = errorOf([&] { importStore(*m_source, file, QStringLiteral("both.json"), ImportOptions{true}); });
+    QCOMPARE(e.number(), qint32(kStoreImportRefused));
+    QCOMPARE(allSets(*m_source).value(name), before);
+
+    QJsonDocument changed = exportStore(*m_source, {name});
+    changed = withNode(changed, QStringLiteral("sets[0].slopeThreshold"), QJsonValue(42.5));
+    const ImportReport report = importStore(*m_source, changed, QStringLiteral("one.json"), ImportOptions{true});
+    QCOMPARE(report.replaced, QStringList{name});
+    auto back = FragAnalysisParamPtr::create();
+    back->setName(name);
+    back->setStore(m_sourceWhere->open());
+    QCOMPARE(back->Retrieve(), 0);
+    QCOMPARE(back->SlopeThreshold(), 42.5f);
+}
+
+void TestJsonExchange::storedDefinitionsAreReusedByName()
+{
+    const QString ladder = QStringLiteral("Ladder 35-500 (16 fragments)");
+    QJsonDocument file = exportStore(*m_source, {QStringLiteral("DefaultFragmentAnalysisParameters")});
+    file = withNode(file, QStringLiteral("sets[0].name"), QJsonValue(QStringLiteral("Imported copy")));
+    file = withNode(file, QStringLiteral("sets[0].attributes"), QJsonValue(0));
+    QJsonArray standards = file.object().value(QStringLiteral("sizeStandards")).toArray();
+    QCOMPARE(standards.at(0)[QStringLiteral("name")].toString(), ladder);
+    file = withNode(file, QStringLiteral("sizeStandards[0].fitCoefficient"), QJsonValue(0.5));
+
+    const SqlStorePtr target = m_targetWhere->open(true);
+    const ImportReport report = importStore(*target, file, QStringLiteral("copy.json"));
+    QVERIFY(report.created.isEmpty());
+    QVERIFY(report.reused.contains(QStringLiteral("size standard \"%1\"").arg(ladder)));
+    QCOMPARE(report.notes.size(), 1);
+    QVERIFY(report.notes.first().contains(ladder));
+    QCOMPARE(target->sizeStandard(0, ladder)->Data()->FitCoefficient(), 0.9996f);
+    const auto set = target->parameterSet(0, QStringLiteral("Imported copy"));
+    QCOMPARE(set->FragAnalysisParam()->SizeStandard()->ID(), target->sizeStandard(0, ladder)->ID());
+}
+
+void TestJsonExchange::malformedInputImportsNothing_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QJsonValue>("value"); // undefined: remove the node
+    QTest::addColumn<QString>("says");
+    const QJsonValue remove(QJsonValue::Undefined);
+    QTest::newRow("truncated") << "" << remove << "not valid JSON";
+    QTest::newRow("not an object") << "" << QJsonValue(QJsonArray{1, 2}) << "(document)";
+    QTest::newRow("other format") << "format" << QJsonValue(QStringLiteral("something else")) << "format";
+    QTest::newRow("newer version") << "version" << QJsonValue(2) << "version: format version 2 is newer";
+    QTest::newRow("wrong type") << "sets[1].slopeThreshold" << QJsonValue(QStringLiteral("ten"))
+                                << "sets[1].slopeThreshold: expected a number";
+    QTest::newRow("missing field") << "sets[0].entries" << remove << "sets[0].entries: missing";
+    QTest::newRow("three rows") << "sets[0].quantitation[3]" << remove << "sets[0].quantitation: expected a list of 4";
+    QTest::newRow("dangling standard") << "sets[2].sizeStandard" << QJsonValue(QStringLiteral("No Such Ladder"))
+                                       << "sets[2].sizeStandard: no size standard named \"No Such Ladder\"";
+    QTest::newRow("dangling tag") << "sets[1].entries[0].snpLocusTags[1]" << QJsonValue(QStringLiteral("rsNope"))
+                                  << "sets[1].entries[0].snpLocusTags[1]";
+    QTest::newRow("dangling project") << "sets[0].project" << QJsonValue(QStringLiteral("Nobody's"))
+                                      << "sets[0].project";
+    QTest::newRow("same set twice") << "sets[2].name"
+                                    << QJsonValue(QStringLiteral("defaultfragmentanalysisparameters "))
+                                    << "sets[2].name: the parameter set";
+    QTest::newRow("peak out of range") << "sets[0].entries[0].calibration.selectedPeaks[0]" << QJsonValue(40000)
+                                       << "selectedPeaks[0]";
+    QTest::newRow("fraction for a whole number")
+        << "sets[0].typeCode" << QJsonValue(10.5) << "sets[0].typeCode: expected a whole number";
+    QTest::newRow("bad date") << "sets[0].dateCreated" << QJsonValue(QStringLiteral("yesterday"))
+                              << "sets[0].dateCreated";
+    QTest::newRow("calibration row") << "mobilityCalibrations[0].coefficients[2]" << QJsonValue(QJsonArray{1, 2})
+                                     << "mobilityCalibrations[0].coefficients[2]";
+    QTest::newRow("empty name") << "snpLocusTags[0].name" << QJsonValue(QStringLiteral(" ")) << "snpLocusTags[0].name";
+}
+
+void TestJsonExchange::malformedInputImportsNothing()
+{
+    QFETCH(QString, path);
+    QFETCH(QJsonValue, value);
+    QFETCH(QString, says);
+    const QJsonDocument good = exportStore(*m_source);
+    QVERIFY(good.object().value(QStringLiteral("sets")).toArray().size() >= 3);
+    QByteArray bytes;
+    if (QTest::currentDataTag() == QLatin1String("truncated"))
+        bytes = good.toJson().left(good.toJson().size() / 2);
+    else if (path.isEmpty())
+        bytes = QJsonDocument(value.toArray()).toJson();
+    else
+        bytes = withNode(good, path, value.isUndefined() ? std::nullopt : std::optional<QJsonValue>(value)).toJson();
+
+    const SqlStorePtr target = m_targetWhere->open(false);
+    const Error e = errorOf([&] { importStore(*target, bytes, QStringLiteral("broken.json")); });
+    QCOMPARE(e.number(), qint32(kStoreImportInvalid));
+    QVERIFY2(e.description().startsWith(QLatin1String("broken.json: ")), qPrintable(e.description()));
+    QVERIFY2(e.description().contains(says), qPrintable(e.description()));
+    QVERIFY(target->parameterSets(true).isEmpty());
+    QVERIFY(target->sizeStandards().isEmpty());
+    QVERIFY(target->snpLocusTags().isEmpty());
+    QVERIFY(target->projects().isEmpty());
+}
+
+void TestJsonExchange::filesRoundTrip()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sets.json"));
+    exportStoreToFile(*m_source, path);
+    const SqlStorePtr target = m_targetWhere->open(false);
+    importStoreFromFile(*target, path);
+    QCOMPARE(allSets(*target), allSets(*m_source));
+
+    const Error e = errorOf([&] { importStoreFromFile(*target, dir.filePath(QStringLiteral("missing.json"))); });
+    QCOMPARE(e.number(), qint32(kStoreImportInvalid));
+    QVERIFY(e.description().contains(QLatin1String("missing.json")));
+}
+
+VELTRANE_STORE_TEST_MAIN(TestJsonExchange)
+#include "test_json_exchange.moc"
