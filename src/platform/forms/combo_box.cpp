@@ -1,6 +1,8 @@
 #include "platform/forms/combo_box.h"
 
+#include <QAbstractItemModel>
 #include <QScopedValueRollback>
+#include <QSignalBlocker>
 #include <stdexcept>
 
 namespace veltrane {
@@ -21,7 +23,7 @@ void ComboBox::AddItem(const QString &text)
 {
     const QScopedValueRollback guard(m_byCode, true);
     const int before = currentIndex();
-    addItem(text, QVariant(qint32(0)));
+    addItem(text); // item data reads 0 until set
     // QComboBox selects the first entry added to an empty list; a drop-down list starts unselected.
     if (before < 0 && currentIndex() >= 0)
         setCurrentIndex(-1);
@@ -66,7 +68,10 @@ qint32 ComboBox::ItemData(int index) const
 void ComboBox::SetItemData(int index, qint32 data)
 {
     checkIndex(index);
-    setItemData(index, QVariant(data));
+    // Item data is never drawn, so the list and its size need not hear of it: telling them costs
+    // as much again as adding the entry (lists of every stored set are refilled on each visit).
+    const QSignalBlocker quiet(model());
+    model()->setData(model()->index(index, modelColumn(), rootModelIndex()), QVariant(data), Qt::UserRole);
 }
 
 void ComboBox::setListIndex(int index)

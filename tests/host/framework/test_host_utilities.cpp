@@ -1,6 +1,5 @@
 #include "host/framework/framework_factories.h"
 #include "host/framework/host_utilities.h"
-#include "platform/forms/combo_box.h"
 #include "veltrane/contracts/error_trap.h"
 #include "veltrane/contracts/host_services.h"
 
@@ -15,14 +14,11 @@ class TestHostUtilities : public QObject
 private slots:
     void init();
     void cleanup();
-    void numberText_data();
-    void numberText();
     void displayFlagDecidesTheBox_data();
     void displayFlagDecidesTheBox();
     void trapShowsAControlHandlerErrorOnce();
     void debuggingFollowsTheEnvironment_data();
     void debuggingFollowsTheEnvironment();
-    void selectComboItemMovesAFormCombo();
 
 private:
     std::shared_ptr<HostUtilities::TestHook> m_hook;
@@ -40,23 +36,6 @@ void TestHostUtilities::cleanup()
 {
     HostUtilities::setTestHook(nullptr);
     qunsetenv("VELTRANE_DEBUG");
-}
-
-void TestHostUtilities::numberText_data()
-{
-    QTest::addColumn<qint32>("number");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("first application error") << kApplicationError << "0x80040000";
-    QTest::newRow("framework error") << qint32(kApplicationError + 0x201) << "0x80040201";
-    QTest::newRow("object not set") << qint32(kObjectNotSet) << "91";
-    QTest::newRow("duplicate key") << qint32(kDuplicateKey) << "457";
-}
-
-void TestHostUtilities::numberText()
-{
-    QFETCH(qint32, number);
-    QFETCH(QString, text);
-    QCOMPARE(HostUtilities::numberText(number), text);
 }
 
 void TestHostUtilities::displayFlagDecidesTheBox_data()
@@ -132,22 +111,6 @@ void TestHostUtilities::debuggingFollowsTheEnvironment()
         if (box.icon == QMessageBox::Question)
             ++questions;
     QCOMPARE(questions, asked ? 1 : 0);
-}
-
-void TestHostUtilities::selectComboItemMovesAFormCombo()
-{
-    ComboBox combo;
-    for (const char *model : {"Linear", "Quadratic", "Local Southern"})
-        combo.AddItem(QString::fromLatin1(model));
-    int clicks = 0;
-    connect(&combo, &ComboBox::Click, [&] { ++clicks; });
-    QVERIFY(Utilities().SelectComboItem(&combo, QStringLiteral("local southern")));
-    QCOMPARE(combo.ListIndex(), 2);
-    QCOMPARE(clicks, 1);
-    const CollectionPtr context = newCollection();
-    context->Add(QStringLiteral("1"), QStringLiteral("IsNew"));
-    QVERIFY(Utilities().KeyExists(context, QStringLiteral("isnew")));
-    QVERIFY(!Utilities().KeyExists(CollectionPtr(), QStringLiteral("IsNew")));
 }
 
 QTEST_MAIN(TestHostUtilities)
