@@ -1,0 +1,175 @@
+#include "app/application.h"
+
+#include "app/commands.h"
+#include "app/host_setup.h"
+#include "host/framework/flow_registry.h"
+#include "host/framework/host_utilities.h"
+#include "veltrane/contracts/error.h"
+#include "veltrane/contracts/host_services.h"
+#include "veltrane/service/service.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QLoggingCategory>
+#include <QTextStream>
+#include <cstdio>
+
+namespace veltrane::app {
+
+namespace {
+
+const char *const kCommandsText = R"(Commands:
+  (none)                           open the parameter set selection window
+  list                             the parameter sets users see, one per line
+  show NAME                        the summary of one parameter set
+  export [NAME...] [-o FILE]       the named sets (all when none) as JSON, to FILE or standard output
+  import FILE [--replace]          read sets from a JSON file made by export
+  screenshot FLOW FILE.png [--set NAME]
+                                   render the first page of a flow into a PNG file (no display needed)
+)";
+
+enum ExitCode { kOk = 0, kFailed = 1, kBadUsage = 2 };
+
+bool hasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+int usageError(QTextStream &err, const QString &message)
+{
+    err << "veltrane: " << message << "\nRun 'veltrane --help' for the commands.\n";
+    return kBadUsage;
+}
+
+} // namespace
+
+int run(int argc, char *argv[])
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+
+    QCoreApplication::setApplicationName(QStringLiteral("veltrane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.1"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Fragment analysis parameter sets: select, create, edit, save."));
+    const QCommandLineOption help(QStringList{"h", "help"}, QStringLiteral("Show this help."));
+    const QCommandLineOption db(QStringLiteral("db"),
+                                QStringLiteral("The store: a SQLite file path or a postgresql:// URL (default: %1).")
+                                    .arg(defaultStoreLocation()),
+                                QStringLiteral("location"));
+    const QCommandLineOption noSeed(QStringLiteral("no-seed"),
+                                    QStringLiteral("Create a new store without the default data."));
+    const QCommandLineOption output(QStringList{"o", "output"}, QStringLiteral("export: write to this file."),
+                                    QStringLiteral("file"));
+    const QCommandLineOption replace(QStringLiteral("replace"),
+                                     QStringLiteral("import: write over stored sets of the same names."));
+    const QCommandLineOption set(QStringLiteral("set"),
+                                 QStringLiteral("screenshot: hand this parameter set to the flow."),
+                                 QStringLiteral("name"));
+    parser.addOptions({help, db, noSeed, output, replace, set});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See the commands below."),
+                                 QStringLiteral("[command [arguments]]"));
+
+    if (!parser.parse(arguments))
+        return usageError(err, parser.errorText());
+    if (parser.isSet(help)) {
+        out << parser.helpText() << '\n' << kCommandsText;
+        return kOk;
+    }
+
+    const QStringList positional = parser.positionalArguments();
+    const QString command = positional.value(0);
+    const QStringList args = positional.mid(1);
+    static const QStringList known{"list", "show", "export", "import", "screenshot"};
+    if (!command.isEmpty() && !known.contains(command))
+        return usageError(err, QStringLiteral("unknown command \"%1\"").arg(command));
+    if (command == QLatin1String("show") && args.size() != 1)
+        return usageError(err, QStringLiteral("show takes one parameter set name"));
+    if (command == QLatin1String("import") && args.size() != 1)
+        return usageError(err, QStringLiteral("import takes one file"));
+    if (command == QLatin1String("list") && !args.isEmpty())
+        return usageError(err, QStringLiteral("list takes no arguments"));
+    if (command == QLatin1String("screenshot") && args.size() != 2)
+        return usageError(err, QStringLiteral("screenshot takes a flow name and a .png file"));
+
+    if (command.isEmpty()) {
+        if (!hasDisplay()) {
+            err << "veltrane: no display to open the window on. Start it on a virtual display "
+                   "(xvfb-run -a veltrane) or use the commands (veltrane --help).\n";
+            return kFailed;
+        }
+    } else {
+        // Commands run without a display; their reports go to the exit status and standard error.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QLoggingCategory::setFilterRules(QStringLiteral("veltrane.*.warning=false"));
+    }
+
+    QApplication application(argc, argv);
+    // Commands have no one to show a message box to: reports a page would show are collected and
+    // end the command with a failure instead.
+    std::shared_ptr<host::HostUtilities::TestHook> unattended;
+    if (!command.isEmpty()) {
+        unattended = std::make_shared<host::HostUtilities::TestHook>();
+        host::HostUtilities::setTestHook(unattended);
+    }
+    // The helpers and the store hold connections and widgets: release them while the application
+    // object still exists, not when the thread's storage is torn down after main().
+    struct ReleaseHost
+    {
+        ~ReleaseHost()
+        {
+            installHostFactories({});
+            resetThreadHelpers();
+            host::FlowRegistry::instance().clear();
+            host::HostUtilities::setTestHook(nullptr);
+        }
+    } releaseHost;
+    try {
+        const QString location = parser.isSet(db) ? parser.value(db) : defaultStoreLocation();
+        std::shared_ptr<host::SqlStore> store = openAndInstall(location, !parser.isSet(noSeed));
+        CommandIO io{out, err};
+        if (command.isEmpty()) {
+            Service service;
+            service.SelectAnalysisParameters();
+        } else if (command == QLatin1String("list")) {
+            listSets(io);
+        } else if (command == QLatin1String("show")) {
+            showSet(io, args.first());
+        } else if (command == QLatin1String("export")) {
+            exportSets(io, *store, args, parser.value(output));
+        } else if (command == QLatin1String("import")) {
+            importSets(io, *store, args.first(), parser.isSet(replace));
+        } else if (command == QLatin1String("screenshot")) {
+            screenshot(io, args.at(0), args.at(1), parser.value(set));
+        }
+    } catch (const Error &e) {
+        out.flush();
+        err << "veltrane: " << e.description();
+        if (!e.source().isEmpty() && e.source() != QLatin1String("veltrane"))
+            err << " (" << e.source() << ')';
+        err << '\n';
+        return kFailed;
+    }
+    if (unattended) {
+        bool failed = false;
+        for (const auto &report : unattended->reports) {
+            if (!report.display)
+                continue;
+            err << "veltrane: " << report.error.description() << " (" << report.className << '.'
+                << report.procedureName << ")\n";
+            failed = true;
+        }
+        if (failed)
+            return kFailed;
+    }
+    return kOk;
+}
+
+} // namespace veltrane::app

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "host/objects/sql_store.h"
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace veltrane::app {
+
+// The commands for scripts and for people without a display. Each writes its result to out and
+// raises an Error on failure.
+struct CommandIO
+{
+    QTextStream &out;
+    QTextStream &err;
+};
+
+// The sets users see, one name per line.
+void listSets(CommandIO io);
+// The summary the selection page shows of one set.
+void showSet(CommandIO io, const QString &name);
+// The store's JSON exchange document of the named sets (all sets when none), to a file or to out.
+void exportSets(CommandIO io, host::SqlStore &store, const QStringList &names, const QString &file);
+// Reads an exchange document into the store (one transaction).
+void importSets(CommandIO io, host::SqlStore &store, const QString &file, bool replace);
+// Renders the first page of a flow offscreen into a PNG file. setName, when given, is handed to the
+// flow under "AnalysisParameter".
+void screenshot(CommandIO io, const QString &flow, const QString &file, const QString &setName);
+
+} // namespace veltrane::app

@@ -1,0 +1,54 @@
+#include "app/host_setup.h"
+
+#include "host/framework/flow_registry.h"
+#include "host/framework/framework_factories.h"
+#include "host/grid_utilities/host_grid_utilities.h"
+#include "host/objects/sql_object_manager.h"
+#include "veltrane/contracts/host_services.h"
+#include "veltrane/service/class_table.h"
+#include "veltrane/service/names.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace veltrane::app {
+
+QString defaultStoreLocation()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath() + QStringLiteral("/.local/share");
+    return folder + QStringLiteral("/veltrane/veltrane.sqlite");
+}
+
+void registerFlows()
+{
+    auto &flows = host::FlowRegistry::instance();
+    flows.setPageFactory([](const QString &className) -> QWidget * {
+        try {
+            return createPage(className);
+        } catch (const Error &) {
+            return nullptr; // the framework reports a page it cannot create
+        }
+    });
+    flows.registerFlow(names::kFlowSelect, {QStringLiteral("SelectParamPage")}, {},
+                       QStringLiteral("Analysis Parameters"));
+}
+
+std::shared_ptr<host::SqlStore> openAndInstall(const QString &location, bool seed)
+{
+    host::StoreOptions options;
+    options.seed = seed;
+    std::shared_ptr<host::SqlStore> store = host::SqlStore::open(location, options);
+
+    HostFactories factories;
+    factories.application = &host::makeFrameworkApplication;
+    factories.utilities = &host::makeFrameworkUtilities;
+    factories.objects = host::SqlObjectManager::factory(store);
+    factories.grids = &host::makeGridUtilities;
+    installHostFactories(std::move(factories));
+    registerFlows();
+    return store;
+}
+
+} // namespace veltrane::app

@@ -1,0 +1,151 @@
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The application's commands, run as a user or a script runs them: a separate process on a
+// temporary store, judged by its output and exit status.
+class TestAppCommands : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void listShowsTheSetsUsersSee();
+    void showPrintsTheSummary();
+    void exportThenImportIntoAnEmptyStoreKeepsEverything();
+    void screenshotWritesAPicture();
+    void mistakesAreClearErrors_data();
+    void mistakesAreClearErrors();
+
+private:
+    struct Result
+    {
+        int exitCode = -1;
+        QString out;
+        QString err;
+    };
+    Result run(const QStringList &arguments);
+    QString store(const QString &name) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+};
+
+TestAppCommands::Result TestAppCommands::run(const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(VELTRANE_APP_PATH), arguments);
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
+void TestAppCommands::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+void TestAppCommands::listShowsTheSetsUsersSee()
+{
+    const Result r = run({"--db", store("list.sqlite"), "list"});
+    QCOMPARE(r.exitCode, 0);
+    const QStringList names = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY(names.contains(QStringLiteral("DefaultFragmentAnalysisParameters")));
+    QVERIFY(names.size() >= 2);
+    // hidden sets are not listed, but exported with everything else
+    const Result all = run({"--db", store("list.sqlite"), "export"});
+    QCOMPARE(all.exitCode, 0);
+    QVERIFY(all.out.count(QStringLiteral("\"attributes\"")) > names.size());
+}
+
+void TestAppCommands::showPrintsTheSummary()
+{
+    const Result r = run({"--db", store("show.sqlite"), "show", "defaultfragmentanalysisparameters"});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.out.startsWith(QLatin1String("Name: DefaultFragmentAnalysisParameters\nProject: ")), qPrintable(r.out));
+    QVERIFY(r.out.contains(QLatin1String("\nModel: Local Southern\n")));
+    QVERIFY(r.out.contains(QLatin1String("\nSize Standard: ")));
+    QVERIFY(r.out.contains(QLatin1String("\nLocus Tags:\n  ")));
+}
+
+void TestAppCommands::exportThenImportIntoAnEmptyStoreKeepsEverything()
+{
+    const QString file = m_dir.filePath(QStringLiteral("sets.json"));
+    const Result names = run({"--db", store("source.sqlite"), "list"});
+    QCOMPARE(names.exitCode, 0);
+    const QStringList sets = names.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+
+    const Result exported = run(QStringList{"--db", store("source.sqlite"), "export", "-o", file} + sets);
+    QCOMPARE(exported.exitCode, 0);
+
+    const Result imported = run({"--db", store("target.sqlite"), "--no-seed", "import", file});
+    QVERIFY2(imported.exitCode == 0, qPrintable(imported.err));
+    QCOMPARE(imported.out.count(QStringLiteral("imported: ")), sets.size());
+
+    const Result listed = run({"--db", store("target.sqlite"), "list"});
+    QCOMPARE(listed.out, names.out);
+    for (const QString &name : sets) {
+        const Result before = run({"--db", store("source.sqlite"), "show", name});
+        const Result after = run({"--db", store("target.sqlite"), "show", name});
+        QCOMPARE(after.exitCode, 0);
+        QCOMPARE(after.out, before.out); // dates included
+    }
+
+    // The imported sets are usable by the pages too.
+    const Result shot = run({"--db", store("target.sqlite"), "screenshot", "SelectAnalysisParameters",
+                             m_dir.filePath(QStringLiteral("target.png"))});
+    QVERIFY2(shot.exitCode == 0, qPrintable(shot.err));
+
+    // Importing the same file again is refused and changes nothing.
+    const Result again = run({"--db", store("target.sqlite"), "import", file});
+    QCOMPARE(again.exitCode, 1);
+    QVERIFY(!again.err.isEmpty());
+    QCOMPARE(run({"--db", store("target.sqlite"), "list"}).out, names.out);
+}
+
+void TestAppCommands::screenshotWritesAPicture()
+{
+    const QString png = m_dir.filePath(QStringLiteral("select.png"));
+    const Result r = run({"--db", store("shot.sqlite"), "screenshot", "SelectAnalysisParameters", png});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    const QImage image(png);
+    QVERIFY(!image.isNull());
+    QVERIFY(image.width() > 300 && image.height() > 200);
+}
+
+void TestAppCommands::mistakesAreClearErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("unknown command") << QStringList{"frobnicate"} << 2 << "unknown command";
+    QTest::newRow("show without a name") << QStringList{"show"} << 2 << "show takes one";
+    QTest::newRow("unknown option") << QStringList{"--colour", "list"} << 2 << "colour";
+    QTest::newRow("set not stored") << QStringList{"show", "No Such Set"} << 1 << "No Such Set";
+    QTest::newRow("import file missing") << QStringList{"import", "/nonexistent/sets.json"} << 1 << "sets.json";
+    QTest::newRow("export unknown set") << QStringList{"export", "No Such Set"} << 1 << "No Such Set";
+    QTest::newRow("screenshot not png") << QStringList{"screenshot", "SelectAnalysisParameters", "x.jpg"} << 1
+                                        << ".png";
+    QTest::newRow("screenshot unknown flow") << QStringList{"screenshot", "NoFlow", "x.png"} << 1 << "NoFlow";
+}
+
+void TestAppCommands::mistakesAreClearErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    const Result r = run(QStringList{"--db", store("mistakes.sqlite")} + arguments);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.err.contains(says), qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestAppCommands)
+#include "test_app_commands.moc"

@@ -1,0 +1,398 @@
+#include "page_host.h"
+#include "platform/forms/combo_box.h"
+#include "platform/forms/command_button.h"
+#include "platform/forms/label.h"
+#include "platform/grid/grid_control.h"
+#include "veltrane/contracts/host_services.h"
+#include "veltrane/select_page/select_param_page.h"
+#include "veltrane/service/service.h"
+
+#include <QTest>
+#include <QTimer>
+
+using namespace veltrane;
+using namespace veltrane::test;
+
+namespace {
+
+const QString kDefault = QStringLiteral("DefaultFragmentAnalysisParameters");
+
+QString caption(QWidget *page, const char *name)
+{
+    auto *label = page->findChild<Label *>(QLatin1String(name));
+    return label ? label->Caption() : QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+
+ComboBox *combo(QWidget *page)
+{
+    return page->findChild<ComboBox *>(QStringLiteral("cmbAnalysisParams"));
+}
+
+GridControl *grid(QWidget *page)
+{
+    return page->findChild<GridControl *>(QStringLiteral("grdLocusTags"));
+}
+
+QStringList comboEntries(QWidget *page)
+{
+    QStringList out;
+    for (int i = 0; i < combo(page)->ListCount(); ++i)
+        out << combo(page)->List(i);
+    return out;
+}
+
+// What a stand-in editor saw and does: the real editor is another page; these tests need only its
+// effect on the context and on the set it was given.
+struct EditorScript
+{
+    QString isNew;
+    AnalysisParameterPtr given;
+    QString saveUnder;   // name of the new settings it commits on Save (empty: none)
+    bool publishSaveAs = false;
+};
+
+void addStandInEditor(PageHost &host, std::shared_ptr<EditorScript> script)
+{
+    host.addRecordingPage(QStringLiteral("StandInEditor"), [script](RecordingPage &page) {
+        page.onInitialize = [script](RecordingPage &p) {
+            const CollectionPtr context = p.base().BusinessContext();
+            if (context->Contains(QStringLiteral("IsNew")))
+                script->isNew = context->Item(QStringLiteral("IsNew")).toString();
+            script->given = context->Object<AnalysisParameter>(QStringLiteral("AnalysisParameter"));
+            context->Remove(QStringLiteral("AnalysisParameter"));
+        };
+        page.onSave = [script](RecordingPage &p) {
+            if (script->saveUnder.isEmpty())
+                return;
+            auto fresh = FragAnalysisParamPtr::create();
+            fresh->setName(script->saveUnder);
+            fresh->setProjectName(QStringLiteral("Default"));
+            fresh->Commit();
+            script->given->setFragAnalysisParam(fresh);
+            if (script->publishSaveAs)
+                p.base().BusinessContext()->Add(toVariant(script->given), QStringLiteral("NewSaveAs"));
+        };
+    });
+    host.registerFlow(QStringLiteral("EditAnalysisParameters"), {QStringLiteral("StandInEditor")});
+}
+
+} // namespace
+
+class TestSelectParamPage : public QObject
+{
+    Q_OBJECT
+private slots:
+    void firstShowPreselectsTheDefaultSet();
+    void refreshViewSelectsByName_data();
+    void refreshViewSelectsByName();
+    void summaryOfUnusualSets_data();
+    void summaryOfUnusualSets();
+    void hostKeysSkipThePage_data();
+    void hostKeysSkipThePage();
+    void leavingTwiceLeavesOneSelection();
+    void newStartsTheEditorWithTheDefaultAsTemplate_data();
+    void newStartsTheEditorWithTheDefaultAsTemplate();
+    void editReloadsOnlyAfterSaveAs_data();
+    void editReloadsOnlyAfterSaveAs();
+    void missingEditorIsReportedAndChangesNothing();
+    void newWithoutDefaultSetIsAClearError();
+};
+
+void TestSelectParamPage::firstShowPreselectsTheDefaultSet()
+{
+    PageHost host;
+    host.commitSet(QStringLiteral("A first set")); // the default set is no longer the first entry
+    const auto stored = host.loadSet(kDefault)->FragAnalysisParam();
+    const int tagRows = stored->STRLocusTagsOf(0)->Count() + stored->SNPLocusTagsOf(0)->Count();
+
+    bool checked = false;
+    onNextWindow([&](host::ServiceWindowDialog &window) {
+        QWidget *page = host.lastMade(QStringLiteral("SelectParamPage"));
+        QVERIFY(page);
+        QCOMPARE(combo(page)->Text(), kDefault);
+        QCOMPARE(combo(page)->List(0), QStringLiteral("A first set"));
+        QCOMPARE(caption(page, "lblProject"), stored->ProjectName());
+        QCOMPARE(caption(page, "lblStandard"), stored->SizeStandard()->Name());
+        QCOMPARE(caption(page, "lblModel"), QStringLiteral("Local Southern"));
+        QCOMPARE(caption(page, "lblCalibrationMatrix"), stored->DyeMobilityCalibration()->Name());
+        QVERIFY(!caption(page, "lblDateModified").isEmpty());
+        QCOMPARE(grid(page)->rowCount(), tagRows);
+        QVERIFY(grid(page)->readOnly());
+        QCOMPARE(window.Title(), QStringLiteral("Analysis Parameters"));
+        QVERIFY(!window.IsButtonEnabled(1)); // the flow's only page: nothing to commit
+        checked = true;
+        clickCommand(window, 2);
+    });
+    Service service;
+    service.SelectAnalysisParameters();
+    QVERIFY(checked);
+    QVERIFY(host.shownReports().isEmpty());
+}
+
+void TestSelectParamPage::refreshViewSelectsByName_data()
+{
+    QTest::addColumn<QString>("asked");
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("default in lower case") << "defaultfragmentanalysisparameters" << kDefault;
+    QTest::newRow("other set in upper case") << "SNP IDENTITY PANEL" << "SNP Identity Panel";
+    QTest::newRow("name no longer stored") << "Deleted meanwhile" << "A first set";
+    QTest::newRow("empty name") << "" << "A first set";
+}
+
+void TestSelectParamPage::refreshViewSelectsByName()
+{
+    QFETCH(QString, asked);
+    QFETCH(QString, selected);
+    PageHost host;
+    host.commitSet(QStringLiteral("A first set"));
+    SelectParamPage page;
+    page.RefreshView(asked);
+    QCOMPARE(combo(&page)->Text(), selected);
+    QCOMPARE(page.SelectedParameter()->Name(), selected);
+    QCOMPARE(combo(&page)->ItemData(combo(&page)->ListIndex()), page.SelectedParameter()->ID());
+}
+
+void TestSelectParamPage::summaryOfUnusualSets_data()
+{
+    QTest::addColumn<int>("shape");
+    QTest::addColumn<bool>("withStandard");
+    QTest::addColumn<bool>("withCalibration");
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QStringList>("rows");
+    // shape 0: no size-calling entry; 1: an entry without calibration; 2: an entry with model 3,
+    // three STR tags and two SNP tags
+    QTest::newRow("no size standard, entry without model") << 1 << false << true << "None" << QStringList{};
+    QTest::newRow("no entries at all") << 0 << true << true << "" << QStringList{};
+    QTest::newRow("no dye mobility calibration") << 1 << true << false << "None" << QStringList{};
+    QTest::newRow("3 STR then 2 SNP tags") << 2 << true << true << "Cubic"
+                                           << QStringList{"D3S1358", "vWA", "FGA", "rs1490413", "rs876724"};
+}
+
+void TestSelectParamPage::summaryOfUnusualSets()
+{
+    QFETCH(int, shape);
+    QFETCH(bool, withStandard);
+    QFETCH(bool, withCalibration);
+    QFETCH(QString, model);
+    QFETCH(QStringList, rows);
+    PageHost host;
+    const SizeStandardSettingsPtr standard = host.store().sizeStandards().first()->Data();
+    const MobilityCalibrationSettingsPtr calibration = host.store().mobilityCalibrations().first()->Data();
+    const CollectionPtr str = ObjectManager().LoadCollection(QStringLiteral("STRLocusTags"), {}, {},
+                                                             QStringLiteral("Name"));
+    const CollectionPtr snp = ObjectManager().LoadCollection(QStringLiteral("SNPLocusTags"), {}, {},
+                                                             QStringLiteral("Name"));
+    host.commitSet(QStringLiteral("Unusual"), [&](FragAnalysisParam &s) {
+        s.setProjectName(QStringLiteral("Validation"));
+        if (withStandard)
+            s.setSizeStandard(standard);
+        if (withCalibration)
+            s.setDyeMobilityCalibration(calibration);
+        if (shape >= 1)
+            s.setIdentifyAlleles(0, true);
+        if (shape == 2) {
+            auto entry = SizeCalibrationPtr::create();
+            entry->setModelIndex(3);
+            entry->setSizeStandard(standard);
+            s.setSizeCalibration(0, entry);
+            for (const QString &name : rows.mid(0, 3))
+                s.STRLocusTagsOf(0)->Add(str->Item(name));
+            for (const QString &name : rows.mid(3))
+                s.SNPLocusTagsOf(0)->Add(toVariant(snp->Object<SNPLocusTag>(name)->TagData()));
+        }
+    });
+
+    SelectParamPage page;
+    page.RefreshView(QStringLiteral("unusual"));
+    QCOMPARE(caption(&page, "lblProject"), QStringLiteral("Validation"));
+    QVERIFY(!caption(&page, "lblDateModified").isEmpty());
+    QCOMPARE(caption(&page, "lblStandard"), withStandard ? standard->Name() : QStringLiteral("[None]"));
+    QCOMPARE(caption(&page, "lblCalibrationMatrix"), withCalibration ? calibration->Name() : QString());
+    QCOMPARE(caption(&page, "lblModel"), model);
+    GridControl *g = grid(&page);
+    QCOMPARE(g->rowCount(), rows.size());
+    for (int r = 1; r <= rows.size(); ++r) {
+        QCOMPARE(g->cellText(r, 1), rows.at(r - 1));
+        QVERIFY(!g->cellText(r, 2).isEmpty());
+    }
+
+    // The next summary starts from a clean slate.
+    page.RefreshView(kDefault);
+    QCOMPARE(caption(&page, "lblModel"), QStringLiteral("Local Southern"));
+}
+
+void TestSelectParamPage::hostKeysSkipThePage_data()
+{
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QString>("landedOn");
+    QTest::newRow("Skip>>") << QStringList{"Skip>>"} << "After";
+    QTest::newRow("<<Skip") << QStringList{"<<Skip"} << "Before";
+    QTest::newRow("both: forward wins") << QStringList{"<<skip", "SKIP>>"} << "After";
+    QTest::newRow("Study alone") << QStringList{"Study"} << "After";
+    QTest::newRow("Study with Samples") << QStringList{"Study", "Samples"} << "SelectParamPage";
+    QTest::newRow("no key") << QStringList{} << "SelectParamPage";
+}
+
+void TestSelectParamPage::hostKeysSkipThePage()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(QString, landedOn);
+    PageHost host;
+    host.addRecordingPage(QStringLiteral("Before"));
+    host.addRecordingPage(QStringLiteral("After"));
+    host.registerFlow(QStringLiteral("Host flow"),
+                      {QStringLiteral("Before"), QStringLiteral("SelectParamPage"), QStringLiteral("After")});
+    CollectionPtr context = newCollection();
+    for (const QString &key : keys)
+        context->Add(QStringLiteral("x"), key);
+
+    QString title;
+    bool commitEnabled = false;
+    onNextWindow([&](host::ServiceWindowDialog &window) {
+        window.SetTitle(QStringLiteral("Study wizard"));
+        clickCommand(window, 5); // on to the selection page
+        QTimer::singleShot(50, &window, [&] {
+            title = window.Title();
+            commitEnabled = window.IsButtonEnabled(1);
+            window.ExecuteCommand(2);
+        });
+    });
+    App().RunService(QStringLiteral("Host flow"), context, nullptr, -1, -1, -1, -1, -1, -1, QString(), 0, 0);
+
+    QStringList activations;
+    for (const QString &line : host.log())
+        if (line.endsWith(QLatin1String(":Activate")))
+            activations << line.section(QLatin1Char(':'), 0, 0);
+    if (landedOn == QLatin1String("SelectParamPage")) {
+        QCOMPARE(activations, QStringList{"Before"});
+        QCOMPARE(title, QStringLiteral("Analysis Parameters"));
+        QVERIFY(commitEnabled); // three pages: the page leaves the commit button alone
+    } else {
+        QCOMPARE(activations.last(), landedOn);
+        QCOMPARE(title, QStringLiteral("Study wizard")); // a skipping page changes no title
+    }
+    QVERIFY(host.shownReports().isEmpty());
+}
+
+void TestSelectParamPage::leavingTwiceLeavesOneSelection()
+{
+    PageHost host;
+    host.addRecordingPage(QStringLiteral("After"));
+    host.registerFlow(QStringLiteral("Pick"), {QStringLiteral("SelectParamPage"), QStringLiteral("After")});
+    CollectionPtr context = newCollection();
+    onNextWindow([&](host::ServiceWindowDialog &window) {
+        auto *page = host.lastMade(QStringLiteral("SelectParamPage"));
+        combo(page)->setText(QStringLiteral("SNP Identity Panel"));
+        clickCommand(window, 5);
+        clickCommand(window, 4);
+        clickCommand(window, 5);
+        clickCommand(window, 1);
+    });
+    auto window = App().RunService(QStringLiteral("Pick"), context, nullptr, -1, -1, -1, -1, -1, -1, QString(), 0, 0);
+    QVERIFY(!window->WasCancelled());
+    QCOMPARE(context->Count(), 1);
+    QCOMPARE(context->Object<AnalysisParameter>(QStringLiteral("analysisparameter"))->Name(),
+             QStringLiteral("SNP Identity Panel"));
+    QVERIFY(host.hook().reports.isEmpty());
+}
+
+void TestSelectParamPage::newStartsTheEditorWithTheDefaultAsTemplate_data()
+{
+    QTest::addColumn<bool>("complete");
+    QTest::newRow("cancelled") << false;
+    QTest::newRow("saved") << true;
+}
+
+void TestSelectParamPage::newStartsTheEditorWithTheDefaultAsTemplate()
+{
+    QFETCH(bool, complete);
+    PageHost host;
+    auto script = std::make_shared<EditorScript>();
+    script->saveUnder = QStringLiteral("Made From Default");
+    addStandInEditor(host, script);
+
+    SelectParamPage page;
+    page.RefreshView(QStringLiteral("SNP Identity Panel"));
+    onNextWindow([&](host::ServiceWindowDialog &window) { clickCommand(window, complete ? 1 : 2); });
+    QTest::mouseClick(page.findChild<CommandButton *>(QStringLiteral("cmdNew")), Qt::LeftButton);
+
+    QCOMPARE(script->isNew, QStringLiteral("1"));
+    QVERIFY(script->given);
+    QCOMPARE(script->given->ID() > 0, true);
+    QCOMPARE(combo(&page)->Text(), complete ? QStringLiteral("Made From Default") : QStringLiteral("SNP Identity Panel"));
+    QCOMPARE(comboEntries(&page).contains(QStringLiteral("Made From Default")), complete);
+    QVERIFY(host.shownReports().isEmpty());
+
+    // The template came from the default set; a second New still finds it.
+    onNextWindow([&](host::ServiceWindowDialog &window) { clickCommand(window, 2); });
+    QTest::mouseClick(page.findChild<CommandButton *>(QStringLiteral("cmdNew")), Qt::LeftButton);
+    QVERIFY(host.shownReports().isEmpty());
+}
+
+void TestSelectParamPage::editReloadsOnlyAfterSaveAs_data()
+{
+    QTest::addColumn<bool>("saveAs");
+    QTest::newRow("saved under its own name") << false;
+    QTest::newRow("saved under a new name") << true;
+}
+
+void TestSelectParamPage::editReloadsOnlyAfterSaveAs()
+{
+    QFETCH(bool, saveAs);
+    PageHost host;
+    auto script = std::make_shared<EditorScript>();
+    script->saveUnder = QStringLiteral("Renamed Copy");
+    script->publishSaveAs = saveAs;
+    addStandInEditor(host, script);
+
+    SelectParamPage page;
+    page.RefreshView(QStringLiteral("SNP Identity Panel"));
+    const AnalysisParameterPtr selected = page.SelectedParameter();
+    onNextWindow([&](host::ServiceWindowDialog &window) {
+        // An existing set's editor offers Save once something was changed.
+        static_cast<RecordingPage *>(host.lastMade(QStringLiteral("StandInEditor")))->base().MarkDirty();
+        clickCommand(window, 1);
+    });
+    QTest::mouseClick(page.findChild<CommandButton *>(QStringLiteral("cmdEdit")), Qt::LeftButton);
+
+    QCOMPARE(script->given.data(), selected.data()); // the very set shown
+    QVERIFY(script->isNew.isEmpty());
+    QCOMPARE(comboEntries(&page).contains(QStringLiteral("Renamed Copy")), saveAs);
+    QCOMPARE(combo(&page)->Text(), saveAs ? QStringLiteral("Renamed Copy") : QStringLiteral("SNP Identity Panel"));
+    QVERIFY(host.shownReports().isEmpty());
+}
+
+void TestSelectParamPage::missingEditorIsReportedAndChangesNothing()
+{
+    PageHost host; // no editor flow registered
+    SelectParamPage page;
+    page.RefreshView(QStringLiteral("SNP Identity Panel"));
+    const QStringList before = comboEntries(&page);
+    for (const char *button : {"cmdEdit", "cmdNew"}) {
+        host.hook().reports.clear();
+        QTest::mouseClick(page.findChild<CommandButton *>(QLatin1String(button)), Qt::LeftButton);
+        const auto shown = host.shownReports();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().className, QStringLiteral("SelectParamPage"));
+        QCOMPARE(shown.first().procedureName, QLatin1String(button) + QStringLiteral("_Click"));
+        QVERIFY(shown.first().error.description().contains(QStringLiteral("EditAnalysisParameters")));
+    }
+    QCOMPARE(comboEntries(&page), before);
+    QCOMPARE(combo(&page)->Text(), QStringLiteral("SNP Identity Panel"));
+}
+
+void TestSelectParamPage::newWithoutDefaultSetIsAClearError()
+{
+    PageHost host(false); // an empty store
+    SelectParamPage page;
+    page.RefreshView(kDefault);
+    QCOMPARE(combo(&page)->ListCount(), 0);
+    QVERIFY(page.SelectedParameter().isNull());
+    QTest::mouseClick(page.findChild<CommandButton *>(QStringLiteral("cmdNew")), Qt::LeftButton);
+    const auto shown = host.shownReports();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY(shown.first().error.description().contains(kDefault));
+}
+
+QTEST_MAIN(TestSelectParamPage)
+#include "test_select_param_page.moc"

@@ -1,0 +1,103 @@
+#include "page_host.h"
+#include "veltrane/contracts/host_services.h"
+#include "veltrane/service/class_table.h"
+#include "veltrane/service/service.h"
+
+#include <QTest>
+
+using namespace veltrane;
+using namespace veltrane::test;
+
+class TestService : public QObject
+{
+    Q_OBJECT
+private slots:
+    void serviceBaseIsTheSameEveryTime();
+    void newSetsAreDistinctAndUnsaved();
+    void selectionFlowStartsWithAnEmptyContext();
+    void failuresReachTheHostWithTheirProcedureName();
+    void createdByProgrammaticIdentifier();
+};
+
+void TestService::serviceBaseIsTheSameEveryTime()
+{
+    PageHost host;
+    Service service;
+    ServiceBase *first = service.serviceAccess()->Service();
+    QVERIFY(first);
+    QCOMPARE(service.serviceAccess()->Service(), first);
+}
+
+void TestService::newSetsAreDistinctAndUnsaved()
+{
+    PageHost host;
+    Service service;
+    const AnalysisParameterPtr a = service.NewAnalysisParameter();
+    const AnalysisParameterPtr b = service.NewAnalysisParameter();
+    QVERIFY(a && b);
+    QVERIFY(a != b);
+    QVERIFY(a->ID() < 1);
+    QVERIFY(b->ID() < 1);
+    const CollectionPtr all = ObjectManager().LoadCollection(QStringLiteral("AnalysisParameters"), {}, {},
+                                                             QStringLiteral("Name"));
+    QCOMPARE(all->Count(), host.store().parameterSets(true).size()); // nothing was stored
+}
+
+void TestService::selectionFlowStartsWithAnEmptyContext()
+{
+    PageHost host;
+    int keysAtActivate = -1;
+    QString name;
+    host.addRecordingPage(QStringLiteral("Probe"), [&](RecordingPage &page) {
+        page.onActivate = [&](RecordingPage &p) {
+            keysAtActivate = p.base().BusinessContext()->Count();
+            name = p.base().Window()->Title();
+        };
+    });
+    host.registerFlow(QStringLiteral("SelectAnalysisParameters"), {QStringLiteral("Probe")});
+    onNextWindow([](host::ServiceWindowDialog &window) { clickCommand(window, 2); });
+    Service service;
+    service.SelectAnalysisParameters();
+    QCOMPARE(keysAtActivate, 0);
+}
+
+void TestService::failuresReachTheHostWithTheirProcedureName()
+{
+    PageHost host;
+    host::FlowRegistry::instance().unregisterFlow(QStringLiteral("SelectAnalysisParameters"));
+    Service service;
+    QVERIFY_THROWS_EXCEPTION(Error, service.SelectAnalysisParameters());
+    bool reported = false;
+    for (const auto &r : host.hook().reports)
+        if (r.className == QLatin1String("Service") && r.procedureName == QLatin1String("SelectAnalysisParameters")) {
+            QVERIFY(!r.display);
+            reported = true;
+        }
+    QVERIFY(reported);
+
+    installHostFactories({}); // no business-object layer at all
+    try {
+        service.NewAnalysisParameter();
+        QFAIL("no error");
+    } catch (const Error &e) {
+        QVERIFY(e.description().contains(QStringLiteral("business-object manager")));
+    }
+}
+
+void TestService::createdByProgrammaticIdentifier()
+{
+    PageHost host;
+    std::unique_ptr<QObject> object(createObject(QStringLiteral("Veltrane.Service")));
+    QVERIFY(qobject_cast<Service *>(object.get()));
+    host.registerFlow(QStringLiteral("SelectAnalysisParameters"), {QStringLiteral("Probe")});
+    host.addRecordingPage(QStringLiteral("Probe"));
+    onNextWindow([](host::ServiceWindowDialog &window) { clickCommand(window, 2); });
+    // late binding by name reaches the same member
+    QVERIFY(QMetaObject::invokeMethod(object.get(), "SelectAnalysisParameters"));
+    QVERIFY(host.log().contains(QStringLiteral("Probe:Activate")));
+    QVERIFY_THROWS_EXCEPTION(Error, createObject(QStringLiteral("Veltrane.Nothing")));
+    QVERIFY_THROWS_EXCEPTION(Error, createPage(QStringLiteral("Service")));
+}
+
+QTEST_MAIN(TestService)
+#include "test_service.moc"
