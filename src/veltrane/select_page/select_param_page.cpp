@@ -66,7 +66,7 @@ void SelectParamPage::buildControls()
         auto *value = new Label(fraSummary);
         value->setObjectName(QLatin1String(name));
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        title->setBuddy(nullptr);
+        title->setWordWrap(false); // captions stay on one line beside their values
         summary->addWidget(title, row, 0, Qt::AlignRight);
         summary->addWidget(value, row, 1);
         return value;
