@@ -12,7 +12,6 @@ ComboBox::ComboBox(QWidget *parent)
     , FormControl(this, windowScheme({QPalette::Base, QPalette::Button}, {QPalette::Text, QPalette::ButtonText}))
 {
     setEditable(false);
-    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     connect(this, &QComboBox::currentIndexChanged, this, [this] {
         if (!m_byCode)
             emit Click();

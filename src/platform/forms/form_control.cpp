@@ -22,6 +22,10 @@ bool FormControl::Enabled() const
 
 bool FormControl::Visible() const
 {
+    // A control without a parent counts as hidden only once it was hidden on purpose, not merely
+    // because it was never shown.
+    if (m_self->isWindow())
+        return !(m_self->testAttribute(Qt::WA_WState_ExplicitShowHide) && m_self->testAttribute(Qt::WA_WState_Hidden));
     return !m_self->isHidden();
 }
 

@@ -14,9 +14,23 @@ ListBox::ListBox(QWidget *parent)
     // The selection, not the current (focus) row, is what the list holds: the view makes a row
     // current when it gets the focus, which must not count as the user choosing it.
     connect(this, &QListWidget::itemSelectionChanged, this, [this] {
-        if (!m_byCode)
+        if (m_byCode)
+            return;
+        m_clickChangedSelection = true;
+        emit Click();
+    });
+    // Clicking the entry already selected is a choice too (the save-as page refills its name box
+    // from it), though the selection does not change.
+    connect(this, &QListWidget::itemClicked, this, [this] {
+        if (!m_clickChangedSelection)
             emit Click();
     });
+}
+
+void ListBox::mousePressEvent(QMouseEvent *event)
+{
+    m_clickChangedSelection = false;
+    QListWidget::mousePressEvent(event);
 }
 
 void ListBox::AddItem(const QString &text)

@@ -6,8 +6,8 @@
 
 namespace veltrane {
 
-// List of text entries, one of which may be selected. Click follows the same rules as ComboBox:
-// raised when the selection changes by the user, and on every assignment of ListIndex by code.
+// List of text entries, one of which may be selected. Click is raised when the user selects an
+// entry (also by clicking the one already selected) and on every assignment of ListIndex by code.
 // Moving the keyboard focus into the list selects nothing.
 class ListBox : public QListWidget, public FormControl
 {
@@ -42,9 +42,11 @@ signals:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     bool m_byCode = false;
+    bool m_clickChangedSelection = false;
     int m_newIndex = -1;
 };
 

@@ -230,6 +230,10 @@ void TestFormControls::enabledAndVisibleAreOwnFlags()
     QVERIFY(!hidden->property("Visible").toBool());
     field->setProperty("Enabled", false);
     tab->setEnabled(true);
+    TextBox alone; // never shown, but not hidden on purpose either
+    QVERIFY(alone.property("Visible").toBool());
+    alone.setProperty("Visible", false);
+    QVERIFY(!alone.property("Visible").toBool());
     QVERIFY(!field->property("Enabled").toBool());
     QVERIFY(!field->isEnabled());
 }
