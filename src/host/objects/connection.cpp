@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 #include <atomic>
+#include <unordered_map>
 
 namespace veltrane::host {
 
@@ -109,6 +110,12 @@ namespace {
 std::atomic<quint64> g_poolSerial{0};
 std::atomic<quint64> g_threadSerial{0};
 
+struct CachedStatement
+{
+    std::unique_ptr<QSqlQuery> query;
+    bool busy = false;
+};
+
 struct ThreadItem
 {
     std::weak_ptr<PoolState> pool;
@@ -122,9 +129,13 @@ struct ThreadConnections
 {
     quint64 threadSerial = ++g_threadSerial;
     QHash<quint64, ThreadItem> items;
+    // Prepared statements by connection name and SQL text; they go before their connection does.
+    // Node-based maps, so an entry stays where it is while other statements are added.
+    std::unordered_map<QString, std::unordered_map<QString, CachedStatement>> statements;
 
     ~ThreadConnections()
     {
+        statements.clear();
         for (const ThreadItem &item : std::as_const(items)) {
             const std::shared_ptr<PoolState> pool = item.pool.lock();
             if (!pool)
@@ -189,7 +200,11 @@ ConnectionPool::ConnectionPool(ConnectionSpec spec)
 
 ConnectionPool::~ConnectionPool()
 {
-    t_connections.items.remove(m_state->serial);
+    const auto mine = t_connections.items.constFind(m_state->serial);
+    if (mine != t_connections.items.cend()) {
+        t_connections.statements.erase(mine->name);
+        t_connections.items.erase(mine);
+    }
     QSet<QString> names;
     {
         QMutexLocker lock(&m_state->mutex);
@@ -311,20 +326,44 @@ static Error statementFailed(const QSqlQuery &query, const QString &sql)
                  QStringLiteral("The database refused a statement: %1 [%2]").arg(why, statement));
 }
 
-Statement::Statement(const QSqlDatabase &db, const QString &sql, bool forwardOnly)
-    : m_query(db)
-    , m_sql(sql)
+Statement::Statement(const QSqlDatabase &db, const QString &sql)
+    : m_sql(sql)
 {
-    m_query.setForwardOnly(forwardOnly);
-    if (!m_query.prepare(sql))
-        throw statementFailed(m_query, m_sql);
+    CachedStatement &cached = t_connections.statements[db.connectionName()][sql];
+    if (cached.query && !cached.busy) {
+        m_query = cached.query.get();
+        m_busy = &cached.busy;
+        cached.busy = true;
+        return;
+    }
+    auto query = std::make_unique<QSqlQuery>(db);
+    query->setForwardOnly(true);
+    if (!query->prepare(sql))
+        throw statementFailed(*query, m_sql);
+    if (!cached.query) {
+        cached.query = std::move(query);
+        m_query = cached.query.get();
+        m_busy = &cached.busy;
+        cached.busy = true;
+    } else {
+        // The same statement is open further up (a nested read): this one gets its own.
+        m_own = std::move(query);
+        m_query = m_own.get();
+    }
+}
+
+Statement::~Statement()
+{
+    m_query->finish();
+    if (m_busy)
+        *m_busy = false;
 }
 
 Statement &Statement::exec()
 {
     m_bound = 0;
-    if (!m_query.exec())
-        throw statementFailed(m_query, m_sql);
+    if (!m_query->exec())
+        throw statementFailed(*m_query, m_sql);
     return *this;
 }
 

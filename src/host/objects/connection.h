@@ -76,37 +76,42 @@ private:
 };
 
 // A prepared statement with positional parameters; every failure throws kStoreQueryFailed with the
-// driver's text.
+// driver's text. Statements are prepared once per connection and kept (parsing costs as much as a
+// small query); a statement is finished when it goes out of scope, so no read snapshot outlives it.
 class Statement
 {
 public:
-    Statement(const QSqlDatabase &db, const QString &sql, bool forwardOnly = true);
+    Statement(const QSqlDatabase &db, const QString &sql);
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
     Statement &bind(const QVariant &value)
     {
-        m_query.bindValue(m_bound++, value);
+        m_query->bindValue(m_bound++, value);
         return *this;
     }
     // Texts are never NULL in the store: an unset text is stored as an empty one.
     Statement &bind(const QString &text)
     {
-        m_query.bindValue(m_bound++, text.isNull() ? QString(QLatin1String("")) : text);
+        m_query->bindValue(m_bound++, text.isNull() ? QString(QLatin1String("")) : text);
         return *this;
     }
     Statement &exec();
-    bool next() { return m_query.next(); }
-    QVariant value(int i) const { return m_query.value(i); }
-    qint32 intAt(int i) const { return m_query.value(i).toInt(); }
-    qint64 int64At(int i) const { return m_query.value(i).toLongLong(); }
-    float floatAt(int i) const { return float(m_query.value(i).toDouble()); }
-    bool boolAt(int i) const { return m_query.value(i).toInt() != 0; }
-    QString textAt(int i) const { return m_query.value(i).toString(); }
-    bool isNullAt(int i) const { return m_query.isNull(i); }
-    int rowsAffected() const { return m_query.numRowsAffected(); }
-    void finish() { m_query.finish(); }
-    QSqlQuery &query() { return m_query; }
+    bool next() { return m_query->next(); }
+    QVariant value(int i) const { return m_query->value(i); }
+    qint32 intAt(int i) const { return m_query->value(i).toInt(); }
+    qint64 int64At(int i) const { return m_query->value(i).toLongLong(); }
+    float floatAt(int i) const { return float(m_query->value(i).toDouble()); }
+    bool boolAt(int i) const { return m_query->value(i).toInt() != 0; }
+    QString textAt(int i) const { return m_query->value(i).toString(); }
+    int rowsAffected() const { return m_query->numRowsAffected(); }
+    void finish() { m_query->finish(); }
 
 private:
-    QSqlQuery m_query;
+    QSqlQuery *m_query = nullptr;
+    bool *m_busy = nullptr;           // the cache entry's flag while this statement uses it
+    std::unique_ptr<QSqlQuery> m_own; // when the cached one is in use further up the stack
     QString m_sql;
     int m_bound = 0; // positions restart with every execution, so one statement serves a loop
 };

@@ -267,6 +267,20 @@ void writeSeedSet(const io::Context &ctx, const SetSeed &seed)
 
 } // namespace
 
+void writeGridLayouts(const io::Context &ctx)
+{
+    for (const Layout &l : kLayouts) {
+        GridType layout;
+        layout.setGridTypeID(l.id);
+        layout.setName(QString::fromUtf8(l.name));
+        QList<GridType::Column> columns;
+        for (const Column &c : l.columns)
+            columns.append(GridType::Column{QString::fromUtf8(c.title), c.width, c.alignment});
+        layout.setColumns(columns);
+        io::insertGridType(ctx, layout);
+    }
+}
+
 void seedStore(const io::Context &ctx)
 {
     const qint64 seeded = utc(2024, 1, 15, 9, 30);
@@ -295,17 +309,6 @@ void seedStore(const io::Context &ctx)
 
     for (const Reference &r : kReferences)
         io::insertMobilityReference(ctx, QString::fromUtf8(r.name), r.enumTypeId);
-
-    for (const Layout &l : kLayouts) {
-        GridType layout;
-        layout.setGridTypeID(l.id);
-        layout.setName(QString::fromUtf8(l.name));
-        QList<GridType::Column> columns;
-        for (const Column &c : l.columns)
-            columns.append(GridType::Column{QString::fromUtf8(c.title), c.width, c.alignment});
-        layout.setColumns(columns);
-        io::insertGridType(ctx, layout);
-    }
 
     for (const StrTag &t : kStrTags) {
         STRLocusTag tag;

@@ -24,37 +24,77 @@ int propertyIndex(const QMetaObject &meta, const QString &field)
     return -1;
 }
 
-template <typename T>
-CollectionPtr keyedCollection(const QString &queryName, const QList<QSharedPointer<T>> &items, const QString &keyField)
+// Builds the answer of a query: items in the order given, keyed as asked.
+template <typename T> class KeyedBuilder
 {
-    auto collection = newCollection();
-    collection->reserve(items.size());
-    if (keyField.isEmpty()) {
-        for (const auto &item : items)
-            collection->Add(item, QString::number(item->ID()));
-        return collection;
+public:
+    KeyedBuilder(const QString &queryName, const QString &keyField)
+        : m_query(queryName)
+        , m_field(keyField)
+    {
+        if (keyField.isEmpty()) {
+            m_by = ById;
+        } else if (keyField.compare(QLatin1String("Name"), Qt::CaseInsensitive) == 0) {
+            m_by = ByName; // the usual key, read without the late-bound detour (Name is virtual either way)
+        } else {
+            const int index = propertyIndex(T::staticMetaObject, keyField);
+            if (index < 0)
+                throw unknown(QStringLiteral("The items of the query \"%1\" have no field \"%2\" to be keyed by.")
+                                  .arg(queryName, keyField));
+            m_property = T::staticMetaObject.property(index);
+        }
     }
-    const QMetaObject &meta = T::staticMetaObject;
-    const int index = propertyIndex(meta, keyField);
-    if (index < 0)
-        throw unknown(QStringLiteral("The items of the query \"%1\" have no field \"%2\" to be keyed by.")
-                          .arg(queryName, keyField));
-    const QMetaProperty property = meta.property(index);
-    for (const auto &item : items) {
-        const QString key = property.read(item.data()).toString();
+
+    void add(const QSharedPointer<T> &item)
+    {
+        QString key;
+        switch (m_by) {
+        case ById:
+            key = QString::number(item->ID());
+            break;
+        case ByName:
+            key = item->Name();
+            break;
+        case ByProperty:
+            key = m_property.read(item.data()).toString();
+            break;
+        }
         try {
-            collection->Add(item, key);
+            m_collection->Add(item, key);
         } catch (const Error &) {
-            const auto first = collection->template Object<BusinessObject>(key);
+            const auto first = m_collection->Object<BusinessObject>(key);
             throw Error(kStoreInvalidObject, kSource,
                         QStringLiteral("The query \"%1\" cannot be keyed by %2: \"%3\" (ID %4) and \"%5\" (ID %6) "
                                        "both have the key \"%7\".")
-                            .arg(queryName, keyField, first ? first->Name() : QString(),
+                            .arg(m_query, m_field, first ? first->Name() : QString(),
                                  QString::number(first ? first->ID() : 0), item->Name(), QString::number(item->ID()),
                                  key));
         }
     }
-    return collection;
+
+    void reserve(qsizetype n) { m_collection->reserve(n); }
+    CollectionPtr take(const QList<QSharedPointer<T>> &items)
+    {
+        m_collection->reserve(items.size());
+        for (const auto &item : items)
+            add(item);
+        return m_collection;
+    }
+    CollectionPtr result() const { return m_collection; }
+
+private:
+    enum By { ById, ByName, ByProperty };
+    QString m_query;
+    QString m_field;
+    By m_by = ByProperty;
+    QMetaProperty m_property;
+    CollectionPtr m_collection = newCollection();
+};
+
+template <typename T>
+CollectionPtr keyedCollection(const QString &queryName, const QList<QSharedPointer<T>> &items, const QString &keyField)
+{
+    return KeyedBuilder<T>(queryName, keyField).take(items);
 }
 
 bool isField(const QString &field, const char *name)
@@ -195,16 +235,27 @@ CollectionPtr SqlObjectManager::LoadCollection(const QString &queryName, const Q
 {
     if (!filter1.isEmpty() || !filter2.isEmpty())
         throw Error::invalidProcedureCall(kSource, QStringLiteral("the query \"%1\" takes no filters").arg(queryName));
-    if (queryName == queries::kAnalysisParametersNotHidden)
-        return keyedCollection(queryName, m_store->parameterSets(false), keyField);
-    if (queryName == queries::kAnalysisParameters)
-        return keyedCollection(queryName, m_store->parameterSets(true), keyField);
+    if (queryName == queries::kAnalysisParametersNotHidden || queryName == queries::kAnalysisParameters) {
+        KeyedBuilder<AnalysisParameter> builder(queryName, keyField);
+        qsizetype &count = m_lastCounts[queryName];
+        builder.reserve(count);
+        m_store->forEachParameterSet(queryName == queries::kAnalysisParameters,
+                                     [&builder](AnalysisParameterPtr &&set) { builder.add(set); });
+        count = builder.result()->Count();
+        return builder.result();
+    }
     if (queryName == queries::kSizeStandards)
         return keyedCollection(queryName, m_store->sizeStandards(), keyField);
     if (queryName == queries::kMobilityCalibrations)
         return keyedCollection(queryName, m_store->mobilityCalibrations(), keyField);
-    if (queryName == queries::kSNPLocusTags)
-        return keyedCollection(queryName, m_store->snpLocusTags(), keyField);
+    if (queryName == queries::kSNPLocusTags) {
+        KeyedBuilder<SNPLocusTag> builder(queryName, keyField);
+        qsizetype &count = m_lastCounts[queryName];
+        builder.reserve(count);
+        m_store->forEachSnpLocusTag([&builder](SNPLocusTagPtr &&tag) { builder.add(tag); });
+        count = builder.result()->Count();
+        return builder.result();
+    }
     if (queryName == queries::kSTRLocusTags)
         return keyedCollection(queryName, m_store->strLocusTags(), keyField);
     if (queryName == queries::kProjects)

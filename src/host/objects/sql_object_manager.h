@@ -3,6 +3,7 @@
 #include "host/objects/sql_store.h"
 #include "veltrane/contracts/business_objects.h"
 
+#include <QHash>
 #include <functional>
 #include <memory>
 
@@ -50,6 +51,8 @@ public:
 
 private:
     SqlStorePtr m_store;
+    // How many items each long query answered last time: the next answer is reserved that size.
+    QHash<QString, qsizetype> m_lastCounts;
 };
 
 } // namespace veltrane::host

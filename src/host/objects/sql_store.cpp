@@ -52,8 +52,11 @@ std::shared_ptr<SqlStore> SqlStore::open(const QString &location, const StoreOpt
         io::Context ctx = store->context();
         Transaction transaction(*store->m_pool, Transaction::Write);
         const int found = schema::migrate(ctx.db, store->m_pool->spec());
-        if (found == 0 && options.seed)
-            seedStore(ctx);
+        if (found == 0) {
+            writeGridLayouts(ctx);
+            if (options.seed)
+                seedStore(ctx);
+        }
         transaction.commit();
     } catch (const Error &e) {
         if (e.number() != kStoreQueryFailed)
@@ -214,16 +217,29 @@ void SqlStore::commit(SNPLocusTag &tag)
 
 QList<AnalysisParameterPtr> SqlStore::parameterSets(bool includeHidden)
 {
-    QList<AnalysisParameterPtr> sets = io::parameterSets(context(), includeHidden);
-    const std::shared_ptr<SqlStore> self = shared_from_this();
-    for (const AnalysisParameterPtr &set : std::as_const(sets)) {
-        const qint32 id = set->ID();
-        const QString name = set->Name();
-        // A list is read for its names; the settings of a set are read when somebody looks at them,
-        // so listing a thousand sets costs one query.
-        set->setSettingsLoader([self, id, name] { return self->settingsOf(id, name); });
-    }
+    QList<AnalysisParameterPtr> sets;
+    forEachParameterSet(includeHidden, [&sets](AnalysisParameterPtr &&set) { sets.append(std::move(set)); });
     return sets;
+}
+
+void SqlStore::forEachParameterSet(bool includeHidden, const std::function<void(AnalysisParameterPtr &&)> &visit)
+{
+    io::readParameterSets(context(), includeHidden, {}, [&visit](AnalysisParameterPtr &&set) {
+        // A list is read for its names; the settings of a set are read when somebody looks at
+        // them, so listing a thousand sets costs one query.
+        set->deferSettings();
+        visit(std::move(set));
+    });
+}
+
+void SqlStore::forEachSnpLocusTag(const std::function<void(SNPLocusTagPtr &&)> &visit)
+{
+    io::readSnpLocusTags(context(), {}, visit);
+}
+
+FragAnalysisParamPtr SqlStore::settingsOf(const AnalysisParameter &set)
+{
+    return settingsOf(set.ID(), set.Name());
 }
 
 FragAnalysisParamPtr SqlStore::settingsOf(qint32 setId, const QString &nameForMessages)

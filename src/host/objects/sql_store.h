@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMutex>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -21,7 +22,7 @@ struct Context;
 struct StoreOptions
 {
     // Fill a store that is being created with the default parameter set, size standards,
-    // calibrations, references, projects, grid layouts and locus tags.
+    // calibrations, references, projects and locus tags. (Grid layouts come with every store.)
     bool seed = true;
 };
 
@@ -61,6 +62,8 @@ public:
     qint32 retrieve(SizeCalibration &entry) override;
     // Inserts the tag (ID < 1) or updates it by ID; names are unique (kStoreDuplicateName).
     void commit(SNPLocusTag &tag) override;
+    // The settings of a set listed by parameterSets(), read when first asked for.
+    FragAnalysisParamPtr settingsOf(const AnalysisParameter &set) override;
 
     // ---- queries, each in the order of the case-folded name, then ID ----
     // Sets with ID, Name and ProjectID; their settings are read on first use.
@@ -72,6 +75,9 @@ public:
     QList<STRLocusTagPtr> strLocusTags();
     QList<ProjectPtr> projects();
     GridTypePtr gridType(qint32 gridTypeId); // null when not stored
+    // The two long lists, handed over one object at a time in the same order.
+    void forEachParameterSet(bool includeHidden, const std::function<void(AnalysisParameterPtr &&)> &visit);
+    void forEachSnpLocusTag(const std::function<void(SNPLocusTagPtr &&)> &visit);
 
     // One stored object by ID (id > 0) or by name; null when there is none. A set comes with its
     // settings read.

@@ -191,7 +191,21 @@ SizeStandardSettingsPtr cachedSizeStandard(const Context &ctx, qint32 id, QHash<
 
 // ---- reading ------------------------------------------------------------------------------------
 
+template <typename T, typename Read> QList<QSharedPointer<T>> collected(Read &&read)
+{
+    QList<QSharedPointer<T>> out;
+    read([&out](QSharedPointer<T> &&object) { out.append(std::move(object)); });
+    return out;
+}
+
 QList<AnalysisParameterPtr> parameterSets(const Context &ctx, bool includeHidden, const Filter &filter)
+{
+    return collected<AnalysisParameter>(
+        [&](const Sink<AnalysisParameter> &sink) { readParameterSets(ctx, includeHidden, filter, sink); });
+}
+
+void readParameterSets(const Context &ctx, bool includeHidden, const Filter &filter,
+                       const Sink<AnalysisParameter> &sink)
 {
     QStringList conditions;
     if (!includeHidden)
@@ -204,16 +218,14 @@ QList<AnalysisParameterPtr> parameterSets(const Context &ctx, bool includeHidden
     Statement st(ctx.db, sql + orderBy(ctx));
     bindFilter(st, filter);
     st.exec();
-    QList<AnalysisParameterPtr> out;
     while (st.next()) {
         auto set = AnalysisParameterPtr::create();
         set->setID(st.intAt(0));
         set->setName(st.textAt(1));
         set->setProjectID(st.value(2).toInt());
         set->setStore(ctx.store);
-        out.append(std::move(set));
+        sink(std::move(set));
     }
-    return out;
 }
 
 std::optional<qint32> readSettings(const Context &ctx, const Filter &filter, FragAnalysisParam &target)
@@ -342,7 +354,6 @@ std::optional<qint32> readSettings(const Context &ctx, const Filter &filter, Fra
             for (int t = 0; t < 4; ++t)
                 tag->setTagText(t + 1, snp.textAt(4 + t));
             tag->setDateModified(snp.int64At(8));
-            tag->setStore(ctx.store);
             target.SNPLocusTagsOf(snp.intAt(0))->Add(tag);
         }
     }
@@ -364,7 +375,6 @@ QList<SizeStandardPtr> sizeStandards(const Context &ctx, const Filter &filter)
         data->setAttributes(st.intAt(2));
         data->setDyeIndex(qint16(st.intAt(3)));
         data->setFitCoefficient(st.floatAt(4));
-        data->setStore(ctx.store);
         auto standard = SizeStandardPtr::create();
         standard->setID(data->ID());
         standard->setName(data->Name());
@@ -410,7 +420,6 @@ QList<MobilityCalibrationPtr> mobilityCalibrations(const Context &ctx, const Fil
         for (int r = 0; r < 4; ++r)
             for (int c = 0; c < 4; ++c)
                 data->setCoefficient(qint16(r), qint16(c), st.floatAt(2 + 4 * r + c));
-        data->setStore(ctx.store);
         auto calibration = MobilityCalibrationPtr::create();
         calibration->setID(data->ID());
         calibration->setName(data->Name());
@@ -442,13 +451,17 @@ QList<SizeCalibrationPtr> mobilityReferences(const Context &ctx, const Filter &f
 
 QList<SNPLocusTagPtr> snpLocusTags(const Context &ctx, const Filter &filter)
 {
+    return collected<SNPLocusTag>([&](const Sink<SNPLocusTag> &sink) { readSnpLocusTags(ctx, filter, sink); });
+}
+
+void readSnpLocusTags(const Context &ctx, const Filter &filter, const Sink<SNPLocusTag> &sink)
+{
     Statement st(
         ctx.db,
         QStringLiteral("SELECT id, name, tag_number, text1, text2, text3, text4, date_modified FROM snp_locus_tags") +
             whereFilter(filter) + orderBy(ctx));
     bindFilter(st, filter);
     st.exec();
-    QList<SNPLocusTagPtr> out;
     while (st.next()) {
         auto data = SNPLocusTagSettingsPtr::create();
         data->setID(st.intAt(0));
@@ -459,14 +472,12 @@ QList<SNPLocusTagPtr> snpLocusTags(const Context &ctx, const Filter &filter)
         data->setTagText3(st.textAt(5));
         data->setTagText4(st.textAt(6));
         data->setDateModified(st.int64At(7));
-        data->setStore(ctx.store);
         auto tag = SNPLocusTagPtr::create();
         tag->setID(data->ID());
-        tag->setTagData(data);
+        tag->setTagData(std::move(data));
         tag->setStore(ctx.store);
-        out.append(std::move(tag));
+        sink(std::move(tag));
     }
-    return out;
 }
 
 QList<STRLocusTagPtr> strLocusTags(const Context &ctx, const Filter &filter)

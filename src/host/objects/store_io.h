@@ -7,6 +7,7 @@
 #include "veltrane/contracts/business_objects.h"
 
 #include <QList>
+#include <functional>
 #include <optional>
 
 namespace veltrane::host::io {
@@ -15,7 +16,9 @@ struct Context
 {
     QSqlDatabase db;
     Engine engine = Engine::SQLite;
-    StorePtr store; // given to every object read, so it commits back where it came from
+    // Given to every object read that has operations of its own (sets and their settings, tags,
+    // references), so it commits back where it came from; inner data objects go without.
+    StorePtr store;
 };
 
 // Which rows a read answers: all of them, the one with an ID, or the one with a name (compared as
@@ -34,7 +37,12 @@ struct Filter
 
 // ---- reading (every list in the store's order: case-folded name, then ID) ----------------------
 
-// Parameter sets with ID, Name and ProjectID only; the caller attaches settings or a loader.
+// Receives the objects of a read one by one, so long lists need no list of their own.
+template <typename T> using Sink = std::function<void(QSharedPointer<T> &&)>;
+
+// Parameter sets with ID, Name and ProjectID only; the caller attaches settings or defers them.
+void readParameterSets(const Context &ctx, bool includeHidden, const Filter &filter,
+                       const Sink<AnalysisParameter> &sink);
 QList<AnalysisParameterPtr> parameterSets(const Context &ctx, bool includeHidden, const Filter &filter = {});
 // Fills target with every field of the stored set; answers the row's version, or nothing when no
 // set matches (target is then untouched).
@@ -43,6 +51,7 @@ std::optional<qint32> readSettings(const Context &ctx, const Filter &filter, Fra
 QList<SizeStandardPtr> sizeStandards(const Context &ctx, const Filter &filter = {});
 QList<MobilityCalibrationPtr> mobilityCalibrations(const Context &ctx, const Filter &filter = {});
 QList<SizeCalibrationPtr> mobilityReferences(const Context &ctx, const Filter &filter = {});
+void readSnpLocusTags(const Context &ctx, const Filter &filter, const Sink<SNPLocusTag> &sink);
 QList<SNPLocusTagPtr> snpLocusTags(const Context &ctx, const Filter &filter = {});
 QList<STRLocusTagPtr> strLocusTags(const Context &ctx, const Filter &filter = {});
 QList<ProjectPtr> projects(const Context &ctx, const Filter &filter = {});

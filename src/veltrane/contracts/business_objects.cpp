@@ -250,9 +250,10 @@ void FragAnalysisParam::Commit()
 
 FragAnalysisParamPtr AnalysisParameter::FragAnalysisParam() const
 {
-    if (m_loader) {
-        FragAnalysisParamPtr loaded = m_loader(); // may throw: the loader stays for the next read
-        m_loader = nullptr;
+    if (m_deferred) {
+        // May throw: the set stays deferred, so the next read asks again.
+        FragAnalysisParamPtr loaded = requireStore(QStringLiteral("AnalysisParameter"))->settingsOf(*this);
+        m_deferred = false;
         m_settings = std::move(loaded);
         adoptProject(m_settings);
     }
@@ -261,7 +262,7 @@ FragAnalysisParamPtr AnalysisParameter::FragAnalysisParam() const
 
 void AnalysisParameter::setFragAnalysisParam(FragAnalysisParamPtr settings)
 {
-    m_loader = nullptr;
+    m_deferred = false;
     m_settings = std::move(settings);
     if (!m_settings)
         return;
@@ -270,10 +271,16 @@ void AnalysisParameter::setFragAnalysisParam(FragAnalysisParamPtr settings)
     adoptProject(m_settings);
 }
 
-void AnalysisParameter::setSettingsLoader(SettingsLoader loader)
+void AnalysisParameter::deferSettings()
 {
     m_settings.reset();
-    m_loader = std::move(loader);
+    m_deferred = true;
+}
+
+FragAnalysisParamPtr ObjectStore::settingsOf(const AnalysisParameter &set)
+{
+    throw Error(kApplicationError, QStringLiteral("AnalysisParameter"),
+                QStringLiteral("The store cannot read the settings of the parameter set \"%1\".").arg(set.Name()));
 }
 
 void AnalysisParameter::adoptProject(const FragAnalysisParamPtr &settings) const

@@ -9,7 +9,6 @@
 #include <QString>
 #include <QVariant>
 #include <array>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -478,25 +477,24 @@ public:
     QString Name() const override { return m_settings ? m_settings->Name() : BusinessObject::Name(); }
     qint32 ProjectID() const { return m_projectId; }
     void setProjectID(qint32 v) { m_projectId = v; }
-    // The settings; a set listed by the store reads them on first use (see setSettingsLoader).
+    // The settings; a set listed by the store reads them on first use (see deferSettings).
     FragAnalysisParamPtr FragAnalysisParam() const;
     // Attaching settings that were committed gives the set their stored identity.
     void setFragAnalysisParam(FragAnalysisParamPtr settings);
     ObjectPtr FragAnalysisParamObject() const { return FragAnalysisParam(); }
 
-    // Lets a store list many sets cheaply: the loader runs once, on the first read of the settings,
-    // and its answer is kept. A loader that fails raises its error and stays in place for the next
-    // read. Setting settings (or another loader) replaces it.
-    using SettingsLoader = std::function<FragAnalysisParamPtr()>;
-    void setSettingsLoader(SettingsLoader loader);
-    bool settingsLoaded() const { return !m_loader; }
+    // Lets a store list many sets cheaply: the settings are asked of the set's store
+    // (ObjectStore::settingsOf) on their first read, and kept. A read that fails raises its error and
+    // the next read asks again. Setting settings ends the deferral.
+    void deferSettings();
+    bool settingsLoaded() const { return !m_deferred; }
 
 private:
     void adoptProject(const FragAnalysisParamPtr &settings) const;
 
     mutable qint32 m_projectId = 0;
     mutable FragAnalysisParamPtr m_settings;
-    mutable SettingsLoader m_loader;
+    mutable bool m_deferred = false;
 };
 using AnalysisParameterPtr = QSharedPointer<AnalysisParameter>;
 
@@ -511,6 +509,9 @@ public:
     virtual void commit(FragAnalysisParam &settings) = 0;
     virtual qint32 retrieve(SizeCalibration &entry) = 0; // by Kind and Name; 0 when found
     virtual void commit(SNPLocusTag &tag) = 0;
+    // The settings of a set the store listed with deferred settings (AnalysisParameter::deferSettings).
+    // Stores that never defer need not answer it.
+    virtual FragAnalysisParamPtr settingsOf(const AnalysisParameter &set);
 };
 
 // The business-object manager: creates new objects and loads stored ones by type and query name.

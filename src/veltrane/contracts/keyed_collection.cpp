@@ -11,6 +11,25 @@ QVariant toVariant(const ObjectPtr &object)
     return QVariant::fromValue(object);
 }
 
+QString KeyedCollection::fold(const QString &key)
+{
+    // Keys are mostly plain ASCII names, whose case folding is a lower-casing of A to Z: done here it
+    // costs a fraction of the Unicode path, which stored lists of thousands of items feel.
+    bool upper = false;
+    for (const QChar c : key) {
+        if (c.unicode() >= 0x80)
+            return key.toCaseFolded();
+        upper |= c.unicode() >= 'A' && c.unicode() <= 'Z';
+    }
+    if (!upper)
+        return key;
+    QString folded(key.size(), Qt::Uninitialized);
+    QChar *out = folded.data();
+    for (const QChar c : key)
+        *out++ = c.unicode() >= 'A' && c.unicode() <= 'Z' ? QChar(c.unicode() + ('a' - 'A')) : c;
+    return folded;
+}
+
 const QVariant &KeyedCollection::Item(qint32 index) const
 {
     if (index < 1 || index > Count())

@@ -114,7 +114,7 @@ public:
     }
 
 private:
-    static QString fold(const QString &key) { return key.toCaseFolded(); }
+    static QString fold(const QString &key);
     void reindexFrom(qsizetype position);
 
     std::vector<Entry> m_entries;
