@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 #include <atomic>
+#include <cmath>
 #include <unordered_map>
 
 namespace veltrane::host {
@@ -350,6 +351,16 @@ Statement::Statement(const QSqlDatabase &db, const QString &sql)
         m_own = std::move(query);
         m_query = m_own.get();
     }
+}
+
+Statement &Statement::bind(double value)
+{
+    if (std::isnan(value))
+        throw Error(
+            kStoreInvalidObject, kSource,
+            QStringLiteral("A value that is not a number cannot be stored [%1].").arg(m_sql.simplified().left(80)));
+    m_query->bindValue(m_bound++, value);
+    return *this;
 }
 
 Statement::~Statement()

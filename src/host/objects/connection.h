@@ -91,6 +91,12 @@ public:
         m_query->bindValue(m_bound++, value);
         return *this;
     }
+    // A NaN would be kept by one engine and lost by the other, so it is refused (callers that know
+    // the field say so first).
+    Statement &bind(double value);
+    // Whole numbers keep their own overloads, so they never pass for a double.
+    Statement &bind(int value) { return bind(QVariant(value)); }
+    Statement &bind(qint64 value) { return bind(QVariant(value)); }
     // Texts are never NULL in the store: an unset text is stored as an empty one.
     Statement &bind(const QString &text)
     {

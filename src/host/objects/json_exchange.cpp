@@ -24,11 +24,9 @@ const QString kImportSource = QStringLiteral("Import");
 // ---- values -------------------------------------------------------------------------------------
 
 // The shortest decimal that reads back as the same single-precision number, so files stay readable
-// (0.1, not 0.10000000149011612) and every value survives the trip exactly.
+// (0.1, not 0.10000000149011612) and every value survives the trip exactly. Stores hold no NaN.
 QJsonValue fromFloat(float f)
 {
-    if (std::isnan(f))
-        return QStringLiteral("NaN");
     if (std::isinf(f))
         return f > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
     for (int precision = 6; precision <= 9; ++precision) {
@@ -242,8 +240,6 @@ public:
         }
         if (v.isString()) {
             const QString s = v.toString();
-            if (s == QLatin1String("NaN"))
-                return std::numeric_limits<float>::quiet_NaN();
             if (s == QLatin1String("Infinity"))
                 return std::numeric_limits<float>::infinity();
             if (s == QLatin1String("-Infinity"))
@@ -354,7 +350,7 @@ struct Parsed
     QList<Definition<STRLocusTagPtr>> strTags;
     QList<Definition<SNPLocusTagSettingsPtr>> snpTags;
     QList<ParsedSet> sets;
-    QList<Reference> references_;         // every name a set refers to, with its place
+    QList<Reference> refersTo;            // every name a set refers to, with its place
     QHash<io::Kind, QSet<QString>> names; // name keys the file defines, per kind
 };
 
@@ -396,7 +392,7 @@ FragAnalysisParamPtr parseSet(const Reader &r, const QJsonObject &o, const QStri
     auto s = FragAnalysisParamPtr::create();
     auto refer = [&](io::Kind kind, const std::optional<QString> &name, const QString &place) {
         if (name)
-            parsed.references_.append(Reference{kind, *name, place});
+            parsed.refersTo.append(Reference{kind, *name, place});
     };
     s->setName(r.name(o, path));
     s->setProjectName(r.text(o, path, "projectName"));
@@ -617,7 +613,7 @@ Parsed parse(const Reader &r, const QJsonDocument &document)
         set.settings = parseSet(r, o, path, parsed);
         set.project = r.reference(o, path, "project");
         if (set.project)
-            parsed.references_.append(Reference{io::Kind::Project, *set.project, child(path, "project")});
+            parsed.refersTo.append(Reference{io::Kind::Project, *set.project, child(path, "project")});
         set.projectId = r.text(o, path, "projectId");
         define(r, parsed, places, io::Kind::Set, set.settings->Name(), path);
         parsed.sets.append(std::move(set));
@@ -625,7 +621,7 @@ Parsed parse(const Reader &r, const QJsonDocument &document)
     return parsed;
 }
 
-// Adds the file's definition unless the store has one by that name; answers whether it was added.
+// Adds the file's definition unless the store has one by that name, and says which it was.
 template <typename Insert, typename Stored>
 void importDefinition(const io::Context &ctx, io::Kind kind, const QString &name, const QJsonObject &fileJson,
                       Insert &&insert, Stored &&storedJson, ImportReport &report)
@@ -767,7 +763,7 @@ ImportReport importStore(SqlStore &store, const QJsonDocument &document, const Q
     Transaction transaction(store.pool(), Transaction::Write);
 
     // Every name a set refers to must be in the file or in the store, before anything is written.
-    for (const Reference &ref : std::as_const(parsed.references_))
+    for (const Reference &ref : std::as_const(parsed.refersTo))
         if (!parsed.names.value(ref.kind).contains(nameKey(ref.name)) && io::idByName(ctx, ref.kind, ref.name) <= 0)
             reader.fail(
                 ref.path,

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <cmath>
 
 namespace veltrane::host {
 
@@ -191,6 +192,10 @@ void SqlStore::commit(SNPLocusTag &tag)
         throw Error(kStoreInvalidObject, source, QStringLiteral("The SNP locus tag has no settings to store."));
     if (nameKey(data->Name()).isEmpty())
         throw Error(kStoreInvalidObject, source, QStringLiteral("An SNP locus tag needs a name to be stored."));
+    if (std::isnan(data->TagNumber()))
+        throw Error(
+            kStoreInvalidObject, source,
+            QStringLiteral("The SNP locus tag \"%1\" cannot be stored: its number is not a number.").arg(data->Name()));
 
     const qint64 previousDate = data->DateModified();
     data->setDateModified(QDateTime::currentSecsSinceEpoch());

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QStringList>
+#include <cmath>
 
 namespace veltrane::host::io {
 
@@ -567,12 +568,38 @@ std::optional<StoredSet> findSet(const Context &ctx, const QString &name, bool l
     return StoredSet{st.intAt(0), st.textAt(1), st.intAt(2), st.intAt(3), st.int64At(4), st.int64At(5)};
 }
 
+namespace {
+
+// SQLite cannot keep a NaN (it would read back as nothing), so neither engine takes one.
+void requireNumbers(const FragAnalysisParam &s)
+{
+    auto check = [&](float value, const QString &field) {
+        if (std::isnan(value))
+            throw Error(
+                kStoreInvalidObject, kSetSource,
+                QStringLiteral("The parameter set \"%1\" cannot be stored: %2 is not a number.").arg(s.Name(), field));
+    };
+    check(s.SlopeThreshold(), QStringLiteral("SlopeThreshold"));
+    for (int i = 0; i < FragAnalysisParam::kRows; ++i) {
+        check(s.QuantSizeTime(i), QStringLiteral("QuantSizeTime(%1)").arg(i));
+        check(s.QuantWindow(i), QStringLiteral("QuantWindow(%1)").arg(i));
+        check(s.QuantAmount(i), QStringLiteral("QuantAmount(%1)").arg(i));
+    }
+    for (qint32 e = 0; e < s.EntryCount(); ++e) {
+        check(s.RelativePeakHeightThreshold(e), QStringLiteral("RelativePeakHeightThreshold(%1)").arg(e));
+        check(s.ConfidenceLevel(e), QStringLiteral("ConfidenceLevel(%1)").arg(e));
+    }
+}
+
+} // namespace
+
 WrittenSet writeSet(const Context &ctx, FragAnalysisParam &s, const std::optional<StoredSet> &replacing,
                     const SetStamp &stamp)
 {
     const QString name = s.Name();
     if (nameKey(name).isEmpty())
         throw Error(kStoreInvalidObject, kSetSource, QStringLiteral("A parameter set needs a name to be stored."));
+    requireNumbers(s);
 
     SetReferences refs;
     refs.sizeStandard =

@@ -246,6 +246,10 @@ void TestJsonExchange::malformedInputImportsNothing_data()
     QTest::newRow("calibration row") << "mobilityCalibrations[0].coefficients[2]" << QJsonValue(QJsonArray{1, 2})
                                      << "mobilityCalibrations[0].coefficients[2]";
     QTest::newRow("empty name") << "snpLocusTags[0].name" << QJsonValue(QStringLiteral(" ")) << "snpLocusTags[0].name";
+    QTest::newRow("not a number") << "sets[1].quantitation[2].amount" << QJsonValue(QStringLiteral("NaN"))
+                                  << "sets[1].quantitation[2].amount: expected a number";
+    QTest::newRow("too large") << "sizeStandards[0].fragments[1]" << QJsonValue(1e300)
+                               << "sizeStandards[0].fragments[1]";
 }
 
 void TestJsonExchange::malformedInputImportsNothing()

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <limits>
 
 using namespace veltrane;
 using namespace veltrane::host;
@@ -93,6 +94,7 @@ private slots:
     void snpTagsAreInsertedUpdatedAndKeptUnique();
     void listedSetsReadTheirSettingsOnFirstUse();
     void eachThreadUsesItsOwnConnection();
+    void memoryStoresArePrivateToTheirSessions();
 
 private:
     QString m_engine;
@@ -385,7 +387,7 @@ void TestSqlStore::failedCommitLeavesNoTrace_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<bool>("overStoredSet");
-    for (const char *fault : {"SNP tag", "STR tag", "entry size standard", "mobility reference"}) {
+    for (const char *fault : {"SNP tag", "STR tag", "entry size standard", "mobility reference", "not a number"}) {
         QTest::addRow("%s, new set", fault) << QString::fromLatin1(fault) << false;
         QTest::addRow("%s, stored set", fault) << QString::fromLatin1(fault) << true;
     }
@@ -423,15 +425,19 @@ void TestSqlStore::failedCommitLeavesNoTrace()
         auto entry = SizeCalibrationPtr::create();
         entry->setSizeStandard(standard);
         bad->setSizeCalibration(1, entry);
-    } else {
+    } else if (fault == QLatin1String("mobility reference")) {
         auto reference = SizeCalibrationPtr::create();
         reference->setKind(0);
         reference->setName(missing);
         bad->setStandardMobilityReference(reference);
+    } else {
+        // One engine would keep a NaN and the other lose it: neither takes it.
+        bad->setConfidenceLevel(1, std::numeric_limits<float>::quiet_NaN());
     }
     const Error e = errorOf([&] { bad->Commit(); });
     QCOMPARE(e.number(), qint32(kStoreInvalidObject));
-    QVERIFY2(e.description().contains(missing) && e.description().contains(name), qPrintable(e.description()));
+    const QString culprit = fault == QLatin1String("not a number") ? QStringLiteral("ConfidenceLevel(1)") : missing;
+    QVERIFY2(e.description().contains(culprit) && e.description().contains(name), qPrintable(e.description()));
 
     const SqlStorePtr fresh = m_where->open();
     QCOMPARE(fresh->parameterSets(true).size(), sets);
@@ -597,6 +603,22 @@ void TestSqlStore::eachThreadUsesItsOwnConnection()
     // Connections of finished threads are closed with them (as the thread winds down, which may be
     // a moment after wait() has returned).
     QTRY_COMPARE(storeConnections(), connectionsBefore);
+}
+
+void TestSqlStore::memoryStoresArePrivateToTheirSessions()
+{
+    if (m_engine != QLatin1String("sqlite"))
+        QSKIP("an in-memory store is a SQLite store");
+    const SqlStorePtr first = SqlStore::open(QStringLiteral(":memory:"));
+    const SqlStorePtr second = SqlStore::open(QStringLiteral(":memory:"), StoreOptions{false});
+    QCOMPARE(first->location(), QStringLiteral(":memory:"));
+    QVERIFY(!first->parameterSets(true).isEmpty());
+    QVERIFY(second->parameterSets(true).isEmpty());
+    // Another session on the same in-memory store sees what the first one writes.
+    const SqlStorePtr peer = first->openAnother();
+    editedCopy(first, QStringLiteral("In memory"), 1)->Commit();
+    QVERIFY(retrieved(peer, QStringLiteral("In memory")));
+    QVERIFY(!retrieved(second, QStringLiteral("In memory")));
 }
 
 VELTRANE_STORE_TEST_MAIN(TestSqlStore)
