@@ -19,6 +19,8 @@
 #include <QRegularExpressionValidator>
 #include <QTimer>
 #include <QVBoxLayout>
+#include "support/ratio_reporter.h"
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -151,40 +153,6 @@ BENCHMARK(BM_TypeFiltered_Floor)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OpenAndCommitFlow)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OpenAndCommitFlow_Floor)->Unit(benchmark::kMicrosecond);
 
-// Prints the usual table, then each case's time over its floor's.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.error_occurred)
-                continue;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                m_medians[run.run_name.str()] = run.GetAdjustedCPUTime();
-            else if (run.run_type == Run::RT_Iteration)
-                m_times[run.run_name.str()] = run.GetAdjustedCPUTime();
-        }
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        for (const auto &[name, time] : m_medians)
-            m_times[name] = time;
-        std::printf("\n%-28s %12s\n", "case", "CPU / floor");
-        for (const auto &[name, time] : m_times) {
-            const auto floor = m_times.find(name + "_Floor");
-            if (floor != m_times.end() && floor->second > 0)
-                std::printf("%-28s %12.2f\n", name.c_str(), time / floor->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> m_times;
-    std::map<std::string, double> m_medians;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -207,7 +175,7 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    RatioReporter reporter;
+    veltrane::bench::RatioReporter reporter(veltrane::bench::RatioReporter::Clock::Cpu);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QUrlQuery>
+#include "support/ratio_reporter.h"
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -384,42 +386,6 @@ BENCHMARK(BM_LoadSnpTags_Floor)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CommitSetWith1000SnpTags)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CommitSetWith1000SnpTags_Floor)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Prints the usual table, then each case's (real) time over its floor's.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        // With repetitions the median stands for the case; otherwise its single run does.
-        for (const Run &run : runs) {
-            if (run.error_occurred)
-                continue;
-            const std::string name = run.run_name.function_name; // without "/real_time"
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                m_medians[name] = run.GetAdjustedRealTime();
-            else if (run.run_type == Run::RT_Iteration)
-                m_times[name] = run.GetAdjustedRealTime();
-        }
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        for (const auto &[name, time] : m_medians)
-            m_times[name] = time;
-        std::printf("\n%-48s %12s\n", "case", "time / floor");
-        for (const auto &[name, time] : m_times) {
-            const auto floor = m_times.find(name + "_Floor");
-            if (floor != m_times.end() && floor->second > 0)
-                std::printf("%-48s %12.2f\n", name.c_str(), time / floor->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> m_times;
-    std::map<std::string, double> m_medians;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -434,7 +400,7 @@ int main(int argc, char **argv)
     }
     store();
     raw();
-    RatioReporter reporter;
+    veltrane::bench::RatioReporter reporter(veltrane::bench::RatioReporter::Clock::Real);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     store().reset();
     benchmark::Shutdown();
