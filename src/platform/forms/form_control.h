@@ -7,6 +7,15 @@
 class QEvent;
 class QWidget;
 
+// The automation properties every control shares, read and written by name. Put it in the class
+// body of a control that derives from FormControl (moc expands it like any Q_PROPERTY).
+#define VELTRANE_FORM_CONTROL_PROPERTIES                                                                               \
+    Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled)                                                             \
+    Q_PROPERTY(bool Visible READ Visible WRITE setVisible)                                                             \
+    Q_PROPERTY(quint32 BackColor READ BackColor WRITE setBackColor)                                                    \
+    Q_PROPERTY(quint32 ForeColor READ ForeColor WRITE setForeColor)                                                    \
+    Q_PROPERTY(QString ToolTipText READ ToolTipText WRITE setToolTip)
+
 namespace veltrane {
 
 // What every form control answers by name, besides its own properties: its own Enabled and Visible

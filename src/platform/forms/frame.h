@@ -13,11 +13,7 @@ class Frame : public QGroupBox, public FormControl
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
     Q_PROPERTY(int BorderStyle READ BorderStyle WRITE setBorderStyle)
-    Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled)
-    Q_PROPERTY(bool Visible READ Visible WRITE setVisible)
-    Q_PROPERTY(quint32 BackColor READ BackColor WRITE setBackColor)
-    Q_PROPERTY(quint32 ForeColor READ ForeColor WRITE setForeColor)
-    Q_PROPERTY(QString ToolTipText READ ToolTipText WRITE setToolTip)
+    VELTRANE_FORM_CONTROL_PROPERTIES
 public:
     explicit Frame(QWidget *parent = nullptr);
     explicit Frame(const QString &caption, QWidget *parent = nullptr);

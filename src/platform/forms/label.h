@@ -11,11 +11,7 @@ class Label : public QLabel, public FormControl
 {
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
-    Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled)
-    Q_PROPERTY(bool Visible READ Visible WRITE setVisible)
-    Q_PROPERTY(quint32 BackColor READ BackColor WRITE setBackColor)
-    Q_PROPERTY(quint32 ForeColor READ ForeColor WRITE setForeColor)
-    Q_PROPERTY(QString ToolTipText READ ToolTipText WRITE setToolTip)
+    VELTRANE_FORM_CONTROL_PROPERTIES
 public:
     explicit Label(QWidget *parent = nullptr);
     explicit Label(const QString &caption, QWidget *parent = nullptr);

@@ -16,11 +16,7 @@ class ListBox : public QListWidget, public FormControl
     Q_PROPERTY(int ListIndex READ ListIndex WRITE setListIndex)
     Q_PROPERTY(int ListCount READ ListCount)
     Q_PROPERTY(int NewIndex READ NewIndex)
-    Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled)
-    Q_PROPERTY(bool Visible READ Visible WRITE setVisible)
-    Q_PROPERTY(quint32 BackColor READ BackColor WRITE setBackColor)
-    Q_PROPERTY(quint32 ForeColor READ ForeColor WRITE setForeColor)
-    Q_PROPERTY(QString ToolTipText READ ToolTipText WRITE setToolTip)
+    VELTRANE_FORM_CONTROL_PROPERTIES
 public:
     explicit ListBox(QWidget *parent = nullptr);
 

@@ -15,11 +15,7 @@ class OptionButton : public QRadioButton, public FormControl
     Q_OBJECT
     Q_PROPERTY(bool Value READ Value WRITE setValue)
     Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
-    Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled)
-    Q_PROPERTY(bool Visible READ Visible WRITE setVisible)
-    Q_PROPERTY(quint32 BackColor READ BackColor WRITE setBackColor)
-    Q_PROPERTY(quint32 ForeColor READ ForeColor WRITE setForeColor)
-    Q_PROPERTY(QString ToolTipText READ ToolTipText WRITE setToolTip)
+    VELTRANE_FORM_CONTROL_PROPERTIES
 public:
     explicit OptionButton(QWidget *parent = nullptr);
     explicit OptionButton(const QString &caption, QWidget *parent = nullptr);

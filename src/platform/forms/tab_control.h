@@ -23,11 +23,7 @@ class TabControl : public QWidget, public FormControl
     Q_PROPERTY(int Tab READ Tab WRITE setTab)
     Q_PROPERTY(int Tabs READ Tabs)
     Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
-    Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled)
-    Q_PROPERTY(bool Visible READ Visible WRITE setVisible)
-    Q_PROPERTY(quint32 BackColor READ BackColor WRITE setBackColor)
-    Q_PROPERTY(quint32 ForeColor READ ForeColor WRITE setForeColor)
-    Q_PROPERTY(QString ToolTipText READ ToolTipText WRITE setToolTip)
+    VELTRANE_FORM_CONTROL_PROPERTIES
 public:
     explicit TabControl(QWidget *parent = nullptr);
 

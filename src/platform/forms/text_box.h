@@ -24,11 +24,7 @@ class TextBox : public QLineEdit, public FormControl
     Q_PROPERTY(int SelLength READ SelLength WRITE setSelLength)
     Q_PROPERTY(QString SelText READ SelText)
     Q_PROPERTY(bool Locked READ isReadOnly WRITE setReadOnly)
-    Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled)
-    Q_PROPERTY(bool Visible READ Visible WRITE setVisible)
-    Q_PROPERTY(quint32 BackColor READ BackColor WRITE setBackColor)
-    Q_PROPERTY(quint32 ForeColor READ ForeColor WRITE setForeColor)
-    Q_PROPERTY(QString ToolTipText READ ToolTipText WRITE setToolTip)
+    VELTRANE_FORM_CONTROL_PROPERTIES
 public:
     explicit TextBox(QWidget *parent = nullptr);
     ~TextBox() override;

@@ -24,11 +24,7 @@ class UpDown : public QWidget, public FormControl
     Q_PROPERTY(int Increment READ Increment WRITE setIncrement)
     Q_PROPERTY(int Value READ Value WRITE setValue)
     Q_PROPERTY(bool Wrap READ Wrap WRITE setWrap)
-    Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled)
-    Q_PROPERTY(bool Visible READ Visible WRITE setVisible)
-    Q_PROPERTY(quint32 BackColor READ BackColor WRITE setBackColor)
-    Q_PROPERTY(quint32 ForeColor READ ForeColor WRITE setForeColor)
-    Q_PROPERTY(QString ToolTipText READ ToolTipText WRITE setToolTip)
+    VELTRANE_FORM_CONTROL_PROPERTIES
 public:
     explicit UpDown(QWidget *parent = nullptr);
     UpDown(TextBox *buddy, int min, int max, int increment, QWidget *parent = nullptr);
