@@ -146,12 +146,9 @@ void BM_OpenAndCommitFlow_Floor(benchmark::State &state)
     }
 }
 
-BENCHMARK(BM_FillList)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_FillList_Floor)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_TypeFiltered)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_TypeFiltered_Floor)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_OpenAndCommitFlow)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_OpenAndCommitFlow_Floor)->Unit(benchmark::kMicrosecond);
+VELTRANE_BENCHMARK_PAIR(BM_FillList, ->Unit(benchmark::kMicrosecond));
+VELTRANE_BENCHMARK_PAIR(BM_TypeFiltered, ->Unit(benchmark::kMicrosecond));
+VELTRANE_BENCHMARK_PAIR(BM_OpenAndCommitFlow, ->Unit(benchmark::kMicrosecond));
 
 } // namespace
 
@@ -175,8 +172,5 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    veltrane::bench::RatioReporter reporter(veltrane::bench::RatioReporter::Clock::Cpu);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return veltrane::bench::runWithRatios(veltrane::bench::RatioReporter::Clock::Cpu);
 }

@@ -357,18 +357,12 @@ void BM_SelectByKey_Floor(benchmark::State &state)
     }
 }
 
-BENCHMARK(BM_Fill)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Fill_Floor)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FillByAppend)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FillByAppend_Floor)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SortSixKeys)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SortSixKeys_Floor)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MoveAllRows)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MoveAllRows_Floor)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MoveAllRowsOntoRows)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MoveAllRowsOntoRows_Floor)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SelectByKey)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SelectByKey_Floor)->Unit(benchmark::kMillisecond);
+VELTRANE_BENCHMARK_PAIR(BM_Fill, ->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_FillByAppend, ->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_SortSixKeys, ->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_MoveAllRows, ->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_MoveAllRowsOntoRows, ->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_SelectByKey, ->Unit(benchmark::kMillisecond));
 
 } // namespace
 
@@ -380,8 +374,5 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    veltrane::bench::RatioReporter reporter(veltrane::bench::RatioReporter::Clock::Cpu);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return veltrane::bench::runWithRatios(veltrane::bench::RatioReporter::Clock::Cpu);
 }

@@ -377,14 +377,10 @@ void BM_CommitSetWith1000SnpTags_Floor(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * kTagsInBigSet);
 }
 
-BENCHMARK(BM_LoadSetList)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_LoadSetList_Floor)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ReadSelectedSettings)->Unit(benchmark::kMicrosecond)->UseRealTime();
-BENCHMARK(BM_ReadSelectedSettings_Floor)->Unit(benchmark::kMicrosecond)->UseRealTime();
-BENCHMARK(BM_LoadSnpTags)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_LoadSnpTags_Floor)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_CommitSetWith1000SnpTags)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_CommitSetWith1000SnpTags_Floor)->Unit(benchmark::kMillisecond)->UseRealTime();
+VELTRANE_BENCHMARK_PAIR(BM_LoadSetList, ->Unit(benchmark::kMillisecond)->UseRealTime());
+VELTRANE_BENCHMARK_PAIR(BM_ReadSelectedSettings, ->Unit(benchmark::kMicrosecond)->UseRealTime());
+VELTRANE_BENCHMARK_PAIR(BM_LoadSnpTags, ->Unit(benchmark::kMillisecond)->UseRealTime());
+VELTRANE_BENCHMARK_PAIR(BM_CommitSetWith1000SnpTags, ->Unit(benchmark::kMillisecond)->UseRealTime());
 
 } // namespace
 
@@ -400,9 +396,7 @@ int main(int argc, char **argv)
     }
     store();
     raw();
-    veltrane::bench::RatioReporter reporter(veltrane::bench::RatioReporter::Clock::Real);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const int status = veltrane::bench::runWithRatios(veltrane::bench::RatioReporter::Clock::Real);
     store().reset();
-    benchmark::Shutdown();
-    return 0;
+    return status;
 }

@@ -15,7 +15,9 @@ class RatioReporter : public benchmark::ConsoleReporter
 public:
     enum class Clock { Cpu, Real }; // Real for work that waits on a database or the disk
 
-    explicit RatioReporter(Clock clock = Clock::Cpu) : m_clock(clock) {}
+    explicit RatioReporter(Clock clock = Clock::Cpu)
+        : m_clock(clock)
+    {}
 
     void ReportRuns(const std::vector<Run> &runs) override
     {
@@ -51,4 +53,19 @@ private:
     std::map<std::string, double> m_medians;
 };
 
+// Runs the benchmarks named on the command line (after benchmark::Initialize) with the ratio table.
+inline int runWithRatios(RatioReporter::Clock clock)
+{
+    RatioReporter reporter(clock);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
+
 } // namespace veltrane::bench
+
+// Registers a case and its floor with the same settings, e.g.
+// VELTRANE_BENCHMARK_PAIR(BM_Fill, ->Unit(benchmark::kMillisecond));
+#define VELTRANE_BENCHMARK_PAIR(name, ...)                                                                             \
+    BENCHMARK(name) __VA_ARGS__;                                                                                       \
+    BENCHMARK(name##_Floor) __VA_ARGS__

@@ -740,11 +740,19 @@ qint32 idByName(const Context &ctx, Kind kind, const QString &name)
     return st.next() ? st.intAt(0) : 0;
 }
 
+// A stored object needs a name no other object of its kind holds (owner: the object's own ID when it
+// is being updated, 0 for a new one).
+static void requireFreeName(const Context &ctx, Kind kind, const QString &what, const QString &name, qint32 owner = 0)
+{
+    requireName(what, name);
+    const qint32 holder = idByName(ctx, kind, name);
+    if (holder && holder != owner)
+        throw duplicateName(what, name);
+}
+
 qint32 insertProject(const Context &ctx, const QString &name)
 {
-    requireName(QStringLiteral("project"), name);
-    if (idByName(ctx, Kind::Project, name))
-        throw duplicateName(QStringLiteral("project"), name);
+    requireFreeName(ctx, Kind::Project, QStringLiteral("project"), name);
     Statement st(ctx.db, QStringLiteral("INSERT INTO projects (name, name_key) VALUES (?, ?) RETURNING id"));
     st.bind(name).bind(nameKey(name));
     return insertReturningId(st);
@@ -752,9 +760,7 @@ qint32 insertProject(const Context &ctx, const QString &name)
 
 qint32 insertSizeStandard(const Context &ctx, const SizeStandardSettings &standard)
 {
-    requireName(QStringLiteral("size standard"), standard.Name());
-    if (idByName(ctx, Kind::SizeStandard, standard.Name()))
-        throw duplicateName(QStringLiteral("size standard"), standard.Name());
+    requireFreeName(ctx, Kind::SizeStandard, QStringLiteral("size standard"), standard.Name());
     Statement st(ctx.db, QStringLiteral("INSERT INTO size_standards (name, name_key, attributes, dye_index, "
                                         "fit_coefficient) VALUES (?, ?, ?, ?, ?) RETURNING id"));
     st.bind(standard.Name())
@@ -774,9 +780,7 @@ qint32 insertSizeStandard(const Context &ctx, const SizeStandardSettings &standa
 
 qint32 insertMobilityCalibration(const Context &ctx, const MobilityCalibrationSettings &calibration)
 {
-    requireName(QStringLiteral("dye mobility calibration"), calibration.Name());
-    if (idByName(ctx, Kind::MobilityCalibration, calibration.Name()))
-        throw duplicateName(QStringLiteral("dye mobility calibration"), calibration.Name());
+    requireFreeName(ctx, Kind::MobilityCalibration, QStringLiteral("dye mobility calibration"), calibration.Name());
     QStringList columns;
     QString placeholders = QStringLiteral("?, ?");
     for (int r = 0; r < 4; ++r)
@@ -796,9 +800,7 @@ qint32 insertMobilityCalibration(const Context &ctx, const MobilityCalibrationSe
 
 qint32 insertMobilityReference(const Context &ctx, const QString &name, qint32 enumTypeId)
 {
-    requireName(QStringLiteral("standard mobility reference"), name);
-    if (idByName(ctx, Kind::MobilityReference, name))
-        throw duplicateName(QStringLiteral("standard mobility reference"), name);
+    requireFreeName(ctx, Kind::MobilityReference, QStringLiteral("standard mobility reference"), name);
     Statement st(ctx.db, QStringLiteral("INSERT INTO mobility_references (name, name_key, enum_type_id) "
                                         "VALUES (?, ?, ?) RETURNING id"));
     st.bind(name).bind(nameKey(name)).bind(enumTypeId);
@@ -807,9 +809,7 @@ qint32 insertMobilityReference(const Context &ctx, const QString &name, qint32 e
 
 qint32 insertStrLocusTag(const Context &ctx, const STRLocusTag &tag)
 {
-    requireName(QStringLiteral("STR locus tag"), tag.Name());
-    if (idByName(ctx, Kind::StrTag, tag.Name()))
-        throw duplicateName(QStringLiteral("STR locus tag"), tag.Name());
+    requireFreeName(ctx, Kind::StrTag, QStringLiteral("STR locus tag"), tag.Name());
     Statement st(ctx.db, QStringLiteral("INSERT INTO str_locus_tags (name, name_key, dye, min_size, max_size, "
                                         "date_modified) VALUES (?, ?, ?, ?, ?, ?) RETURNING id"));
     st.bind(tag.Name())
@@ -823,9 +823,7 @@ qint32 insertStrLocusTag(const Context &ctx, const STRLocusTag &tag)
 
 qint32 insertSnpLocusTag(const Context &ctx, const SNPLocusTagSettings &tag)
 {
-    requireName(QStringLiteral("SNP locus tag"), tag.Name());
-    if (idByName(ctx, Kind::SnpTag, tag.Name()))
-        throw duplicateName(QStringLiteral("SNP locus tag"), tag.Name());
+    requireFreeName(ctx, Kind::SnpTag, QStringLiteral("SNP locus tag"), tag.Name());
     Statement st(ctx.db, QStringLiteral("INSERT INTO snp_locus_tags (name, name_key, tag_number, text1, text2, text3, "
                                         "text4, date_modified) VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
     st.bind(tag.Name())
@@ -841,10 +839,7 @@ qint32 insertSnpLocusTag(const Context &ctx, const SNPLocusTagSettings &tag)
 
 void updateSnpLocusTag(const Context &ctx, const SNPLocusTagSettings &tag)
 {
-    requireName(QStringLiteral("SNP locus tag"), tag.Name());
-    const qint32 holder = idByName(ctx, Kind::SnpTag, tag.Name());
-    if (holder && holder != tag.ID())
-        throw duplicateName(QStringLiteral("SNP locus tag"), tag.Name());
+    requireFreeName(ctx, Kind::SnpTag, QStringLiteral("SNP locus tag"), tag.Name(), tag.ID());
     Statement st(ctx.db, QStringLiteral("UPDATE snp_locus_tags SET name = ?, name_key = ?, tag_number = ?, text1 = ?, "
                                         "text2 = ?, text3 = ?, text4 = ?, date_modified = ? WHERE id = ?"));
     st.bind(tag.Name())
