@@ -4,8 +4,8 @@
 #include "host/objects/json_exchange.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/host_services.h"
+#include "veltrane/contracts/vocabulary.h"
 #include "veltrane/select_page/parameter_summary.h"
-#include "veltrane/service/names.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -19,8 +19,8 @@ const QString kSource = QStringLiteral("veltrane");
 
 AnalysisParameterPtr findSet(const QString &name)
 {
-    const CollectionPtr sets = ObjectManager().LoadCollection(QStringLiteral("AnalysisParameters"), QString(),
-                                                              QString(), QStringLiteral("Name"), false, true);
+    const CollectionPtr sets =
+        ObjectManager().LoadCollection(queries::kAnalysisParameters, QString(), QString(), fields::kName, false, true);
     if (!sets->Contains(name))
         throw Error(kApplicationError, kSource, QStringLiteral("No parameter set is named \"%1\".").arg(name));
     return sets->Object<AnalysisParameter>(name);
@@ -30,8 +30,8 @@ AnalysisParameterPtr findSet(const QString &name)
 
 void listSets(CommandIO io)
 {
-    const CollectionPtr sets =
-        ObjectManager().LoadCollection(names::kQueryParametersNotHidden, QString(), QString(), QString(), false, true);
+    const CollectionPtr sets = ObjectManager().LoadCollection(queries::kAnalysisParametersNotHidden, QString(),
+                                                              QString(), QString(), false, true);
     for (const auto &set : sets->objects<AnalysisParameter>())
         io.out << set->Name() << '\n';
 }
@@ -82,7 +82,7 @@ void screenshot(CommandIO io, const QString &flow, const QString &file, const QS
 
     CollectionPtr context = newCollection();
     if (!setName.isEmpty())
-        context->Add(toVariant(findSet(setName)), names::kKeyAnalysisParameter);
+        context->Add(toVariant(findSet(setName)), keys::kAnalysisParameter);
 
     QString failure;
     host::ServiceWindowDialog::whenShown([&](host::ServiceWindowDialog &window) {

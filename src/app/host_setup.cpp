@@ -5,8 +5,8 @@
 #include "host/grid_utilities/host_grid_utilities.h"
 #include "host/objects/sql_object_manager.h"
 #include "veltrane/contracts/host_services.h"
+#include "veltrane/contracts/vocabulary.h"
 #include "veltrane/service/class_table.h"
-#include "veltrane/service/names.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -23,16 +23,15 @@ QString defaultStoreLocation()
 
 void registerFlows()
 {
-    auto &flows = host::FlowRegistry::instance();
-    flows.setPageFactory([](const QString &className) -> QWidget * {
+    auto &registry = host::FlowRegistry::instance();
+    registry.setPageFactory([](const QString &className) -> QWidget * {
         try {
             return createPage(className);
         } catch (const Error &) {
             return nullptr; // the framework reports a page it cannot create
         }
     });
-    flows.registerFlow(names::kFlowSelect, {QStringLiteral("SelectParamPage")}, {},
-                       QStringLiteral("Analysis Parameters"));
+    registry.registerFlow(flows::kSelectAnalysisParameters, {pages::kSelectParamPage}, {}, titles::kAnalysisParameters);
 }
 
 std::shared_ptr<host::SqlStore> openAndInstall(const QString &location, bool seed)

@@ -1,7 +1,7 @@
 #include "host/framework/page_framework.h"
 
 #include "host/framework/flow_registry.h"
-#include "host/framework/framework_errors.h"
+#include "veltrane/contracts/error.h"
 #include "host/framework/framework_log.h"
 #include "host/framework/service_window_dialog.h"
 #include "veltrane/contracts/error_trap.h"

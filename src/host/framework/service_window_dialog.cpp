@@ -1,6 +1,6 @@
 #include "host/framework/service_window_dialog.h"
 
-#include "host/framework/framework_errors.h"
+#include "veltrane/contracts/error.h"
 #include "host/framework/framework_log.h"
 #include "platform/forms/command_button.h"
 #include "veltrane/contracts/error_trap.h"

@@ -440,8 +440,8 @@ FragAnalysisParamPtr parseSet(const Reader &r, const QJsonObject &o, const QStri
     }
 
     const QJsonArray entries = r.array(o, path, "entries");
-    if (entries.size() > 256)
-        r.fail(child(path, "entries"), QStringLiteral("a set has at most 256 entries"));
+    if (entries.size() > limits::kSizeCallingEntries)
+        r.fail(child(path, "entries"), QStringLiteral("a set has at most %1 entries").arg(limits::kSizeCallingEntries));
     for (qsizetype e = 0; e < entries.size(); ++e) {
         const QString entryPath = item(child(path, "entries"), e);
         const QJsonObject entry = r.object(entries.at(e), entryPath);
@@ -774,7 +774,7 @@ ImportReport importStore(SqlStore &store, const QJsonDocument &document, const Q
     QList<std::optional<io::StoredSet>> replacing;
     for (const ParsedSet &set : std::as_const(parsed.sets)) {
         std::optional<io::StoredSet> stored = io::findSet(ctx, set.settings->Name(), true);
-        if (stored && (stored->attributes & FragAnalysisParam::kReadOnlyBits))
+        if (stored && (stored->attributes & limits::kReadOnlyBits))
             refused.append(QStringLiteral("%1: the stored set \"%2\" is read-only and is never replaced")
                                .arg(set.path, stored->name));
         else if (stored && !options.replaceExisting)

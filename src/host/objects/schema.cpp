@@ -1,6 +1,6 @@
 #include "host/objects/schema.h"
 
-#include "host/objects/store_errors.h"
+#include "veltrane/contracts/error.h"
 
 #include <QDateTime>
 #include <QStringList>

@@ -6,9 +6,6 @@
 
 namespace veltrane::host {
 
-// The name of the read-only default parameter set that new sets are made from.
-inline const QString kDefaultSetName = QStringLiteral("DefaultFragmentAnalysisParameters");
-
 // Writes the grid layouts (numbers 12, 15, 16 and 24) the pages are laid out from. They are the
 // program's configuration rather than sample data, so every new store gets them.
 void writeGridLayouts(const io::Context &ctx);

@@ -1,6 +1,6 @@
 #include "host/objects/sql_object_manager.h"
 
-#include "host/objects/store_errors.h"
+#include "veltrane/contracts/error.h"
 
 #include <QMetaProperty>
 
@@ -130,7 +130,7 @@ StorePtr SqlObjectManager::store() const
 
 ObjectPtr SqlObjectManager::NewObject(const QString &typeName)
 {
-    if (typeName == QLatin1String("AnalysisParameter")) {
+    if (typeName == types::kAnalysisParameter) {
         // Pages read the settings of a new set before anything is stored; an empty settings object
         // keeps them from meeting nothing.
         auto set = AnalysisParameterPtr::create();
@@ -140,7 +140,7 @@ ObjectPtr SqlObjectManager::NewObject(const QString &typeName)
         set->setStore(m_store);
         return set;
     }
-    if (typeName == QLatin1String("SNPLocusTag")) {
+    if (typeName == types::kSNPLocusTag) {
         auto tag = SNPLocusTagPtr::create();
         auto data = SNPLocusTagSettingsPtr::create();
         data->setStore(m_store);
@@ -148,29 +148,29 @@ ObjectPtr SqlObjectManager::NewObject(const QString &typeName)
         tag->setStore(m_store);
         return tag;
     }
-    if (typeName == QLatin1String("SizeStandard")) {
+    if (typeName == types::kSizeStandard) {
         auto standard = SizeStandardPtr::create();
         standard->setData(SizeStandardSettingsPtr::create());
         standard->setStore(m_store);
         return standard;
     }
-    if (typeName == QLatin1String("MobilityCalibration")) {
+    if (typeName == types::kMobilityCalibration) {
         auto calibration = MobilityCalibrationPtr::create();
         calibration->setData(MobilityCalibrationSettingsPtr::create());
         calibration->setStore(m_store);
         return calibration;
     }
-    if (typeName == QLatin1String("FragAnalysisParam"))
+    if (typeName == types::kFragAnalysisParam)
         return made<FragAnalysisParam>(m_store);
-    if (typeName == QLatin1String("SizeCalibration"))
+    if (typeName == types::kSizeCalibration)
         return made<SizeCalibration>(m_store);
-    if (typeName == QLatin1String("STRLocusTag"))
+    if (typeName == types::kSTRLocusTag)
         return made<STRLocusTag>(m_store);
-    if (typeName == QLatin1String("Project"))
+    if (typeName == types::kProject)
         return made<Project>(m_store);
-    if (typeName == QLatin1String("Grid"))
+    if (typeName == types::kGrid)
         return made<Grid>(m_store);
-    if (typeName == QLatin1String("GridType"))
+    if (typeName == types::kGridType)
         return made<GridType>(m_store);
     throw unknown(QStringLiteral("There is no business object type \"%1\".").arg(typeName));
 }
@@ -183,7 +183,7 @@ ObjectPtr SqlObjectManager::LoadObject(const QString &typeName, const QString &k
                      QStringLiteral("No %1 with %2 \"%3\" is stored.").arg(typeName, keyField, keyValue));
     };
 
-    if (typeName == QLatin1String("GridType")) {
+    if (typeName == types::kGridType) {
         if (!isField(keyField, "GridTypeID") && !isField(keyField, "ID"))
             throw unknown(QStringLiteral("A GridType is found by GridTypeID, not by \"%1\".").arg(keyField));
         bool ok = false;
@@ -209,19 +209,19 @@ ObjectPtr SqlObjectManager::LoadObject(const QString &typeName, const QString &k
     }
 
     ObjectPtr found;
-    if (typeName == QLatin1String("AnalysisParameter"))
+    if (typeName == types::kAnalysisParameter)
         found = m_store->parameterSet(id, name);
-    else if (typeName == QLatin1String("SizeStandard"))
+    else if (typeName == types::kSizeStandard)
         found = m_store->sizeStandard(id, name);
-    else if (typeName == QLatin1String("MobilityCalibration"))
+    else if (typeName == types::kMobilityCalibration)
         found = m_store->mobilityCalibration(id, name);
-    else if (typeName == QLatin1String("SNPLocusTag"))
+    else if (typeName == types::kSNPLocusTag)
         found = m_store->snpLocusTag(id, name);
-    else if (typeName == QLatin1String("STRLocusTag"))
+    else if (typeName == types::kSTRLocusTag)
         found = m_store->strLocusTag(id, name);
-    else if (typeName == QLatin1String("Project"))
+    else if (typeName == types::kProject)
         found = m_store->project(id, name);
-    else if (typeName == QLatin1String("StandardMobilityReference"))
+    else if (typeName == types::kStandardMobilityReference)
         found = m_store->mobilityReference(id, name);
     else
         throw unknown(QStringLiteral("There is no stored business object type \"%1\".").arg(typeName));

@@ -2,24 +2,13 @@
 
 #include "host/objects/sql_store.h"
 #include "veltrane/contracts/business_objects.h"
+#include "veltrane/contracts/vocabulary.h"
 
 #include <QHash>
 #include <functional>
 #include <memory>
 
 namespace veltrane::host {
-
-// The queries LoadCollection answers.
-namespace queries {
-inline const QString kAnalysisParametersNotHidden = QStringLiteral("AnalysisParametersNotHidden");
-inline const QString kAnalysisParameters = QStringLiteral("AnalysisParameters");
-inline const QString kSizeStandards = QStringLiteral("SizeStandards");
-inline const QString kMobilityCalibrations = QStringLiteral("MobilityCalibrations");
-inline const QString kSNPLocusTags = QStringLiteral("SNPLocusTags");
-inline const QString kSTRLocusTags = QStringLiteral("STRLocusTags");
-inline const QString kProjects = QStringLiteral("Projects");
-inline const QString kStandardMobilityReference = QStringLiteral("StandardMobilityReference");
-} // namespace queries
 
 // The business-object manager over an SqlStore: one per thread (install it with factory()).
 class SqlObjectManager : public BusinessObjectManager
@@ -40,7 +29,7 @@ public:
     // The two flags are accepted for the callers' sake and change nothing.
     ObjectPtr LoadObject(const QString &typeName, const QString &keyField, const QString &keyValue, bool flag1 = false,
                          bool flag2 = true) override;
-    // The queries of namespace queries, ordered by case-folded name, then ID; keyed by the property
+    // The queries of veltrane::queries, ordered by case-folded name, then ID; keyed by the property
     // keyField (matched without regard to case), or by the decimal ID when keyField is empty. A key
     // that two items share raises kStoreInvalidObject naming both; an item whose key text is empty is
     // added without a key. The filters must be empty; the flags change nothing.

@@ -140,7 +140,7 @@ void SqlStore::commit(FragAnalysisParam &settings)
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     io::SetStamp stamp{settings.Attributes(), now, now};
     if (stored) {
-        if (stored->attributes & FragAnalysisParam::kReadOnlyBits)
+        if (stored->attributes & limits::kReadOnlyBits)
             throw Error(kStoreReadOnly, source,
                         QStringLiteral("The parameter set \"%1\" is read-only and cannot be overwritten. "
                                        "Save your settings under a new name.")

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/objects/store_errors.h"
+#include "veltrane/contracts/error.h"
 #include "veltrane/contracts/business_objects.h"
 
 #include <QHash>

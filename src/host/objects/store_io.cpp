@@ -1,6 +1,6 @@
 #include "host/objects/store_io.h"
 
-#include "host/objects/store_errors.h"
+#include "veltrane/contracts/error.h"
 
 #include <QHash>
 #include <QStringList>
@@ -210,7 +210,7 @@ void readParameterSets(const Context &ctx, bool includeHidden, const Filter &fil
 {
     QStringList conditions;
     if (!includeHidden)
-        conditions << QStringLiteral("(attributes & %1) = 0").arg(FragAnalysisParam::kHiddenBit);
+        conditions << QStringLiteral("(attributes & %1) = 0").arg(limits::kHiddenBit);
     if (filter.by != Filter::All)
         conditions << condition(filter);
     QString sql = QStringLiteral("SELECT id, name, project_id FROM parameter_sets");

@@ -1,6 +1,7 @@
 #include "platform/forms/check_box.h"
 
-#include <stdexcept>
+#include "platform/forms/runtime_errors.h"
+
 
 namespace veltrane {
 
@@ -41,7 +42,7 @@ void CheckBox::setValue(int value)
         setCheckState(Qt::PartiallyChecked); // makes the box tri-state
         break;
     default:
-        throw std::out_of_range("Invalid property value");
+        throw ControlError(kInvalidPropertyValue, objectName());
     }
 }
 

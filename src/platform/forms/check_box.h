@@ -19,7 +19,7 @@ public:
     explicit CheckBox(const QString &caption, QWidget *parent = nullptr);
 
     int Value() const;
-    // 0, 1 or 2; any other value throws std::out_of_range.
+    // 0, 1 or 2; any other value raises ControlError (380, invalid property value).
     void setValue(int value);
 
     QString Caption() const { return text(); }

@@ -1,9 +1,10 @@
 #include "platform/forms/combo_box.h"
 
+#include "platform/forms/runtime_errors.h"
+
 #include <QAbstractItemModel>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
-#include <stdexcept>
 
 namespace veltrane {
 
@@ -55,7 +56,7 @@ QString ComboBox::List(int index) const
 void ComboBox::checkIndex(int index) const
 {
     if (index < 0 || index >= count())
-        throw std::out_of_range("Invalid property array index");
+        throw ControlError(kInvalidPropertyArrayIndex, objectName());
 }
 
 qint32 ComboBox::ItemData(int index) const
@@ -76,7 +77,7 @@ void ComboBox::SetItemData(int index, qint32 data)
 void ComboBox::setListIndex(int index)
 {
     if (index < -1 || index >= count())
-        throw std::out_of_range("Invalid property value");
+        throw ControlError(kInvalidPropertyValue, objectName());
     {
         const QScopedValueRollback guard(m_byCode, true);
         setCurrentIndex(index);

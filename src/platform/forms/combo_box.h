@@ -29,8 +29,8 @@ public:
     Q_INVOKABLE void Clear();
     // The entry's text; empty for an index that is not an entry.
     Q_INVOKABLE QString List(int index) const;
-    // The number stored with an entry (0 until set). An index that is not an entry throws
-    // std::out_of_range.
+    // The number stored with an entry (0 until set). An index that is not an entry raises
+    // ControlError 381 (invalid property array index).
     Q_INVOKABLE qint32 ItemData(int index) const;
     Q_INVOKABLE void SetItemData(int index, qint32 data);
 
@@ -39,7 +39,7 @@ public:
     int NewIndex() const { return m_newIndex; }
 
     int ListIndex() const { return currentIndex(); }
-    // -1 selects nothing. An index that is not an entry throws std::out_of_range.
+    // -1 selects nothing. An index that is not an entry raises ControlError 380 (invalid property value).
     void setListIndex(int index);
 
     // The selected entry's text, empty when none is selected.

@@ -1,7 +1,8 @@
 #include "platform/forms/list_box.h"
 
+#include "platform/forms/runtime_errors.h"
+
 #include <QScopedValueRollback>
-#include <stdexcept>
 
 namespace veltrane {
 
@@ -45,7 +46,7 @@ void ListBox::AddItem(const QString &text)
 void ListBox::RemoveItem(int index)
 {
     if (index < 0 || index >= count())
-        throw std::out_of_range("Invalid property array index");
+        throw ControlError(kInvalidPropertyArrayIndex, objectName());
     const QScopedValueRollback guard(m_byCode, true);
     delete takeItem(index);
     m_newIndex = -1;
@@ -68,7 +69,7 @@ qint32 ListBox::ItemData(int index) const
 {
     const QListWidgetItem *entry = item(index);
     if (!entry)
-        throw std::out_of_range("Invalid property array index");
+        throw ControlError(kInvalidPropertyArrayIndex, objectName());
     return entry->data(Qt::UserRole).value<qint32>();
 }
 
@@ -76,7 +77,7 @@ void ListBox::SetItemData(int index, qint32 data)
 {
     QListWidgetItem *entry = item(index);
     if (!entry)
-        throw std::out_of_range("Invalid property array index");
+        throw ControlError(kInvalidPropertyArrayIndex, objectName());
     entry->setData(Qt::UserRole, QVariant(data));
 }
 
@@ -89,7 +90,7 @@ int ListBox::ListIndex() const
 void ListBox::setListIndex(int index)
 {
     if (index < -1 || index >= count())
-        throw std::out_of_range("Invalid property value");
+        throw ControlError(kInvalidPropertyValue, objectName());
     {
         const QScopedValueRollback guard(m_byCode, true);
         if (index < 0) {

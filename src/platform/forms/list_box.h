@@ -24,13 +24,13 @@ public:
     Q_INVOKABLE void RemoveItem(int index);
     Q_INVOKABLE void Clear();
     Q_INVOKABLE QString List(int index) const;    // empty for an index that is not an entry
-    Q_INVOKABLE qint32 ItemData(int index) const; // throws std::out_of_range off the list
+    Q_INVOKABLE qint32 ItemData(int index) const; // off the list: ControlError 381
     Q_INVOKABLE void SetItemData(int index, qint32 data);
 
     int ListCount() const { return count(); }
     int NewIndex() const { return m_newIndex; }
     int ListIndex() const;
-    void setListIndex(int index); // -1 selects nothing; off the list throws std::out_of_range
+    void setListIndex(int index); // -1 selects nothing; off the list: ControlError 380
     QString Text() const;         // the selected entry's text, empty when none
 
 signals:

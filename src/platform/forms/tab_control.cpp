@@ -1,10 +1,11 @@
 #include "platform/forms/tab_control.h"
 
+#include "platform/forms/runtime_errors.h"
+
 #include <QFrame>
 #include <QGridLayout>
 #include <QTabBar>
 #include <QVBoxLayout>
-#include <stdexcept>
 
 namespace veltrane {
 
@@ -53,7 +54,7 @@ int TabControl::Tab() const
 void TabControl::setTab(int index)
 {
     if (index < 0 || index >= m_bar->count())
-        throw std::out_of_range("Invalid property value");
+        throw ControlError(kInvalidPropertyValue, objectName());
     m_bar->setCurrentIndex(index);
 }
 
@@ -65,7 +66,7 @@ QString TabControl::TabCaption(int index) const
 void TabControl::SetTabCaption(int index, const QString &caption)
 {
     if (index < 0 || index >= m_bar->count())
-        throw std::out_of_range("Invalid property array index");
+        throw ControlError(kInvalidPropertyArrayIndex, objectName());
     m_bar->setTabText(index, caption);
 }
 
@@ -77,7 +78,7 @@ bool TabControl::TabEnabled(int index) const
 void TabControl::SetTabEnabled(int index, bool enabled)
 {
     if (index < 0 || index >= m_bar->count())
-        throw std::out_of_range("Invalid property array index");
+        throw ControlError(kInvalidPropertyArrayIndex, objectName());
     m_bar->setTabEnabled(index, enabled);
 }
 

@@ -32,7 +32,7 @@ public:
     int Tabs() const;
 
     int Tab() const;
-    void setTab(int index); // an index that is no tab throws std::out_of_range
+    void setTab(int index); // an index that is no tab raises ControlError (380, invalid property value)
 
     Q_INVOKABLE QString TabCaption(int index) const;
     Q_INVOKABLE void SetTabCaption(int index, const QString &caption);

@@ -2,6 +2,7 @@
 
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/host_services.h"
+#include "veltrane/contracts/vocabulary.h"
 
 #include <QTimeZone>
 
@@ -129,7 +130,7 @@ const FragAnalysisParam::Entry &FragAnalysisParam::entryAt(qint32 entry) const
 
 FragAnalysisParam::Entry &FragAnalysisParam::entryFor(qint32 entry)
 {
-    if (entry < 0 || entry > 255)
+    if (entry < 0 || entry >= limits::kSizeCallingEntries)
         throw Error::subscriptOutOfRange(QStringLiteral("FragAnalysisParam"));
     if (entry >= qint32(m_entries.size()))
         m_entries.resize(size_t(entry + 1));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "veltrane/contracts/keyed_collection.h"
+#include "veltrane/contracts/vocabulary.h"
 
 #include <QDateTime>
 #include <QList>
@@ -354,8 +355,6 @@ class FragAnalysisParam : public BusinessObject
     Q_PROPERTY(qint32 QuantityByHeight READ QuantityByHeight WRITE setQuantityByHeight)
 public:
     static constexpr int kRows = 4;
-    static constexpr qint32 kReadOnlyBits = 3;
-    static constexpr qint32 kHiddenBit = 4;
 
     using BusinessObject::BusinessObject;
 
@@ -421,7 +420,7 @@ public:
     Q_INVOKABLE qint32 QuantUnit(qint32 row) const;
     Q_INVOKABLE void setQuantUnit(qint32 row, qint32 v);
 
-    bool isReadOnly() const { return (m_attributes & kReadOnlyBits) != 0; }
+    bool isReadOnly() const { return (m_attributes & limits::kReadOnlyBits) != 0; }
 
     // Fills this object from storage by Name; 0 when found.
     Q_INVOKABLE qint32 Retrieve();

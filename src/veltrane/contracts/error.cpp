@@ -9,12 +9,11 @@ Error::Error(qint32 number, QString source, QString description, QString helpFil
     , m_helpFile(std::move(helpFile))
     , m_helpContext(helpContext)
     , m_what(QString(m_source + QLatin1String(": ") + m_description).toUtf8())
-{
-}
+{}
 
-static QString withDetail(const char *text, const QString &detail)
+static QString withDetail(RuntimeError number, const QString &detail)
 {
-    QString s = QString::fromLatin1(text);
+    QString s = runtimeErrorText(number);
     if (!detail.isEmpty())
         s += QLatin1String(": ") + detail;
     return s;
@@ -22,28 +21,27 @@ static QString withDetail(const char *text, const QString &detail)
 
 Error Error::subscriptOutOfRange(const QString &source)
 {
-    return Error(kSubscriptOutOfRange, source, QStringLiteral("Subscript out of range"));
+    return Error(kSubscriptOutOfRange, source, runtimeErrorText(kSubscriptOutOfRange));
 }
 
 Error Error::invalidProcedureCall(const QString &source, const QString &detail)
 {
-    return Error(kInvalidProcedureCall, source, withDetail("Invalid procedure call or argument", detail));
+    return Error(kInvalidProcedureCall, source, withDetail(kInvalidProcedureCall, detail));
 }
 
 Error Error::typeMismatch(const QString &source, const QString &detail)
 {
-    return Error(kTypeMismatch, source, withDetail("Type mismatch", detail));
+    return Error(kTypeMismatch, source, withDetail(kTypeMismatch, detail));
 }
 
 Error Error::objectNotSet(const QString &source, const QString &detail)
 {
-    return Error(kObjectNotSet, source, withDetail("Object variable not set", detail));
+    return Error(kObjectNotSet, source, withDetail(kObjectNotSet, detail));
 }
 
 Error Error::duplicateKey(const QString &source)
 {
-    return Error(kDuplicateKey, source,
-                 QStringLiteral("This key is already associated with an element of this collection"));
+    return Error(kDuplicateKey, source, runtimeErrorText(kDuplicateKey));
 }
 
 Error Error::fromCurrentException()
@@ -52,6 +50,8 @@ Error Error::fromCurrentException()
         throw;
     } catch (const Error &e) {
         return e;
+    } catch (const ControlError &e) {
+        return Error(e.number(), e.control(), e.description());
     } catch (const std::exception &e) {
         return Error(kApplicationError, QStringLiteral("Veltrane"), QString::fromLocal8Bit(e.what()));
     } catch (...) {
@@ -61,8 +61,8 @@ Error Error::fromCurrentException()
 
 bool Error::operator==(const Error &other) const
 {
-    return m_number == other.m_number && m_source == other.m_source && m_description == other.m_description
-        && m_helpFile == other.m_helpFile && m_helpContext == other.m_helpContext;
+    return m_number == other.m_number && m_source == other.m_source && m_description == other.m_description &&
+           m_helpFile == other.m_helpFile && m_helpContext == other.m_helpContext;
 }
 
 } // namespace veltrane

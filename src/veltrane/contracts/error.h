@@ -1,22 +1,12 @@
 #pragma once
 
+#include "veltrane/contracts/error_numbers.h"
+
 #include <QByteArray>
 #include <QString>
 #include <exception>
 
 namespace veltrane {
-
-// The first application-defined error number (hexadecimal 80040000).
-constexpr qint32 kApplicationError = qint32(0x80040000u);
-
-// Error numbers of the platform's run-time errors that the library and its host raise.
-enum RuntimeError : qint32 {
-    kInvalidProcedureCall = 5,
-    kSubscriptOutOfRange = 9,
-    kTypeMismatch = 13,
-    kObjectNotSet = 91,
-    kDuplicateKey = 457,
-};
 
 // One error as it travels between the library, its host and the user:
 // number, source, description, help file and help context.
@@ -41,7 +31,8 @@ public:
     static Error objectNotSet(const QString &source, const QString &detail = {});
     static Error duplicateKey(const QString &source);
 
-    // Any exception caught in flight, as an Error (std::exception keeps its text).
+    // Any exception caught in flight, as an Error: a control's error keeps its number with the control
+    // as source; any other std::exception keeps its text.
     static Error fromCurrentException();
 
     bool operator==(const Error &other) const;

@@ -2,7 +2,7 @@
 
 #include "veltrane/common/formats.h"
 #include "veltrane/contracts/error.h"
-#include "veltrane/service/names.h"
+#include "veltrane/contracts/vocabulary.h"
 
 namespace veltrane {
 
@@ -20,7 +20,7 @@ ParameterSummary summarizeParameterSet(const AnalysisParameter &set)
     if (auto standard = settings->SizeStandard())
         s.standard = standard->Name();
     else
-        s.standard = names::kNone;
+        s.standard = stored::kNone;
 
     if (settings->EntryCount() <= 0)
         return s;
@@ -29,7 +29,7 @@ ParameterSummary summarizeParameterSet(const AnalysisParameter &set)
     if (SizeCalibrationPtr entry = settings->SizeCalibration(0))
         s.model = entry->ModelName(entry->ModelIndex());
     else
-        s.model = QStringLiteral("None");
+        s.model = stored::kNoModel;
 
     const CollectionPtr str = settings->STRLocusTagsOf(0);
     const CollectionPtr snp = settings->SNPLocusTagsOf(0);

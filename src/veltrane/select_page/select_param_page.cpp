@@ -10,7 +10,7 @@
 #include "veltrane/contracts/error_trap.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/select_page/parameter_summary.h"
-#include "veltrane/service/names.h"
+#include "veltrane/contracts/vocabulary.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -113,7 +113,7 @@ void SelectParamPage::UserControl_Initialize()
 
     Grids().InitGrid(grdLocusTags, true);
     auto layout = qSharedPointerObjectCast<GridType>(ObjectManager().LoadObject(
-        names::kTypeGridType, names::kFieldGridTypeId, QString::number(kLocusTagLayout), false, true));
+        types::kGridType, fields::kGridTypeID, QString::number(kLocusTagLayout), false, true));
     if (!layout)
         throw Error::objectNotSet(QString::fromLatin1(kClass), QStringLiteral("grid layout 16 is not stored"));
     Grids().ApplyGridType(grdLocusTags, layout, true, false, false);
@@ -133,14 +133,14 @@ AnalysisParameterPtr SelectParamPage::SelectedParameter() const
 
 void SelectParamPage::m_oPageBase_Initialize(QObject *)
 {
-    RefreshView(names::kDefaultParameterSet);
+    RefreshView(stored::kDefaultParameterSet);
 }
 
 void SelectParamPage::RefreshView(const QString &sParamName)
 {
     trap(Ending::Propagate, kClass, "RefreshView", [&] {
         m_colAnalysisParameters =
-            ObjectManager().LoadCollection(names::kQueryParametersNotHidden, QString(), QString(), QString(), false, true);
+            ObjectManager().LoadCollection(queries::kAnalysisParametersNotHidden, QString(), QString(), QString(), false, true);
         cmbAnalysisParams->Clear();
         if (m_colAnalysisParameters->Count() < 1)
             return; // the summary and the selected set keep what they held
@@ -156,7 +156,7 @@ void SelectParamPage::RefreshView(const QString &sParamName)
             cmbAnalysisParams->SetItemData(i, set->ID());
             if (sameText(name, sParamName))
                 toSelect = i;
-            if (sameText(name, names::kDefaultParameterSet))
+            if (sameText(name, stored::kDefaultParameterSet))
                 m_lDefaultPosition = i + 1;
             ++i;
         }
@@ -221,34 +221,34 @@ void SelectParamPage::m_oPageBase_Activate()
 {
     const CollectionPtr context = m_oPageBase->BusinessContext();
     FrameworkUtilities &u = Utilities();
-    if (u.KeyExists(context, names::kKeyAnalysisParameter))
-        context->Remove(names::kKeyAnalysisParameter);
+    if (u.KeyExists(context, keys::kAnalysisParameter))
+        context->Remove(keys::kAnalysisParameter);
 
-    if (u.KeyExists(context, names::kKeySkipForward)) {
+    if (u.KeyExists(context, keys::kSkipForward)) {
         m_oPageBase->Window()->ExecuteCommand(kCommandNext);
         return;
     }
-    if (u.KeyExists(context, names::kKeySkipBack)) {
+    if (u.KeyExists(context, keys::kSkipBack)) {
         m_oPageBase->Window()->ExecuteCommand(kCommandBack);
         return;
     }
-    if (u.KeyExists(context, names::kKeyStudy) && !u.KeyExists(context, names::kKeySamples)) {
+    if (u.KeyExists(context, keys::kStudy) && !u.KeyExists(context, keys::kSamples)) {
         m_oPageBase->Window()->ExecuteCommand(kCommandNext);
         return;
     }
     ServiceWindow *window = m_oPageBase->Window();
     if (window->Pages().Count == 1)
         window->SetButtonEnabled(kCommandCommit, false);
-    window->SetTitle(QStringLiteral("Analysis Parameters"));
+    window->SetTitle(titles::kAnalysisParameters);
     RefreshView(cmbAnalysisParams->Text());
 }
 
 void SelectParamPage::m_oPageBase_Deactivate()
 {
     const CollectionPtr context = m_oPageBase->BusinessContext();
-    if (Utilities().KeyExists(context, names::kKeyAnalysisParameter))
-        context->Remove(names::kKeyAnalysisParameter);
-    context->Add(toVariant(m_oSelectedParameter), names::kKeyAnalysisParameter);
+    if (Utilities().KeyExists(context, keys::kAnalysisParameter))
+        context->Remove(keys::kAnalysisParameter);
+    context->Add(toVariant(m_oSelectedParameter), keys::kAnalysisParameter);
 }
 
 void SelectParamPage::cmdNew_Click()
@@ -256,14 +256,14 @@ void SelectParamPage::cmdNew_Click()
     if (m_lDefaultPosition < 1 || !m_colAnalysisParameters || m_lDefaultPosition > m_colAnalysisParameters->Count())
         throw Error(kApplicationError, QString::fromLatin1(kClass),
                     QStringLiteral("The parameter set \"%1\" is not stored, so there is no template for a new set.")
-                        .arg(names::kDefaultParameterSet));
+                        .arg(stored::kDefaultParameterSet));
     const auto templateSet = m_colAnalysisParameters->Object<AnalysisParameter>(m_lDefaultPosition);
 
     CollectionPtr context = newCollection();
-    context->Add(QStringLiteral("1"), names::kKeyIsNew);
-    context->Add(toVariant(templateSet), names::kKeyAnalysisParameter);
+    context->Add(QStringLiteral("1"), keys::kIsNew);
+    context->Add(toVariant(templateSet), keys::kAnalysisParameter);
     ServiceWindowPtr window =
-        App().RunService(names::kFlowEdit, context, nullptr, 1, -1, -1, -1, -1, -1, QString(), 0, 0);
+        App().RunService(flows::kEditAnalysisParameters, context, nullptr, 1, -1, -1, -1, -1, -1, QString(), 0, 0);
     if (window && !window->WasCancelled())
         RefreshView(templateSet ? templateSet->Name() : QString());
 }
@@ -271,12 +271,12 @@ void SelectParamPage::cmdNew_Click()
 void SelectParamPage::cmdEdit_Click()
 {
     CollectionPtr context = newCollection();
-    context->Add(toVariant(m_oSelectedParameter), names::kKeyAnalysisParameter);
-    App().RunService(names::kFlowEdit, context, nullptr, 1, -1, -1, 3, -1, 0, QString(), 0, 0);
-    if (Utilities().KeyExists(context, names::kKeyNewSaveAs)) {
-        const auto saved = context->Object<AnalysisParameter>(names::kKeyNewSaveAs);
+    context->Add(toVariant(m_oSelectedParameter), keys::kAnalysisParameter);
+    App().RunService(flows::kEditAnalysisParameters, context, nullptr, 1, -1, -1, 3, -1, 0, QString(), 0, 0);
+    if (Utilities().KeyExists(context, keys::kNewSaveAs)) {
+        const auto saved = context->Object<AnalysisParameter>(keys::kNewSaveAs);
         RefreshView(saved ? saved->Name() : QString());
-        context->Remove(names::kKeyNewSaveAs);
+        context->Remove(keys::kNewSaveAs);
     }
 }
 

@@ -2,7 +2,7 @@
 
 #include "veltrane/contracts/error_trap.h"
 #include "veltrane/contracts/host_services.h"
-#include "veltrane/service/names.h"
+#include "veltrane/contracts/vocabulary.h"
 
 namespace veltrane {
 
@@ -40,8 +40,8 @@ void Service::SelectAnalysisParameters()
 {
     trap(Ending::Propagate, kClass, "SelectAnalysisParameters", [] {
         CollectionPtr context = newCollection();
-        ServiceWindowPtr window = App().RunService(names::kFlowSelect, context, nullptr, -1, -1, -1, -1, -1, -1,
-                                                   names::kWorkingParameters, 0, 0);
+        ServiceWindowPtr window = App().RunService(flows::kSelectAnalysisParameters, context, nullptr, -1, -1, -1, -1, -1, -1,
+                                                   flows::kWorkingAnalysisParameters, 0, 0);
         // Nothing of the flow's outcome goes back to the host.
         window.reset();
         context.reset();
@@ -53,7 +53,7 @@ AnalysisParameterPtr Service::NewAnalysisParameter()
     return trap(Ending::Propagate, kClass, "NewAnalysisParameter", [] {
         // A manager of its own for this call, not the shared one the pages use.
         std::shared_ptr<BusinessObjectManager> manager = newObjectManager();
-        auto set = qSharedPointerObjectCast<AnalysisParameter>(manager->NewObject(names::kTypeAnalysisParameter));
+        auto set = qSharedPointerObjectCast<AnalysisParameter>(manager->NewObject(types::kAnalysisParameter));
         if (!set)
             throw Error::typeMismatch(QStringLiteral("Service"), QStringLiteral("NewObject did not answer an AnalysisParameter"));
         return set;

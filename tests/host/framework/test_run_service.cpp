@@ -1,5 +1,5 @@
 #include "host/framework/flow_registry.h"
-#include "host/framework/framework_errors.h"
+#include "veltrane/contracts/error.h"
 #include "host/framework/framework_factories.h"
 #include "host/framework/service_window_dialog.h"
 #include "recording_page.h"
@@ -69,13 +69,13 @@ void TestRunService::flowThatCannotRunIsRaised_data()
     QTest::addColumn<qint32>("number");
     QTest::addColumn<QString>("description");
 
-    QTest::newRow("unknown flow") << "EditAnalysisParameters" << kFlowNotRegistered
+    QTest::newRow("unknown flow") << "EditAnalysisParameters" << qint32(kFlowNotRegistered)
                                   << "The flow \"EditAnalysisParameters\" is not registered.";
-    QTest::newRow("flow without pages") << "Empty" << kFlowNotRegistered << "The flow \"Empty\" has no pages.";
-    QTest::newRow("page class unknown") << "Unknown page" << kPageNotCreated
+    QTest::newRow("flow without pages") << "Empty" << qint32(kFlowNotRegistered) << "The flow \"Empty\" has no pages.";
+    QTest::newRow("page class unknown") << "Unknown page" << qint32(kPageNotCreated)
                                         << "The page \"Nope\" of the flow \"Unknown page\" could not be created.";
     QTest::newRow("widget that is no page")
-        << "No page" << kPageNotCreated
+        << "No page" << qint32(kPageNotCreated)
         << "\"PlainWidget\" of the flow \"No page\" is not a page: it gives no PageBase.";
 }
 
@@ -117,7 +117,7 @@ void TestRunService::launcherTrapSeesTheError()
     const auto &shown = m_utilities->reports.last();
     QCOMPARE(shown.procedureName, QStringLiteral("cmdEdit_Click"));
     QVERIFY(shown.display);
-    QCOMPARE(shown.error.number(), kFlowNotRegistered);
+    QCOMPARE(shown.error.number(), qint32(kFlowNotRegistered));
 }
 
 void TestRunService::flowNamesIgnoreCase()

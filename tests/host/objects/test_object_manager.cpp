@@ -162,7 +162,7 @@ void TestObjectManager::hiddenSetsAreLeftOutOfTheUsersList()
     const CollectionPtr all = m_manager->LoadCollection(queries::kAnalysisParameters, {}, {}, QStringLiteral("Name"));
     qint32 hidden = 0;
     for (const auto &set : all->objects<AnalysisParameter>()) {
-        const bool isHidden = set->FragAnalysisParam()->Attributes() & FragAnalysisParam::kHiddenBit;
+        const bool isHidden = set->FragAnalysisParam()->Attributes() & limits::kHiddenBit;
         hidden += isHidden;
         QCOMPARE(shown->Contains(QString::number(set->ID())), !isHidden);
     }

@@ -3,6 +3,7 @@
 #include "platform/forms/frame.h"
 #include "platform/forms/list_box.h"
 #include "platform/forms/option_button.h"
+#include "platform/forms/runtime_errors.h"
 #include "support/recording_utilities.h"
 
 #include <QAbstractItemView>
@@ -121,8 +122,18 @@ void TestChoiceControls::comboUserPick()
 void TestChoiceControls::comboRejectsIndexOffTheList()
 {
     std::unique_ptr<ComboBox> combo(filledCombo());
-    QVERIFY_THROWS_EXCEPTION(std::out_of_range, combo->setListIndex(4));
-    QVERIFY_THROWS_EXCEPTION(std::out_of_range, combo->ItemData(-1));
+    combo->setObjectName(QStringLiteral("cmbUnits(2)"));
+    // The platform's own numbers, naming the control: 380 for a value, 381 for an array index.
+    const auto errorOf = [](const std::function<void()> &call) -> std::pair<qint32, QString> {
+        try {
+            call();
+        } catch (const ControlError &e) {
+            return {e.number(), e.control()};
+        }
+        return {0, QString()};
+    };
+    QCOMPARE(errorOf([&] { combo->setListIndex(4); }), std::make_pair(qint32(380), QStringLiteral("cmbUnits(2)")));
+    QCOMPARE(errorOf([&] { combo->ItemData(-1); }), std::make_pair(qint32(381), QStringLiteral("cmbUnits(2)")));
     QCOMPARE(combo->ListIndex(), -1);
 }
 

@@ -1,0 +1,76 @@
+#pragma once
+
+// Every error number the library and its host layers raise, in one registry, so that a number tells
+// one failure apart from every other. Application-defined numbers lie above hexadecimal 80040000 in
+// one block per layer, clear of the numbers component registries use for their own failures
+// (hexadecimal 80040100 to 800402FF); the platform's run-time numbers are the platform's own.
+
+#include "platform/forms/runtime_errors.h"
+
+#include <QtGlobal>
+#include <array>
+
+namespace veltrane {
+
+// The first application-defined error number (hexadecimal 80040000): what the library raises itself.
+constexpr qint32 kApplicationError = qint32(0x80040000u);
+
+#define VELTRANE_APPLICATION_ERRORS(X)                                                                                 \
+    /* the library's own errors */                                                                                     \
+    X(kLibraryError, 0x000)                                                                                            \
+    /* the page framework (source "PageFramework") */                                                                  \
+    X(kFlowNotRegistered, 0x401) /* unknown flow name, or a flow without pages */                                      \
+    X(kPageNotCreated, 0x402)    /* the page factory made no page of that class */                                     \
+    X(kNoUserInterface, 0x403)   /* no widget application, or not its thread */                                        \
+    X(kPageNotAdopted, 0x404)    /* a page asked for its framework before any framework adopted it */                  \
+    /* the business-object store */                                                                                    \
+    X(kStoreLocationInvalid, 0x500) /* bad file path or URL */                                                         \
+    X(kStoreCannotOpen, 0x501)      /* the database cannot be reached or is not a store */                             \
+    X(kStoreSchemaTooNew, 0x502)    /* written by a newer program */                                                   \
+    X(kStoreQueryFailed, 0x503)     /* the database refused a statement */                                             \
+    X(kStoreNotFound, 0x504)        /* a named or numbered object is not stored */                                     \
+    X(kStoreReadOnly, 0x505)        /* a read-only parameter set would be overwritten */                               \
+    X(kStoreConflict, 0x506)        /* changed or created by another connection meanwhile */                           \
+    X(kStoreInvalidObject, 0x507)   /* an object cannot be stored as it stands */                                      \
+    X(kStoreDuplicateName, 0x508)   /* another object of the kind already has the name */                              \
+    X(kStoreUnknownName, 0x509)     /* unknown type, query or key field */                                             \
+    X(kStoreImportInvalid, 0x50A)   /* an exchange file is malformed or inconsistent */                                \
+    X(kStoreImportRefused, 0x50B)   /* an exchange file would overwrite stored sets */
+
+enum ApplicationError : qint32 {
+#define VELTRANE_APPLICATION_ERROR_ENUM(name, offset) name = qint32(0x80040000u + (offset)),
+    VELTRANE_APPLICATION_ERRORS(VELTRANE_APPLICATION_ERROR_ENUM)
+#undef VELTRANE_APPLICATION_ERROR_ENUM
+};
+
+namespace error_registry {
+
+inline constexpr std::array kAllNumbers = {
+#define VELTRANE_ERROR_NUMBER_ITEM(name, ...) qint32(name),
+    VELTRANE_RUNTIME_ERRORS(VELTRANE_ERROR_NUMBER_ITEM) VELTRANE_APPLICATION_ERRORS(VELTRANE_ERROR_NUMBER_ITEM)
+#undef VELTRANE_ERROR_NUMBER_ITEM
+};
+
+consteval bool allDistinct()
+{
+    for (std::size_t i = 0; i < kAllNumbers.size(); ++i)
+        for (std::size_t j = i + 1; j < kAllNumbers.size(); ++j)
+            if (kAllNumbers[i] == kAllNumbers[j])
+                return false;
+    return true;
+}
+
+consteval bool clearOfRegistryNumbers()
+{
+    for (qint32 n : kAllNumbers)
+        if (quint32(n) >= 0x80040100u && quint32(n) <= 0x800402FFu)
+            return false;
+    return true;
+}
+
+static_assert(allDistinct(), "two failures share an error number");
+static_assert(clearOfRegistryNumbers(), "an application error number lies in the component registry's block");
+
+} // namespace error_registry
+
+} // namespace veltrane

@@ -1,0 +1,116 @@
+#pragma once
+
+// The words the library and its host share: flow names, business context keys, business-object
+// type, query and field names, stored names the pages rely on, and the limits both sides enforce.
+// Every such text is spelled here once; host and library both include this header.
+
+#include <QString>
+#include <QtGlobal>
+
+namespace veltrane {
+
+// Flows the library starts by name.
+namespace flows {
+inline const QString kSelectAnalysisParameters = QStringLiteral("SelectAnalysisParameters");
+inline const QString kEditAnalysisParameters = QStringLiteral("EditAnalysisParameters");
+// The name is spelled as hosts have always registered it.
+inline const QString kSaveAnalysisParameterAs = QStringLiteral("SaveAnalyisParameterAs");
+inline const QString kSNPLocusTagEditor = QStringLiteral("SNPLocusTagEditor");
+// The name text the selection flow is started with (the window remembers its size under it).
+inline const QString kWorkingAnalysisParameters = QStringLiteral("WorkingAnalysisParameters");
+} // namespace flows
+
+// Class names of the library's pages, by which a framework creates them for its flows.
+namespace pages {
+inline const QString kSelectParamPage = QStringLiteral("SelectParamPage");
+inline const QString kAnalysisParamPage = QStringLiteral("AnalysisParamPage");
+inline const QString kSaveAsParamPage = QStringLiteral("SaveAsParamPage");
+} // namespace pages
+
+// Window titles the pages set (a flow's window shows them until a page sets another).
+namespace titles {
+inline const QString kAnalysisParameters = QStringLiteral("Analysis Parameters");
+inline const QString kEditParameters = QStringLiteral("Edit Fragment Analysis Parameters");
+inline const QString kNewParameters = QStringLiteral("New Fragment Analysis Parameters");
+} // namespace titles
+
+// Business context keys (compared without regard to case).
+namespace keys {
+inline const QString kAnalysisParameter = QStringLiteral("AnalysisParameter");
+inline const QString kIsNew = QStringLiteral("IsNew");
+inline const QString kSaveParamAs = QStringLiteral("SaveParamAs");
+inline const QString kParamName = QStringLiteral("ParamName");
+inline const QString kNewSaveAs = QStringLiteral("NewSaveAs");
+inline const QString kSNPLocusTag = QStringLiteral("SNPLocusTag");
+inline const QString kSaveTimes = QStringLiteral("SaveTimes");
+// Steering keys a host flow may put in front of the selection page.
+inline const QString kSkipForward = QStringLiteral("Skip>>");
+inline const QString kSkipBack = QStringLiteral("<<Skip");
+inline const QString kStudy = QStringLiteral("Study");
+inline const QString kSamples = QStringLiteral("Samples");
+} // namespace keys
+
+// Business-object type names (NewObject, LoadObject).
+namespace types {
+inline const QString kAnalysisParameter = QStringLiteral("AnalysisParameter");
+inline const QString kFragAnalysisParam = QStringLiteral("FragAnalysisParam");
+inline const QString kSizeCalibration = QStringLiteral("SizeCalibration");
+inline const QString kSizeStandard = QStringLiteral("SizeStandard");
+inline const QString kMobilityCalibration = QStringLiteral("MobilityCalibration");
+inline const QString kStandardMobilityReference = QStringLiteral("StandardMobilityReference");
+inline const QString kSNPLocusTag = QStringLiteral("SNPLocusTag");
+inline const QString kSTRLocusTag = QStringLiteral("STRLocusTag");
+inline const QString kProject = QStringLiteral("Project");
+inline const QString kGrid = QStringLiteral("Grid");
+inline const QString kGridType = QStringLiteral("GridType");
+} // namespace types
+
+// Query names (LoadCollection).
+namespace queries {
+inline const QString kAnalysisParametersNotHidden = QStringLiteral("AnalysisParametersNotHidden");
+inline const QString kAnalysisParameters = QStringLiteral("AnalysisParameters");
+inline const QString kSizeStandards = QStringLiteral("SizeStandards");
+inline const QString kMobilityCalibrations = QStringLiteral("MobilityCalibrations");
+inline const QString kSNPLocusTags = QStringLiteral("SNPLocusTags");
+inline const QString kSTRLocusTags = QStringLiteral("STRLocusTags");
+inline const QString kProjects = QStringLiteral("Projects");
+inline const QString kStandardMobilityReference = QStringLiteral("StandardMobilityReference");
+} // namespace queries
+
+// Key fields of collections and objects.
+namespace fields {
+inline const QString kID = QStringLiteral("ID");
+inline const QString kName = QStringLiteral("Name");
+inline const QString kGridTypeID = QStringLiteral("GridTypeID");
+} // namespace fields
+
+// Stored names and list entries the pages rely on.
+namespace stored {
+inline const QString kDefaultParameterSet = QStringLiteral("DefaultFragmentAnalysisParameters");
+inline const QString kDefaultProject = QStringLiteral("Default");
+// The first entry of the size standard and mobility reference lists: no object chosen.
+inline const QString kNone = QStringLiteral("[None]");
+// What the summary shows for a set without a calibration model.
+inline const QString kNoModel = QStringLiteral("None");
+} // namespace stored
+
+// Stored grid layout numbers.
+namespace layouts {
+constexpr qint32 kMobility = 12;
+constexpr qint32 kSizeStandard = 15;
+constexpr qint32 kLocusTagSummary = 16;
+constexpr qint32 kSNPLocusTags = 24;
+} // namespace layouts
+
+// Limits both the library and the store enforce.
+namespace limits {
+// Size-calling entries of one parameter set (entries 0 to 255).
+constexpr qint32 kSizeCallingEntries = 256;
+// Attribute bits of a stored parameter set: either of the two lowest makes it read-only; 4 hides it.
+constexpr qint32 kReadOnlyBits = 3;
+constexpr qint32 kHiddenBit = 4;
+// The type code of a fragment analysis parameter set's settings.
+constexpr qint32 kFragAnalysisTypeCode = 1011;
+} // namespace limits
+
+} // namespace veltrane
