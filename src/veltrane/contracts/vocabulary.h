@@ -109,8 +109,30 @@ constexpr qint32 kSizeCallingEntries = 256;
 // Attribute bits of a stored parameter set: either of the two lowest makes it read-only; 4 hides it.
 constexpr qint32 kReadOnlyBits = 3;
 constexpr qint32 kHiddenBit = 4;
+// Every attribute bit a stored parameter set may carry.
+constexpr qint32 kDefinedAttributeBits = kReadOnlyBits | kHiddenBit;
 // The type code of a fragment analysis parameter set's settings.
 constexpr qint32 kFragAnalysisTypeCode = 1011;
+// Calibration models 0 to 4 and quantity units 0 to 3 ("g", "mol", "M", "g/L").
+constexpr qint32 kModelCount = 5;
+constexpr qint32 kUnitCount = 4;
+// Rows of the quantitation table and dyes of the dye spectra.
+constexpr qint32 kQuantitationRows = 4;
+
+// The ranges the editor accepts (minimum and maximum, both included).
+struct Range
+{
+    double minimum;
+    double maximum;
+    constexpr bool contains(double v) const { return v >= minimum && v <= maximum; }
+};
+constexpr Range kSizeTime{0, 2000};
+constexpr Range kWindow{0, 1999};
+constexpr Range kSlopeThreshold{1, 1000};
+constexpr Range kRelativePeakHeight{0, 100};
+constexpr Range kConfidenceLevel{75, 99};
+// The power of ten of a quantitation amount.
+constexpr Range kAmountPower{-25, 25};
 } // namespace limits
 
 } // namespace veltrane
