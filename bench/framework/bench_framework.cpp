@@ -10,6 +10,7 @@
 #include "platform/forms/text_box.h"
 #include "veltrane/contracts/host_services.h"
 
+#include "support/ratio_reporter.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -19,7 +20,6 @@
 #include <QRegularExpressionValidator>
 #include <QTimer>
 #include <QVBoxLayout>
-#include "support/ratio_reporter.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -118,8 +118,8 @@ void BM_OpenAndCommitFlow(benchmark::State &state)
     for (auto _ : state) {
         host::ServiceWindowDialog::whenShown(
             [](host::ServiceWindowDialog &window) { window.button(kCommandCommit)->click(); });
-        const ServiceWindowPtr window =
-            App().RunService(QStringLiteral("Bench"), newCollection(), nullptr, 1, -1, -1, 3, -1, -1, QString(), 0, 0);
+        const ServiceWindowPtr window = App().RunService(QStringLiteral("Bench"), newCollection(), nullptr,
+                                                         ServiceOptions{.commitCaption = 1, .extraCommand = 3});
         benchmark::DoNotOptimize(window->WasCancelled());
     }
 }

@@ -95,7 +95,7 @@ void screenshot(CommandIO io, const QString &flow, const QString &file, const QS
         });
     });
     try {
-        App().RunService(flow, context, nullptr, -1, -1, -1, -1, -1, -1, QString(), 0, 0);
+        App().RunService(flow, context, nullptr, ServiceOptions{});
     } catch (...) {
         host::ServiceWindowDialog::clearWhenShown();
         throw;

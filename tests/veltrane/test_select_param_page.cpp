@@ -47,7 +47,7 @@ struct EditorScript
 {
     QString isNew;
     AnalysisParameterPtr given;
-    QString saveUnder;   // name of the new settings it commits on Save (empty: none)
+    QString saveUnder; // name of the new settings it commits on Save (empty: none)
     bool publishSaveAs = false;
 };
 
@@ -134,9 +134,12 @@ void TestSelectParamPage::refreshViewSelectsByName_data()
     QTest::addColumn<QString>("asked");
     QTest::addColumn<QString>("selected");
     QTest::newRow("default in lower case") << "defaultfragmentanalysisparameters" << kDefault;
-    QTest::newRow("other set in upper case") << "SNP IDENTITY PANEL" << "SNP Identity Panel";
-    QTest::newRow("name no longer stored") << "Deleted meanwhile" << "A first set";
-    QTest::newRow("empty name") << "" << "A first set";
+    QTest::newRow("other set in upper case") << "SNP IDENTITY PANEL"
+                                             << "SNP Identity Panel";
+    QTest::newRow("name no longer stored") << "Deleted meanwhile"
+                                           << "A first set";
+    QTest::newRow("empty name") << ""
+                                << "A first set";
 }
 
 void TestSelectParamPage::refreshViewSelectsByName()
@@ -164,8 +167,8 @@ void TestSelectParamPage::summaryOfUnusualSets_data()
     QTest::newRow("no size standard, entry without model") << 1 << false << true << "None" << QStringList{};
     QTest::newRow("no entries at all") << 0 << true << true << "" << QStringList{};
     QTest::newRow("no dye mobility calibration") << 1 << true << false << "None" << QStringList{};
-    QTest::newRow("3 STR then 2 SNP tags") << 2 << true << true << "Cubic"
-                                           << QStringList{"D3S1358", "vWA", "FGA", "rs1490413", "rs876724"};
+    QTest::newRow("3 STR then 2 SNP tags")
+        << 2 << true << true << "Cubic" << QStringList{"D3S1358", "vWA", "FGA", "rs1490413", "rs876724"};
 }
 
 void TestSelectParamPage::summaryOfUnusualSets()
@@ -178,10 +181,10 @@ void TestSelectParamPage::summaryOfUnusualSets()
     PageHost host;
     const SizeStandardSettingsPtr standard = host.store().sizeStandards().first()->Data();
     const MobilityCalibrationSettingsPtr calibration = host.store().mobilityCalibrations().first()->Data();
-    const CollectionPtr str = ObjectManager().LoadCollection(QStringLiteral("STRLocusTags"), {}, {},
-                                                             QStringLiteral("Name"));
-    const CollectionPtr snp = ObjectManager().LoadCollection(QStringLiteral("SNPLocusTags"), {}, {},
-                                                             QStringLiteral("Name"));
+    const CollectionPtr str =
+        ObjectManager().LoadCollection(QStringLiteral("STRLocusTags"), {}, {}, QStringLiteral("Name"));
+    const CollectionPtr snp =
+        ObjectManager().LoadCollection(QStringLiteral("SNPLocusTags"), {}, {}, QStringLiteral("Name"));
     host.commitSet(QStringLiteral("Unusual"), [&](FragAnalysisParam &s) {
         s.setProjectName(QStringLiteral("Validation"));
         if (withStandard)
@@ -257,7 +260,7 @@ void TestSelectParamPage::hostKeysSkipThePage()
             window.ExecuteCommand(2);
         });
     });
-    App().RunService(QStringLiteral("Host flow"), context, nullptr, -1, -1, -1, -1, -1, -1, QString(), 0, 0);
+    App().RunService(QStringLiteral("Host flow"), context, nullptr, ServiceOptions{});
 
     QStringList activations;
     for (const QString &line : host.log())
@@ -288,7 +291,7 @@ void TestSelectParamPage::leavingTwiceLeavesOneSelection()
         clickCommand(window, 5);
         clickCommand(window, 1);
     });
-    auto window = App().RunService(QStringLiteral("Pick"), context, nullptr, -1, -1, -1, -1, -1, -1, QString(), 0, 0);
+    auto window = App().RunService(QStringLiteral("Pick"), context, nullptr, ServiceOptions{});
     QVERIFY(!window->WasCancelled());
     QCOMPARE(context->Count(), 1);
     QCOMPARE(context->Object<AnalysisParameter>(QStringLiteral("analysisparameter"))->Name(),
@@ -319,7 +322,8 @@ void TestSelectParamPage::newStartsTheEditorWithTheDefaultAsTemplate()
     QCOMPARE(script->isNew, QStringLiteral("1"));
     QVERIFY(script->given);
     QCOMPARE(script->given->ID() > 0, true);
-    QCOMPARE(combo(&page)->Text(), complete ? QStringLiteral("Made From Default") : QStringLiteral("SNP Identity Panel"));
+    QCOMPARE(combo(&page)->Text(),
+             complete ? QStringLiteral("Made From Default") : QStringLiteral("SNP Identity Panel"));
     QCOMPARE(comboEntries(&page).contains(QStringLiteral("Made From Default")), complete);
     QVERIFY(host.shownReports().isEmpty());
 

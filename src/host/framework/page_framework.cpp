@@ -1,9 +1,9 @@
 #include "host/framework/page_framework.h"
 
 #include "host/framework/flow_registry.h"
-#include "veltrane/contracts/error.h"
 #include "host/framework/framework_log.h"
 #include "host/framework/service_window_dialog.h"
+#include "veltrane/contracts/error.h"
 #include "veltrane/contracts/error_trap.h"
 #include "veltrane/contracts/host_services.h"
 
@@ -28,13 +28,9 @@ namespace {
 
 } // namespace
 
-ServiceWindowPtr PageFramework::RunService(const QString &serviceName, const CollectionPtr &context, QWidget *parent,
-                                           qint32 option1, qint32 option2, qint32 option3, qint32 option4,
-                                           qint32 option5, qint32 option6, const QString &nameText, qint32 number1,
-                                           qint32 number2)
+ServiceWindowPtr PageFramework::RunService(const QString &serviceName, const CollectionPtr &context,
+                                           QWidget *parentWindow, const ServiceOptions &options)
 {
-    Q_UNUSED(number1)
-    Q_UNUSED(number2)
     const QString source = QStringLiteral("PageFramework");
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()) ||
         QThread::currentThread() != QCoreApplication::instance()->thread())
@@ -51,12 +47,8 @@ ServiceWindowPtr PageFramework::RunService(const QString &serviceName, const Col
         fail(serviceName,
              Error(kFlowNotRegistered, source, QStringLiteral("The flow \"%1\" has no pages.").arg(serviceName)));
 
-    ServiceWindowDialog::Options options;
-    options.values = {option1, option2, option3, option4, option5, option6};
-    options.nameText = nameText;
-
     // A flow started from a page opens over the window that page is in.
-    QWidget *owner = parent ? parent : QApplication::activeModalWidget();
+    QWidget *owner = parentWindow ? parentWindow : QApplication::activeModalWidget();
     if (!owner)
         owner = QApplication::activeWindow();
     auto *dialog = new ServiceWindowDialog(*flow, context, options, owner);

@@ -12,9 +12,7 @@ class PageFramework : public veltrane::FrameworkApplication
 {
 public:
     veltrane::ServiceWindowPtr RunService(const QString &serviceName, const veltrane::CollectionPtr &context,
-                                          QWidget *parent, qint32 option1, qint32 option2, qint32 option3,
-                                          qint32 option4, qint32 option5, qint32 option6, const QString &nameText,
-                                          qint32 number1, qint32 number2) override;
+                                          QWidget *parentWindow, const veltrane::ServiceOptions &options) override;
 };
 
 } // namespace veltrane::host

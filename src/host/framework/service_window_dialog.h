@@ -31,17 +31,7 @@ class ServiceWindowDialog : public QDialog, public veltrane::ServiceWindow, publ
 {
     Q_OBJECT
 public:
-    // The six numeric options and the name text of RunService (see docs/framework.md).
-    struct Options
-    {
-        std::array<qint32, 6> values{-1, -1, -1, -1, -1, -1};
-        QString nameText;
-
-        bool commitIsSave() const { return values[0] == 1; }
-        bool offersSaveAs() const { return values[3] == kCommandSaveAs; }
-        bool commitWaitsForChange() const { return values[5] == 0; }
-    };
-
+    using Options = veltrane::ServiceOptions;
     ServiceWindowDialog(FlowDefinition flow, CollectionPtr context, Options options, QWidget *parent = nullptr);
     ~ServiceWindowDialog() override;
 

@@ -3,6 +3,7 @@
 #include "platform/grid/grid_control.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/host_services.h"
+#include "veltrane/contracts/vocabulary.h"
 
 #include <QHash>
 #include <QSet>
@@ -17,8 +18,6 @@ namespace veltrane::host {
 namespace {
 
 const QString kSource = QStringLiteral("GridUtilities");
-const QString kGridTypeName = QStringLiteral("GridType");
-const QString kGridTypeKey = QStringLiteral("GridTypeID");
 
 GridControl &need(GridControl *grid)
 {
@@ -36,25 +35,26 @@ qint32 rowNumber(double row)
 
 } // namespace
 
-void HostGridUtilities::InitGrid(GridControl *grid, bool flag, qint32 option)
+void HostGridUtilities::InitGrid(GridControl *grid, bool multiSelect, qint32 initialRows)
 {
     GridControl &g = need(grid);
     g.setReadOnly(false);
     g.setSelectionEnabled(true);
-    g.setMultiSelect(flag);
+    g.setMultiSelect(multiSelect);
     g.setRowCount(0);
-    g.setRowCount(std::max(option, 0));
+    g.setRowCount(std::max(initialRows, 0));
     g.setCurrentCell(0, 0);
 }
 
-void HostGridUtilities::ApplyGridType(GridControl *grid, const GridTypePtr &layout, bool flag1, bool flag2, bool flag3)
+void HostGridUtilities::ApplyGridType(GridControl *grid, const GridTypePtr &layout, bool showHeaderRow,
+                                      bool showHeaderColumn, bool keepRows)
 {
     GridControl &g = need(grid);
     if (!layout)
         throw Error::objectNotSet(kSource, QStringLiteral("No grid layout was given."));
     const bool redraw = g.redraw();
     g.setRedraw(false);
-    if (!flag3)
+    if (!keepRows)
         g.setRowCount(0);
     const qint32 columns = layout->ColumnCount();
     g.setColumnCount(columns);
@@ -64,33 +64,33 @@ void HostGridUtilities::ApplyGridType(GridControl *grid, const GridTypePtr &layo
         g.setColumnAlignmentCode(c, layout->ColumnAlignment(c));
         g.setColumnCheckBox(c, false);
     }
-    g.setHeaderRowVisible(flag1);
-    g.setHeaderColumnVisible(flag2);
+    g.setHeaderRowVisible(showHeaderRow);
+    g.setHeaderColumnVisible(showHeaderColumn);
     g.setRedraw(redraw);
 }
 
-void HostGridUtilities::ApplyLayout(GridControl *grid, const GridPtr &layout, qint32 &value1, qint32 &value2,
-                                    qint32 &value3, qint32 &value4)
+void HostGridUtilities::ApplyLayout(GridControl *grid, const GridPtr &layout, qint32 &columnCount, qint32 &widthTwips,
+                                    qint32 &headerHeightTwips, qint32 &rowHeightTwips)
 {
     GridControl &g = need(grid);
     if (!layout)
         throw Error::objectNotSet(kSource, QStringLiteral("No grid layout object was given."));
     const qint32 number = layout->LayoutNumber();
     const GridTypePtr type = qSharedPointerObjectCast<GridType>(
-        ObjectManager().LoadObject(kGridTypeName, kGridTypeKey, QString::number(number), false, true));
+        ObjectManager().LoadObject(types::kGridType, fields::kGridTypeID, QString::number(number), false, true));
     if (!type)
         throw Error(kApplicationError, kSource, QStringLiteral("Grid layout %1 is not stored.").arg(number));
     ApplyGridType(&g, type, true, false, false);
     qint32 width = 0;
     for (const GridType::Column &column : type->columns())
         width += column.widthTwips;
-    value1 = type->ColumnCount();
-    value2 = width;
-    value3 = g.headerRowHeightTwips();
-    value4 = g.dataRowHeightTwips();
+    columnCount = type->ColumnCount();
+    widthTwips = width;
+    headerHeightTwips = g.headerRowHeightTwips();
+    rowHeightTwips = g.dataRowHeightTwips();
 }
 
-void HostGridUtilities::SortByColumn(GridControl *grid, const GridPtr &, const QString &headerText, bool flag)
+void HostGridUtilities::SortByColumn(GridControl *grid, const GridPtr &, const QString &headerText, bool toggle)
 {
     // The header texts on the grid are what the user clicked, so they decide the column; the layout
     // object only names the layout the grid wears.
@@ -103,7 +103,7 @@ void HostGridUtilities::SortByColumn(GridControl *grid, const GridPtr &, const Q
     if (column == 0)
         throw Error::invalidProcedureCall(kSource,
                                           QStringLiteral("The grid has no column titled \"%1\".").arg(headerText));
-    const bool descending = flag && g.sortColumn() == column && !g.sortDescending();
+    const bool descending = toggle && g.sortColumn() == column && !g.sortDescending();
     g.sortRows({SortKey{column, descending, false}});
 }
 

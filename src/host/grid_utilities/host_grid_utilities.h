@@ -14,19 +14,18 @@ namespace veltrane::host {
 class HostGridUtilities final : public GridUtilities
 {
 public:
-    // flag: whether the user may select several rows (Ctrl/Shift); option: data rows to start with.
-    void InitGrid(GridControl *grid, bool flag, qint32 option = 0) override;
-    // flag1: show the header row; flag2: show the header column; flag3: keep the data rows (when
-    // false the grid is emptied, since rows laid out for other columns mean nothing in these).
-    void ApplyGridType(GridControl *grid, const GridTypePtr &layout, bool flag1, bool flag2, bool flag3) override;
-    // Answers the number of columns, their total width (twips), the header row height and the
-    // data row height (twips) in value1 to value4.
-    void ApplyLayout(GridControl *grid, const GridPtr &layout, qint32 &value1, qint32 &value2, qint32 &value3,
-                     qint32 &value4) override;
+    // multiSelect: the user may select several rows (Ctrl/Shift).
+    void InitGrid(GridControl *grid, bool multiSelect, qint32 initialRows = 0) override;
+    // Without keepRows the grid is emptied, since rows laid out for other columns mean nothing in
+    // these.
+    void ApplyGridType(GridControl *grid, const GridTypePtr &layout, bool showHeaderRow, bool showHeaderColumn,
+                       bool keepRows) override;
+    void ApplyLayout(GridControl *grid, const GridPtr &layout, qint32 &columnCount, qint32 &widthTwips,
+                     qint32 &headerHeightTwips, qint32 &rowHeightTwips) override;
     // Ascending by the first column with that header text (letter case and surrounding spaces do
-    // not count). With flag set, sorting again by the column the rows are known to be ordered by
+    // not count). With toggle set, sorting again by the column the rows are known to be ordered by
     // reverses the direction, so repeated header clicks toggle.
-    void SortByColumn(GridControl *grid, const GridPtr &layout, const QString &headerText, bool flag) override;
+    void SortByColumn(GridControl *grid, const GridPtr &layout, const QString &headerText, bool toggle) override;
 
     bool IsRowSelected(GridControl *grid, double row) override;
     // Selects that row alone and makes it current; a row outside the grid changes nothing.

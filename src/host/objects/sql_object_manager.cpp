@@ -230,10 +230,10 @@ ObjectPtr SqlObjectManager::LoadObject(const QString &typeName, const QString &k
     return found;
 }
 
-CollectionPtr SqlObjectManager::LoadCollection(const QString &queryName, const QString &filter1, const QString &filter2,
-                                               const QString &keyField, bool, bool)
+CollectionPtr SqlObjectManager::LoadCollection(const QString &queryName, const QString &filter,
+                                               const QString &filterValue, const QString &keyField, bool, bool)
 {
-    if (!filter1.isEmpty() || !filter2.isEmpty())
+    if (!filter.isEmpty() || !filterValue.isEmpty())
         throw Error::invalidProcedureCall(kSource, QStringLiteral("the query \"%1\" takes no filters").arg(queryName));
     if (queryName == queries::kAnalysisParametersNotHidden || queryName == queries::kAnalysisParameters) {
         KeyedBuilder<AnalysisParameter> builder(queryName, keyField);

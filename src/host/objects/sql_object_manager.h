@@ -26,15 +26,15 @@ public:
     // ("GridType", "GridTypeID" or "ID", number), and the stored kinds by "ID" or "Name":
     // "AnalysisParameter" (settings read), "SizeStandard", "MobilityCalibration", "SNPLocusTag",
     // "STRLocusTag", "Project", "StandardMobilityReference". Missing objects raise kStoreNotFound.
-    // The two flags are accepted for the callers' sake and change nothing.
-    ObjectPtr LoadObject(const QString &typeName, const QString &keyField, const QString &keyValue, bool flag1 = false,
-                         bool flag2 = true) override;
+    // exclusive and complete change nothing: rows are never held, objects always read whole.
+    ObjectPtr LoadObject(const QString &typeName, const QString &keyField, const QString &keyValue,
+                         bool exclusive = false, bool complete = true) override;
     // The queries of veltrane::queries, ordered by case-folded name, then ID; keyed by the property
     // keyField (matched without regard to case), or by the decimal ID when keyField is empty. A key
     // that two items share raises kStoreInvalidObject naming both; an item whose key text is empty is
-    // added without a key. The filters must be empty; the flags change nothing.
-    CollectionPtr LoadCollection(const QString &queryName, const QString &filter1, const QString &filter2,
-                                 const QString &keyField, bool flag1 = false, bool flag2 = true) override;
+    // added without a key. The filters must be empty; exclusive and complete change nothing.
+    CollectionPtr LoadCollection(const QString &queryName, const QString &filter, const QString &filterValue,
+                                 const QString &keyField, bool exclusive = false, bool complete = true) override;
     StorePtr store() const override;
     const SqlStorePtr &sqlStore() const { return m_store; }
 

@@ -1,7 +1,6 @@
 #include "platform/forms/check_box.h"
 
-#include "platform/forms/runtime_errors.h"
-
+#include "platform/runtime_errors.h"
 
 namespace veltrane {
 

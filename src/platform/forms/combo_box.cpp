@@ -1,6 +1,6 @@
 #include "platform/forms/combo_box.h"
 
-#include "platform/forms/runtime_errors.h"
+#include "platform/runtime_errors.h"
 
 #include <QAbstractItemModel>
 #include <QScopedValueRollback>

@@ -1,6 +1,6 @@
 #include "platform/forms/tab_control.h"
 
-#include "platform/forms/runtime_errors.h"
+#include "platform/runtime_errors.h"
 
 #include <QFrame>
 #include <QGridLayout>

@@ -1,14 +1,16 @@
 #include "veltrane/contracts/business_objects.h"
 
 #include "veltrane/contracts/error.h"
-#include "veltrane/contracts/host_services.h"
+#include "veltrane/contracts/object_services.h"
 #include "veltrane/contracts/vocabulary.h"
 
 #include <QTimeZone>
 
 namespace veltrane {
 
-BusinessObject::BusinessObject(QObject *parent) : QObject(parent) {}
+BusinessObject::BusinessObject(QObject *parent)
+    : QObject(parent)
+{}
 
 StorePtr BusinessObject::store() const
 {

@@ -38,10 +38,6 @@ public:
     StorePtr store() const;
     void setStore(StorePtr store) { m_store = std::move(store); }
 
-    // Bookkeeping that belongs to the store (for example the version of the row it loaded).
-    QVariant storeState() const { return m_storeState; }
-    void setStoreState(const QVariant &state) { m_storeState = state; }
-
 protected:
     StorePtr requireStore(const QString &source) const;
 
@@ -49,7 +45,6 @@ private:
     qint32 m_id = 0;
     QString m_name;
     StorePtr m_store;
-    QVariant m_storeState;
 };
 
 // ---- size standards ------------------------------------------------------------------------
@@ -522,11 +517,17 @@ public:
     // A new, empty, unsaved object: "AnalysisParameter", "Grid", "SNPLocusTag", ...
     virtual ObjectPtr NewObject(const QString &typeName) = 0;
     // One stored object, e.g. ("GridType", "GridTypeID", "16").
+    //
+    // exclusive asks for the stored rows to be held for this caller until it commits, and complete
+    // for the object with everything it refers to. The pages pass (false, true); a store that never
+    // holds rows (conflicts are found at commit) and always reads whole objects may ignore both.
     virtual ObjectPtr LoadObject(const QString &typeName, const QString &keyField, const QString &keyValue,
-                                 bool flag1 = false, bool flag2 = true) = 0;
-    // Stored objects in the query's order, keyed by keyField (or by the decimal text of ID when empty).
-    virtual CollectionPtr LoadCollection(const QString &queryName, const QString &filter1, const QString &filter2,
-                                         const QString &keyField, bool flag1 = false, bool flag2 = true) = 0;
+                                 bool exclusive = false, bool complete = true) = 0;
+    // Stored objects in the query's order, keyed by keyField (or by the decimal text of ID when
+    // empty). The two filters narrow a query that takes them ("" for none); exclusive and complete
+    // as for LoadObject.
+    virtual CollectionPtr LoadCollection(const QString &queryName, const QString &filter, const QString &filterValue,
+                                         const QString &keyField, bool exclusive = false, bool complete = true) = 0;
     // The store behind the objects this manager hands out.
     virtual StorePtr store() const = 0;
 };

@@ -5,7 +5,7 @@
 // one block per layer, clear of the numbers component registries use for their own failures
 // (hexadecimal 80040100 to 800402FF); the platform's run-time numbers are the platform's own.
 
-#include "platform/forms/runtime_errors.h"
+#include "platform/runtime_errors.h"
 
 #include <QtGlobal>
 #include <array>

@@ -14,14 +14,20 @@ class GridUtilities
 public:
     virtual ~GridUtilities() = default;
 
-    virtual void InitGrid(GridControl *grid, bool flag, qint32 option = 0) = 0;
-    // Lays the grid out after a stored GridType: columns, titles, widths, alignment.
-    virtual void ApplyGridType(GridControl *grid, const GridTypePtr &layout, bool flag1, bool flag2, bool flag3) = 0;
-    // Lays the grid out after the stored layout a Grid layout object names.
-    virtual void ApplyLayout(GridControl *grid, const GridPtr &layout, qint32 &value1, qint32 &value2, qint32 &value3,
-                             qint32 &value4) = 0;
-    // Orders the data rows by the column whose header text is given.
-    virtual void SortByColumn(GridControl *grid, const GridPtr &layout, const QString &headerText, bool flag) = 0;
+    // Prepares a grid: editable, selection on (several rows at once when multiSelect), no current
+    // cell, and that many empty data rows.
+    virtual void InitGrid(GridControl *grid, bool multiSelect, qint32 initialRows = 0) = 0;
+    // Lays the grid out after a stored GridType: columns, titles, widths, alignment; shows the header
+    // row and header column as asked; empties the grid unless keepRows.
+    virtual void ApplyGridType(GridControl *grid, const GridTypePtr &layout, bool showHeaderRow, bool showHeaderColumn,
+                               bool keepRows) = 0;
+    // Lays the grid out after the stored layout a Grid layout object names (header row shown, rows
+    // dropped) and answers what it laid out: columns, their total width and the two row heights.
+    virtual void ApplyLayout(GridControl *grid, const GridPtr &layout, qint32 &columnCount, qint32 &widthTwips,
+                             qint32 &headerHeightTwips, qint32 &rowHeightTwips) = 0;
+    // Orders the data rows by the column whose header text is given; with toggle, a second sort by
+    // the same column reverses the order.
+    virtual void SortByColumn(GridControl *grid, const GridPtr &layout, const QString &headerText, bool toggle) = 0;
 
     virtual bool IsRowSelected(GridControl *grid, double row) = 0;
     virtual void SelectRow(GridControl *grid, qint32 row) = 0;

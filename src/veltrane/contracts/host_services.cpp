@@ -18,47 +18,44 @@ struct ThreadHelpers
     quint64 generation = 0;
     std::shared_ptr<FrameworkApplication> application;
     std::shared_ptr<FrameworkUtilities> utilities;
-    std::shared_ptr<BusinessObjectManager> objects;
     std::shared_ptr<GridUtilities> grids;
 };
 
 thread_local ThreadHelpers t_helpers;
 
-ThreadHelpers &helpers()
-{
-    QMutexLocker lock(&g_mutex);
-    if (t_helpers.generation != g_generation) {
-        t_helpers = ThreadHelpers{};
-        t_helpers.generation = g_generation;
-    }
-    return t_helpers;
-}
-
 template <typename T>
-std::shared_ptr<T> make(std::shared_ptr<T> &slot, std::function<std::shared_ptr<T>()> HostFactories::*factory,
-                        const char *what)
+T &helper(std::shared_ptr<T> ThreadHelpers::*slot, std::function<std::shared_ptr<T>()> HostFactories::*factory,
+          const char *what)
 {
-    if (slot)
-        return slot;
-    std::function<std::shared_ptr<T>()> f;
+    std::function<std::shared_ptr<T>()> make;
     {
+        ThreadHelpers stale; // released after the lock
         QMutexLocker lock(&g_mutex);
-        f = g_factories.*factory;
+        if (t_helpers.generation != g_generation) {
+            std::swap(stale, t_helpers);
+            t_helpers.generation = g_generation;
+        }
+        if (T *made = (t_helpers.*slot).get())
+            return *made;
+        make = g_factories.*factory;
     }
-    if (!f)
-        throw Error(kApplicationError, QStringLiteral("Veltrane"),
+    if (!make)
+        throw Error(kLibraryError, QStringLiteral("Veltrane"),
                     QStringLiteral("The host has not provided the %1.").arg(QLatin1String(what)));
-    slot = f();
-    if (!slot)
-        throw Error(kApplicationError, QStringLiteral("Veltrane"),
+    std::shared_ptr<T> made = make();
+    if (!made)
+        throw Error(kLibraryError, QStringLiteral("Veltrane"),
                     QStringLiteral("The host could not create the %1.").arg(QLatin1String(what)));
-    return slot;
+    QMutexLocker lock(&g_mutex);
+    t_helpers.*slot = made;
+    return *made;
 }
 
 } // namespace
 
 void installHostFactories(HostFactories factories)
 {
+    installObjectManagerFactory(std::move(factories.objects));
     QMutexLocker lock(&g_mutex);
     g_factories = std::move(factories);
     ++g_generation;
@@ -72,57 +69,23 @@ void resetThreadHelpers()
         std::swap(old, t_helpers);
         t_helpers.generation = g_generation;
     }
+    resetThreadObjectManager();
     // old is released here, outside the lock
-}
-
-std::shared_ptr<FrameworkApplication> appPtr()
-{
-    return make(helpers().application, &HostFactories::application, "page framework");
-}
-std::shared_ptr<FrameworkUtilities> utilitiesPtr()
-{
-    return make(helpers().utilities, &HostFactories::utilities, "framework utilities");
-}
-std::shared_ptr<BusinessObjectManager> objectManagerPtr()
-{
-    return make(helpers().objects, &HostFactories::objects, "business-object manager");
-}
-std::shared_ptr<GridUtilities> gridsPtr()
-{
-    return make(helpers().grids, &HostFactories::grids, "grid utilities");
 }
 
 FrameworkApplication &App()
 {
-    return *appPtr();
+    return helper(&ThreadHelpers::application, &HostFactories::application, "page framework");
 }
+
 FrameworkUtilities &Utilities()
 {
-    return *utilitiesPtr();
+    return helper(&ThreadHelpers::utilities, &HostFactories::utilities, "framework utilities");
 }
-BusinessObjectManager &ObjectManager()
-{
-    return *objectManagerPtr();
-}
+
 GridUtilities &Grids()
 {
-    return *gridsPtr();
-}
-
-std::shared_ptr<BusinessObjectManager> newObjectManager()
-{
-    std::shared_ptr<BusinessObjectManager> fresh;
-    return make(fresh, &HostFactories::objects, "business-object manager");
-}
-
-StorePtr currentObjectStore()
-{
-    {
-        QMutexLocker lock(&g_mutex);
-        if (!g_factories.objects)
-            return {};
-    }
-    return objectManagerPtr()->store();
+    return helper(&ThreadHelpers::grids, &HostFactories::grids, "grid utilities");
 }
 
 } // namespace veltrane

@@ -2,6 +2,7 @@
 
 #include "veltrane/contracts/business_objects.h"
 #include "veltrane/contracts/grid_utilities.h"
+#include "veltrane/contracts/object_services.h"
 #include "veltrane/contracts/page_framework.h"
 
 #include <functional>
@@ -15,7 +16,7 @@ struct HostFactories
 {
     std::function<std::shared_ptr<FrameworkApplication>()> application;
     std::function<std::shared_ptr<FrameworkUtilities>()> utilities;
-    std::function<std::shared_ptr<BusinessObjectManager>()> objects;
+    ObjectManagerFactory objects;
     std::function<std::shared_ptr<GridUtilities>()> grids;
 };
 
@@ -26,21 +27,10 @@ void installHostFactories(HostFactories factories);
 void resetThreadHelpers();
 
 // The calling thread's shared helpers, created on first use and kept until the thread ends.
-// A helper whose factory is missing raises an Error.
+// A helper whose factory is missing raises an Error. The business-object manager is reached
+// through ObjectManager() (object_services.h).
 FrameworkApplication &App();
 FrameworkUtilities &Utilities();
-BusinessObjectManager &ObjectManager();
 GridUtilities &Grids();
-
-std::shared_ptr<FrameworkApplication> appPtr();
-std::shared_ptr<FrameworkUtilities> utilitiesPtr();
-std::shared_ptr<BusinessObjectManager> objectManagerPtr();
-std::shared_ptr<GridUtilities> gridsPtr();
-
-// A fresh business-object manager that is not the shared one (for callers that want their own).
-std::shared_ptr<BusinessObjectManager> newObjectManager();
-
-// The store of the calling thread's manager, or null when no objects factory is installed.
-StorePtr currentObjectStore();
 
 } // namespace veltrane

@@ -4,7 +4,9 @@
 
 namespace veltrane {
 
-PageBase::PageBase(QObject *parent) : QObject(parent) {}
+PageBase::PageBase(QObject *parent)
+    : QObject(parent)
+{}
 
 PageBase::~PageBase() = default;
 
@@ -17,7 +19,7 @@ ServiceWindow *PageBase::Window() const
 {
     ServiceWindow *w = m_site ? m_site->window() : nullptr;
     if (!w)
-        throw Error::objectNotSet(QStringLiteral("PageBase"), QStringLiteral("the page is not shown in a window"));
+        throw Error(kPageNotAdopted, QStringLiteral("PageBase"), QStringLiteral("The page is not shown in a window."));
     return w;
 }
 
@@ -25,7 +27,6 @@ void PageBase::MarkDirty()
 {
     if (m_site)
         m_site->markDirty(this);
-    emit dirtyMarked();
 }
 
 void PageBase::attach(PageSite *site)
@@ -36,27 +37,6 @@ void PageBase::attach(PageSite *site)
 void PageBase::detach()
 {
     m_site = nullptr;
-}
-
-bool PageBase::handles(Event event) const
-{
-    switch (event) {
-    case Event::Initialize:
-        return bool(handlers.Initialize);
-    case Event::Activate:
-        return bool(handlers.Activate);
-    case Event::Deactivate:
-        return bool(handlers.Deactivate);
-    case Event::Validate:
-        return bool(handlers.Validate);
-    case Event::Save:
-        return bool(handlers.Save);
-    case Event::OnExit:
-        return bool(handlers.OnExit);
-    case Event::CommandClick:
-        return bool(handlers.CommandClick);
-    }
-    return false;
 }
 
 void PageBase::raiseInitialize(QObject *oLastPanePositions)
@@ -103,7 +83,9 @@ void PageBase::raiseCommandClick(qint32 command)
         handlers.CommandClick(command);
 }
 
-ServiceBase::ServiceBase(QObject *parent) : QObject(parent) {}
+ServiceBase::ServiceBase(QObject *parent)
+    : QObject(parent)
+{}
 
 bool FrameworkUtilities::KeyExists(const KeyedCollection *collection, const QString &key) const
 {

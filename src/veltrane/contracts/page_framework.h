@@ -2,6 +2,7 @@
 
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/keyed_collection.h"
+#include "veltrane/contracts/vocabulary.h"
 
 #include <QObject>
 #include <QString>
@@ -23,6 +24,40 @@ enum WindowCommand : qint32 {
     kCommandBack = 4,
     kCommandNext = 5,
 };
+
+// How a flow's window is shown: the six numeric options a launcher passes to RunService, in the
+// order it passes them, then the name text and two numbers. Values other than those named below
+// leave a window as it is by default.
+struct ServiceOptions
+{
+    // 1: the commit button reads "&Save"; otherwise "OK" for a flow of one page, "&Finish" for more.
+    qint32 commitCaption = -1;
+    qint32 reserved2 = -1; // no effect in this framework
+    qint32 reserved3 = -1; // no effect in this framework
+    // 3 (the Save As command): the window offers Save As beside its other commands.
+    qint32 extraCommand = -1;
+    qint32 reserved5 = -1; // no effect in this framework
+    // 0: the commit button stays disabled until a page marks its data changed.
+    qint32 commitRule = -1;
+    // The window remembers its size under this text for the session (empty: it does not).
+    QString nameText;
+    qint32 reserved8 = 0; // always 0
+    qint32 reserved9 = 0; // always 0
+
+    bool commitIsSave() const { return commitCaption == 1; }
+    bool offersSaveAs() const { return extraCommand == 3; }
+    bool commitWaitsForChange() const { return commitRule == 0; }
+    bool operator==(const ServiceOptions &) const = default;
+};
+
+// The options with which the library starts each of its flows.
+namespace flow_options {
+inline const ServiceOptions kSelectAnalysisParameters{-1, -1, -1, -1, -1, -1, flows::kWorkingAnalysisParameters};
+inline const ServiceOptions kEditNewSet{1, -1, -1, -1, -1, -1, {}};
+inline const ServiceOptions kEditExistingSet{1, -1, -1, 3, -1, 0, {}};
+inline const ServiceOptions kSaveAnalysisParameterAs{1, -1, -1, -1, -1, -1, {}};
+inline const ServiceOptions kSNPLocusTagEditor{-1, -1, -1, -1, -1, -1, {}};
+} // namespace flow_options
 
 // The page list of a window as pages see it.
 struct PageList
@@ -69,8 +104,6 @@ class PageBase : public QObject
 {
     Q_OBJECT
 public:
-    enum class Event { Initialize, Activate, Deactivate, Validate, Save, OnExit, CommandClick };
-
     struct Handlers
     {
         std::function<void(QObject *oLastPanePositions)> Initialize;
@@ -89,14 +122,13 @@ public:
 
     // Members a page calls.
     CollectionPtr BusinessContext() const; // null while no framework has adopted the page
-    ServiceWindow *Window() const; // throws when no framework has adopted the page
+    ServiceWindow *Window() const;         // raises kPageNotAdopted when no framework has adopted the page
     void MarkDirty();
 
     // Framework side.
     void attach(PageSite *site);
     void detach();
     PageSite *site() const { return m_site; }
-    bool handles(Event event) const;
     void raiseInitialize(QObject *oLastPanePositions = nullptr);
     void raiseActivate();
     void raiseDeactivate();
@@ -104,9 +136,6 @@ public:
     void raiseSave();
     void raiseOnExit(ServiceWindow *window, bool wasCancelled);
     void raiseCommandClick(qint32 command);
-
-signals:
-    void dirtyMarked();
 
 private:
     PageSite *m_site = nullptr;
@@ -141,11 +170,10 @@ class FrameworkApplication
 public:
     virtual ~FrameworkApplication() = default;
 
-    // Shows the flow's pages in a modal window and returns the window once the flow has ended.
-    virtual ServiceWindowPtr RunService(const QString &serviceName, const CollectionPtr &context, QWidget *parent,
-                                        qint32 option1, qint32 option2, qint32 option3, qint32 option4,
-                                        qint32 option5, qint32 option6, const QString &nameText, qint32 number1,
-                                        qint32 number2) = 0;
+    // Shows the flow's pages in a modal window (over parentWindow, or over the window in front when
+    // it is null) and returns the window once the flow has ended.
+    virtual ServiceWindowPtr RunService(const QString &serviceName, const CollectionPtr &context, QWidget *parentWindow,
+                                        const ServiceOptions &options) = 0;
 };
 
 // The framework's helpers that pages and the error trap use.

@@ -6,46 +6,90 @@
 
 namespace veltrane {
 
-ParameterSummary summarizeParameterSet(const AnalysisParameter &set)
+namespace {
+
+const QString kSource = QStringLiteral("SelectParamPage");
+
+FragAnalysisParamPtr settingsOf(const AnalysisParameter &set)
 {
-    const FragAnalysisParamPtr settings = set.FragAnalysisParam();
+    FragAnalysisParamPtr settings = set.FragAnalysisParam();
     if (!settings)
-        throw Error::objectNotSet(QStringLiteral("SelectParamPage"), QStringLiteral("the set has no settings"));
+        throw Error::objectNotSet(kSource, QStringLiteral("the set has no settings"));
+    return settings;
+}
 
-    ParameterSummary s;
-    s.project = settings->ProjectName();
-    s.dateModified = generalDate(settings->ConvertDate(settings->DateModified()));
-    if (auto calibration = settings->DyeMobilityCalibration())
-        s.calibration = calibration->Name();
-    if (auto standard = settings->SizeStandard())
-        s.standard = standard->Name();
-    else
-        s.standard = stored::kNone;
+template <typename Tag>
+void appendTags(QList<LocusTagLine> &lines, const FragAnalysisParam &settings, const CollectionPtr &tags,
+                const char *expected)
+{
+    for (const QVariant &item : *tags) {
+        auto tag = objectFrom<Tag>(item);
+        if (!tag)
+            throw Error::typeMismatch(kSource, QLatin1String(expected));
+        lines.append({tag->Name(), generalDate(settings.ConvertDate(tag->DateModified()))});
+    }
+}
 
-    if (settings->EntryCount() <= 0)
-        return s;
-    s.hasEntries = true;
+} // namespace
 
-    if (SizeCalibrationPtr entry = settings->SizeCalibration(0))
-        s.model = entry->ModelName(entry->ModelIndex());
-    else
-        s.model = stored::kNoModel;
+QString summaryProject(const AnalysisParameter &set)
+{
+    return settingsOf(set)->ProjectName();
+}
 
+QString summaryDateModified(const AnalysisParameter &set)
+{
+    const FragAnalysisParamPtr settings = settingsOf(set);
+    return generalDate(settings->ConvertDate(settings->DateModified()));
+}
+
+QString summaryCalibration(const AnalysisParameter &set)
+{
+    const MobilityCalibrationSettingsPtr calibration = settingsOf(set)->DyeMobilityCalibration();
+    return calibration ? calibration->Name() : QString();
+}
+
+QString summaryStandard(const AnalysisParameter &set)
+{
+    const SizeStandardSettingsPtr standard = settingsOf(set)->SizeStandard();
+    return standard ? standard->Name() : stored::kNone;
+}
+
+bool summaryHasEntries(const AnalysisParameter &set)
+{
+    return settingsOf(set)->EntryCount() > 0;
+}
+
+QString summaryModel(const AnalysisParameter &set)
+{
+    const SizeCalibrationPtr entry = settingsOf(set)->SizeCalibration(0);
+    return entry ? entry->ModelName(entry->ModelIndex()) : stored::kNoModel;
+}
+
+QList<LocusTagLine> summaryLocusTags(const AnalysisParameter &set)
+{
+    const FragAnalysisParamPtr settings = settingsOf(set);
     const CollectionPtr str = settings->STRLocusTagsOf(0);
     const CollectionPtr snp = settings->SNPLocusTagsOf(0);
-    s.tags.reserve(str->Count() + snp->Count());
-    for (const QVariant &item : *str) {
-        auto tag = objectFrom<STRLocusTag>(item);
-        if (!tag)
-            throw Error::typeMismatch(QStringLiteral("SelectParamPage"), QStringLiteral("STR locus tag expected"));
-        s.tags.append({tag->Name(), generalDate(settings->ConvertDate(tag->DateModified()))});
-    }
-    for (const QVariant &item : *snp) {
-        auto tag = objectFrom<SNPLocusTagSettings>(item);
-        if (!tag)
-            throw Error::typeMismatch(QStringLiteral("SelectParamPage"), QStringLiteral("SNP locus tag expected"));
-        s.tags.append({tag->Name(), generalDate(settings->ConvertDate(tag->DateModified()))});
-    }
+    QList<LocusTagLine> lines;
+    lines.reserve(str->Count() + snp->Count());
+    appendTags<STRLocusTag>(lines, *settings, str, "STR locus tag expected");
+    appendTags<SNPLocusTagSettings>(lines, *settings, snp, "SNP locus tag expected");
+    return lines;
+}
+
+ParameterSummary summarizeParameterSet(const AnalysisParameter &set)
+{
+    ParameterSummary s;
+    s.project = summaryProject(set);
+    s.dateModified = summaryDateModified(set);
+    s.calibration = summaryCalibration(set);
+    s.standard = summaryStandard(set);
+    s.hasEntries = summaryHasEntries(set);
+    if (!s.hasEntries)
+        return s;
+    s.model = summaryModel(set);
+    s.tags = summaryLocusTags(set);
     return s;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "veltrane/common/page_kit.h"
 #include "veltrane/contracts/business_objects.h"
 #include "veltrane/contracts/page_framework.h"
 
@@ -16,7 +17,7 @@ class Label;
 // The page on which the user picks a stored parameter set, sees its summary, and starts the
 // editor for a new or an existing set. The set selected when the page is left is published in the
 // business context under "AnalysisParameter".
-class SelectParamPage : public QWidget, public IPageAccess
+class SelectParamPage : public QWidget, public IPageAccess, private PageKit<SelectParamPage>
 {
     Q_OBJECT
 public:
@@ -44,6 +45,7 @@ private:
     void Clear();
     void MakeGridStatic(GridControl *grid);
     void buildControls();
+    friend class PageKit<SelectParamPage>;
 
     PageBase *m_oPageBase = nullptr;
     CollectionPtr m_colAnalysisParameters; // the sets of the last reload

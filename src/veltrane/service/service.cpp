@@ -13,7 +13,9 @@ constexpr const char *kClass = "Service";
 class Service::Access : public IServiceAccess
 {
 public:
-    explicit Access(veltrane::Service *owner) : m_owner(owner) {}
+    explicit Access(veltrane::Service *owner)
+        : m_owner(owner)
+    {}
     ServiceBase *Service() override
     {
         return trap(Ending::Propagate, kClass, "IServiceAccess_Service (Get)",
@@ -24,7 +26,9 @@ private:
     veltrane::Service *m_owner;
 };
 
-Service::Service(QObject *parent) : QObject(parent), m_access(std::make_unique<Access>(this))
+Service::Service(QObject *parent)
+    : QObject(parent)
+    , m_access(std::make_unique<Access>(this))
 {
     trap(Ending::Propagate, kClass, "Class_Initialize", [this] { m_oServiceBase = std::make_unique<ServiceBase>(); });
 }
@@ -40,8 +44,8 @@ void Service::SelectAnalysisParameters()
 {
     trap(Ending::Propagate, kClass, "SelectAnalysisParameters", [] {
         CollectionPtr context = newCollection();
-        ServiceWindowPtr window = App().RunService(flows::kSelectAnalysisParameters, context, nullptr, -1, -1, -1, -1, -1, -1,
-                                                   flows::kWorkingAnalysisParameters, 0, 0);
+        ServiceWindowPtr window = App().RunService(flows::kSelectAnalysisParameters, context, nullptr,
+                                                   flow_options::kSelectAnalysisParameters);
         // Nothing of the flow's outcome goes back to the host.
         window.reset();
         context.reset();
@@ -55,7 +59,8 @@ AnalysisParameterPtr Service::NewAnalysisParameter()
         std::shared_ptr<BusinessObjectManager> manager = newObjectManager();
         auto set = qSharedPointerObjectCast<AnalysisParameter>(manager->NewObject(types::kAnalysisParameter));
         if (!set)
-            throw Error::typeMismatch(QStringLiteral("Service"), QStringLiteral("NewObject did not answer an AnalysisParameter"));
+            throw Error::typeMismatch(QStringLiteral("Service"),
+                                      QStringLiteral("NewObject did not answer an AnalysisParameter"));
         return set;
     });
 }

@@ -1,9 +1,9 @@
 #include "host/framework/flow_registry.h"
-#include "veltrane/contracts/error.h"
 #include "host/framework/framework_factories.h"
 #include "host/framework/service_window_dialog.h"
 #include "recording_page.h"
 #include "support/recording_utilities.h"
+#include "veltrane/contracts/error.h"
 #include "veltrane/contracts/error_trap.h"
 #include "veltrane/contracts/host_services.h"
 
@@ -87,7 +87,7 @@ void TestRunService::flowThatCannotRunIsRaised()
 
     bool raised = false;
     try {
-        App().RunService(flow, newCollection(), nullptr, -1, -1, -1, -1, -1, -1, QString(), 0, 0);
+        App().RunService(flow, newCollection(), nullptr, ServiceOptions{});
     } catch (const Error &error) {
         raised = true;
         QCOMPARE(error.number(), number);
@@ -110,8 +110,8 @@ void TestRunService::launcherTrapSeesTheError()
 {
     // A button handler of a page (report and stop) starting a flow that is not there.
     trap(Ending::ReportAndStop, "SelectParamPage", "cmdEdit_Click", [] {
-        App().RunService(QStringLiteral("EditAnalysisParameters"), newCollection(), nullptr, 1, -1, -1, 3, -1, 0,
-                         QString(), 0, 0);
+        App().RunService(QStringLiteral("EditAnalysisParameters"), newCollection(), nullptr,
+                         flow_options::kEditExistingSet);
     });
     QCOMPARE(m_utilities->reports.size(), 2);
     const auto &shown = m_utilities->reports.last();
@@ -126,7 +126,7 @@ void TestRunService::flowNamesIgnoreCase()
     QVERIFY(registry.contains(QStringLiteral("saveanalyisparameteras")));
     ServiceWindowDialog::whenShown([](ServiceWindowDialog &w) { w.ExecuteCommand(kCommandCancel); });
     const ServiceWindowPtr window = App().RunService(QStringLiteral("SAVEANALYISPARAMETERAS"), newCollection(), nullptr,
-                                                     1, -1, -1, -1, -1, -1, QString(), 0, 0);
+                                                     ServiceOptions{.commitCaption = 1});
     QVERIFY(window->WasCancelled());
     QVERIFY(registry.unregisterFlow(QStringLiteral("SaveAnalyisParameterAs")));
     QVERIFY(!registry.contains(QStringLiteral("SaveAnalyisParameterAs")));
@@ -152,7 +152,7 @@ void TestRunService::windowOfferedToTests()
         QTest::mouseClick(w.button(kCommandCommit), Qt::LeftButton);
     });
     const ServiceWindowPtr window =
-        App().RunService(QStringLiteral("Titled"), newCollection(), nullptr, 1, -1, -1, -1, -1, -1, QString(), 0, 0);
+        App().RunService(QStringLiteral("Titled"), newCollection(), nullptr, ServiceOptions{.commitCaption = 1});
     QVERIFY(!window->WasCancelled());
     QCOMPARE(title, QStringLiteral("Save Analysis Parameters As"));
     QCOMPARE(caption, QStringLiteral("&Done"));

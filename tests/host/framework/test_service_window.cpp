@@ -84,7 +84,7 @@ ServiceWindowPtr TestServiceWindow::run(const QString &flow, const std::function
             }
         });
     }
-    return App().RunService(flow, context, nullptr, o[0], o[1], o[2], o[3], o[4], o[5], QString(), 0, 0);
+    return App().RunService(flow, context, nullptr, ServiceOptions{o[0], o[1], o[2], o[3], o[4], o[5], {}});
 }
 
 void TestServiceWindow::perform(ServiceWindowDialog &window, const QString &action)
@@ -360,7 +360,7 @@ void TestServiceWindow::saveAsRunsANestedFlowThenProceeds()
                 perform(w, QStringLiteral("commit"));
             });
             const ServiceWindowPtr saveAs =
-                App().RunService(QStringLiteral("AskName"), context, nullptr, 1, -1, -1, -1, -1, -1, QString(), 0, 0);
+                App().RunService(QStringLiteral("AskName"), context, nullptr, ServiceOptions{.commitCaption = 1});
             if (saveAs->WasCancelled())
                 return;
             ServiceWindow *window = self.base().Window();

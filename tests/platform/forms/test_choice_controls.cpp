@@ -3,7 +3,7 @@
 #include "platform/forms/frame.h"
 #include "platform/forms/list_box.h"
 #include "platform/forms/option_button.h"
-#include "platform/forms/runtime_errors.h"
+#include "platform/runtime_errors.h"
 #include "support/recording_utilities.h"
 
 #include <QAbstractItemView>
