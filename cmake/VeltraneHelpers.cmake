@@ -1,7 +1,9 @@
-# veltrane_add_library(<target> ALIAS <Alias> SOURCES ... LINKS ...)
-# One shared library per layer; headers are included as "layer/dir/file.h" from src/.
+# veltrane_add_library(<target> ALIAS <Alias> SOURCES ... LINKS ... [PUBLIC_HEADERS ...])
+# One shared library per layer; headers are included as "layer/dir/file.h" from src/. The headers a
+# host developer may include are installed beside the library: those listed in PUBLIC_HEADERS, or,
+# without that list, every header among the sources.
 function(veltrane_add_library target)
-  cmake_parse_arguments(ARG "" "ALIAS" "SOURCES;LINKS" ${ARGN})
+  cmake_parse_arguments(ARG "" "ALIAS" "SOURCES;LINKS;PUBLIC_HEADERS" ${ARGN})
   add_library(${target} SHARED ${ARG_SOURCES})
   target_include_directories(${target} PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>
@@ -15,6 +17,21 @@ function(veltrane_add_library target)
   install(TARGETS ${target} EXPORT VeltraneTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+  set(headers ${ARG_PUBLIC_HEADERS})
+  if(NOT headers)
+    foreach(source IN LISTS ARG_SOURCES)
+      if(source MATCHES "\\.h$")
+        list(APPEND headers ${source})
+      endif()
+    endforeach()
+  endif()
+  foreach(header IN LISTS headers)
+    get_filename_component(absolute ${header} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    file(RELATIVE_PATH relative ${PROJECT_SOURCE_DIR}/src ${absolute})
+    get_filename_component(folder ${relative} DIRECTORY)
+    install(FILES ${absolute} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/veltrane/${folder})
+  endforeach()
 endfunction()
 
 # veltrane_add_test(<name> SOURCES ... LINKS ... [LABELS ...])
