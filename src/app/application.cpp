@@ -114,10 +114,10 @@ int run(int argc, char *argv[])
     QApplication application(argc, argv);
     // Commands have no one to show a message box to: reports a page would show are collected and
     // end the command with a failure instead.
-    std::shared_ptr<host::HostUtilities::TestHook> unattended;
+    std::shared_ptr<host::HostUtilities::Capture> unattended;
     if (!command.isEmpty()) {
-        unattended = std::make_shared<host::HostUtilities::TestHook>();
-        host::HostUtilities::setTestHook(unattended);
+        unattended = std::make_shared<host::HostUtilities::Capture>();
+        host::HostUtilities::setCapture(unattended);
     }
     // The helpers and the store hold connections and widgets: release them while the application
     // object still exists, not when the thread's storage is torn down after main().
@@ -128,7 +128,7 @@ int run(int argc, char *argv[])
             installHostFactories({});
             resetThreadHelpers();
             host::FlowRegistry::instance().clear();
-            host::HostUtilities::setTestHook(nullptr);
+            host::HostUtilities::setCapture(nullptr);
         }
     } releaseHost;
     try {

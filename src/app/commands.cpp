@@ -9,7 +9,6 @@
 
 #include <QFileInfo>
 #include <QImage>
-#include <QTimer>
 
 namespace veltrane::app {
 
@@ -86,13 +85,19 @@ void screenshot(CommandIO io, const QString &flow, const QString &file, const QS
 
     QString failure;
     host::ServiceWindowDialog::whenShown([&](host::ServiceWindowDialog &window) {
-        // Let the first page lay itself out before it is captured, then leave the flow.
-        QTimer::singleShot(100, &window, [&window, &file, &failure] {
+        // Captured once the window has painted itself, i.e. laid out as a user would first see it,
+        // and no sooner; then the flow is left.
+        const auto capture = [&window, &file, &failure] {
             const QImage image = window.grab().toImage();
             if (image.isNull() || !image.save(file, "PNG"))
                 failure = QStringLiteral("Could not write the screenshot to %1.").arg(file);
             window.ExecuteCommand(kCommandCancel);
-        });
+        };
+        if (window.hasPainted())
+            capture();
+        else
+            QObject::connect(&window, &host::ServiceWindowDialog::firstPainted, &window, capture,
+                             Qt::QueuedConnection);
     });
     try {
         App().RunService(flow, context, nullptr, ServiceOptions{});

@@ -7,16 +7,19 @@
 
 namespace veltrane::test {
 
-// One call of FrameworkUtilities::ReportError, as received.
-struct Report
+using Report = ErrorReport;
+
+// The error a call raises, or an error numbered 0 saying that none was raised.
+template <typename F>
+Error errorOf(F &&call)
 {
-    QString applicationName;
-    QString className;
-    QString procedureName;
-    Error error;
-    QString extraText;
-    bool display = false;
-};
+    try {
+        call();
+    } catch (const Error &e) {
+        return e;
+    }
+    return Error(0, QStringLiteral("test"), QStringLiteral("no error was raised"));
+}
 
 // FrameworkUtilities that records every report and answers the debugging questions as told.
 class RecordingUtilities : public FrameworkUtilities

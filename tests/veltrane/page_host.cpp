@@ -13,8 +13,8 @@ namespace veltrane::test {
 
 PageHost::PageHost(bool seed)
 {
-    m_hook = std::make_shared<host::HostUtilities::TestHook>();
-    host::HostUtilities::setTestHook(m_hook);
+    m_hook = std::make_shared<host::HostUtilities::Capture>();
+    host::HostUtilities::setCapture(m_hook);
     m_store = app::openAndInstall(m_dir.filePath(QStringLiteral("store.sqlite")), seed);
     host::FlowRegistry::instance().setPageFactory([this](const QString &className) -> QWidget * {
         if (auto it = m_classes.constFind(className); it != m_classes.cend()) {
@@ -38,7 +38,7 @@ PageHost::~PageHost()
     installHostFactories({});
     resetThreadHelpers();
     host::FlowRegistry::instance().clear();
-    host::HostUtilities::setTestHook(nullptr);
+    host::HostUtilities::setCapture(nullptr);
 }
 
 void PageHost::addPageClass(const QString &className, std::function<QWidget *()> create)

@@ -24,7 +24,7 @@ public:
     ~PageHost();
 
     host::SqlStore &store() { return *m_store; }
-    host::HostUtilities::TestHook &hook() { return *m_hook; }
+    host::HostUtilities::Capture &hook() { return *m_hook; }
     QStringList &log() { return m_log; }
 
     // A page class the framework can create by this name. The newest page made is kept.
@@ -45,7 +45,7 @@ public:
 private:
     QTemporaryDir m_dir;
     std::shared_ptr<host::SqlStore> m_store;
-    std::shared_ptr<host::HostUtilities::TestHook> m_hook;
+    std::shared_ptr<host::HostUtilities::Capture> m_hook;
     QStringList m_log;
     QHash<QString, std::function<QWidget *()>> m_classes;
     QHash<QString, QWidget *> m_made;

@@ -1,4 +1,5 @@
 #include "page_host.h"
+#include "support/recording_utilities.h"
 #include "platform/forms/combo_box.h"
 #include "platform/forms/command_button.h"
 #include "platform/forms/label.h"
@@ -7,11 +8,14 @@
 #include "veltrane/select_page/select_param_page.h"
 #include "veltrane/service/service.h"
 
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 using namespace veltrane;
 using namespace veltrane::test;
+
+Q_DECLARE_METATYPE(veltrane::ServiceOptions)
 
 namespace {
 
@@ -90,6 +94,10 @@ private slots:
     void hostKeysSkipThePage_data();
     void hostKeysSkipThePage();
     void leavingTwiceLeavesOneSelection();
+    void leavingOutsideAFlowIsAClearError();
+    void summaryFailingPartWayShowsWhatWasRead();
+    void editorFlowsStartWithTheirOptions_data();
+    void editorFlowsStartWithTheirOptions();
     void newStartsTheEditorWithTheDefaultAsTemplate_data();
     void newStartsTheEditorWithTheDefaultAsTemplate();
     void editReloadsOnlyAfterSaveAs_data();
@@ -279,16 +287,22 @@ void TestSelectParamPage::hostKeysSkipThePage()
 
 void TestSelectParamPage::leavingTwiceLeavesOneSelection()
 {
+    // Deactivate itself replaces the published set: two in a row, with no Activate between, leave
+    // one item, the set now selected.
     PageHost host;
     host.addRecordingPage(QStringLiteral("After"));
     host.registerFlow(QStringLiteral("Pick"), {QStringLiteral("SelectParamPage"), QStringLiteral("After")});
     CollectionPtr context = newCollection();
     onNextWindow([&](host::ServiceWindowDialog &window) {
-        auto *page = host.lastMade(QStringLiteral("SelectParamPage"));
+        auto *page = static_cast<SelectParamPage *>(host.lastMade(QStringLiteral("SelectParamPage")));
+        page->Page()->raiseDeactivate();
         combo(page)->setText(QStringLiteral("SNP Identity Panel"));
+        page->Page()->raiseDeactivate();
+        QCOMPARE(context->Count(), 1);
+        QCOMPARE(context->Object<AnalysisParameter>(QStringLiteral("analysisparameter"))->Name(),
+                 QStringLiteral("SNP Identity Panel"));
         clickCommand(window, 5);
         clickCommand(window, 4);
-        clickCommand(window, 5);
         clickCommand(window, 1);
     });
     auto window = App().RunService(QStringLiteral("Pick"), context, nullptr, ServiceOptions{});
@@ -297,6 +311,81 @@ void TestSelectParamPage::leavingTwiceLeavesOneSelection()
     QCOMPARE(context->Object<AnalysisParameter>(QStringLiteral("analysisparameter"))->Name(),
              QStringLiteral("SNP Identity Panel"));
     QVERIFY(host.hook().reports.isEmpty());
+}
+
+void TestSelectParamPage::leavingOutsideAFlowIsAClearError()
+{
+    PageHost host;
+    SelectParamPage page; // no framework has adopted it: no business context
+    const Error error = errorOf([&] { page.Page()->raiseDeactivate(); });
+    QCOMPARE(error.number(), qint32(kPageNotAdopted));
+    QCOMPARE(error.source(), QStringLiteral("SelectParamPage"));
+    QCOMPARE(host.hook().reports.size(), 1);
+    QCOMPARE(host.hook().reports.first().procedureName, QStringLiteral("m_oPageBase_Deactivate"));
+    QVERIFY(!host.hook().reports.first().display);
+}
+
+void TestSelectParamPage::summaryFailingPartWayShowsWhatWasRead()
+{
+    PageHost host;
+    SelectParamPage page;
+    page.RefreshView(kDefault);
+    const AnalysisParameterPtr broken = page.SelectedParameter();
+    // Settings whose calibration model cannot be named: the summary fails at the model.
+    auto settings = FragAnalysisParamPtr::create();
+    settings->setName(kDefault);
+    settings->setProjectName(QStringLiteral("Broken project"));
+    auto entry = SizeCalibrationPtr::create();
+    entry->setModelIndex(9);
+    settings->setSizeCalibration(0, entry);
+    broken->setFragAnalysisParam(settings);
+
+    combo(&page)->setText(QStringLiteral("SNP Identity Panel"));
+    QCOMPARE(caption(&page, "lblModel"), QStringLiteral("Linear"));
+    combo(&page)->setText(kDefault);
+
+    const auto shown = host.shownReports();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().procedureName, QStringLiteral("cmbAnalysisParams_Click"));
+    QCOMPARE(caption(&page, "lblProject"), QStringLiteral("Broken project"));
+    QCOMPARE(caption(&page, "lblStandard"), QStringLiteral("[None]"));
+    QCOMPARE(caption(&page, "lblModel"), QString());
+    QCOMPARE(grid(&page)->rowCount(), 0);
+    QCOMPARE(page.SelectedParameter().data(), broken.data());
+}
+
+void TestSelectParamPage::editorFlowsStartWithTheirOptions_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<ServiceOptions>("options");
+    QTest::addColumn<QStringList>("captions");
+    QTest::newRow("New") << "cmdNew" << ServiceOptions{1, -1, -1, -1, -1, -1, {}, 0, 0}
+                         << QStringList{"&Save", "Cancel"};
+    QTest::newRow("Edit") << "cmdEdit" << ServiceOptions{1, -1, -1, 3, -1, 0, {}, 0, 0}
+                          << QStringList{"&Save", "Cancel", "Save &As..."};
+}
+
+void TestSelectParamPage::editorFlowsStartWithTheirOptions()
+{
+    QFETCH(QString, button);
+    QFETCH(ServiceOptions, options);
+    QFETCH(QStringList, captions);
+    PageHost host;
+    addStandInEditor(host, std::make_shared<EditorScript>());
+    SelectParamPage page;
+    page.RefreshView(kDefault);
+    ServiceOptions seen;
+    QStringList seenCaptions;
+    onNextWindow([&](host::ServiceWindowDialog &window) {
+        seen = window.options();
+        for (qint32 command : {1, 2, 3})
+            if (QPushButton *b = window.button(command))
+                seenCaptions << b->text();
+        clickCommand(window, 2);
+    });
+    QTest::mouseClick(page.findChild<CommandButton *>(button), Qt::LeftButton);
+    QCOMPARE(seen, options);
+    QCOMPARE(seenCaptions, captions);
 }
 
 void TestSelectParamPage::newStartsTheEditorWithTheDefaultAsTemplate_data()

@@ -3,6 +3,7 @@
 #include "veltrane/service/class_table.h"
 #include "veltrane/service/service.h"
 
+#include <QPushButton>
 #include <QTest>
 
 using namespace veltrane;
@@ -17,6 +18,9 @@ private slots:
     void selectionFlowStartsWithAnEmptyContext();
     void failuresReachTheHostWithTheirProcedureName();
     void createdByProgrammaticIdentifier();
+    void classNamesIgnoreLetterCase_data();
+    void classNamesIgnoreLetterCase();
+    void selectionFlowStartsWithItsOptions();
 };
 
 void TestService::serviceBaseIsTheSameEveryTime()
@@ -97,6 +101,43 @@ void TestService::createdByProgrammaticIdentifier()
     QVERIFY(host.log().contains(QStringLiteral("Probe:Activate")));
     QVERIFY_THROWS_EXCEPTION(Error, createObject(QStringLiteral("Veltrane.Nothing")));
     QVERIFY_THROWS_EXCEPTION(Error, createPage(QStringLiteral("Service")));
+}
+
+void TestService::classNamesIgnoreLetterCase_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("className");
+    QTest::newRow("class name in lower case") << "service" << "veltrane::Service";
+    QTest::newRow("identifier in capitals") << "VELTRANE.SERVICE" << "veltrane::Service";
+    QTest::newRow("page in mixed case") << "selectParamPAGE" << "veltrane::SelectParamPage";
+    QTest::newRow("page identifier") << "veltrane.selectparampage" << "veltrane::SelectParamPage";
+}
+
+void TestService::classNamesIgnoreLetterCase()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, className);
+    PageHost host;
+    std::unique_ptr<QObject> object(createObject(name));
+    QVERIFY(object);
+    QCOMPARE(QString::fromLatin1(object->metaObject()->className()), className);
+}
+
+void TestService::selectionFlowStartsWithItsOptions()
+{
+    // The selection window offers OK (not Save) and remembers its size under the working name.
+    PageHost host;
+    ServiceOptions options;
+    QString commitCaption;
+    onNextWindow([&](host::ServiceWindowDialog &window) {
+        options = window.options();
+        commitCaption = window.button(1)->text();
+        clickCommand(window, 2);
+    });
+    Service service;
+    service.SelectAnalysisParameters();
+    QCOMPARE(options, (ServiceOptions{-1, -1, -1, -1, -1, -1, QStringLiteral("WorkingAnalysisParameters"), 0, 0}));
+    QCOMPARE(commitCaption, QStringLiteral("OK"));
 }
 
 QTEST_MAIN(TestService)

@@ -14,7 +14,7 @@ Q_LOGGING_CATEGORY(lcFramework, "veltrane.framework")
 namespace {
 
 QMutex g_hookMutex;
-std::shared_ptr<HostUtilities::TestHook> g_hook;
+std::shared_ptr<HostUtilities::Capture> g_hook;
 
 bool onUserInterfaceThread()
 {
@@ -24,13 +24,13 @@ bool onUserInterfaceThread()
 
 } // namespace
 
-void HostUtilities::setTestHook(std::shared_ptr<TestHook> hook)
+void HostUtilities::setCapture(std::shared_ptr<Capture> hook)
 {
     QMutexLocker lock(&g_hookMutex);
     g_hook = std::move(hook);
 }
 
-std::shared_ptr<HostUtilities::TestHook> HostUtilities::testHook()
+std::shared_ptr<HostUtilities::Capture> HostUtilities::capture()
 {
     QMutexLocker lock(&g_hookMutex);
     return g_hook;
@@ -66,7 +66,7 @@ void HostUtilities::ReportError(const QString &applicationName, const QString &c
         << "): " << error.description() << (extraText.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(extraText))
         << (display ? " (shown)" : "");
 
-    if (const auto hook = testHook()) {
+    if (const auto hook = capture()) {
         QMutexLocker lock(&g_hookMutex);
         hook->reports.append(Report{applicationName, className, procedureName, error, extraText, display});
     }
@@ -99,7 +99,7 @@ bool HostUtilities::ConfirmBreak(qint32 errorNumber)
 
 QMessageBox::StandardButton HostUtilities::showBox(const Box &box, QMessageBox::StandardButton defaultButton)
 {
-    if (const auto hook = testHook()) {
+    if (const auto hook = capture()) {
         std::function<QMessageBox::StandardButton(const Box &)> answer;
         {
             QMutexLocker lock(&g_hookMutex);

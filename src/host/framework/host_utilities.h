@@ -31,16 +31,7 @@ public:
     // the platform's run-time error numbers in decimal.
     static QString numberText(qint32 number);
 
-    // What a test sees instead of message boxes.
-    struct Report
-    {
-        QString applicationName;
-        QString className;
-        QString procedureName;
-        veltrane::Error error;
-        QString extraText;
-        bool display = false;
-    };
+    using Report = veltrane::ErrorReport;
     struct Box
     {
         QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -48,16 +39,18 @@ public:
         QString text;
         QMessageBox::StandardButtons buttons;
     };
-    struct TestHook
+    // What is recorded instead of shown, when nobody is there to see message boxes.
+    struct Capture
     {
         QList<Report> reports; // every report, shown or not
         QList<Box> boxes;      // every box that would have been shown
         // Answers a box; unset: the box's default answer (No for a question, OK otherwise).
         std::function<QMessageBox::StandardButton(const Box &box)> answer;
     };
-    // While a hook is installed, nothing is shown: reports and boxes are recorded in it.
-    static void setTestHook(std::shared_ptr<TestHook> hook);
-    static std::shared_ptr<TestHook> testHook();
+    // While a capture is installed nothing is shown: reports and boxes are recorded in it instead.
+    // Unattended runs (the command line) and tests install one.
+    static void setCapture(std::shared_ptr<Capture> capture);
+    static std::shared_ptr<Capture> capture();
 
 private:
     static QMessageBox::StandardButton showBox(const Box &box, QMessageBox::StandardButton defaultButton);

@@ -228,6 +228,15 @@ void ServiceWindowDialog::showEvent(QShowEvent *event)
     });
 }
 
+void ServiceWindowDialog::paintEvent(QPaintEvent *event)
+{
+    QDialog::paintEvent(event);
+    if (m_painted)
+        return;
+    m_painted = true;
+    emit firstPainted();
+}
+
 void ServiceWindowDialog::SetTitle(const QString &title)
 {
     m_title = title;

@@ -78,13 +78,18 @@ public:
     // Drops the actions no window has taken yet (a test whose flow ended before it was shown).
     static void clearWhenShown();
 
+    // Whether the window has painted itself at least once (it is then laid out as the user sees it).
+    bool hasPainted() const { return m_painted; }
+
 signals:
     void shown();
+    void firstPainted();
     void flowEnded(bool cancelled);
 
 protected:
     void reject() override; // Escape and the close box cancel the flow
     void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     struct Page
@@ -128,6 +133,7 @@ private:
     bool m_finished = false;
     bool m_busy = false;
     bool m_announced = false;
+    bool m_painted = false;
     PageBase *m_initializing = nullptr;
     QQueue<QPair<Request, qint32>> m_pending;
 };

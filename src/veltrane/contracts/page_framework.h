@@ -176,6 +176,17 @@ public:
                                         const ServiceOptions &options) = 0;
 };
 
+// One call of FrameworkUtilities::ReportError, as a framework or a test records it.
+struct ErrorReport
+{
+    QString applicationName;
+    QString className;
+    QString procedureName;
+    Error error;
+    QString extraText;
+    bool display = false;
+};
+
 // The framework's helpers that pages and the error trap use.
 class FrameworkUtilities
 {

@@ -21,20 +21,20 @@ private slots:
     void debuggingFollowsTheEnvironment();
 
 private:
-    std::shared_ptr<HostUtilities::TestHook> m_hook;
+    std::shared_ptr<HostUtilities::Capture> m_hook;
 };
 
 void TestHostUtilities::init()
 {
-    m_hook = std::make_shared<HostUtilities::TestHook>();
-    HostUtilities::setTestHook(m_hook);
+    m_hook = std::make_shared<HostUtilities::Capture>();
+    HostUtilities::setCapture(m_hook);
     installHostFactories(HostFactories{&makeFrameworkApplication, &makeFrameworkUtilities, {}, {}});
     setBreakAction([] {});
 }
 
 void TestHostUtilities::cleanup()
 {
-    HostUtilities::setTestHook(nullptr);
+    HostUtilities::setCapture(nullptr);
     qunsetenv("VELTRANE_DEBUG");
 }
 

@@ -102,6 +102,8 @@ private slots:
     void moveSelectedRowsProposesTheNextRow();
     void moveRowAndMoveAllKeepCellsAndOrder();
     void selectionByKeySurvivesASort();
+    void selectionByKeyIgnoresLetterCase_data();
+    void selectionByKeyIgnoresLetterCase();
     void sortByColumnTogglesOnRepeat_data();
     void sortByColumnTogglesOnRepeat();
     void unknownHeaderOrLayoutIsAnError();
@@ -200,6 +202,29 @@ void TestGridUtilities::selectionByKeySurvivesASort()
     m_utilities.SelectRowsByKey(grid.get(), keys);
 
     QCOMPARE(selectedNames(*grid), QStringList({"tag11", "", "TAG11", "tag2"}));
+}
+
+void TestGridUtilities::selectionByKeyIgnoresLetterCase_data()
+{
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QStringList>("selected");
+    QTest::newRow("keys in capitals") << QStringList{"TAG3", "TAG5"} << QStringList{"tag3", "tag5"};
+    QTest::newRow("keys in mixed case") << QStringList{"Tag2", "tAG4"} << QStringList{"tag2", "tag4"};
+    QTest::newRow("keys as the grid writes them") << QStringList{"tag1"} << QStringList{"tag1"};
+    QTest::newRow("a key no row has") << QStringList{"TAG9"} << QStringList{};
+}
+
+void TestGridUtilities::selectionByKeyIgnoresLetterCase()
+{
+    // Keys remembered elsewhere (another grid, a stored selection) may be spelled in any case.
+    QFETCH(QStringList, keys);
+    QFETCH(QStringList, selected);
+    auto grid = tagGrid(6);
+    CollectionPtr wanted = newCollection();
+    for (const QString &key : keys)
+        wanted->Add(1, key);
+    m_utilities.SelectRowsByKey(grid.get(), wanted);
+    QCOMPARE(selectedNames(*grid), selected);
 }
 
 void TestGridUtilities::sortByColumnTogglesOnRepeat_data()

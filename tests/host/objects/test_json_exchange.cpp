@@ -1,3 +1,4 @@
+#include "support/recording_utilities.h"
 #include "host/objects/json_exchange.h"
 #include "host/objects/sql_object_manager.h"
 #include "store_fixture.h"
@@ -10,21 +11,12 @@
 
 using namespace veltrane;
 using namespace veltrane::host;
+using veltrane::test::errorOf;
 using veltrane::test::describe;
 using veltrane::test::richSet;
 using veltrane::test::StoreLocation;
 
 namespace {
-
-template <typename F> Error errorOf(F &&f)
-{
-    try {
-        f();
-    } catch (const Error &e) {
-        return e;
-    }
-    return Error(0, QStringLiteral("test"), QStringLiteral("no error was raised"));
-}
 
 // Sets (or, without a value, removes) the node at a path such as "sets[1].slopeThreshold".
 QJsonValue edited(const QJsonValue &node, QStringList steps, const std::optional<QJsonValue> &value)

@@ -1,3 +1,4 @@
+#include "support/recording_utilities.h"
 #include "host/objects/sql_object_manager.h"
 #include "store_fixture.h"
 
@@ -6,19 +7,10 @@
 
 using namespace veltrane;
 using namespace veltrane::host;
+using veltrane::test::errorOf;
 using veltrane::test::StoreLocation;
 
 namespace {
-
-template <typename F> Error errorOf(F &&f)
-{
-    try {
-        f();
-    } catch (const Error &e) {
-        return e;
-    }
-    return Error(0, QStringLiteral("test"), QStringLiteral("no error was raised"));
-}
 
 // The documented order: case-folded name without trailing blanks, by code point; then ID.
 bool inStoreOrder(const BusinessObject &a, const BusinessObject &b)

@@ -1,3 +1,4 @@
+#include "support/recording_utilities.h"
 #include "host/objects/sql_object_manager.h"
 #include "host/objects/sql_store.h"
 #include "store_fixture.h"
@@ -13,6 +14,7 @@
 
 using namespace veltrane;
 using namespace veltrane::host;
+using veltrane::test::errorOf;
 using veltrane::test::describe;
 using veltrane::test::richSet;
 using veltrane::test::StoreLocation;
@@ -22,16 +24,6 @@ namespace {
 const QString kDefault = QStringLiteral("DefaultFragmentAnalysisParameters");
 
 // Runs f and answers the Error it raised (a failed check when it raised none).
-template <typename F> Error errorOf(F &&f)
-{
-    try {
-        f();
-    } catch (const Error &e) {
-        return e;
-    }
-    return Error(0, QStringLiteral("test"), QStringLiteral("no error was raised"));
-}
-
 FragAnalysisParamPtr retrieved(const SqlStorePtr &store, const QString &name)
 {
     auto s = FragAnalysisParamPtr::create();

@@ -124,7 +124,7 @@ void TestChoiceControls::comboRejectsIndexOffTheList()
     std::unique_ptr<ComboBox> combo(filledCombo());
     combo->setObjectName(QStringLiteral("cmbUnits(2)"));
     // The platform's own numbers, naming the control: 380 for a value, 381 for an array index.
-    const auto errorOf = [](const std::function<void()> &call) -> std::pair<qint32, QString> {
+    const auto controlError = [](const std::function<void()> &call) -> std::pair<qint32, QString> {
         try {
             call();
         } catch (const ControlError &e) {
@@ -132,8 +132,8 @@ void TestChoiceControls::comboRejectsIndexOffTheList()
         }
         return {0, QString()};
     };
-    QCOMPARE(errorOf([&] { combo->setListIndex(4); }), std::make_pair(qint32(380), QStringLiteral("cmbUnits(2)")));
-    QCOMPARE(errorOf([&] { combo->ItemData(-1); }), std::make_pair(qint32(381), QStringLiteral("cmbUnits(2)")));
+    QCOMPARE(controlError([&] { combo->setListIndex(4); }), std::make_pair(qint32(380), QStringLiteral("cmbUnits(2)")));
+    QCOMPARE(controlError([&] { combo->ItemData(-1); }), std::make_pair(qint32(381), QStringLiteral("cmbUnits(2)")));
     QCOMPARE(combo->ListIndex(), -1);
 }
 

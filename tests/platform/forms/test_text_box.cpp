@@ -29,6 +29,8 @@ private slots:
     void maxLengthLimitsUserInputOnly_data();
     void maxLengthLimitsUserInputOnly();
     void focusEvents();
+    void tabbingInSelectsFromTheStartWhereverTheCaretWas_data();
+    void tabbingInSelectsFromTheStartWhereverTheCaretWas();
     void selectionAfterSetText();
 };
 
@@ -234,6 +236,48 @@ void TestTextBox::focusEvents()
     QFocusEvent windowOut(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
     QApplication::sendEvent(second, &windowOut);
     QVERIFY(events.isEmpty());
+}
+
+void TestTextBox::tabbingInSelectsFromTheStartWhereverTheCaretWas_data()
+{
+    QTest::addColumn<int>("caret");
+    QTest::addColumn<bool>("backwards");
+    for (int caret = 0; caret <= 6; caret += 3) {
+        QTest::addRow("caret at %d, Tab", caret) << caret << false;
+        QTest::addRow("caret at %d, Shift+Tab", caret) << caret << true;
+    }
+}
+
+void TestTextBox::tabbingInSelectsFromTheStartWhereverTheCaretWas()
+{
+    // GotFocus comes after the field has placed its caret, so a handler that selects from SelStart
+    // (as the quantitation fields do) selects the whole text, not just what follows an old caret.
+    QFETCH(int, caret);
+    QFETCH(bool, backwards);
+    QWidget window;
+    auto *before = new TextBox(&window);
+    auto *field = new TextBox(&window);
+    auto *after = new TextBox(&window);
+    field->move(0, 40);
+    after->move(0, 80);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    field->setText(QStringLiteral("123456"));
+    int selStartSeen = -1;
+    connect(field, &TextBox::GotFocus, [&] {
+        selStartSeen = field->SelStart();
+        field->setSelLength(int(field->Text().length()));
+    });
+
+    field->setFocus(Qt::MouseFocusReason);
+    field->setCursorPosition(caret);
+    TextBox *from = backwards ? after : before;
+    from->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(from, Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+    QTRY_VERIFY(field->hasFocus());
+    QCOMPARE(selStartSeen, 0);
+    QCOMPARE(field->SelText(), QStringLiteral("123456"));
 }
 
 void TestTextBox::selectionAfterSetText()
