@@ -4,14 +4,14 @@
 #include "host/grid_utilities/host_grid_utilities.h"
 #include "platform/grid/grid_control.h"
 
+#include "support/ratio_reporter.h"
+#include <QAbstractTableModel>
 #include <QApplication>
 #include <QHash>
 #include <QSet>
-#include <QStandardItemModel>
 #include <QTableView>
 #include <algorithm>
 #include <array>
-#include "support/ratio_reporter.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -73,6 +73,91 @@ std::unique_ptr<GridControl> shownGrid()
     return grid;
 }
 
+// The floors' table: a bare model over one row-major vector of texts, shown in a stock QTableView.
+// It does the data work of each operation plus the bookkeeping any table widget's view and headers
+// do; what the grid adds beyond it (row flags, current cell, sort state) is its own.
+class BareTable : public QAbstractTableModel
+{
+public:
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(cells.size() / kCols);
+    }
+    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : kCols; }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return {};
+        return cells[size_t(index.row()) * kCols + size_t(index.column())];
+    }
+
+    void clear()
+    {
+        beginResetModel();
+        cells.clear();
+        endResetModel();
+    }
+    // Copies the first count rows in and announces them once, as a locked grid does.
+    void fill(int count)
+    {
+        beginResetModel();
+        cells.resize(size_t(count) * kCols);
+        for (int r = 0; r < count; ++r)
+            std::copy(rows()[size_t(r)].begin(), rows()[size_t(r)].end(), cells.begin() + qsizetype(r) * kCols);
+        endResetModel();
+    }
+    void appendRow(const Row &row)
+    {
+        const int at = rowCount();
+        beginInsertRows({}, at, at);
+        cells.insert(cells.end(), row.begin(), row.end());
+        endInsertRows();
+    }
+    // An empty target simply takes the source's storage; otherwise the texts move to its end.
+    void moveAllTo(BareTable &other)
+    {
+        const int n = rowCount();
+        const int at = other.rowCount();
+        beginRemoveRows({}, 0, n - 1);
+        std::vector<QString> moving = std::move(cells);
+        cells.clear();
+        endRemoveRows();
+        other.beginInsertRows({}, at, at + n - 1);
+        if (other.cells.empty())
+            other.cells = std::move(moving);
+        else
+            other.cells.insert(other.cells.end(), std::make_move_iterator(moving.begin()),
+                               std::make_move_iterator(moving.end()));
+        other.endInsertRows();
+    }
+    void moveLastTo(int count, BareTable &other)
+    {
+        const int n = rowCount();
+        beginRemoveRows({}, n - count, n - 1);
+        other.beginInsertRows({}, other.rowCount(), other.rowCount() + count - 1);
+        other.cells.insert(other.cells.end(), std::make_move_iterator(cells.end() - qsizetype(count) * kCols),
+                           std::make_move_iterator(cells.end()));
+        other.endInsertRows();
+        cells.resize(cells.size() - size_t(count) * kCols);
+        endRemoveRows();
+    }
+    std::vector<QString> cells;
+};
+
+// A bare table shown in a stock view of the same size as the grids.
+struct ShownTable
+{
+    ShownTable()
+    {
+        view.setModel(&table);
+        view.resize(800, 600);
+        view.show();
+        QCoreApplication::processEvents();
+    }
+    BareTable table;
+    QTableView view;
+};
+
 // ---- fill -----------------------------------------------------------------------------------
 
 void BM_Fill(benchmark::State &state)
@@ -88,16 +173,12 @@ void BM_Fill(benchmark::State &state)
 
 void BM_Fill_Floor(benchmark::State &state)
 {
-    QStandardItemModel model;
+    ShownTable shown;
     for (auto _ : state) {
         state.PauseTiming();
-        model.clear();
-        model.setColumnCount(kCols);
+        shown.table.clear();
         state.ResumeTiming();
-        model.setRowCount(kRows);
-        for (int r = 0; r < kRows; ++r)
-            for (int c = 0; c < kCols; ++c)
-                model.setItem(r, c, new QStandardItem(rows()[size_t(r)][size_t(c)]));
+        shown.table.fill(kRows);
     }
 }
 
@@ -123,19 +204,13 @@ void BM_FillByAppend(benchmark::State &state)
 
 void BM_FillByAppend_Floor(benchmark::State &state)
 {
-    QStandardItemModel model;
+    ShownTable shown;
     for (auto _ : state) {
         state.PauseTiming();
-        model.clear();
-        model.setColumnCount(kCols);
+        shown.table.clear();
         state.ResumeTiming();
-        for (int r = 0; r < kRows; ++r) {
-            QList<QStandardItem *> items;
-            items.reserve(kCols);
-            for (int c = 0; c < kCols; ++c)
-                items.append(new QStandardItem(rows()[size_t(r)][size_t(c)]));
-            model.appendRow(items);
-        }
+        for (int r = 0; r < kRows; ++r)
+            shown.table.appendRow(rows()[size_t(r)]);
     }
 }
 
@@ -193,65 +268,6 @@ void BM_MoveAllRows(benchmark::State &state)
         toRight = !toRight;
     }
 }
-
-// Two bare table models over row-major vectors, each shown in a stock QTableView: the 60,000 texts
-// move from one vector to the end of the other and each model announces once that its rows went or
-// came. That is the data work of a move plus the bookkeeping any table widget's view and headers
-// do for 10,000 rows; what a grid adds beyond it (row flags, current cell, sort state) is its own.
-class BareTable : public QAbstractTableModel
-{
-public:
-    int rowCount(const QModelIndex & = {}) const override { return int(cells.size() / kCols); }
-    int columnCount(const QModelIndex & = {}) const override { return kCols; }
-    QVariant data(const QModelIndex &, int) const override { return {}; }
-    void moveAllTo(BareTable &other)
-    {
-        const int n = rowCount();
-        const int at = other.rowCount();
-        beginRemoveRows({}, 0, n - 1);
-        std::vector<QString> moving = std::move(cells);
-        cells.clear();
-        endRemoveRows();
-        other.beginInsertRows({}, at, at + n - 1);
-        other.cells.insert(other.cells.end(), std::make_move_iterator(moving.begin()),
-                           std::make_move_iterator(moving.end()));
-        other.endInsertRows();
-    }
-    void moveLastTo(int count, BareTable &other)
-    {
-        const int n = rowCount();
-        beginRemoveRows({}, n - count, n - 1);
-        other.beginInsertRows({}, other.rowCount(), other.rowCount() + count - 1);
-        other.cells.insert(other.cells.end(), std::make_move_iterator(cells.end() - qsizetype(count) * kCols),
-                           std::make_move_iterator(cells.end()));
-        other.endInsertRows();
-        cells.resize(cells.size() - size_t(count) * kCols);
-        endRemoveRows();
-    }
-    void fill(int count)
-    {
-        beginResetModel();
-        cells.clear();
-        for (int r = 0; r < count; ++r)
-            cells.insert(cells.end(), rows()[size_t(r)].begin(), rows()[size_t(r)].end());
-        endResetModel();
-    }
-    std::vector<QString> cells;
-};
-
-// A bare table shown in a stock view of the same size as the grids.
-struct ShownTable
-{
-    ShownTable()
-    {
-        view.setModel(&table);
-        view.resize(800, 600);
-        view.show();
-        QCoreApplication::processEvents();
-    }
-    BareTable table;
-    QTableView view;
-};
 
 void BM_MoveAllRows_Floor(benchmark::State &state)
 {
