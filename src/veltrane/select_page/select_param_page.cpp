@@ -136,7 +136,7 @@ void SelectParamPage::m_oPageBase_Initialize(QObject *)
     RefreshView(stored::kDefaultParameterSet);
 }
 
-void SelectParamPage::RefreshView(const QString &sParamName)
+void SelectParamPage::RefreshView(QString &sParamName)
 {
     trap(Ending::Propagate, kClass, "RefreshView", [&] {
         m_colAnalysisParameters =
