@@ -37,6 +37,7 @@ file(GLOB core_contracts
   ${SOURCE_DIR}/veltrane/contracts/keyed_collection.*
   ${SOURCE_DIR}/veltrane/contracts/business_objects.*
   ${SOURCE_DIR}/veltrane/contracts/object_services.*
+  ${SOURCE_DIR}/veltrane/contracts/automation.*
   ${SOURCE_DIR}/platform/runtime_errors.h)
 check_files("${core_contracts}" "${widgets_regex}" "the core contracts need no widgets")
 file(GLOB_RECURSE store_files ${SOURCE_DIR}/host/objects/*.h ${SOURCE_DIR}/host/objects/*.cpp)

@@ -26,6 +26,7 @@ const char *const kCommandsText = R"(Commands:
   import FILE [--replace]          read sets from a JSON file made by export
   screenshot FLOW FILE.png [--set NAME]
                                    render the first page of a flow into a PNG file (no display needed)
+  typelib                          the library's public classes, interfaces, members and dispatch ids
 )";
 
 enum ExitCode { kOk = 0, kFailed = 1, kBadUsage = 2 };
@@ -86,7 +87,7 @@ int run(int argc, char *argv[])
     const QStringList positional = parser.positionalArguments();
     const QString command = positional.value(0);
     const QStringList args = positional.mid(1);
-    static const QStringList known{"list", "show", "export", "import", "screenshot"};
+    static const QStringList known{"list", "show", "export", "import", "screenshot", "typelib"};
     if (!command.isEmpty() && !known.contains(command))
         return usageError(err, QStringLiteral("unknown command \"%1\"").arg(command));
     if (command == QLatin1String("show") && args.size() != 1)
@@ -97,6 +98,9 @@ int run(int argc, char *argv[])
         return usageError(err, QStringLiteral("list takes no arguments"));
     if (command == QLatin1String("screenshot") && args.size() != 2)
         return usageError(err, QStringLiteral("screenshot takes a flow name and a .png file"));
+    if (command == QLatin1String("typelib")) // needs neither a store nor a display
+        return args.isEmpty() ? (printTypeLibrary(CommandIO{out, err}), kOk)
+                              : usageError(err, QStringLiteral("typelib takes no arguments"));
 
     if (command.isEmpty()) {
         if (!hasDisplay()) {

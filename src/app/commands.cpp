@@ -6,6 +6,7 @@
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/contracts/vocabulary.h"
 #include "veltrane/select_page/parameter_summary.h"
+#include "veltrane/service/type_library.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -108,6 +109,11 @@ void screenshot(CommandIO io, const QString &flow, const QString &file, const QS
     if (!failure.isEmpty())
         throw Error(kApplicationError, kSource, failure);
     io.err << "Wrote " << file << '\n';
+}
+
+void printTypeLibrary(CommandIO io)
+{
+    io.out << typelib::describe(typelib::typeLibrary());
 }
 
 } // namespace veltrane::app

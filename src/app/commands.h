@@ -26,5 +26,7 @@ void importSets(CommandIO io, host::SqlStore &store, const QString &file, bool r
 // Renders the first page of a flow offscreen into a PNG file. setName, when given, is handed to the
 // flow under "AnalysisParameter".
 void screenshot(CommandIO io, const QString &flow, const QString &file, const QString &setName);
+// The library's type library: classes, interfaces, members and dispatch ids.
+void printTypeLibrary(CommandIO io);
 
 } // namespace veltrane::app

@@ -1,3 +1,4 @@
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -14,6 +15,7 @@ private slots:
     void showPrintsTheSummary();
     void exportThenImportIntoAnEmptyStoreKeepsEverything();
     void screenshotWritesAPicture();
+    void typelibPrintsEveryClassWithoutAStore();
     void mistakesAreClearErrors_data();
     void mistakesAreClearErrors();
 
@@ -120,6 +122,18 @@ void TestAppCommands::screenshotWritesAPicture()
     QVERIFY(image.width() > 300 && image.height() > 200);
 }
 
+void TestAppCommands::typelibPrintsEveryClassWithoutAStore()
+{
+    const Result r = run({"--db", store("typelib.sqlite"), "typelib"});
+    QCOMPARE(r.exitCode, 0);
+    for (const char *progId : {"Veltrane.Service", "Veltrane.AnalysisParamPage", "Veltrane.SaveAsParamPage",
+                               "Veltrane.SelectParamPage", "Veltrane.SNPLocusTagSelector"})
+        QVERIFY2(r.out.contains(QLatin1String(progId)), progId);
+    QVERIFY(r.out.contains(QLatin1String("0x60030014  method       FormatNotation(Index: 16-bit integer, by reference; "
+                                         "sString: text, by reference): text\n")));
+    QVERIFY(!QFile::exists(store("typelib.sqlite"))); // printing the surface opens no store
+}
+
 void TestAppCommands::mistakesAreClearErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -131,6 +145,7 @@ void TestAppCommands::mistakesAreClearErrors_data()
     QTest::newRow("set not stored") << QStringList{"show", "No Such Set"} << 1 << "No Such Set";
     QTest::newRow("import file missing") << QStringList{"import", "/nonexistent/sets.json"} << 1 << "sets.json";
     QTest::newRow("export unknown set") << QStringList{"export", "No Such Set"} << 1 << "No Such Set";
+    QTest::newRow("typelib with an argument") << QStringList{"typelib", "Service"} << 2 << "typelib takes no";
     QTest::newRow("screenshot not png") << QStringList{"screenshot", "SelectAnalysisParameters", "x.jpg"} << 1
                                         << ".png";
     QTest::newRow("screenshot unknown flow") << QStringList{"screenshot", "NoFlow", "x.png"} << 1 << "NoFlow";

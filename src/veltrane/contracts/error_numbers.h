@@ -7,6 +7,7 @@
 
 #include "platform/runtime_errors.h"
 
+#include <QString>
 #include <QtGlobal>
 #include <array>
 
@@ -37,6 +38,33 @@ constexpr qint32 kApplicationError = qint32(0x80040000u);
     X(kStoreImportInvalid, 0x50A)   /* an exchange file is malformed or inconsistent */                                \
     X(kStoreImportRefused, 0x50B)   /* an exchange file would overwrite stored sets */
 
+// Numbers that hosts of components expect from the component machinery itself (late binding, class
+// factories, the component registry). Their values are fixed by that convention, not chosen here.
+#define VELTRANE_COMPONENT_ERRORS(X)                                                                                   \
+    X(kDispMemberNotFound, 0x80020003, "Member not found")                                                             \
+    X(kDispTypeMismatch, 0x80020005, "Type mismatch")                                                                  \
+    X(kDispBadParamCount, 0x8002000E, "Invalid number of parameters")
+
+enum ComponentError : qint32 {
+#define VELTRANE_COMPONENT_ERROR_ENUM(name, number, text) name = qint32(number##u),
+    VELTRANE_COMPONENT_ERRORS(VELTRANE_COMPONENT_ERROR_ENUM)
+#undef VELTRANE_COMPONENT_ERROR_ENUM
+};
+
+// The conventional text of a component error number; empty for a number that is none of them.
+inline QString componentErrorText(qint32 number)
+{
+    switch (number) {
+#define VELTRANE_COMPONENT_ERROR_TEXT(name, value, text)                                                               \
+    case qint32(value##u):                                                                                             \
+        return QStringLiteral(text);
+        VELTRANE_COMPONENT_ERRORS(VELTRANE_COMPONENT_ERROR_TEXT)
+#undef VELTRANE_COMPONENT_ERROR_TEXT
+    default:
+        return QString();
+    }
+}
+
 enum ApplicationError : qint32 {
 #define VELTRANE_APPLICATION_ERROR_ENUM(name, offset) name = qint32(0x80040000u + (offset)),
     VELTRANE_APPLICATION_ERRORS(VELTRANE_APPLICATION_ERROR_ENUM)
@@ -47,8 +75,15 @@ namespace error_registry {
 
 inline constexpr std::array kAllNumbers = {
 #define VELTRANE_ERROR_NUMBER_ITEM(name, ...) qint32(name),
-    VELTRANE_RUNTIME_ERRORS(VELTRANE_ERROR_NUMBER_ITEM) VELTRANE_APPLICATION_ERRORS(VELTRANE_ERROR_NUMBER_ITEM)
+    VELTRANE_RUNTIME_ERRORS(VELTRANE_ERROR_NUMBER_ITEM) VELTRANE_COMPONENT_ERRORS(VELTRANE_ERROR_NUMBER_ITEM)
+        VELTRANE_APPLICATION_ERRORS(VELTRANE_ERROR_NUMBER_ITEM)
 #undef VELTRANE_ERROR_NUMBER_ITEM
+};
+
+inline constexpr std::array kApplicationNumbers = {
+#define VELTRANE_APPLICATION_NUMBER_ITEM(name, ...) qint32(name),
+    VELTRANE_APPLICATION_ERRORS(VELTRANE_APPLICATION_NUMBER_ITEM)
+#undef VELTRANE_APPLICATION_NUMBER_ITEM
 };
 
 consteval bool allDistinct()
@@ -62,7 +97,7 @@ consteval bool allDistinct()
 
 consteval bool clearOfRegistryNumbers()
 {
-    for (qint32 n : kAllNumbers)
+    for (qint32 n : kApplicationNumbers)
         if (quint32(n) >= 0x80040100u && quint32(n) <= 0x800402FFu)
             return false;
     return true;

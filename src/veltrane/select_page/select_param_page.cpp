@@ -109,7 +109,7 @@ void SelectParamPage::m_oPageBase_Initialize(QObject *)
     guard(Propagate, "m_oPageBase_Initialize", [&] { RefreshView(stored::kDefaultParameterSet); });
 }
 
-void SelectParamPage::RefreshView(const QString &sParamName)
+void SelectParamPage::RefreshView(QString &sParamName)
 {
     guard(Propagate, "RefreshView", [&] {
         m_colAnalysisParameters = ObjectManager().LoadCollection(queries::kAnalysisParametersNotHidden, QString(),

@@ -20,16 +20,23 @@ class Label;
 class SelectParamPage : public QWidget, public IPageAccess, private PageKit<SelectParamPage>
 {
     Q_OBJECT
+    Q_PROPERTY(veltrane::ObjectPtr SelectedParameter READ SelectedParameter)
+    Q_PROPERTY(veltrane::PageBase *Page READ Page)
 public:
     explicit SelectParamPage(QWidget *parent = nullptr);
     ~SelectParamPage() override;
 
     // The set whose summary is shown; null until the first summary.
     AnalysisParameterPtr SelectedParameter() const;
-    Q_INVOKABLE veltrane::ObjectPtr SelectedParameterObject() const { return SelectedParameter(); }
     // Reloads the list and selects the set of that name (ignoring case; the default set's
-    // position is remembered on the way).
-    Q_INVOKABLE void RefreshView(const QString &sParamName);
+    // position is remembered on the way). Late-bound callers pass the name by reference; it is not
+    // changed.
+    Q_INVOKABLE void RefreshView(QString &sParamName);
+    void RefreshView(const QString &sParamName)
+    {
+        QString name = sParamName;
+        RefreshView(name);
+    }
 
     PageBase *Page() override;
 

@@ -1,45 +1,107 @@
 #include "veltrane/service/class_table.h"
 
+#include "veltrane/contracts/automation.h"
 #include "veltrane/contracts/error.h"
+#include "veltrane/contracts/vocabulary.h"
 #include "veltrane/select_page/select_param_page.h"
 #include "veltrane/service/service.h"
+#include "veltrane/service/type_library.h"
+
+#include <QWidget>
 
 namespace veltrane {
 
+namespace {
+
+PublicClass described(const QString &className)
+{
+    const typelib::CoClass *c = typelib::typeLibrary().coClass(className);
+    Q_ASSERT_X(c, "publicClasses", "every public class is in the type library");
+    PublicClass p;
+    p.className = c->name;
+    p.classId = c->clsid;
+    p.isPage = c->implements(QStringLiteral("IPageAccess"));
+    p.isControl = c->kind == typelib::ClassKind::Control;
+    return p;
+}
+
+// A class of the type library that this build does not make yet.
+PublicClass notBuilt(const QString &className)
+{
+    return described(className);
+}
+
+template <typename T> PublicClass built(const QString &className)
+{
+    PublicClass p = described(className);
+    p.meta = &T::staticMetaObject;
+    p.create = [](QWidget *parent) -> QObject * {
+        if constexpr (std::is_base_of_v<QWidget, T>)
+            return new T(parent);
+        else
+            return new T(static_cast<QObject *>(parent));
+    };
+    return p;
+}
+
+// Objects of the public classes answer late-bound calls from the moment the library is loaded, also
+// when the host creates them directly.
+void registerDispatchTables()
+{
+    const typelib::TypeLibrary &lib = typelib::typeLibrary();
+    for (const PublicClass &c : publicClasses())
+        if (c.meta)
+            automation::registerDispatchTable(c.meta, lib.dispatchTable(*lib.coClass(c.className)));
+}
+Q_CONSTRUCTOR_FUNCTION(registerDispatchTables)
+
+Error noClass(const QString &what, const QString &name)
+{
+    return Error(kApplicationError, QStringLiteral("Veltrane"),
+                 QStringLiteral("No %1 is named \"%2\".").arg(what, name));
+}
+
+} // namespace
+
 const QList<PublicClass> &publicClasses()
 {
+    // One line per class of the type library; a class that is not built yet says notBuilt.
     static const QList<PublicClass> table = {
-        {QStringLiteral("Service"), QUuid(QStringLiteral("{C8FE094E-FDC7-4B52-AE2E-CF582DB72750}")), false,
-         [](QWidget *) -> QObject * { return new Service(); }},
-        {QStringLiteral("SelectParamPage"), QUuid(QStringLiteral("{8DA3BA8E-8719-4795-8B35-589F90606E4D}")), true,
-         [](QWidget *parent) -> QObject * { return new SelectParamPage(parent); }},
+        built<Service>(QStringLiteral("Service")),
+        notBuilt(pages::kAnalysisParamPage),
+        notBuilt(pages::kSaveAsParamPage),
+        built<SelectParamPage>(pages::kSelectParamPage),
+        notBuilt(QStringLiteral("SNPLocusTagSelector")),
     };
     return table;
 }
 
-static const PublicClass *find(const QString &name)
+const PublicClass *findPublicClass(const QString &name)
 {
+    const QUuid classId(name);
     for (const PublicClass &c : publicClasses())
-        if (c.className.compare(name, Qt::CaseInsensitive) == 0 || c.progId().compare(name, Qt::CaseInsensitive) == 0)
+        if (c.className.compare(name, Qt::CaseInsensitive) == 0 || c.progId().compare(name, Qt::CaseInsensitive) == 0 ||
+            (!classId.isNull() && c.classId == classId))
             return &c;
     return nullptr;
 }
 
 QObject *createObject(const QString &name, QWidget *parent)
 {
-    const PublicClass *c = find(name);
+    const PublicClass *c = findPublicClass(name);
     if (!c)
+        throw noClass(QStringLiteral("public class"), name);
+    if (!c->isBuilt())
         throw Error(kApplicationError, QStringLiteral("Veltrane"),
-                    QStringLiteral("No public class is named \"%1\".").arg(name));
+                    QStringLiteral("The class %1 is not available in this build.").arg(c->className));
     return c->create(parent);
 }
 
 QWidget *createPage(const QString &className, QWidget *parent)
 {
-    const PublicClass *c = find(className);
-    if (!c || !c->isPage)
-        throw Error(kApplicationError, QStringLiteral("Veltrane"),
-                    QStringLiteral("No page class is named \"%1\".").arg(className));
+    const PublicClass *c = findPublicClass(className);
+    if (!c || !c->isPage || !c->isBuilt())
+        throw noClass(QStringLiteral("page class"), className);
     return static_cast<QWidget *>(c->create(parent));
 }
 

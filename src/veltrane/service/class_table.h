@@ -7,25 +7,35 @@
 
 class QObject;
 class QWidget;
+struct QMetaObject;
 
 namespace veltrane {
 
 // The library's public classes: what a host may create by programmatic identifier
-// ("Veltrane.Service") or, for pages, by class name ("SelectParamPage").
+// ("Veltrane.Service"), by class identifier, or, for pages, by class name ("SelectParamPage").
+// Names, identifiers and interfaces come from the type library; a class not built yet has no
+// meta-object and no creation function.
 struct PublicClass
 {
     QString className;
     QUuid classId;
     bool isPage = false; // pages are widgets that implement IPageAccess
+    bool isControl = false;
+    const QMetaObject *meta = nullptr;
     std::function<QObject *(QWidget *parent)> create;
 
     QString progId() const { return QStringLiteral("Veltrane.") + className; }
+    bool isBuilt() const { return bool(create); }
 };
 
 const QList<PublicClass> &publicClasses();
 
+// The class of that class name, programmatic identifier (case does not matter) or class identifier;
+// null when there is none.
+const PublicClass *findPublicClass(const QString &name);
+
 // Creates a public class by programmatic identifier or class name (case does not matter); an
-// unknown name raises an Error.
+// unknown name or a class not built yet raises an Error.
 QObject *createObject(const QString &name, QWidget *parent = nullptr);
 
 // Creates a page by class name (the framework's page factory); an unknown or non-page name raises

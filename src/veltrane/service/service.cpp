@@ -40,6 +40,11 @@ IServiceAccess *Service::serviceAccess()
     return m_access.get();
 }
 
+ServiceBase *Service::serviceBase()
+{
+    return m_access->Service();
+}
+
 void Service::SelectAnalysisParameters()
 {
     trap(Ending::Propagate, kClass, "SelectAnalysisParameters", [] {

@@ -13,18 +13,25 @@ namespace veltrane {
 class Service : public QObject
 {
     Q_OBJECT
+    // IServiceAccess.Service for late-bound callers.
+    Q_PROPERTY(veltrane::ServiceBase *Service READ serviceBase)
 public:
     explicit Service(QObject *parent = nullptr);
     ~Service() override;
 
     // Opens the flow in which the user manages parameter sets; returns when it has ended.
     Q_INVOKABLE void SelectAnalysisParameters();
-    // A new, empty, unsaved parameter set (nothing is stored).
+    // A new, empty, unsaved parameter set (nothing is stored). Late-bound callers receive it as the
+    // ObjectPtr it converts to; C++ callers keep its type.
+#ifdef Q_MOC_RUN
+    Q_INVOKABLE veltrane::ObjectPtr NewAnalysisParameter();
+#else
     AnalysisParameterPtr NewAnalysisParameter();
-    Q_INVOKABLE veltrane::ObjectPtr NewAnalysisParameterObject() { return NewAnalysisParameter(); }
+#endif
 
     // The framework's view of this service: IServiceAccess.Service answers the ServiceBase.
     IServiceAccess *serviceAccess();
+    ServiceBase *serviceBase();
 
 private:
     class Access;
