@@ -3,6 +3,7 @@
 #include "veltrane/contracts/error.h"
 #include "veltrane/select_page/select_param_page.h"
 #include "veltrane/service/service.h"
+#include "veltrane/snp_selector/snp_locus_tag_selector.h"
 
 namespace veltrane {
 
@@ -13,6 +14,8 @@ const QList<PublicClass> &publicClasses()
          [](QWidget *) -> QObject * { return new Service(); }},
         {QStringLiteral("SelectParamPage"), QUuid(QStringLiteral("{8DA3BA8E-8719-4795-8B35-589F90606E4D}")), true,
          [](QWidget *parent) -> QObject * { return new SelectParamPage(parent); }},
+        {QStringLiteral("SNPLocusTagSelector"), QUuid(QStringLiteral("{40923E03-0DFC-4C62-A4D0-2C0339A4FDE7}")), false,
+         [](QWidget *parent) -> QObject * { return new SNPLocusTagSelector(parent); }},
     };
     return table;
 }
