@@ -4,6 +4,7 @@
 #include "host/framework/framework_factories.h"
 #include "host/grid_utilities/host_grid_utilities.h"
 #include "host/objects/sql_object_manager.h"
+#include "host/snp_tag_editor/snp_tag_editor_page.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/contracts/vocabulary.h"
 #include "veltrane/service/class_table.h"
@@ -25,6 +26,8 @@ void registerFlows()
 {
     auto &registry = host::FlowRegistry::instance();
     registry.setPageFactory([](const QString &className) -> QWidget * {
+        if (QWidget *page = host::createHostPage(className))
+            return page;
         try {
             return createPage(className);
         } catch (const Error &) {
@@ -32,6 +35,7 @@ void registerFlows()
         }
     });
     registry.registerFlow(flows::kSelectAnalysisParameters, {pages::kSelectParamPage}, {}, titles::kAnalysisParameters);
+    registry.registerFlow(host::snpTagEditorFlow());
 }
 
 std::shared_ptr<host::SqlStore> openAndInstall(const QString &location, bool seed)

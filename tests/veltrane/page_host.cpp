@@ -3,7 +3,6 @@
 #include "app/host_setup.h"
 #include "host/framework/flow_registry.h"
 #include "veltrane/contracts/host_services.h"
-#include "veltrane/service/class_table.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -16,19 +15,14 @@ PageHost::PageHost(bool seed)
     m_hook = std::make_shared<host::HostUtilities::Capture>();
     host::HostUtilities::setCapture(m_hook);
     m_store = app::openAndInstall(m_dir.filePath(QStringLiteral("store.sqlite")), seed);
-    host::FlowRegistry::instance().setPageFactory([this](const QString &className) -> QWidget * {
-        if (auto it = m_classes.constFind(className); it != m_classes.cend()) {
-            QWidget *page = (*it)();
+    // The test's own page classes first, then every page the application knows.
+    const host::PageFactory appPages = host::FlowRegistry::instance().pageFactory();
+    host::FlowRegistry::instance().setPageFactory([this, appPages](const QString &className) -> QWidget * {
+        auto it = m_classes.constFind(className);
+        QWidget *page = it != m_classes.cend() ? (*it)() : appPages(className);
+        if (page)
             m_made.insert(className, page);
-            return page;
-        }
-        try {
-            QWidget *page = createPage(className);
-            m_made.insert(className, page);
-            return page;
-        } catch (const Error &) {
-            return nullptr;
-        }
+        return page;
     });
 }
 

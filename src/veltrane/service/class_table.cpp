@@ -6,6 +6,7 @@
 #include "veltrane/select_page/select_param_page.h"
 #include "veltrane/service/service.h"
 #include "veltrane/service/type_library.h"
+#include "veltrane/snp_selector/snp_locus_tag_selector.h"
 
 #include <QWidget>
 
@@ -71,7 +72,7 @@ const QList<PublicClass> &publicClasses()
         notBuilt(pages::kAnalysisParamPage),
         notBuilt(pages::kSaveAsParamPage),
         built<SelectParamPage>(pages::kSelectParamPage),
-        notBuilt(QStringLiteral("SNPLocusTagSelector")),
+        built<SNPLocusTagSelector>(QStringLiteral("SNPLocusTagSelector")),
     };
     return table;
 }
