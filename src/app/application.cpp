@@ -24,7 +24,7 @@ const char *const kCommandsText = R"(Commands:
   show NAME                        the summary of one parameter set
   export [NAME...] [-o FILE]       the named sets (all when none) as JSON, to FILE or standard output
   import FILE [--replace]          read sets from a JSON file made by export
-  screenshot FLOW FILE.png [--set NAME]
+  screenshot FLOW FILE.png [--set NAME | --new] [--tab TAB]
                                    render the first page of a flow into a PNG file (no display needed)
   typelib                          the library's public classes, interfaces, members and dispatch ids
 )";
@@ -33,8 +33,8 @@ enum ExitCode { kOk = 0, kFailed = 1, kBadUsage = 2 };
 
 bool hasDisplay()
 {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
 int usageError(QTextStream &err, const QString &message)
@@ -73,7 +73,12 @@ int run(int argc, char *argv[])
     const QCommandLineOption set(QStringLiteral("set"),
                                  QStringLiteral("screenshot: hand this parameter set to the flow."),
                                  QStringLiteral("name"));
-    parser.addOptions({help, db, noSeed, output, replace, set});
+    const QCommandLineOption newSet(
+        QStringLiteral("new"), QStringLiteral("screenshot: a new set made from the default set, as New makes it."));
+    const QCommandLineOption tab(QStringLiteral("tab"),
+                                 QStringLiteral("screenshot: show this tab (its number from 1, or its caption)."),
+                                 QStringLiteral("tab"));
+    parser.addOptions({help, db, noSeed, output, replace, set, newSet, tab});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See the commands below."),
                                  QStringLiteral("[command [arguments]]"));
 
@@ -151,7 +156,8 @@ int run(int argc, char *argv[])
         } else if (command == QLatin1String("import")) {
             importSets(io, *store, args.first(), parser.isSet(replace));
         } else if (command == QLatin1String("screenshot")) {
-            screenshot(io, args.at(0), args.at(1), parser.value(set));
+            screenshot(io, args.at(0), args.at(1),
+                       ScreenshotOptions{parser.value(set), parser.isSet(newSet), parser.value(tab)});
         }
     } catch (const Error &e) {
         out.flush();
@@ -166,8 +172,8 @@ int run(int argc, char *argv[])
         for (const auto &report : unattended->reports) {
             if (!report.display)
                 continue;
-            err << "veltrane: " << report.error.description() << " (" << report.className << '.'
-                << report.procedureName << ")\n";
+            err << "veltrane: " << report.error.description() << " (" << report.className << '.' << report.procedureName
+                << ")\n";
             failed = true;
         }
         if (failed)

@@ -2,12 +2,15 @@
 
 #include "host/framework/service_window_dialog.h"
 #include "host/objects/json_exchange.h"
+#include "platform/forms/tab_control.h"
+#include "veltrane/common/formats.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/contracts/vocabulary.h"
 #include "veltrane/select_page/parameter_summary.h"
 #include "veltrane/service/type_library.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QImage>
 
@@ -75,33 +78,84 @@ void importSets(CommandIO io, host::SqlStore &store, const QString &file, bool r
         io.err << "note: " << note << '\n';
 }
 
-void screenshot(CommandIO io, const QString &flow, const QString &file, const QString &setName)
+namespace {
+
+// The options a flow is started with from the library's own launchers, so a screenshot shows the
+// window as users see it.
+ServiceOptions optionsOf(const QString &flow, bool newSet)
+{
+    if (sameText(flow, flows::kSelectAnalysisParameters))
+        return flow_options::kSelectAnalysisParameters;
+    if (sameText(flow, flows::kEditAnalysisParameters))
+        return newSet ? flow_options::kEditNewSet : flow_options::kEditExistingSet;
+    if (sameText(flow, flows::kSaveAnalysisParameterAs))
+        return flow_options::kSaveAnalysisParameterAs;
+    if (sameText(flow, flows::kSNPLocusTagEditor))
+        return flow_options::kSNPLocusTagEditor;
+    return ServiceOptions{};
+}
+
+// Brings the tab named by its number (from 1) or caption (without the access key's "&") to the
+// front of the first tab control of the page.
+void showTab(QWidget *page, const QString &tab)
+{
+    auto *tabs = page ? page->findChild<TabControl *>() : nullptr;
+    if (!tabs)
+        throw Error(kApplicationError, kSource, QStringLiteral("The first page of the flow has no tabs."));
+    bool isNumber = false;
+    const int number = tab.toInt(&isNumber);
+    for (int i = 0; i < tabs->Tabs(); ++i) {
+        QString caption = tabs->TabCaption(i);
+        caption.remove(QLatin1Char('&'));
+        if ((isNumber && number == i + 1) || sameText(caption, tab.trimmed())) {
+            tabs->setTab(i);
+            return;
+        }
+    }
+    throw Error(kApplicationError, kSource, QStringLiteral("The page has no tab \"%1\".").arg(tab));
+}
+
+} // namespace
+
+void screenshot(CommandIO io, const QString &flow, const QString &file, const ScreenshotOptions &options)
 {
     if (QFileInfo(file).suffix().compare(QLatin1String("png"), Qt::CaseInsensitive) != 0)
         throw Error(kApplicationError, kSource, QStringLiteral("The screenshot file must end in .png: %1").arg(file));
 
     CollectionPtr context = newCollection();
-    if (!setName.isEmpty())
-        context->Add(toVariant(findSet(setName)), keys::kAnalysisParameter);
+    if (options.newSet) {
+        // As the selection page's New does: the default set as template of a new set.
+        context->Add(QStringLiteral("1"), keys::kIsNew);
+        context->Add(toVariant(findSet(stored::kDefaultParameterSet)), keys::kAnalysisParameter);
+    } else if (!options.setName.isEmpty()) {
+        context->Add(toVariant(findSet(options.setName)), keys::kAnalysisParameter);
+    }
 
     QString failure;
     host::ServiceWindowDialog::whenShown([&](host::ServiceWindowDialog &window) {
         // Captured once the window has painted itself, i.e. laid out as a user would first see it,
         // and no sooner; then the flow is left.
-        const auto capture = [&window, &file, &failure] {
-            const QImage image = window.grab().toImage();
-            if (image.isNull() || !image.save(file, "PNG"))
-                failure = QStringLiteral("Could not write the screenshot to %1.").arg(file);
+        const auto capture = [&window, &file, &failure, &options] {
+            try {
+                if (!options.tab.isEmpty()) {
+                    showTab(window.currentPage(), options.tab);
+                    QCoreApplication::sendPostedEvents(); // lay the tab out before it is drawn
+                }
+                const QImage image = window.grab().toImage();
+                if (image.isNull() || !image.save(file, "PNG"))
+                    failure = QStringLiteral("Could not write the screenshot to %1.").arg(file);
+            } catch (const Error &e) {
+                failure = e.description();
+            }
             window.ExecuteCommand(kCommandCancel);
         };
         if (window.hasPainted())
             capture();
         else
-            QObject::connect(&window, &host::ServiceWindowDialog::firstPainted, &window, capture,
-                             Qt::QueuedConnection);
+            QObject::connect(&window, &host::ServiceWindowDialog::firstPainted, &window, capture, Qt::QueuedConnection);
     });
     try {
-        App().RunService(flow, context, nullptr, ServiceOptions{});
+        App().RunService(flow, context, nullptr, optionsOf(flow, options.newSet));
     } catch (...) {
         host::ServiceWindowDialog::clearWhenShown();
         throw;

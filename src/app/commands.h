@@ -23,9 +23,19 @@ void showSet(CommandIO io, const QString &name);
 void exportSets(CommandIO io, host::SqlStore &store, const QStringList &names, const QString &file);
 // Reads an exchange document into the store (one transaction).
 void importSets(CommandIO io, host::SqlStore &store, const QString &file, bool replace);
-// Renders the first page of a flow offscreen into a PNG file. setName, when given, is handed to the
-// flow under "AnalysisParameter".
-void screenshot(CommandIO io, const QString &flow, const QString &file, const QString &setName);
+// What a screenshot shows: the set handed to the flow under "AnalysisParameter" (none when empty),
+// or a new set made from the default set as the selection page's New makes it; and the tab to show
+// (its number from 1, or its caption).
+struct ScreenshotOptions
+{
+    QString setName;
+    bool newSet = false;
+    QString tab;
+};
+
+// Renders the first page of a flow offscreen into a PNG file, started with the options the library
+// starts that flow with.
+void screenshot(CommandIO io, const QString &flow, const QString &file, const ScreenshotOptions &options);
 // The library's type library: classes, interfaces, members and dispatch ids.
 void printTypeLibrary(CommandIO io);
 

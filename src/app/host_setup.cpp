@@ -5,6 +5,7 @@
 #include "host/grid_utilities/host_grid_utilities.h"
 #include "host/objects/sql_object_manager.h"
 #include "host/snp_tag_editor/snp_tag_editor_page.h"
+#include "host/str_selector/str_locus_tag_selector.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/contracts/vocabulary.h"
 #include "veltrane/service/class_table.h"
@@ -35,7 +36,15 @@ void registerFlows()
         }
     });
     registry.registerFlow(flows::kSelectAnalysisParameters, {pages::kSelectParamPage}, {}, titles::kAnalysisParameters);
+    registry.registerFlow(flows::kEditAnalysisParameters, {pages::kAnalysisParamPage}, {}, titles::kEditParameters);
+    registry.registerFlow(flows::kSaveAnalysisParameterAs, {pages::kSaveAsParamPage}, {},
+                          QStringLiteral("Save Analysis Parameters As"));
     registry.registerFlow(host::snpTagEditorFlow());
+
+    // The editor's STR tab holds the host's own selector, which the library knows by identifier.
+    host::STRLocusTagSelector::registerDispatchTable();
+    registerOutsideControl(str_selector::kProgId,
+                           [](QWidget *parent) { return new host::STRLocusTagSelector(parent); });
 }
 
 std::shared_ptr<host::SqlStore> openAndInstall(const QString &location, bool seed)

@@ -1,4 +1,5 @@
 #include "page_host.h"
+#include "host/framework/flow_registry.h"
 #include "support/recording_utilities.h"
 #include "platform/forms/combo_box.h"
 #include "platform/forms/command_button.h"
@@ -457,7 +458,8 @@ void TestSelectParamPage::editReloadsOnlyAfterSaveAs()
 
 void TestSelectParamPage::missingEditorIsReportedAndChangesNothing()
 {
-    PageHost host; // no editor flow registered
+    PageHost host;
+    host::FlowRegistry::instance().unregisterFlow(QStringLiteral("EditAnalysisParameters"));
     SelectParamPage page;
     page.RefreshView(QStringLiteral("SNP Identity Panel"));
     const QStringList before = comboEntries(&page);

@@ -4,6 +4,7 @@
 
 #include <QFrame>
 #include <QGridLayout>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QVBoxLayout>
 
@@ -30,6 +31,8 @@ TabControl::TabControl(QWidget *parent)
     connect(m_bar, &QTabBar::currentChanged, this, [this](int index) {
         const int previous = m_current;
         m_current = index;
+        if (m_tabPages && index >= 0 && index < m_pageOfTab.size() && m_pageOfTab.at(index))
+            m_tabPages->setCurrentWidget(m_pageOfTab.at(index));
         // The first tab becoming current as tabs are added is no selection.
         if (previous >= 0 && index != previous)
             emit Click(previous);
@@ -90,6 +93,30 @@ QWidget *TabControl::body() const
 void TabControl::addContent(QWidget *content)
 {
     m_bodyLayout->addWidget(content, 0, 0);
+}
+
+QWidget *TabControl::tabPage(int index)
+{
+    if (index < 0 || index >= m_bar->count())
+        throw ControlError(kInvalidPropertyArrayIndex, objectName());
+    if (!m_tabPages) {
+        // One stack for all tab areas: it is as large as the largest, so switching tabs never
+        // resizes the window.
+        m_tabPages = new QStackedWidget(m_body);
+        m_tabPages->setObjectName(QStringLiteral("tabPages"));
+        m_bodyLayout->addWidget(m_tabPages, 0, 0);
+    }
+    while (m_pageOfTab.size() <= index)
+        m_pageOfTab.append(nullptr);
+    if (!m_pageOfTab.at(index)) {
+        auto *page = new QWidget;
+        page->setObjectName(QStringLiteral("tabPage(%1)").arg(index));
+        m_tabPages->addWidget(page);
+        m_pageOfTab[index] = page;
+        if (index == Tab())
+            m_tabPages->setCurrentWidget(page);
+    }
+    return m_pageOfTab.at(index);
 }
 
 void TabControl::changeEvent(QEvent *event)

@@ -6,6 +6,7 @@
 
 class QFrame;
 class QGridLayout;
+class QStackedWidget;
 class QTabBar;
 
 namespace veltrane {
@@ -47,6 +48,10 @@ public:
     // the page shows one at a time.
     QWidget *body() const;
     void addContent(QWidget *content);
+    // A tab's own area: shown only while that tab is current, whatever the visibility of the
+    // controls on it, as on a tab control that keeps each tab's controls apart. The controls keep
+    // their own Visible flags, which the page sets as it likes. Answers the area (a plain widget).
+    QWidget *tabPage(int index);
 
     QTabBar *tabBar() const { return m_bar; }
 
@@ -60,6 +65,8 @@ private:
     QTabBar *m_bar;
     QFrame *m_body;
     QGridLayout *m_bodyLayout;
+    QStackedWidget *m_tabPages = nullptr;
+    QList<QWidget *> m_pageOfTab;
     int m_current = -1;
 };
 

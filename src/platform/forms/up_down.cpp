@@ -20,7 +20,8 @@ QToolButton *makeButton(QWidget *parent, Qt::ArrowType arrow, const char *name)
     button->setArrowType(arrow);
     button->setAutoRepeat(true);
     button->setFocusPolicy(Qt::NoFocus);
-    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    // The two halves share the height of the field beside them, however small.
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
     button->setFixedWidth(16);
     return button;
 }
@@ -38,7 +39,7 @@ UpDown::UpDown(QWidget *parent)
     layout->setSpacing(0);
     layout->addWidget(m_up);
     layout->addWidget(m_down);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(m_up, &QToolButton::clicked, this, &UpDown::stepUp);
     connect(m_down, &QToolButton::clicked, this, &UpDown::stepDown);
 }
@@ -64,6 +65,12 @@ void UpDown::setBuddy(TextBox *buddy)
     m_buddy = buddy;
     if (m_buddy)
         m_buddy->installEventFilter(this);
+}
+
+QSize UpDown::sizeHint() const
+{
+    const QSize own = QWidget::sizeHint();
+    return m_buddy ? QSize(own.width(), m_buddy->sizeHint().height()) : own;
 }
 
 void UpDown::setMin(int min)

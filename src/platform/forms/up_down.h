@@ -54,6 +54,9 @@ public:
     QToolButton *upButton() const { return m_up; }
     QToolButton *downButton() const { return m_down; }
 
+    // As tall as the buddy beside it, so the two line up whatever the row around them does.
+    QSize sizeHint() const override;
+
 signals:
     void Change();
     void UpClick();

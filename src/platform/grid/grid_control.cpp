@@ -127,6 +127,7 @@ GridControl::GridControl(QWidget *parent)
     setCornerButtonEnabled(false);
     setWordWrap(false);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed); // uniform rows keep 10,000 rows cheap
+    fitRowHeight();
     verticalHeader()->hide();
     horizontalHeader()->setHighlightSections(false);
     verticalHeader()->setHighlightSections(false);
@@ -406,7 +407,17 @@ bool GridControl::headerColumnVisible() const
 
 void GridControl::setHeightTwips(qint32 twips)
 {
-    setFixedHeight(twips::toPixels(std::max(twips, 0), this));
+    m_heightTwips = std::max(twips, 0);
+    setMinimumHeight(twips::toPixels(m_heightTwips, this));
+    updateGeometry();
+}
+
+QSize GridControl::sizeHint() const
+{
+    QSize hint = QTableView::sizeHint();
+    if (m_heightTwips >= 0)
+        hint.setHeight(twips::toPixels(m_heightTwips, this));
+    return hint;
 }
 
 qint32 GridControl::headerRowHeightTwips() const
@@ -472,6 +483,14 @@ void GridControl::applyColors()
     setPalette(pal);
 }
 
+void GridControl::fitRowHeight()
+{
+    // A line of text with a little room, as desktop grids draw rows, rather than the style's roomier
+    // default: the layouts the pages use count on about a line per row.
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+}
+
 void GridControl::changeEvent(QEvent *event)
 {
     QTableView::changeEvent(event);
@@ -481,6 +500,9 @@ void GridControl::changeEvent(QEvent *event)
         break;
     case QEvent::ApplicationPaletteChange:
         applyColors();
+        break;
+    case QEvent::FontChange:
+        fitRowHeight();
         break;
     default:
         break;

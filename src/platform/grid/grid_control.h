@@ -99,7 +99,10 @@ public:
     bool headerRowVisible() const;
     void setHeaderColumnVisible(bool visible);
     bool headerColumnVisible() const;
+    // The height the page gives the grid: its height as laid out, and the least it shrinks to; a
+    // layout with room to spare may make it taller.
     void setHeightTwips(qint32 twips);
+    QSize sizeHint() const override;
     qint32 headerRowHeightTwips() const;
     qint32 dataRowHeightTwips() const;
     // Scrolls the cell into view and answers where to click it.
@@ -207,6 +210,7 @@ private:
     void updateEditing();
     void updateQuiet();
     void applyColors();
+    void fitRowHeight();
     void forgetSortOrder() { setSortState(0, false); }
     void setSortState(qint32 column, bool descending);
     void assertSortIndicator();
@@ -235,6 +239,7 @@ private:
     quint32 m_backColorBeforeStatic;
     std::vector<qint32> m_widthTwips; // per column, header column first; -1 where never set
     qint32 m_sortColumn = 0;
+    qint32 m_heightTwips = -1;
     bool m_sortDescending = false;
 
     int m_quietCurrent = 0; // > 0 while the current cell moves with the rows

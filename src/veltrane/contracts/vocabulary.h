@@ -27,6 +27,21 @@ inline const QString kAnalysisParamPage = QStringLiteral("AnalysisParamPage");
 inline const QString kSaveAsParamPage = QStringLiteral("SaveAsParamPage");
 } // namespace pages
 
+// The host's STR locus tag selector, which the editor places on its STR tab: the editor knows it
+// only by its programmatic identifier and two dispatch ids.
+namespace str_selector {
+inline const QString kProgId = QStringLiteral("VeltraneHost.STRLocusTagSelector");
+constexpr qint32 kInitialize = 0x60030004; // (AnalysisParameter, by reference)
+constexpr qint32 kSave = 0x60030005;       // (FragAnalysisParam, by reference)
+} // namespace str_selector
+
+// The dispatch ids by which the editor initialises and saves through the library's own SNP locus
+// tag selector.
+namespace snp_selector {
+constexpr qint32 kInitialize = 0x60030002; // (AnalysisParameter, by reference)
+constexpr qint32 kSave = 0x60030003;       // (FragAnalysisParam, by reference)
+} // namespace snp_selector
+
 // Window titles the pages set (a flow's window shows them until a page sets another).
 namespace titles {
 inline const QString kAnalysisParameters = QStringLiteral("Analysis Parameters");

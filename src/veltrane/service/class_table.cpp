@@ -1,13 +1,17 @@
 #include "veltrane/service/class_table.h"
 
+#include "veltrane/analysis_page/analysis_param_page.h"
 #include "veltrane/contracts/automation.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/vocabulary.h"
+#include "veltrane/save_as_page/save_as_param_page.h"
 #include "veltrane/select_page/select_param_page.h"
 #include "veltrane/service/service.h"
 #include "veltrane/service/type_library.h"
 #include "veltrane/snp_selector/snp_locus_tag_selector.h"
 
+#include <QHash>
+#include <QMutex>
 #include <QWidget>
 
 namespace veltrane {
@@ -69,8 +73,8 @@ const QList<PublicClass> &publicClasses()
     // One line per class of the type library; a class that is not built yet says notBuilt.
     static const QList<PublicClass> table = {
         built<Service>(QStringLiteral("Service")),
-        notBuilt(pages::kAnalysisParamPage),
-        notBuilt(pages::kSaveAsParamPage),
+        built<AnalysisParamPage>(pages::kAnalysisParamPage),
+        built<SaveAsParamPage>(pages::kSaveAsParamPage),
         built<SelectParamPage>(pages::kSelectParamPage),
         built<SNPLocusTagSelector>(QStringLiteral("SNPLocusTagSelector")),
     };
@@ -87,11 +91,47 @@ const PublicClass *findPublicClass(const QString &name)
     return nullptr;
 }
 
+namespace {
+
+struct OutsideControls
+{
+    QMutex mutex;
+    QHash<QString, std::function<QWidget *(QWidget *)>> byProgId; // case-folded identifier
+};
+
+OutsideControls &outsideControls()
+{
+    static OutsideControls controls;
+    return controls;
+}
+
+std::function<QWidget *(QWidget *)> outsideControl(const QString &progId)
+{
+    OutsideControls &controls = outsideControls();
+    QMutexLocker lock(&controls.mutex);
+    return controls.byProgId.value(progId.toCaseFolded());
+}
+
+} // namespace
+
+void registerOutsideControl(const QString &progId, std::function<QWidget *(QWidget *parent)> create)
+{
+    OutsideControls &controls = outsideControls();
+    QMutexLocker lock(&controls.mutex);
+    if (create)
+        controls.byProgId.insert(progId.toCaseFolded(), std::move(create));
+    else
+        controls.byProgId.remove(progId.toCaseFolded());
+}
+
 QObject *createObject(const QString &name, QWidget *parent)
 {
     const PublicClass *c = findPublicClass(name);
-    if (!c)
-        throw noClass(QStringLiteral("public class"), name);
+    if (!c) {
+        if (const auto create = outsideControl(name))
+            return create(parent);
+        throw noClass(QStringLiteral("public class or control"), name);
+    }
     if (!c->isBuilt())
         throw Error(kApplicationError, QStringLiteral("Veltrane"),
                     QStringLiteral("The class %1 is not available in this build.").arg(c->className));

@@ -1,0 +1,522 @@
+// The editor's controls, tabs and grids, and the lists it fills when it is created.
+
+#include "veltrane/analysis_page/layout_lists.h"
+
+#include "platform/forms/check_box.h"
+#include "platform/forms/colors.h"
+#include "platform/forms/combo_box.h"
+#include "platform/forms/command_button.h"
+#include "platform/forms/frame.h"
+#include "platform/forms/label.h"
+#include "platform/forms/option_button.h"
+#include "platform/forms/tab_control.h"
+#include "platform/forms/text_box.h"
+#include "platform/forms/up_down.h"
+#include "platform/grid/grid_control.h"
+#include "veltrane/analysis_page/analysis_param_page.h"
+#include "veltrane/common/formats.h"
+#include "veltrane/contracts/host_services.h"
+#include "veltrane/contracts/vocabulary.h"
+#include "veltrane/service/class_table.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+namespace veltrane {
+
+namespace {
+
+// A field wide enough for this many digits (and a little room), at any screen scale.
+void fitDigits(QWidget *field, int digits)
+{
+    const QFontMetrics metrics = field->fontMetrics();
+    field->setFixedWidth(metrics.horizontalAdvance(QString(digits + 1, QLatin1Char('0'))) + 2 * metrics.height() / 3);
+}
+
+// Two controls in one place: the top one covers the other while it is visible, so whichever of the
+// two the page shows is what the user sees (a name box over the name label, for example).
+QWidget *samePlace(QWidget *parent, QWidget *top, QWidget *under)
+{
+    auto *place = new QWidget(parent);
+    auto *stack = new QStackedLayout(place);
+    stack->setStackingMode(QStackedLayout::StackAll);
+    stack->setContentsMargins(0, 0, 0, 0);
+    under->setParent(place);
+    top->setParent(place);
+    stack->addWidget(under);
+    stack->addWidget(top);
+    stack->setCurrentWidget(top);
+    return place;
+}
+
+QHBoxLayout *row(std::initializer_list<QWidget *> widgets, bool stretch = true)
+{
+    auto *layout = new QHBoxLayout;
+    for (QWidget *w : widgets)
+        layout->addWidget(w);
+    if (stretch)
+        layout->addStretch(1);
+    return layout;
+}
+
+} // namespace
+
+// ---- the controls --------------------------------------------------------------------------------
+
+void AnalysisParamPage::buildControls()
+{
+    auto *outer = new QVBoxLayout(this);
+    outer->addWidget(buildHeader());
+
+    SSTab1 = make<TabControl>(this, QStringLiteral("SSTab1"));
+    for (int tab = editor::General; tab < editor::TabCount; ++tab)
+        SSTab1->AddTab(editor::tabCaption(editor::Tab(tab)));
+    outer->addWidget(SSTab1, 1);
+
+    auto *general = new QVBoxLayout(SSTab1->tabPage(editor::General));
+    general->addWidget(fraGeneral = buildGeneral());
+    lblSNPWarning = make<Label>(SSTab1->tabPage(editor::General), QStringLiteral("lblSNPWarning"),
+                                QStringLiteral("To allow Save: SNP Analysis requires selecting a size standard "
+                                               "consisting of only two standard fragments."));
+    lblSNPWarning->setWordWrap(true);
+    lblSNPWarning->setVisible(false);
+    general->addWidget(lblSNPWarning);
+    general->addStretch(1);
+
+    (new QVBoxLayout(SSTab1->tabPage(editor::AnalysisMethod)))->addWidget(fraAnalysisMethod = buildAnalysisMethod());
+    auto *quantitation = new QVBoxLayout(SSTab1->tabPage(editor::Quantitation));
+    quantitation->addWidget(fraQuantitation = buildQuantitation());
+    quantitation->addStretch(1);
+
+    // The STR locus tag selector is the host's control; the editor makes it by its identifier and
+    // speaks to it only late-bound.
+    QWidget *strPage = SSTab1->tabPage(editor::STRLocusTags);
+    ctlSTRLocusTagSelector = qobject_cast<QWidget *>(createObject(str_selector::kProgId, strPage));
+    if (!ctlSTRLocusTagSelector)
+        fail(QStringLiteral("The STR locus tag selector is not a control."));
+    ctlSTRLocusTagSelector->setObjectName(QStringLiteral("ctlSTRLocusTagSelector"));
+    (new QVBoxLayout(strPage))->addWidget(ctlSTRLocusTagSelector);
+
+    QWidget *snpPage = SSTab1->tabPage(editor::SNPLocusTags);
+    ctlSNPLocusTagSelector = qobject_cast<QWidget *>(createObject(QStringLiteral("SNPLocusTagSelector"), snpPage));
+    if (!ctlSNPLocusTagSelector)
+        fail(QStringLiteral("The SNP locus tag selector is not a control."));
+    ctlSNPLocusTagSelector->setObjectName(QStringLiteral("ctlSNPLocusTagSelector"));
+    (new QVBoxLayout(snpPage))->addWidget(ctlSNPLocusTagSelector);
+
+    auto *advanced = new QVBoxLayout(SSTab1->tabPage(editor::Advanced));
+    advanced->addWidget(fraAdvanced = buildAdvanced());
+    advanced->addStretch(1);
+}
+
+QWidget *AnalysisParamPage::buildHeader()
+{
+    auto *header = new QWidget(this);
+    header->setObjectName(QStringLiteral("header"));
+    auto *grid = new QGridLayout(header);
+    grid->setContentsMargins(0, 0, 0, 0);
+
+    txtParameterSetName = make<TextBox>(header, QStringLiteral("txtParameterSetName"));
+    txtParameterSetName->setMaxLength(127);
+    txtParameterSetName->setEnabled(false);
+    lblAnalysisParameter = make<Label>(header, QStringLiteral("lblAnalysisParameter"));
+    lblAnalysisParameter->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    addRow(grid, QStringLiteral("Parameter Set Name:"), {samePlace(header, txtParameterSetName, lblAnalysisParameter)})
+        ->setBuddy(txtParameterSetName);
+
+    cmbProjects = make<ComboBox>(header, QStringLiteral("cmbProjects"));
+    cmbProjects->setMinimumContentsLength(24);
+    cmbProjects->setEnabled(false);
+    lblProject = make<Label>(header, QStringLiteral("lblProject"));
+    auto *projectPlace = samePlace(header, cmbProjects, lblProject);
+    addRow(grid, QStringLiteral("Project:"), {projectPlace})->setBuddy(cmbProjects);
+    grid->setColumnStretch(1, 1);
+    txtParameterSetName->setMinimumWidth(cmbProjects->sizeHint().width());
+    return header;
+}
+
+Frame *AnalysisParamPage::buildGeneral()
+{
+    auto *frame = make<Frame>(this, QStringLiteral("fraGeneral"), QString());
+    frame->setBorderStyle(0);
+    auto *grid = new QGridLayout(frame);
+
+    auto *parameterSet = make<Frame>(frame, QStringLiteral("fraParameterSet"), QStringLiteral("Parameter Set"));
+    auto *dates = new QGridLayout(parameterSet);
+    addRow(dates, QStringLiteral("Date created:"),
+           {lblDateCreated = make<Label>(parameterSet, QStringLiteral("lblDateCreated"))});
+    addRow(dates, QStringLiteral("Date modified:"),
+           {lblDateModified = make<Label>(parameterSet, QStringLiteral("lblDateModified"))});
+    dates->setColumnStretch(1, 1);
+    grid->addWidget(parameterSet, 0, 0);
+
+    auto *alleles =
+        make<Frame>(frame, QStringLiteral("fraAlleleIdentification"), QStringLiteral("Allele Identification"));
+    auto *allelesLayout = new QVBoxLayout(alleles);
+    allelesLayout->addWidget(
+        chkIDAlleles = make<CheckBox>(alleles, QStringLiteral("chkIDAlleles"), QStringLiteral("Identify STR Alleles")));
+    allelesLayout->addWidget(chkSNP =
+                                 make<CheckBox>(alleles, QStringLiteral("chkSNP"), QStringLiteral("SNP Analysis")));
+    grid->addWidget(alleles, 0, 1);
+
+    auto *confidence =
+        make<Frame>(frame, QStringLiteral("fraConfidence"), QStringLiteral("Size Estimation and Allele ID Confidence"));
+    auto *confidenceLayout = new QGridLayout(confidence);
+    txtConfidenceLevel = make<TextBox>(confidence, QStringLiteral("txtConfidenceLevel"));
+    udConfidenceLevel = new UpDown(txtConfidenceLevel, 75, 99, 1, confidence);
+    udConfidenceLevel->setObjectName(QStringLiteral("udConfidenceLevel"));
+    addRow(confidenceLayout, QStringLiteral("Confidence level:"),
+           {txtConfidenceLevel, udConfidenceLevel, new Label(QStringLiteral("%"), confidence)});
+    confidenceLayout->setColumnStretch(4, 1);
+    grid->addWidget(confidence, 1, 0);
+
+    auto *peaks = make<Frame>(frame, QStringLiteral("fraPeakCriteria"), QStringLiteral("Peak Criteria"));
+    auto *peaksLayout = new QGridLayout(peaks);
+    txtIncludePeaks = make<TextBox>(peaks, QStringLiteral("txtIncludePeaks"));
+    udIncludePeaks = new UpDown(txtIncludePeaks, 0, 100, 1, peaks);
+    udIncludePeaks->setObjectName(QStringLiteral("udIncludePeaks"));
+    addRow(peaksLayout, QStringLiteral("Relative peak height threshold:"),
+           {txtIncludePeaks, udIncludePeaks, new Label(QStringLiteral("%"), peaks)});
+    txtSlopeThreshold = make<TextBox>(peaks, QStringLiteral("txtSlopeThreshold"));
+    udSlopeThreshold = new UpDown(txtSlopeThreshold, 1, 1000, 1, peaks);
+    udSlopeThreshold->setObjectName(QStringLiteral("udSlopeThreshold"));
+    addRow(peaksLayout, QStringLiteral("Slope threshold:"), {txtSlopeThreshold, udSlopeThreshold});
+    peaksLayout->setColumnStretch(4, 1);
+    grid->addWidget(peaks, 1, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+
+    // What the fields hold when the editor is made; a set's values replace them as it loads.
+    txtConfidenceLevel->setMaxLength(3);
+    txtConfidenceLevel->setText(QStringLiteral("95"));
+    txtIncludePeaks->setMaxLength(3);
+    txtIncludePeaks->setText(QStringLiteral("10"));
+    txtSlopeThreshold->setMaxLength(4);
+    txtSlopeThreshold->setText(QStringLiteral("10"));
+    for (TextBox *field : {txtConfidenceLevel, txtIncludePeaks, txtSlopeThreshold})
+        fitDigits(field, 4);
+    chkIDAlleles->setValue(1);
+    return frame;
+}
+
+Frame *AnalysisParamPage::buildAnalysisMethod()
+{
+    auto *frame = make<Frame>(this, QStringLiteral("fraAnalysisMethod"), QString());
+    frame->setBorderStyle(0);
+    auto *layout = new QVBoxLayout(frame);
+    auto *top = new QGridLayout;
+    layout->addLayout(top);
+
+    cmbSizeStandard = make<ComboBox>(frame, QStringLiteral("cmbSizeStandard"));
+    cmbSizeStandard->setMinimumContentsLength(24);
+    addRow(top, QStringLiteral("Size standard:"), {cmbSizeStandard});
+    addRow(top, QStringLiteral("Dye:"), {lblDye = make<Label>(frame, QStringLiteral("lblDye"))});
+    addRow(top, QStringLiteral("Size Standard Fit Coefficient:"),
+           {lblSizeStandardFitCoef = make<Label>(frame, QStringLiteral("lblSizeStandardFitCoef"))});
+
+    auto *model = new QGridLayout;
+    cmbModel = make<ComboBox>(frame, QStringLiteral("cmbModel"));
+    cmbModel->setMinimumContentsLength(16);
+    addRow(model, QStringLiteral("Model:"), {cmbModel});
+    lblRequirements = make<Label>(frame, QStringLiteral("lblRequirements"));
+    lblRequirements->setWordWrap(false); // a wrapping label would be given too little height
+    model->addWidget(lblRequirements, model->rowCount(), 0, 1, 2);
+    auto *migration = make<Frame>(frame, QStringLiteral("fraMigrationVariable"), QStringLiteral("Migration Variable"));
+    auto *migrationLayout = new QVBoxLayout(migration);
+    migrationLayout->addWidget(optMigrationTime = make<OptionButton>(migration, QStringLiteral("optMigrationTime"),
+                                                                     QStringLiteral("Migration time")));
+    migrationLayout->addWidget(
+        optMobility = make<OptionButton>(migration, QStringLiteral("optMobility"), QStringLiteral("Mobility")));
+    model->addWidget(migration, model->rowCount(), 0, 1, 2);
+    model->setRowStretch(model->rowCount(), 1);
+    top->addLayout(model, 0, 2, 4, 1);
+    top->setRowStretch(3, 1); // both columns start at the top
+    top->setColumnStretch(1, 1);
+    top->setColumnStretch(2, 1);
+
+    auto *peaksCaption = new Label(QStringLiteral("Selected Peaks:"), frame);
+    layout->addWidget(peaksCaption);
+    grdSizeStandard = make<GridControl>(frame, QStringLiteral("grdSizeStandard"));
+    peaksCaption->setBuddy(grdSizeStandard);
+    layout->addWidget(grdSizeStandard, 1);
+    cmdSelectAll = make<CommandButton>(frame, QStringLiteral("cmdSelectAll"), QStringLiteral("&Select All"));
+    cmdDeselectAll = make<CommandButton>(frame, QStringLiteral("cmdDeselectAll"), QStringLiteral("&Deselect All"));
+    layout->addLayout(row({cmdSelectAll, cmdDeselectAll}));
+    return frame;
+}
+
+Frame *AnalysisParamPage::buildQuantitation()
+{
+    auto *frame = make<Frame>(this, QStringLiteral("fraQuantitation"), QString());
+    frame->setBorderStyle(0);
+    auto *layout = new QVBoxLayout(frame);
+
+    auto *idStandard = make<Frame>(frame, QStringLiteral("fraIDStandard"), QStringLiteral("ID Standard"));
+    auto *idLayout = new QHBoxLayout(idStandard);
+    idLayout->addWidget(make(idStandard, optDuration, 0, QStringLiteral("Size")));
+    idLayout->addWidget(make(idStandard, optDuration, 1, QStringLiteral("Time")));
+    idLayout->addStretch(1);
+    auto *calculate = make<Frame>(frame, QStringLiteral("fraCalculateUsing"), QStringLiteral("Calculate Using"));
+    auto *calculateLayout = new QHBoxLayout(calculate);
+    calculateLayout->addWidget(make(calculate, optQuantity, 0, QStringLiteral("Height")));
+    calculateLayout->addWidget(make(calculate, optQuantity, 1, QStringLiteral("Area")));
+    calculateLayout->addStretch(1);
+    auto *options = new QHBoxLayout;
+    options->addWidget(idStandard, 1);
+    options->addWidget(calculate, 1);
+    layout->addLayout(options);
+
+    auto *values = make<Frame>(frame, QStringLiteral("fraQuantitationValues"), QStringLiteral("Quantitation Values"));
+    auto *grid = new QGridLayout(values);
+    // Columns: dye, size/time, window and its unit, amount, "E", power and its spin, units.
+    grid->addWidget(lblStandard = make<Label>(values, QStringLiteral("lblStandard"), QStringLiteral("Size")), 0, 1);
+    grid->addWidget(lblWindowTitle =
+                        make<Label>(values, QStringLiteral("lblWindowTitle"), QStringLiteral("+/- Window")),
+                    0, 2, 1, 2);
+    grid->addWidget(lblAmountTitle = make<Label>(values, QStringLiteral("lblAmountTitle"), QStringLiteral("Amount")), 0,
+                    4, 1, 4);
+    grid->addWidget(lblUnits = make<Label>(values, QStringLiteral("lblUnits"), QStringLiteral("Units")), 0, 8);
+    for (int i = 0; i < limits::kQuantitationRows; ++i) {
+        const int r = i + 1;
+        const QString dye = QStringLiteral("D%1").arg(r);
+        lblD.append(make<Label>(values, QStringLiteral("lbl") + dye, dye));
+        grid->addWidget(lblD.last(), r, 0);
+        TextBox *sizeTime = make(values, txtSizeTime, i);
+        sizeTime->setMaxLength(7);
+        fitDigits(sizeTime, 7);
+        grid->addWidget(sizeTime, r, 1);
+        TextBox *window = make(values, txtWindow, i);
+        window->setMaxLength(7);
+        fitDigits(window, 7);
+        grid->addWidget(window, r, 2);
+        grid->addWidget(make(values, lblWindow, i, QStringLiteral("nt")), r, 3);
+        TextBox *amount = make(values, txtAmount, i);
+        amount->setMaxLength(6);
+        fitDigits(amount, 6);
+        grid->addWidget(amount, r, 4);
+        grid->addWidget(make(values, lblAmount, i, QStringLiteral("E")), r, 5);
+        TextBox *power = make(values, txtPower, i);
+        power->setMaxLength(3);
+        fitDigits(power, 3);
+        grid->addWidget(power, r, 6);
+        // The first row's power spin and those of the others were made as two arrays.
+        ControlArray<UpDown> &spins = i == 0 ? udeSize : udeTime;
+        UpDown *spin = spins.add(i, new UpDown(power, -25, 25, 1, values));
+        grid->addWidget(spin, r, 7);
+        ComboBox *units = make(values, cmbUnits, i);
+        units->setMinimumContentsLength(4);
+        grid->addWidget(units, r, 8);
+    }
+    grid->setColumnStretch(9, 1);
+    layout->addWidget(values);
+    return frame;
+}
+
+Frame *AnalysisParamPage::buildAdvanced()
+{
+    auto *frame = make<Frame>(this, QStringLiteral("fraAdvanced"), QString());
+    frame->setBorderStyle(0);
+    auto *layout = new QVBoxLayout(frame);
+
+    auto *spectra = make<Frame>(frame, QStringLiteral("fraDyeSpectra"), QStringLiteral("Dye Spectra"));
+    auto *spectraLayout = new QVBoxLayout(spectra);
+    optUseCalculatedDS =
+        make<OptionButton>(spectra, QStringLiteral("optUseCalculatedDS"), QStringLiteral("Use calculated dye spectra"));
+    spectraLayout->addWidget(optUseCalculatedDS);
+    optSystemDS = make<OptionButton>(spectra, QStringLiteral("optSystemDS"), QStringLiteral("Use system dye spectra"));
+    auto *systemLine = row({optSystemDS});
+    systemLine->insertSpacing(1, fontMetrics().height());
+    for (int i = 0; i < limits::kQuantitationRows; ++i)
+        systemLine->insertWidget(2 + i, make(spectra, chkDyeSpectra, i, QStringLiteral("D%1").arg(i + 1)));
+    spectraLayout->addLayout(systemLine);
+    layout->addWidget(spectra);
+
+    auto *mobility = make<Frame>(frame, QStringLiteral("fraMobility"), QStringLiteral("Mobility"));
+    auto *mobilityLayout = new QGridLayout(mobility);
+    cmbMobility = make<ComboBox>(mobility, QStringLiteral("cmbMobility"));
+    cmbMobility->setMinimumContentsLength(24);
+    addRow(mobilityLayout, QStringLiteral("Dye Mobility Calibration:"), {cmbMobility});
+    grdMobility = make<GridControl>(mobility, QStringLiteral("grdMobility"));
+    mobilityLayout->addWidget(grdMobility, mobilityLayout->rowCount(), 0, 1, 3);
+    cmbMobilityReference = make<ComboBox>(mobility, QStringLiteral("cmbMobilityReference"));
+    cmbMobilityReference->setMinimumContentsLength(24);
+    addRow(mobilityLayout, QStringLiteral("Standard mobility reference:"), {cmbMobilityReference});
+    mobilityLayout->setColumnStretch(2, 1);
+    layout->addWidget(mobility);
+
+    // As made: calculated dye spectra, every dye ticked (the boxes wait for system spectra).
+    optUseCalculatedDS->setValue(true);
+    for (CheckBox *dye : chkDyeSpectra.members()) {
+        dye->setValue(1);
+        dye->setEnabled(false);
+    }
+    return frame;
+}
+
+void AnalysisParamPage::wireEvents()
+{
+    on(SSTab1, &TabControl::Click, &AnalysisParamPage::SSTab1_Click);
+
+    on(txtParameterSetName, &TextBox::Change, &AnalysisParamPage::txtParameterSetName_Change);
+    on(txtConfidenceLevel, &TextBox::Change, &AnalysisParamPage::txtConfidenceLevel_Change);
+    on(txtConfidenceLevel, &TextBox::KeyPress, &AnalysisParamPage::txtConfidenceLevel_KeyPress);
+    on(txtConfidenceLevel, &TextBox::LostFocus, &AnalysisParamPage::txtConfidenceLevel_LostFocus);
+    on(txtIncludePeaks, &TextBox::Change, &AnalysisParamPage::txtIncludePeaks_Change);
+    on(txtIncludePeaks, &TextBox::KeyPress, &AnalysisParamPage::txtIncludePeaks_KeyPress);
+    on(txtIncludePeaks, &TextBox::LostFocus, &AnalysisParamPage::txtIncludePeaks_LostFocus);
+    on(txtSlopeThreshold, &TextBox::Change, &AnalysisParamPage::txtSlopeThreshold_Change);
+    on(txtSlopeThreshold, &TextBox::KeyPress, &AnalysisParamPage::txtSlopeThreshold_KeyPress);
+    on(txtSlopeThreshold, &TextBox::LostFocus, &AnalysisParamPage::txtSlopeThreshold_LostFocus);
+    on(txtSizeTime, &TextBox::Change, &AnalysisParamPage::txtSizeTime_Change);
+    on(txtSizeTime, &TextBox::KeyPress, &AnalysisParamPage::txtSizeTime_KeyPress);
+    on(txtSizeTime, &TextBox::GotFocus, &AnalysisParamPage::txtSizeTime_GotFocus);
+    on(txtSizeTime, &TextBox::LostFocus, &AnalysisParamPage::txtSizeTime_LostFocus);
+    on(txtWindow, &TextBox::Change, &AnalysisParamPage::txtWindow_Change);
+    on(txtWindow, &TextBox::KeyPress, &AnalysisParamPage::txtWindow_KeyPress);
+    on(txtWindow, &TextBox::GotFocus, &AnalysisParamPage::txtWindow_GotFocus);
+    on(txtWindow, &TextBox::LostFocus, &AnalysisParamPage::txtWindow_LostFocus);
+    on(txtAmount, &TextBox::KeyPress, &AnalysisParamPage::txtAmount_KeyPress);
+    on(txtAmount, &TextBox::GotFocus, &AnalysisParamPage::txtAmount_GotFocus);
+    on(txtAmount, &TextBox::LostFocus, &AnalysisParamPage::txtAmount_LostFocus);
+    on(txtPower, &TextBox::KeyPress, &AnalysisParamPage::txtPower_KeyPress);
+    on(txtPower, &TextBox::LostFocus, &AnalysisParamPage::txtPower_LostFocus);
+
+    on(cmbSizeStandard, &ComboBox::Click, &AnalysisParamPage::cmbSizeStandard_Click);
+    on(cmbModel, &ComboBox::Click, &AnalysisParamPage::cmbModel_Click);
+    on(cmdSelectAll, &CommandButton::Click, &AnalysisParamPage::cmdSelectAll_Click);
+    on(cmdDeselectAll, &CommandButton::Click, &AnalysisParamPage::cmdDeselectAll_Click);
+    on(grdSizeStandard, &GridControl::clickedButtonRowCol, &AnalysisParamPage::grdSizeStandard_OnClickedButtonRowCol);
+    on(grdSizeStandard, &GridControl::gridKeyDown, &AnalysisParamPage::grdSizeStandard_OnGridKeyDown);
+    on(grdSizeStandard, &GridControl::gridKeyUp, &AnalysisParamPage::grdSizeStandard_OnGridKeyUp);
+
+    on(cmbMobility, &ComboBox::Click, &AnalysisParamPage::cmbMobility_Click);
+    on(optSystemDS, &OptionButton::Click, &AnalysisParamPage::optSystemDS_Click);
+    on(optUseCalculatedDS, &OptionButton::Click, &AnalysisParamPage::optUseCalculatedDS_Click);
+    on(chkDyeSpectra, &CheckBox::Click, &AnalysisParamPage::chkDyeSpectra_Click);
+    on(chkIDAlleles, &CheckBox::Click, &AnalysisParamPage::chkIDAlleles_Click);
+    on(chkSNP, &CheckBox::Click, &AnalysisParamPage::chkSNP_Click);
+    on(optDuration, &OptionButton::Click, &AnalysisParamPage::optDuration_Click);
+}
+
+// ---- created ---------------------------------------------------------------------------------------
+
+void AnalysisParamPage::UserControl_Initialize()
+{
+    guard(ReportAndStop, "UserControl_Initialize", [&] {
+        m_oPageBase = new PageBase(this);
+        handle(m_oPageBase->handlers.Initialize, &AnalysisParamPage::m_oPageBase_Initialize);
+        handle(m_oPageBase->handlers.Activate, &AnalysisParamPage::m_oPageBase_Activate);
+        handle(m_oPageBase->handlers.Validate, &AnalysisParamPage::m_oPageBase_Validate);
+        handle(m_oPageBase->handlers.Save, &AnalysisParamPage::m_oPageBase_Save);
+        handle(m_oPageBase->handlers.CommandClick, &AnalysisParamPage::m_oPageBase_CommandClick);
+        handle(m_oPageBase->handlers.OnExit, &AnalysisParamPage::m_oPageBase_OnExit);
+
+        Grids().InitGrid(grdMobility, true);
+        Grids().InitGrid(grdSizeStandard, true);
+
+        const auto layout = [](qint32 number) {
+            auto type = qSharedPointerObjectCast<GridType>(ObjectManager().LoadObject(
+                types::kGridType, fields::kGridTypeID, QString::number(number), false, true));
+            if (!type)
+                throw Error::objectNotSet(QStringLiteral("AnalysisParamPage"),
+                                          QStringLiteral("grid layout %1 is not stored").arg(number));
+            return type;
+        };
+        Grids().ApplyGridType(grdMobility, layout(layouts::kMobility), true, true, false);
+        grdMobility->setRowCount(4);
+        for (qint32 r = 1; r <= 4; ++r)
+            grdMobility->setCellText(r, 0, QStringLiteral("Coef. %1").arg(r));
+
+        Grids().ApplyGridType(grdSizeStandard, layout(layouts::kSizeStandard), true, false, false);
+        grdSizeStandard->setColumnAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        grdSizeStandard->setColumnAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+        grdSizeStandard->setColumnAlignment(1, Qt::AlignCenter);
+        grdSizeStandard->setColumnCheckBox(1, true);
+
+        PopulateLists();
+    });
+}
+
+void AnalysisParamPage::PopulateLists()
+{
+    guard(Propagate, "PopulateLists", [&] {
+        m_colSizeStandards =
+            ObjectManager().LoadCollection(queries::kSizeStandards, QString(), QString(), fields::kName, false, true);
+        m_colMobilityCalibrations = ObjectManager().LoadCollection(queries::kMobilityCalibrations, QString(), QString(),
+                                                                   fields::kName, false, true);
+        qint32 k = 1;
+        for (const auto &standard : m_colSizeStandards->objects<SizeStandard>()) {
+            const qint32 flags = standard->Data() ? standard->Data()->Attributes() : 0;
+            if (flags & limits::kHiddenBit)
+                continue;
+            cmbSizeStandard->AddItem(standard->Name());
+            cmbSizeStandard->SetItemData(cmbSizeStandard->NewIndex(), k++);
+        }
+        for (const auto &calibration : m_colMobilityCalibrations->objects<MobilityCalibration>())
+            cmbMobility->AddItem(calibration->Name());
+    });
+}
+
+void AnalysisParamPage::LoadProjects()
+{
+    guard(Propagate, "LoadProjects", [&] {
+        const CollectionPtr projects =
+            ObjectManager().LoadCollection(queries::kProjects, QString(), QString(), QString(), false, true);
+        cmbProjects->Clear();
+        if (projects->Count() < 1)
+            return;
+        qint32 d = 0;
+        for (qint32 i = 1; i <= projects->Count(); ++i) {
+            const ObjectPtr project = projects->Object(i);
+            if (!project)
+                throw Error::typeMismatch(QString::fromLatin1(className()), QStringLiteral("a project was expected"));
+            const QString name = trimTrailing(project->property("Name").toString());
+            cmbProjects->AddItem(name);
+            cmbProjects->SetItemData(cmbProjects->NewIndex(), project->property("ProjectID").toInt());
+            if (sameText(name, stored::kDefaultProject))
+                d = i - 1;
+        }
+        cmbProjects->setListIndex(d);
+        lblProject->setCaption(cmbProjects->Text());
+    });
+}
+
+// ---- tabs ------------------------------------------------------------------------------------------
+
+void AnalysisParamPage::HideTabFrames()
+{
+    guard(Propagate, "HideTabFrames", [&] {
+        for (QWidget *content : {static_cast<QWidget *>(fraGeneral), static_cast<QWidget *>(fraAnalysisMethod),
+                                 static_cast<QWidget *>(fraQuantitation), ctlSTRLocusTagSelector,
+                                 ctlSNPLocusTagSelector, static_cast<QWidget *>(fraAdvanced)})
+            content->setVisible(false);
+    });
+}
+
+void AnalysisParamPage::SSTab1_Click()
+{
+    guard(ReportAndStop, "SSTab1_Click", [&] {
+        HideTabFrames();
+        QWidget *const contents[editor::TabCount] = {
+            fraGeneral, fraAnalysisMethod, fraQuantitation, ctlSTRLocusTagSelector, ctlSNPLocusTagSelector,
+            fraAdvanced};
+        const int tab = SSTab1->Tab();
+        if (tab >= 0 && tab < editor::TabCount)
+            contents[tab]->setVisible(true);
+    });
+}
+
+void AnalysisParamPage::MakeGridStatic(GridControl *grid)
+{
+    guard(Propagate, "MakeGridStatic", [&] {
+        // A fixed display: no typing, no selection; the size standard grid's boxes still follow its
+        // read-only state. Only the mobility grid takes the button face as its colour.
+        grid->setStaticLook(true);
+        if (!sameText(grid->objectName(), QStringLiteral("grdMobility")))
+            grid->setBackColor(colors::kWindowBackground);
+    });
+}
+
+} // namespace veltrane
