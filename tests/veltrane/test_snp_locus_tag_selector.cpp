@@ -7,6 +7,7 @@
 #include "platform/forms/popup_menu.h"
 #include "platform/forms/text_box.h"
 #include "platform/grid/grid_control.h"
+#include "veltrane/contracts/automation.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/service/class_table.h"
 #include "veltrane/snp_selector/snp_locus_tag_selector.h"
@@ -655,8 +656,12 @@ void TestSNPLocusTagSelector::publicSurfaceAnswersByName()
     QVERIFY(!dynamic_cast<IPageAccess *>(made.get()));
     QVERIFY(!made->property("AllLocusTags").value<CollectionPtr>());
 
-    ObjectPtr set = rig.set({"b"});
-    QVERIFY(QMetaObject::invokeMethod(made.get(), "Initialize", Q_ARG(veltrane::ObjectPtr &, set)));
+    // As the editor calls it: by dispatch id, the set by reference (and not replaced).
+    const ObjectPtr set = rig.set({"b"});
+    QVariantList args{toVariant(set)};
+    automation::call(made.get(), 0x60030002, args);
+    QCOMPARE(objectFrom(args.first()), set);
+    QCOMPARE(automation::call(made.get(), 0x68030005, {}, automation::CallKind::PropertyGet).toInt(), 1);
     QCOMPARE(made->property("NumberOfSelectedLocusTags").toInt(), 1);
     QCOMPARE(namesOf(made->property("SelectedLocusTags").value<CollectionPtr>()), QStringList{"b"});
     QCOMPARE(made->property("AllLocusTags").value<CollectionPtr>()->Count(), 2);
