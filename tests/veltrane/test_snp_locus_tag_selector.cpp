@@ -7,6 +7,7 @@
 #include "platform/forms/popup_menu.h"
 #include "platform/forms/text_box.h"
 #include "platform/grid/grid_control.h"
+#include "veltrane/contracts/automation.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/service/class_table.h"
 #include "veltrane/snp_selector/snp_locus_tag_selector.h"
@@ -144,6 +145,56 @@ QStringList namesOf(const CollectionPtr &tags)
     return out;
 }
 
+// Starts the editor with the selector's button or menu (start: "new" or "edit GRID ROW") and plays
+// the steps in its window: "name=..;number=.." fills fields, "as:NAME" saves a copy, "save" and
+// "cancel" end it.
+void runEditor(Rig &rig, const QString &start, QStringList steps)
+{
+    host::SnpTagEditorPage::setNameAsker(
+        [&](QWidget *, const QString &,
+            const std::function<QString(const QString &)> &problem) -> std::optional<QString> {
+            const QString name = steps.takeFirst().mid(3);
+            if (!problem(name).isEmpty())
+                return std::nullopt;
+            return name;
+        });
+    bool ran = false;
+    onNextWindow([&](host::ServiceWindowDialog &window) {
+        ran = true;
+        while (!steps.isEmpty()) {
+            const QString step = steps.first();
+            if (step.startsWith(QLatin1String("as:"))) {
+                clickCommand(window, 3); // the asker takes the step
+                continue;
+            }
+            steps.removeFirst();
+            if (step == QLatin1String("save"))
+                clickCommand(window, 1);
+            else if (step == QLatin1String("cancel"))
+                clickCommand(window, 2);
+            else
+                for (const QString &assignment : step.split(QLatin1Char(';'))) {
+                    const QString field = assignment.section(QLatin1Char('='), 0, 0);
+                    auto *box = window.findChild<TextBox *>(
+                        field == QLatin1String("name") ? QStringLiteral("txtName") : QStringLiteral("txtTagNumber"));
+                    box->selectAll();
+                    QTest::keyClicks(box, assignment.section(QLatin1Char('='), 1));
+                }
+        }
+    });
+    if (start == QLatin1String("new")) {
+        QTest::mouseClick(rig.button("cmdNewSNPLocus"), Qt::LeftButton);
+    } else {
+        const QStringList words = start.split(QLatin1Char(' '));
+        GridControl *grid = rig.grid(words.at(1).toLatin1().constData());
+        mouse(grid, QStringLiteral("click"), words.at(2).toInt());
+        QTest::mouseClick(rig.button("cmdEditSNPLocus"), Qt::LeftButton);
+    }
+    host::SnpTagEditorPage::setNameAsker({});
+    QVERIFY(ran);
+    QVERIFY2(rig.host.shownReports().isEmpty(), qPrintable(rig.host.shownReports().value(0).error.description()));
+}
+
 const QList<TagSpec> kFive{{"rs5", 5}, {"rs1", 1}, {"rs4", 4}, {"rs2", 2}, {"rs3", 3}};
 
 } // namespace
@@ -170,6 +221,7 @@ private slots:
     void disabledSelectorIgnoresTheUser();
     void editorRuns_data();
     void editorRuns();
+    void renamedTagsAreFollowed();
     void menuNewKeepsTheSelection_data();
     void menuNewKeepsTheSelection();
     void failuresAreShownAndEndTheAction();
@@ -550,49 +602,7 @@ void TestSNPLocusTagSelector::editorRuns()
     QFETCH(QString, numberOfX);
     Rig rig({{"a", 1}, {"b", 2}, {"c", 3}, {"x", 4}});
     rig.init({"x"});
-    host::SnpTagEditorPage::setNameAsker(
-        [&](QWidget *, const QString &,
-            const std::function<QString(const QString &)> &problem) -> std::optional<QString> {
-            const QString name = steps.takeFirst().mid(3);
-            if (!problem(name).isEmpty())
-                return std::nullopt;
-            return name;
-        });
-    bool ran = false;
-    onNextWindow([&](host::ServiceWindowDialog &window) {
-        ran = true;
-        while (!steps.isEmpty()) {
-            const QString step = steps.first();
-            if (step.startsWith(QLatin1String("as:"))) {
-                clickCommand(window, 3); // the asker takes the step
-                continue;
-            }
-            steps.removeFirst();
-            if (step == QLatin1String("save"))
-                clickCommand(window, 1);
-            else if (step == QLatin1String("cancel"))
-                clickCommand(window, 2);
-            else
-                for (const QString &assignment : step.split(QLatin1Char(';'))) {
-                    const QString field = assignment.section(QLatin1Char('='), 0, 0);
-                    auto *box = window.findChild<TextBox *>(
-                        field == QLatin1String("name") ? QStringLiteral("txtName") : QStringLiteral("txtTagNumber"));
-                    box->selectAll();
-                    QTest::keyClicks(box, assignment.section(QLatin1Char('='), 1));
-                }
-        }
-    });
-    if (start == QLatin1String("new")) {
-        QTest::mouseClick(rig.button("cmdNewSNPLocus"), Qt::LeftButton);
-    } else {
-        const QStringList words = start.split(QLatin1Char(' '));
-        GridControl *grid = rig.grid(words.at(1).toLatin1().constData());
-        mouse(grid, QStringLiteral("click"), words.at(2).toInt());
-        QTest::mouseClick(rig.button("cmdEditSNPLocus"), Qt::LeftButton);
-    }
-    host::SnpTagEditorPage::setNameAsker({});
-    QVERIFY(ran);
-    QVERIFY2(rig.host.shownReports().isEmpty(), qPrintable(rig.host.shownReports().value(0).error.description()));
+    runEditor(rig, start, steps);
     QCOMPARE(names(rig.available()), available);
     QCOMPARE(names(rig.selected()), selected);
     QCOMPARE(rig.selected()->cellText(1, 2), numberOfX);
@@ -600,6 +610,23 @@ void TestSNPLocusTagSelector::editorRuns()
     for (GridControl *grid : {rig.available(), rig.selected()})
         for (const QString &name : names(grid))
             QVERIFY2(rig.selector->AllLocusTags()->Object<SNPLocusTag>(name), qPrintable(name));
+}
+
+void TestSNPLocusTagSelector::renamedTagsAreFollowed()
+{
+    Rig rig({{"a", 1}, {"b", 2}, {"c", 3}});
+    rig.init({});
+    // Renamed: a second row, and the collection holds the tag under both names.
+    runEditor(rig, QStringLiteral("edit gridAvailable 1"), {"name=a2", "save"});
+    QCOMPARE(names(rig.available()), (QStringList{"a", "b", "c", "a2"}));
+    // A copy saved and then cancelled is still found among three stored tags that are listed
+    // four times.
+    runEditor(rig, QStringLiteral("edit gridAvailable 2"), {"as:x", "cancel"});
+    QCOMPARE(names(rig.available()), (QStringList{"a", "b", "c", "a2", "x"}));
+    // A new tag may take the name the renamed one gave up; the name then finds the new tag.
+    runEditor(rig, QStringLiteral("new"), {"name=a", "number=9", "save"});
+    QCOMPARE(names(rig.available()), (QStringList{"a", "b", "c", "a2", "x", "a"}));
+    QCOMPARE(rig.selector->AllLocusTags()->Object<SNPLocusTag>(QStringLiteral("a"))->TagData()->TagNumber(), 9.0f);
 }
 
 void TestSNPLocusTagSelector::menuNewKeepsTheSelection_data()
@@ -655,8 +682,12 @@ void TestSNPLocusTagSelector::publicSurfaceAnswersByName()
     QVERIFY(!dynamic_cast<IPageAccess *>(made.get()));
     QVERIFY(!made->property("AllLocusTags").value<CollectionPtr>());
 
-    ObjectPtr set = rig.set({"b"});
-    QVERIFY(QMetaObject::invokeMethod(made.get(), "Initialize", Q_ARG(veltrane::ObjectPtr &, set)));
+    // As the editor calls it: by dispatch id, the set by reference (and not replaced).
+    const ObjectPtr set = rig.set({"b"});
+    QVariantList args{toVariant(set)};
+    automation::call(made.get(), 0x60030002, args);
+    QCOMPARE(objectFrom(args.first()), set);
+    QCOMPARE(automation::call(made.get(), 0x68030005, {}, automation::CallKind::PropertyGet).toInt(), 1);
     QCOMPARE(made->property("NumberOfSelectedLocusTags").toInt(), 1);
     QCOMPARE(namesOf(made->property("SelectedLocusTags").value<CollectionPtr>()), QStringList{"b"});
     QCOMPARE(made->property("AllLocusTags").value<CollectionPtr>()->Count(), 2);

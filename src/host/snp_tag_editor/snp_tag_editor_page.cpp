@@ -103,6 +103,9 @@ void SnpTagEditorPage::buildControls()
     lblMessage->setObjectName(QStringLiteral("lblMessage"));
     lblMessage->setForeColor(colors::kRed);
     lblMessage->setWordWrap(true);
+    // Room for a message from the start: the window does not grow when one appears.
+    lblMessage->setMinimumHeight(lblMessage->fontMetrics().lineSpacing() * 2);
+    lblMessage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     auto *outer = new QVBoxLayout(this);
     outer->addLayout(form);
@@ -305,6 +308,8 @@ SaveTagAsDialog::SaveTagAsDialog(const QString &proposal, std::function<QString(
     m_message->setObjectName(QStringLiteral("lblMessage"));
     m_message->setForeColor(colors::kRed);
     m_message->setWordWrap(true);
+    m_message->setMinimumHeight(m_message->fontMetrics().lineSpacing() * 2);
+    m_message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto *caption = new Label(tr("&New name:"), this);
     caption->setBuddy(m_name);
     auto *layout = new QVBoxLayout(this);

@@ -12,6 +12,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QScopeGuard>
 #include <QSet>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -221,6 +222,13 @@ void SNPLocusTagSelector::Initialize(const AnalysisParameterPtr &oAnalysisParame
         grid->setRedraw(false);
         grid->lockUpdates(true);
     }
+    // A failure part-way leaves the rows written so far, shown: a grid left locked would show none.
+    auto paintAgain = qScopeGuard([this] {
+        for (GridControl *grid : {gridAvailable, gridSelected}) {
+            grid->lockUpdates(false);
+            grid->setRedraw(true);
+        }
+    });
     gridAvailable->setRowCount(0);
     gridSelected->setRowCount(0);
 
@@ -243,6 +251,7 @@ void SNPLocusTagSelector::Initialize(const AnalysisParameterPtr &oAnalysisParame
     for (SelectorSide *side : {&m_available, &m_selected})
         Grids().SortByColumn(side->grid, side->layout, side->grid->cellText(0, 1), true);
 
+    paintAgain.dismiss();
     for (GridControl *grid : {gridAvailable, gridSelected}) {
         grid->lockUpdates(false);
         grid->repaintGrid();

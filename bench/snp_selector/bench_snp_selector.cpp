@@ -1,0 +1,518 @@
+// The SNP locus tag selector at a lab's size: 10,000 stored SNP tags, a set that uses 5,000 of them.
+// Each BM_X runs beside its floor BM_X_Floor; the program prints X / floor for each pair at the end.
+//   Initialize  the store's reads and both grids filled, split and sorted by name; floor: the same
+//               SQL on a bare connection, the same cells in two bare table models shown in stock views
+//   AddAll      ">>" and "<<" in turn (every row moves each time); floor: the bare models moving rows
+//   Add1000     ">" with 1,000 of 5,000 rows selected; floor: the bare models moving those rows
+//   Sort        "Sort Ascending" and "Sort Descending" in turn on 5,000 rows by six keys; floor:
+//               std::stable_sort of the same rows with the same comparisons
+//   Save        Save into a new settings object and commit it; floor: one bare SQL transaction
+//               writing the same set rows and 5,000 links
+// Usage: bench_snp_selector [--benchmark_repetitions=N]
+
+#include "app/host_setup.h"
+#include "host/objects/json_exchange.h"
+#include "platform/forms/command_button.h"
+#include "platform/forms/popup_menu.h"
+#include "platform/grid/grid_control.h"
+#include "veltrane/contracts/host_services.h"
+#include "veltrane/snp_selector/snp_locus_tag_selector.h"
+
+#include "support/ratio_reporter.h"
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLocale>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <array>
+#include <benchmark/benchmark.h>
+#include <memory>
+#include <vector>
+
+using namespace veltrane;
+
+namespace {
+
+constexpr int kTags = 10000;
+constexpr int kInSet = 5000;
+constexpr int kChosen = 1000;
+constexpr int kCols = 6;
+const QString kSetName = QStringLiteral("Genealogy panel");
+
+QTemporaryDir g_dir;
+std::shared_ptr<host::SqlStore> g_store;
+
+// Tag-like rows: rs numbers, a position-like number, a chromosome, an allele pair, two words.
+QJsonDocument benchData()
+{
+    const char *alleles[] = {"A/G", "C/T", "A/C", "G/T"};
+    const char *words[] = {"coding", "intron", "promoter", "utr", "splice", "intergenic"};
+    QJsonArray tags;
+    for (int i = 0; i < kTags; ++i)
+        tags.append(QJsonObject{{"name", QStringLiteral("rs%1").arg(1000000 + (i * 7919) % 9000000)},
+                                {"tagNumber", 40 + (i % 997) * 0.25},
+                                {"texts", QJsonArray{QStringLiteral("Chr %1").arg(1 + i % 22), alleles[i % 4],
+                                                     words[i % 6], QString::fromLatin1(words[(i / 6) % 6]).toUpper()}},
+                                {"dateModified", "2024-01-15T09:30:00Z"}});
+    return QJsonDocument(QJsonObject{
+        {"format", host::kExchangeFormatName}, {"version", host::kExchangeFormatVersion}, {"snpLocusTags", tags}});
+}
+
+void setUp()
+{
+    g_store = app::openAndInstall(g_dir.filePath(QStringLiteral("bench.sqlite")), false);
+    host::importStore(*g_store, benchData(), QStringLiteral("bench data"));
+    const CollectionPtr tags = ObjectManager().LoadCollection(queries::kSNPLocusTags, {}, {}, fields::kName);
+    auto set = FragAnalysisParamPtr::create();
+    set->setName(kSetName);
+    set->setProjectName(QStringLiteral("Default"));
+    set->setTypeCode(limits::kFragAnalysisTypeCode);
+    set->setIdentifyAlleles(0, false);
+    for (int i = 0; i < kInSet; ++i) // every other tag by name: the two grids interleave
+        set->SNPLocusTagsOf(0)->Add(tags->Object<SNPLocusTag>(2 * i + 1)->TagData());
+    set->Commit();
+}
+
+AnalysisParameterPtr loadedSet()
+{
+    const CollectionPtr sets =
+        ObjectManager().LoadCollection(queries::kAnalysisParameters, {}, {}, fields::kName, false, true);
+    AnalysisParameterPtr set = sets->Object<AnalysisParameter>(kSetName);
+    set->FragAnalysisParam(); // the editor has read the settings before it hands the set over
+    return set;
+}
+
+struct ShownSelector
+{
+    ShownSelector()
+    {
+        selector.resize(1000, 600);
+        selector.show();
+        QCoreApplication::processEvents();
+        selector.Initialize(set);
+        QCoreApplication::processEvents();
+    }
+    GridControl *grid(const char *name) { return selector.findChild<GridControl *>(QLatin1String(name)); }
+    CommandButton *button(const char *name) { return selector.findChild<CommandButton *>(QLatin1String(name)); }
+
+    AnalysisParameterPtr set = loadedSet();
+    SNPLocusTagSelector selector;
+};
+
+// ---- the floors' tables ------------------------------------------------------------------------
+
+using Row = std::array<QString, kCols>;
+
+// A bare model over one row-major vector of texts with a header row, shown in a stock QTableView.
+class BareTable : public QAbstractTableModel
+{
+public:
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(cells.size() / kCols);
+    }
+    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : kCols; }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return {};
+        return cells[size_t(index.row()) * kCols + size_t(index.column())];
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section >= header.size())
+            return {};
+        return header.at(section);
+    }
+    void reset(std::vector<QString> &&rows)
+    {
+        beginResetModel();
+        cells = std::move(rows);
+        endResetModel();
+    }
+    void appendFrom(std::vector<QString> &&rows)
+    {
+        if (rows.empty())
+            return;
+        const int at = rowCount();
+        beginInsertRows({}, at, at + int(rows.size() / kCols) - 1);
+        if (cells.empty())
+            cells = std::move(rows);
+        else
+            cells.insert(cells.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+        endInsertRows();
+    }
+    std::vector<QString> takeAll()
+    {
+        beginRemoveRows({}, 0, rowCount() - 1);
+        std::vector<QString> out = std::move(cells);
+        cells.clear();
+        endRemoveRows();
+        return out;
+    }
+    // Takes the flagged rows out (one reset of this view), in their order.
+    std::vector<QString> takeFlagged(const std::vector<char> &flagged)
+    {
+        std::vector<QString> taken;
+        beginResetModel();
+        size_t kept = 0;
+        for (size_t r = 0; r < flagged.size(); ++r) {
+            auto first = cells.begin() + qsizetype(r * kCols);
+            if (flagged[r])
+                taken.insert(taken.end(), std::make_move_iterator(first), std::make_move_iterator(first + kCols));
+            else
+                std::move(first, first + kCols, cells.begin() + qsizetype(kept++ * kCols));
+        }
+        cells.resize(kept * kCols);
+        endResetModel();
+        return taken;
+    }
+
+    QStringList header;
+    std::vector<QString> cells;
+};
+
+struct ShownTable
+{
+    ShownTable()
+    {
+        view.setModel(&table);
+        view.resize(480, 600);
+        view.show();
+        QCoreApplication::processEvents();
+    }
+    BareTable table;
+    QTableView view;
+};
+
+QSqlDatabase raw()
+{
+    static const QString name = [] {
+        const QString n = QStringLiteral("bench-raw");
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), n);
+        db.setDatabaseName(g_dir.filePath(QStringLiteral("bench.sqlite")));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        if (!db.open())
+            qFatal("floor connection: %s", qPrintable(db.lastError().text()));
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+        q.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+        q.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+        return n;
+    }();
+    return QSqlDatabase::database(name);
+}
+
+void exec(QSqlQuery &q)
+{
+    if (!q.exec())
+        qFatal("%s: %s", qPrintable(q.lastQuery()), qPrintable(q.lastError().text()));
+}
+
+QString numberText(double value)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'g', 7);
+}
+
+// ---- Initialize ----------------------------------------------------------------------------------
+
+void BM_Initialize(benchmark::State &state)
+{
+    ShownSelector shown;
+    for (auto _ : state) {
+        shown.selector.Initialize(shown.set);
+        QCoreApplication::processEvents();
+    }
+    state.counters["selected"] = shown.selector.NumberOfSelectedLocusTags();
+}
+
+void BM_Initialize_Floor(benchmark::State &state)
+{
+    const AnalysisParameterPtr set = loadedSet();
+    std::array<ShownTable, 2> shown;
+    for (auto _ : state) {
+        QSqlDatabase db = raw();
+        for (ShownTable &t : shown) {
+            QSqlQuery layout(db);
+            layout.setForwardOnly(true);
+            layout.prepare(QStringLiteral("SELECT title, width_twips, alignment FROM grid_type_columns "
+                                          "WHERE grid_type_id = ? ORDER BY position"));
+            layout.addBindValue(layouts::kSNPLocusTags);
+            exec(layout);
+            t.table.header.clear();
+            while (layout.next())
+                t.table.header << layout.value(0).toString();
+        }
+        QSet<qint32> inSet;
+        for (const QVariant &item : *set->FragAnalysisParam()->SNPLocusTagsOf(0))
+            inSet.insert(objectFrom<SNPLocusTagSettings>(item)->ID());
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT id, name, tag_number, text1, text2, text3, text4 FROM snp_locus_tags "
+                                 "ORDER BY name_key, id"));
+        exec(q);
+        std::array<std::vector<QString>, 2> cells;
+        while (q.next()) {
+            std::vector<QString> &target = cells[inSet.contains(q.value(0).toInt()) ? 1 : 0];
+            target.push_back(q.value(1).toString());
+            target.push_back(numberText(double(float(q.value(2).toDouble()))));
+            for (int c = 3; c < 7; ++c)
+                target.push_back(q.value(c).toString());
+        }
+        shown[0].table.reset(std::move(cells[0]));
+        shown[1].table.reset(std::move(cells[1]));
+        QCoreApplication::processEvents();
+    }
+}
+
+// ---- moving all rows -----------------------------------------------------------------------------
+
+void BM_AddAll(benchmark::State &state)
+{
+    ShownSelector shown;
+    bool toRight = true;
+    for (auto _ : state) {
+        shown.button(toRight ? "cmdAddAll" : "cmdRemoveAll")->click();
+        QCoreApplication::processEvents();
+        toRight = !toRight;
+    }
+}
+
+void BM_AddAll_Floor(benchmark::State &state)
+{
+    ShownSelector shown; // only for the same rows
+    std::array<ShownTable, 2> tables;
+    const auto copyOf = [](GridControl *grid) {
+        std::vector<QString> cells;
+        for (qint32 r = 1; r <= grid->rowCount(); ++r)
+            for (qint32 c = 1; c <= kCols; ++c)
+                cells.push_back(grid->cellText(r, c));
+        return cells;
+    };
+    tables[0].table.reset(copyOf(shown.grid("gridAvailable")));
+    tables[1].table.reset(copyOf(shown.grid("gridSelected")));
+    bool toRight = true;
+    for (auto _ : state) {
+        if (toRight)
+            tables[1].table.appendFrom(tables[0].table.takeAll());
+        else
+            tables[0].table.appendFrom(tables[1].table.takeAll());
+        QCoreApplication::processEvents();
+        toRight = !toRight;
+    }
+}
+
+// ---- moving 1,000 selected rows ------------------------------------------------------------------
+
+QList<qint32> everyFifthRow()
+{
+    QList<qint32> rows;
+    for (qint32 r = 1; r <= kInSet && rows.size() < kChosen; r += kInSet / kChosen)
+        rows.append(r);
+    return rows;
+}
+
+void BM_Add1000(benchmark::State &state)
+{
+    ShownSelector shown;
+    GridControl *available = shown.grid("gridAvailable");
+    GridControl *selected = shown.grid("gridSelected");
+    const QList<qint32> rows = everyFifthRow();
+    QList<qint32> movedIn; // where the moved rows land: the bottom of gridSelected
+    for (qint32 r = kInSet + 1; r <= kInSet + kChosen; ++r)
+        movedIn.append(r);
+    available->setCurrentCell(1, 1); // a current row: the user's click on the first of the rows
+    available->setSelectedRows(rows);
+    for (auto _ : state) {
+        shown.button("cmdAddSingle")->click();
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        available->appendRows(selected->takeRows(movedIn));
+        available->setSelectedRows(rows);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+
+void BM_Add1000_Floor(benchmark::State &state)
+{
+    ShownSelector shown;
+    std::vector<QString> left, right;
+    for (GridControl *grid : {shown.grid("gridAvailable"), shown.grid("gridSelected")})
+        for (qint32 r = 1; r <= grid->rowCount(); ++r)
+            for (qint32 c = 1; c <= kCols; ++c)
+                (grid == shown.grid("gridAvailable") ? left : right).push_back(grid->cellText(r, c));
+    std::vector<char> flagged(left.size() / kCols, 0);
+    for (qint32 r : everyFifthRow())
+        flagged[size_t(r - 1)] = 1;
+    std::array<ShownTable, 2> tables;
+    tables[0].table.reset(std::move(left));
+    tables[1].table.reset(std::move(right));
+    std::vector<char> movedIn(size_t(kInSet + kChosen), 0);
+    std::fill(movedIn.begin() + kInSet, movedIn.end(), 1);
+    for (auto _ : state) {
+        tables[1].table.appendFrom(tables[0].table.takeFlagged(flagged));
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        tables[0].table.appendFrom(tables[1].table.takeFlagged(movedIn));
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+
+// ---- sorting by six keys --------------------------------------------------------------------------
+
+void BM_Sort(benchmark::State &state)
+{
+    ShownSelector shown;
+    auto *menu = shown.selector.findChild<PopupMenu *>(QStringLiteral("mnuSNPLocusColumn"));
+    bool ascending = false; // the grid starts ascending by name
+    for (auto _ : state) {
+        menu->item(ascending ? QStringLiteral("mnuAscending") : QStringLiteral("mnuDescending"))->Trigger();
+        QCoreApplication::processEvents();
+        ascending = !ascending;
+    }
+}
+
+// A bare model over a vector of rows, sorted in place and shown in a stock view.
+class RowTable : public QAbstractTableModel
+{
+public:
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(rows.size()); }
+    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : kCols; }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return {};
+        return rows[size_t(index.row())][size_t(index.column())];
+    }
+    void sort(Qt::CaseSensitivity cs, bool ascending)
+    {
+        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        std::stable_sort(rows.begin(), rows.end(), [&](const Row &a, const Row &b) {
+            for (int c = 0; c < kCols; ++c)
+                if (const int d = QString::compare(a[size_t(c)], b[size_t(c)], cs); d != 0)
+                    return ascending ? d < 0 : d > 0;
+            return false;
+        });
+        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    }
+    std::vector<Row> rows;
+};
+
+void BM_Sort_Floor(benchmark::State &state)
+{
+    RowTable table;
+    {
+        ShownSelector shown;
+        GridControl *grid = shown.grid("gridAvailable");
+        table.rows.resize(size_t(grid->rowCount()));
+        for (qint32 r = 1; r <= grid->rowCount(); ++r)
+            for (qint32 c = 1; c <= kCols; ++c)
+                table.rows[size_t(r - 1)][size_t(c - 1)] = grid->cellText(r, c);
+    }
+    QTableView view;
+    view.setModel(&table);
+    view.resize(480, 600);
+    view.show();
+    QCoreApplication::processEvents();
+    bool ascending = false;
+    for (auto _ : state) {
+        table.sort(ascending ? Qt::CaseInsensitive : Qt::CaseSensitive, ascending);
+        QCoreApplication::processEvents();
+        ascending = !ascending;
+    }
+}
+
+// ---- Save and commit -------------------------------------------------------------------------------
+
+void BM_Save(benchmark::State &state)
+{
+    ShownSelector shown;
+    static int serial = 0;
+    for (auto _ : state) {
+        auto settings = FragAnalysisParamPtr::create();
+        settings->setName(QStringLiteral("Saved %1").arg(++serial));
+        settings->setProjectName(QStringLiteral("Default"));
+        settings->setTypeCode(limits::kFragAnalysisTypeCode);
+        settings->setIdentifyAlleles(0, false);
+        shown.selector.Save(settings);
+        settings->Commit();
+    }
+}
+
+void BM_Save_Floor(benchmark::State &state)
+{
+    ShownSelector shown;
+    QList<qint32> ids;
+    const CollectionPtr selected = shown.selector.SelectedLocusTags();
+    for (const QVariant &item : *selected)
+        ids << objectFrom<SNPLocusTag>(item)->TagData()->ID();
+    static int serial = 0;
+    for (auto _ : state) {
+        QSqlDatabase db = raw();
+        QSqlQuery begin(db);
+        begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        QSqlQuery set(db);
+        set.prepare(QStringLiteral("INSERT INTO parameter_sets (name, name_key, version, project_id, project_name, "
+                                   "type_code, date_created, date_modified) VALUES (?, ?, 1, '', 'Default', 1011, 0, "
+                                   "0) RETURNING id"));
+        const QString name = QStringLiteral("Floor %1").arg(++serial);
+        set.addBindValue(name);
+        set.addBindValue(name.toCaseFolded());
+        exec(set);
+        set.next();
+        const qint32 id = set.value(0).toInt();
+        set.finish();
+        QSqlQuery entry(db);
+        entry.prepare(QStringLiteral("INSERT INTO set_entries (set_id, entry_index) VALUES (?, 0)"));
+        entry.addBindValue(id);
+        exec(entry);
+        QSqlQuery link(db);
+        link.prepare(
+            QStringLiteral("INSERT INTO set_snp_tags (set_id, entry_index, position, tag_id) VALUES (?, 0, ?, ?)"));
+        for (int t = 0; t < ids.size(); ++t) {
+            link.bindValue(0, id);
+            link.bindValue(1, t);
+            link.bindValue(2, ids[t]);
+            exec(link);
+        }
+        QSqlQuery commit(db);
+        if (!commit.exec(QStringLiteral("COMMIT")))
+            qFatal("COMMIT: %s", qPrintable(commit.lastError().text()));
+    }
+}
+
+VELTRANE_BENCHMARK_PAIR(BM_Initialize, ->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_AddAll, ->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_Add1000, ->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_Sort, ->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_Save, ->Unit(benchmark::kMillisecond));
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    setUp();
+    const int status = veltrane::bench::runWithRatios(veltrane::bench::RatioReporter::Clock::Cpu);
+    installHostFactories({});
+    resetThreadHelpers();
+    g_store.reset();
+    return status;
+}
