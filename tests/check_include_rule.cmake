@@ -1,6 +1,7 @@
 # Fails when a source file includes a layer its own layer may not depend on.
 #   src/veltrane/**  may include Qt, platform/ and veltrane/ only (never host/ or app/)
 #   src/host/**      may include Qt, platform/, veltrane/contracts/ and host/ (never the pages or app/)
+#   src/host/registry/** may include Qt, veltrane/contracts/ and host/registry/ only
 #   src/platform/**  may include Qt and platform/ only
 #   the core contracts and the store (src/host/objects/**) include no widgets: no Qt Widgets or Gui
 #   header, no user-interface contract, no control (platform/runtime_errors.h holds only numbers)
@@ -27,6 +28,9 @@ endfunction()
 check_layer(veltrane "[<\"](host|app)/" "the library must not include host or app")
 check_layer(host "[<\"](app/|veltrane/(service|select_page|analysis_page|save_as_page|snp_selector)/)"
   "host layers may use contracts and platform only")
+check_layer(host/registry
+  "[<\"](app|platform)/|[<\"]veltrane/(common|service|select_page|analysis_page|save_as_page|snp_selector)/|[<\"]host/(framework|objects|grid_utilities|str_selector|snp_tag_editor)/"
+  "the component host may use contracts only")
 check_layer(platform "[<\"](host|app|veltrane)/" "platform depends on Qt only")
 
 set(widgets_regex "[<\"](Qt(Widgets|Gui)/|Q(Widget|Application|GuiApplication|ComboBox|LineEdit|Label|Layout|[A-Z][A-Za-z]*Layout|Dialog|MessageBox|Palette|Color|Font|Pixmap|Image|Icon)>)|[<\"]veltrane/contracts/(page_framework|error_trap|host_services|grid_utilities)\\.h|[<\"]platform/(forms|grid)/")

@@ -5,25 +5,13 @@
 #include "veltrane/service/service.h"
 #include "veltrane/service/type_library.h"
 
+#include "support/error_number.h"
+
 #include <QTest>
 
 using namespace veltrane;
 using namespace veltrane::automation;
 using namespace veltrane::test;
-
-namespace {
-
-qint32 numberOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const Error &e) {
-        return e.number();
-    }
-    return 0;
-}
-
-} // namespace
 
 class TestTypeLibrary : public QObject
 {
@@ -69,7 +57,7 @@ void TestTypeLibrary::classesAgreeWithTheTable()
         QCOMPARE(call(object.get(), QStringLiteral("Page"), {}, CallKind::PropertyGet).value<QObject *>(),
                  dynamic_cast<IPageAccess *>(object.get())->Page());
     } else {
-        QCOMPARE(numberOf([&] { call(object.get(), QStringLiteral("Page"), {}, CallKind::PropertyGet); }),
+        QCOMPARE(test::errorNumberOf([&] { call(object.get(), QStringLiteral("Page"), {}, CallKind::PropertyGet); }),
                  qint32(kDispMemberNotFound));
     }
 }
@@ -111,7 +99,7 @@ void TestTypeLibrary::serviceAnswersByNameAndId()
     QCOMPARE(call(&service, 0x60020000, {}, CallKind::PropertyGet).value<QObject *>(), base);
 
     // The old spelling is gone from the surface.
-    QCOMPARE(numberOf([&] { call(&service, QStringLiteral("NewAnalysisParameterObject")); }),
+    QCOMPARE(test::errorNumberOf([&] { call(&service, QStringLiteral("NewAnalysisParameterObject")); }),
              qint32(kDispMemberNotFound));
 }
 

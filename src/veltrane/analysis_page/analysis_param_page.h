@@ -6,6 +6,7 @@
 #include "veltrane/contracts/page_framework.h"
 
 #include <QList>
+#include <optional>
 #include <QWidget>
 
 namespace veltrane {
@@ -153,6 +154,7 @@ private:
     bool m_bLocalSouthernLock = false;
     bool m_bSavedMobility = false;
     bool m_bSavedMigrationTime = false;
+    std::optional<Error> m_strSelectorMissing; // why the host's STR selector could not be made
 
     // ---- controls -----------------------------------------------------------------------------
     // Header

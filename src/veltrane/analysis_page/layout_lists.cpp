@@ -92,10 +92,17 @@ void AnalysisParamPage::buildControls()
 
     // The STR locus tag selector is the host's control; the editor makes it by its identifier and
     // speaks to it only late-bound.
+    // A host that provides no such control still gets an editor: the tab says what is missing, and
+    // loading a set reports it.
     QWidget *strPage = SSTab1->tabPage(editor::STRLocusTags);
-    ctlSTRLocusTagSelector = qobject_cast<QWidget *>(createObject(str_selector::kProgId, strPage));
-    if (!ctlSTRLocusTagSelector)
-        fail(QStringLiteral("The STR locus tag selector is not a control."));
+    try {
+        ctlSTRLocusTagSelector = qobject_cast<QWidget *>(createObject(str_selector::kProgId, strPage));
+        if (!ctlSTRLocusTagSelector)
+            fail(QStringLiteral("The STR locus tag selector \"%1\" is not a control.").arg(str_selector::kProgId));
+    } catch (const Error &e) {
+        m_strSelectorMissing = e;
+        ctlSTRLocusTagSelector = new Label(e.description(), strPage);
+    }
     ctlSTRLocusTagSelector->setObjectName(QStringLiteral("ctlSTRLocusTagSelector"));
     (new QVBoxLayout(strPage))->addWidget(ctlSTRLocusTagSelector);
 

@@ -245,6 +245,8 @@ void AnalysisParamPage::Initialize()
         MakeGridStatic(grdSizeStandard);
 
         handOver(ctlSNPLocusTagSelector, snp_selector::kInitialize, m_oAnalysisParameter);
+        if (m_strSelectorMissing)
+            throw *m_strSelectorMissing;
         handOver(ctlSTRLocusTagSelector, str_selector::kInitialize, m_oAnalysisParameter);
         m_bLoaded = true;
     });

@@ -6,6 +6,7 @@
 // (hexadecimal 80040100 to 800402FF); the platform's run-time numbers are the platform's own.
 
 #include "platform/runtime_errors.h"
+#include "veltrane/contracts/component_abi.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -39,14 +40,25 @@ constexpr qint32 kApplicationError = qint32(0x80040000u);
     X(kStoreImportRefused, 0x50B)   /* an exchange file would overwrite stored sets */
 
 // Numbers that hosts of components expect from the component machinery itself (late binding, class
-// factories, the component registry). Their values are fixed by that convention, not chosen here.
+// factories, the component registry). Their values are fixed by that convention and spelled in the
+// binary interface's header, which C hosts read too.
 #define VELTRANE_COMPONENT_ERRORS(X)                                                                                   \
-    X(kDispMemberNotFound, 0x80020003, "Member not found")                                                             \
-    X(kDispTypeMismatch, 0x80020005, "Type mismatch")                                                                  \
-    X(kDispBadParamCount, 0x8002000E, "Invalid number of parameters")
+    X(kNoInterface, VT_E_NOINTERFACE, "No such interface supported")                                                   \
+    X(kInvalidPointer, VT_E_POINTER, "Invalid pointer")                                                                \
+    X(kUnspecifiedFailure, VT_E_FAIL, "Unspecified error")                                                             \
+    X(kDispMemberNotFound, VT_DISP_E_MEMBERNOTFOUND, "Member not found")                                               \
+    X(kDispTypeMismatch, VT_DISP_E_TYPEMISMATCH, "Type mismatch")                                                      \
+    X(kDispBadParamCount, VT_DISP_E_BADPARAMCOUNT, "Invalid number of parameters")                                     \
+    X(kNoAggregation, VT_CLASS_E_NOAGGREGATION, "Class does not support aggregation")                                  \
+    X(kClassNotAvailable, VT_CLASS_E_CLASSNOTAVAILABLE, "Class factory cannot supply requested class")                 \
+    X(kClassNotRegistered, VT_REGDB_E_CLASSNOTREG, "Class not registered")                                             \
+    X(kInvalidClassString, VT_CO_E_CLASSSTRING, "Invalid class string")                                                \
+    X(kLibraryNotFound, VT_CO_E_DLLNOTFOUND, "Component library not found")                                            \
+    X(kErrorInLibrary, VT_CO_E_ERRORINDLL, "Error in the component library")                                           \
+    X(kRegistrationFailed, VT_SELFREG_E_CLASS, "Could not register the classes")
 
 enum ComponentError : qint32 {
-#define VELTRANE_COMPONENT_ERROR_ENUM(name, number, text) name = qint32(number##u),
+#define VELTRANE_COMPONENT_ERROR_ENUM(name, number, text) name = (number),
     VELTRANE_COMPONENT_ERRORS(VELTRANE_COMPONENT_ERROR_ENUM)
 #undef VELTRANE_COMPONENT_ERROR_ENUM
 };
@@ -56,7 +68,7 @@ inline QString componentErrorText(qint32 number)
 {
     switch (number) {
 #define VELTRANE_COMPONENT_ERROR_TEXT(name, value, text)                                                               \
-    case qint32(value##u):                                                                                             \
+    case (value):                                                                                                      \
         return QStringLiteral(text);
         VELTRANE_COMPONENT_ERRORS(VELTRANE_COMPONENT_ERROR_TEXT)
 #undef VELTRANE_COMPONENT_ERROR_TEXT
