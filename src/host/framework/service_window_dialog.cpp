@@ -1,8 +1,8 @@
 #include "host/framework/service_window_dialog.h"
 
-#include "veltrane/contracts/error.h"
 #include "host/framework/framework_log.h"
 #include "platform/forms/command_button.h"
+#include "veltrane/contracts/error.h"
 #include "veltrane/contracts/error_trap.h"
 #include "veltrane/contracts/host_services.h"
 
@@ -16,6 +16,8 @@
 #include <QVBoxLayout>
 
 namespace veltrane::host {
+
+int ServiceWindowDialog::s_flowsRun = 0;
 
 namespace {
 
@@ -197,8 +199,14 @@ void ServiceWindowDialog::clearWhenShown()
     shownActions().clear();
 }
 
+int ServiceWindowDialog::flowsRun()
+{
+    return s_flowsRun;
+}
+
 void ServiceWindowDialog::run()
 {
+    ++s_flowsRun;
     runningWindows().append(this);
     const QByteArray geometry = rememberedGeometry().value(m_options.nameText);
     if (!geometry.isEmpty())
@@ -353,8 +361,13 @@ void ServiceWindowDialog::perform(Request kind, qint32 command)
         }
         break;
     default:
-        if (command == kCommandSaveAs || command > kCommandNext)
+        if (command == kCommandSaveAs || command > kCommandNext) {
+            const int flowsBefore = flowsRun();
             raise(m_current, "CommandClick", [command](PageBase *base) { base->raiseCommandClick(command); });
+            // A flow the page started covered it; shown again, the page is activated again.
+            if (!m_finished && flowsRun() != flowsBefore)
+                raise(m_current, "Activate", [](PageBase *base) { base->raiseActivate(); });
+        }
         break;
     }
 }
@@ -426,8 +439,12 @@ void ServiceWindowDialog::commit()
     for (int i = 0; i < m_pages.size(); ++i) {
         if (!m_pages.at(i).initialized)
             continue; // a page never shown has loaded nothing to save
-        if (!raise(i, "Save", [](PageBase *base) { base->raiseSave(); }))
-            return; // reported; the flow stays open and is not committed
+        if (!raise(i, "Save", [](PageBase *base) { base->raiseSave(); })) {
+            // Reported; the flow stays open and is not committed, and the page the user returns to
+            // is activated again (it may, for example, now offer only Save As).
+            raise(m_current, "Activate", [](PageBase *base) { base->raiseActivate(); });
+            return;
+        }
     }
     finish(false);
 }

@@ -29,6 +29,7 @@ private slots:
     void commandsFollowTheOptions_data();
     void commandsFollowTheOptions();
     void saveAsRunsANestedFlowThenProceeds();
+    void pageIsActivatedAgainWhenItComesBack();
 
 private:
     using Options = std::array<qint32, 6>;
@@ -385,7 +386,41 @@ void TestServiceWindow::saveAsRunsANestedFlowThenProceeds()
     QCOMPARE(context->Item(QStringLiteral("ParamName")).toString(), QStringLiteral("Run 12"));
     QCOMPARE(m_log.join(QLatin1Char(' ')),
              QStringLiteral("A:Initialize A:Activate A:CommandClick(3) C:Initialize C:Activate C:Validate C:Save "
-                            "C:Deactivate C:OnExit(0) A:Proceed asked A:Validate A:Save A:Deactivate A:OnExit(0)"));
+                            "C:Deactivate C:OnExit(0) A:Proceed asked A:Activate A:Validate A:Save A:Deactivate "
+                            "A:OnExit(0)"));
+}
+
+void TestServiceWindow::pageIsActivatedAgainWhenItComesBack()
+{
+    // After a Save that failed, and after a flow the page started was cancelled, the page is shown
+    // to the user again: it is activated again, and the flow stays open.
+    int saves = 0;
+    m_configure = [&](RecordingPage &page) {
+        if (page.objectName() == QLatin1String("C"))
+            return;
+        page.onSave = [&](RecordingPage &) {
+            if (++saves == 1)
+                throw Error(kStoreReadOnly, QStringLiteral("Store"), QStringLiteral("read-only"));
+        };
+        page.onCommand = [&](RecordingPage &, qint32) {
+            ServiceWindowDialog::whenShown([](ServiceWindowDialog &w) { perform(w, QStringLiteral("cancel")); });
+            App().RunService(QStringLiteral("AskName"), newCollection(), nullptr, ServiceOptions{});
+        };
+    };
+    const ServiceWindowPtr window = run(QStringLiteral("OnePage"),
+                                        [&](ServiceWindowDialog &w) {
+                                            perform(w, QStringLiteral("commit"));
+                                            QVERIFY(!w.isFinished());
+                                            QTest::mouseClick(w.button(kCommandSaveAs), Qt::LeftButton);
+                                            QVERIFY(!w.isFinished());
+                                            perform(w, QStringLiteral("commit"));
+                                        },
+                                        {1, -1, -1, 3, -1, -1});
+    QVERIFY(!window->WasCancelled());
+    QCOMPARE(m_log.join(QLatin1Char(' ')),
+             QStringLiteral("A:Initialize A:Activate A:Validate A:Save A:Activate A:CommandClick(3) C:Initialize "
+                            "C:Activate C:Deactivate C:OnExit(1) A:Activate A:Validate A:Save A:Deactivate "
+                            "A:OnExit(0)"));
 }
 
 QTEST_MAIN(TestServiceWindow)
