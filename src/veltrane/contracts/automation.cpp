@@ -8,6 +8,7 @@
 #include <QReadWriteLock>
 #include <QVarLengthArray>
 #include <array>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -268,15 +269,33 @@ EntryPtr entryFor(const QMetaObject *meta)
     return entry;
 }
 
-EntryPtr requireEntry(QObject *object)
+// Bumped by every registration, so that the per-thread memo below notices new tables.
+std::atomic<quint64> g_generation{1};
+
+// The entry of the class called last on this thread. Entries are kept for the life of the process,
+// so the memo may hold a plain pointer; a call then costs no lock and no reference count.
+struct LastEntry
+{
+    quint64 generation = 0;
+    const QMetaObject *meta = nullptr;
+    const Entry *entry = nullptr;
+};
+thread_local LastEntry t_last;
+
+const Entry *requireEntry(QObject *object)
 {
     if (!object)
         throw Error::objectNotSet(QStringLiteral("Automation"), QStringLiteral("no object to call"));
-    EntryPtr entry = entryFor(object->metaObject());
+    const QMetaObject *meta = object->metaObject();
+    const quint64 generation = g_generation.load(std::memory_order_acquire);
+    if (t_last.meta == meta && t_last.generation == generation && t_last.entry)
+        return t_last.entry;
+    const EntryPtr entry = entryFor(meta);
     if (!entry)
         throw dispatchError(kDispMemberNotFound, QString::fromLatin1(object->metaObject()->className()),
                             QStringLiteral("the class has no dispatch table"));
-    return entry;
+    t_last = LastEntry{generation, meta, entry.get()};
+    return entry.get();
 }
 
 bool isIntegral(int id)
@@ -408,12 +427,18 @@ QVariant invoke(QObject *object, const Entry &entry, int index, QVariantList &ar
             QStringLiteral("%1 takes %2 argument(s), not %3").arg(m.name).arg(m.arguments.size()).arg(args.size()));
 
     // Every argument converts before any is touched; then by-reference ones take the caller's place,
-    // so that the member writes the caller's own value.
+    // so that the member writes the caller's own value. An argument already of the member's type
+    // (the usual case) is used where it lies.
     QVarLengthArray<QVariant, 4> byValue(args.size());
+    QVarLengthArray<bool, 4> inPlace(args.size());
     for (int i = 0; i < args.size(); ++i) {
         const Parameter &p = m.arguments.at(i);
+        const QMetaType cpp = b.argumentTypes[std::size_t(i)];
+        inPlace[i] = p.type != Type::Object && p.type != Type::Variant && args.at(i).metaType() == cpp;
+        if (inPlace[i])
+            continue;
         QString why;
-        std::optional<QVariant> converted = convert(args.at(i), p, b.argumentTypes[std::size_t(i)], why);
+        std::optional<QVariant> converted = convert(args.at(i), p, cpp, why);
         if (!converted)
             throw dispatchError(kDispTypeMismatch, className,
                                 QStringLiteral("argument %1 (%2) of %3: %4").arg(i + 1).arg(p.name, m.name, why));
@@ -422,7 +447,9 @@ QVariant invoke(QObject *object, const Entry &entry, int index, QVariantList &ar
     QVarLengthArray<void *, 5> argv(args.size() + 1);
     for (int i = 0; i < args.size(); ++i) {
         QVariant *storage = &byValue[i];
-        if (m.arguments.at(i).byRef) {
+        if (inPlace[i]) {
+            storage = &args[i];
+        } else if (m.arguments.at(i).byRef) {
             args[i] = std::move(byValue[i]);
             storage = &args[i];
         }
@@ -431,6 +458,24 @@ QVariant invoke(QObject *object, const Entry &entry, int index, QVariantList &ar
 
     switch (m.kind) {
     case CallKind::Method: {
+        // Plain results come back on the stack; the others in a variant of their own type.
+        const auto plain = [&](auto value) {
+            argv[0] = &value;
+            QMetaObject::metacall(object, QMetaObject::InvokeMetaMethod, b.methodIndex, argv.data());
+            return QVariant::fromValue(value);
+        };
+        switch (m.result.type) {
+        case Type::Boolean:
+            return plain(false);
+        case Type::Int16:
+            return plain(qint16(0));
+        case Type::Int32:
+            return plain(qint32(0));
+        case Type::Double:
+            return plain(0.0);
+        default:
+            break;
+        }
         QVariant result;
         if (m.result.type != Type::Void && m.result.type != Type::Variant)
             result = QVariant(b.resultType);
@@ -441,7 +486,7 @@ QVariant invoke(QObject *object, const Entry &entry, int index, QVariantList &ar
     case CallKind::PropertyGet:
         return entry.meta->property(b.propertyIndex).read(object);
     case CallKind::PropertyPut:
-        entry.meta->property(b.propertyIndex).write(object, byValue[0]);
+        entry.meta->property(b.propertyIndex).write(object, inPlace[0] ? args.at(0) : byValue[0]);
         return {};
     }
     return {};
@@ -462,6 +507,7 @@ void registerDispatchTable(const QMetaObject *meta, DispatchTable table)
         table.className = QString::fromLatin1(meta->className());
     r.tables.insert(meta, std::move(table));
     r.resolved.clear();
+    g_generation.fetch_add(1, std::memory_order_acq_rel);
 }
 
 const DispatchTable *dispatchTable(const QMetaObject *meta)
@@ -472,7 +518,7 @@ const DispatchTable *dispatchTable(const QMetaObject *meta)
 
 QVariant call(QObject *object, const QString &member, QVariantList &args, CallKind kind)
 {
-    const EntryPtr entry = requireEntry(object);
+    const Entry *entry = requireEntry(object);
     const auto &names = entry->byName[kindIndex(kind)];
     const auto it = names.constFind(fold(member));
     if (it == names.cend())
@@ -483,7 +529,7 @@ QVariant call(QObject *object, const QString &member, QVariantList &args, CallKi
 
 QVariant call(QObject *object, qint32 dispId, QVariantList &args, CallKind kind)
 {
-    const EntryPtr entry = requireEntry(object);
+    const Entry *entry = requireEntry(object);
     const auto &ids = entry->byId[kindIndex(kind)];
     const auto it = ids.constFind(dispId);
     if (it == ids.cend())
