@@ -3,6 +3,7 @@
 #include "host/objects/sql_object_manager.h"
 #include "store_fixture.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -66,6 +67,29 @@ QMap<QString, QString> allSets(SqlStore &store)
     return out;
 }
 
+// Every set of a store described in the store's order, as the files of earlier versions record it.
+QString heldSets(SqlStore &store)
+{
+    QHash<qint32, QString> projects;
+    for (const auto &p : store.projects())
+        projects.insert(p->ID(), p->Name());
+    QString text;
+    for (const auto &set : store.parameterSets(true)) {
+        const auto s = set->FragAnalysisParam();
+        text += describe(*s) + QStringLiteral("\nProject = ") + projects.value(s->ProjectID().toInt()) +
+                QStringLiteral("\n\n");
+    }
+    return text;
+}
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(path));
+    return file.readAll();
+}
+
 } // namespace
 
 class TestJsonExchange : public QObject
@@ -88,6 +112,7 @@ private slots:
     void malformedInputImportsNothing_data();
     void malformedInputImportsNothing();
     void filesRoundTrip();
+    void filesOfTheFirstFormatStillImport();
 
 private:
     QString m_engine;
@@ -282,6 +307,30 @@ void TestJsonExchange::filesRoundTrip()
     const Error e = errorOf([&] { importStoreFromFile(*target, dir.filePath(QStringLiteral("missing.json"))); });
     QCOMPARE(e.number(), qint32(kStoreImportInvalid));
     QVERIFY(e.description().contains(QLatin1String("missing.json")));
+}
+
+void TestJsonExchange::filesOfTheFirstFormatStillImport()
+{
+    // Written by the first release from a seeded store with sets, definitions and tags of unusual
+    // values added (every definition came along); the expected file describes what that store held.
+    const QString base = QStringLiteral(VELTRANE_STORE_TEST_DATA "/exchange-v1");
+    const QByteArray file = contentOf(base + QStringLiteral(".json"));
+    const SqlStorePtr target = m_targetWhere->open(false);
+    importStore(*target, file, QStringLiteral("exchange-v1.json"));
+    const QStringList held = heldSets(*target).split(u'\n');
+    const QStringList expected = QString::fromUtf8(contentOf(base + QStringLiteral(".expected"))).split(u'\n');
+    QCOMPARE(held.size(), expected.size());
+    for (qsizetype i = 0; i < held.size(); ++i)
+        QCOMPARE(held.at(i), expected.at(i));
+
+    // Exported again, the file is the same to the byte but for the time of the export.
+    QJsonObject again = exportStore(*target, {}, ExportScope::AllObjects).object();
+    again[QStringLiteral("exportedAt")] = QJsonDocument::fromJson(file).object().value(QStringLiteral("exportedAt"));
+    const QList<QByteArray> lines = QJsonDocument(again).toJson(QJsonDocument::Indented).split('\n');
+    const QList<QByteArray> original = file.split('\n');
+    QCOMPARE(lines.size(), original.size());
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        QCOMPARE(lines.at(i), original.at(i));
 }
 
 VELTRANE_STORE_TEST_MAIN(TestJsonExchange)
