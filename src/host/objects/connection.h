@@ -88,6 +88,10 @@ public:
 
     Statement &bind(const QVariant &value)
     {
+        if (value.typeId() == QMetaType::Double)
+            return bind(value.toDouble());
+        if (value.typeId() == QMetaType::QString)
+            return bind(value.toString());
         m_query->bindValue(m_bound++, value);
         return *this;
     }

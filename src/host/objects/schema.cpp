@@ -1,5 +1,6 @@
 #include "host/objects/schema.h"
 
+#include "host/objects/kinds.h"
 #include "veltrane/contracts/error.h"
 
 #include <QDateTime>
@@ -9,162 +10,119 @@ namespace veltrane::host::schema {
 
 namespace {
 
-// One statement per entry; %PK% is the engine's auto-numbered 32-bit key. Every name has a
-// name_key beside it (see nameKey()) that carries the uniqueness, so names are unique exactly as
-// keyed collections compare them.
-const char *const kVersion1[] = {
-    R"(CREATE TABLE projects (
-         id %PK%,
-         name TEXT NOT NULL,
-         name_key TEXT NOT NULL UNIQUE))",
-    R"(CREATE TABLE size_standards (
-         id %PK%,
-         name TEXT NOT NULL,
-         name_key TEXT NOT NULL UNIQUE,
-         attributes INTEGER NOT NULL DEFAULT 0,
-         dye_index INTEGER NOT NULL DEFAULT 0,
-         fit_coefficient DOUBLE PRECISION NOT NULL DEFAULT 0))",
-    R"(CREATE TABLE size_standard_fragments (
-         size_standard_id INTEGER NOT NULL REFERENCES size_standards (id) ON DELETE CASCADE,
-         position INTEGER NOT NULL,
-         size DOUBLE PRECISION NOT NULL,
-         PRIMARY KEY (size_standard_id, position)))",
-    R"(CREATE TABLE mobility_calibrations (
-         id %PK%,
-         name TEXT NOT NULL,
-         name_key TEXT NOT NULL UNIQUE,
-         %COEFFICIENTS%))",
-    R"(CREATE TABLE mobility_references (
-         id %PK%,
-         name TEXT NOT NULL,
-         name_key TEXT NOT NULL UNIQUE,
-         enum_type_id INTEGER NOT NULL DEFAULT 0))",
-    R"(CREATE TABLE str_locus_tags (
-         id %PK%,
-         name TEXT NOT NULL,
-         name_key TEXT NOT NULL UNIQUE,
-         dye INTEGER NOT NULL DEFAULT 0,
-         min_size DOUBLE PRECISION NOT NULL DEFAULT 0,
-         max_size DOUBLE PRECISION NOT NULL DEFAULT 0,
-         date_modified BIGINT NOT NULL DEFAULT 0))",
-    R"(CREATE TABLE snp_locus_tags (
-         id %PK%,
-         name TEXT NOT NULL,
-         name_key TEXT NOT NULL UNIQUE,
-         tag_number DOUBLE PRECISION NOT NULL DEFAULT 0,
-         text1 TEXT NOT NULL DEFAULT '',
-         text2 TEXT NOT NULL DEFAULT '',
-         text3 TEXT NOT NULL DEFAULT '',
-         text4 TEXT NOT NULL DEFAULT '',
-         date_modified BIGINT NOT NULL DEFAULT 0))",
-    R"(CREATE TABLE grid_types (
-         id INTEGER PRIMARY KEY,
-         name TEXT NOT NULL))",
-    R"(CREATE TABLE grid_type_columns (
-         grid_type_id INTEGER NOT NULL REFERENCES grid_types (id) ON DELETE CASCADE,
-         position INTEGER NOT NULL,
-         title TEXT NOT NULL,
-         width_twips INTEGER NOT NULL,
-         alignment INTEGER NOT NULL DEFAULT 0,
-         PRIMARY KEY (grid_type_id, position)))",
-    // version counts commits of the row; it is how a session notices that someone else changed a
-    // set since it read it.
-    R"(CREATE TABLE parameter_sets (
-         id %PK%,
-         name TEXT NOT NULL,
-         name_key TEXT NOT NULL UNIQUE,
-         version INTEGER NOT NULL DEFAULT 1,
-         project_id TEXT NOT NULL DEFAULT '',
-         project_name TEXT NOT NULL DEFAULT '',
-         type_code INTEGER NOT NULL DEFAULT 0,
-         attributes INTEGER NOT NULL DEFAULT 0,
-         date_created BIGINT NOT NULL DEFAULT 0,
-         date_modified BIGINT NOT NULL DEFAULT 0,
-         slope_threshold DOUBLE PRECISION NOT NULL DEFAULT 0,
-         snp_analysis INTEGER NOT NULL DEFAULT 0,
-         size_standard_id INTEGER REFERENCES size_standards (id),
-         mobility_calibration_id INTEGER REFERENCES mobility_calibrations (id),
-         mobility_reference_id INTEGER REFERENCES mobility_references (id),
-         use_calculated_dye_spectra INTEGER NOT NULL DEFAULT 0,
-         id_standard_by_size INTEGER NOT NULL DEFAULT 0,
-         quantity_by_height INTEGER NOT NULL DEFAULT 0,
-         %ROWS%))",
-    R"(CREATE TABLE set_entries (
-         set_id INTEGER NOT NULL REFERENCES parameter_sets (id) ON DELETE CASCADE,
-         entry_index INTEGER NOT NULL,
-         identify_alleles INTEGER NOT NULL DEFAULT 0,
-         relative_peak_height_threshold DOUBLE PRECISION NOT NULL DEFAULT 0,
-         confidence_level DOUBLE PRECISION NOT NULL DEFAULT 0,
-         has_calibration INTEGER NOT NULL DEFAULT 0,
-         calibration_name TEXT NOT NULL DEFAULT '',
-         calibration_kind INTEGER NOT NULL DEFAULT 1,
-         model_index INTEGER NOT NULL DEFAULT 0,
-         migration_variable INTEGER NOT NULL DEFAULT 0,
-         enum_type_id INTEGER NOT NULL DEFAULT 0,
-         calibration_size_standard_id INTEGER REFERENCES size_standards (id),
-         PRIMARY KEY (set_id, entry_index)))",
-    R"(CREATE TABLE entry_selected_peaks (
-         set_id INTEGER NOT NULL,
-         entry_index INTEGER NOT NULL,
-         position INTEGER NOT NULL,
-         peak INTEGER NOT NULL,
-         PRIMARY KEY (set_id, entry_index, position),
-         FOREIGN KEY (set_id, entry_index) REFERENCES set_entries (set_id, entry_index) ON DELETE CASCADE))",
-    R"(CREATE TABLE set_str_tags (
-         set_id INTEGER NOT NULL,
-         entry_index INTEGER NOT NULL,
-         position INTEGER NOT NULL,
-         tag_id INTEGER NOT NULL REFERENCES str_locus_tags (id),
-         PRIMARY KEY (set_id, entry_index, position),
-         FOREIGN KEY (set_id, entry_index) REFERENCES set_entries (set_id, entry_index) ON DELETE CASCADE))",
-    R"(CREATE TABLE set_snp_tags (
-         set_id INTEGER NOT NULL,
-         entry_index INTEGER NOT NULL,
-         position INTEGER NOT NULL,
-         tag_id INTEGER NOT NULL REFERENCES snp_locus_tags (id),
-         PRIMARY KEY (set_id, entry_index, position),
-         FOREIGN KEY (set_id, entry_index) REFERENCES set_entries (set_id, entry_index) ON DELETE CASCADE))",
-    "CREATE INDEX set_str_tags_tag ON set_str_tags (tag_id)",
-    "CREATE INDEX set_snp_tags_tag ON set_snp_tags (tag_id)",
-};
+using namespace kinds;
 
-QString expand(const char *statement, Engine engine)
+QString primaryKey(Engine engine)
 {
-    QString sql = QString::fromLatin1(statement);
-    sql.replace(QLatin1String("%PK%"), engine == Engine::SQLite
-                                           ? QLatin1String("INTEGER PRIMARY KEY")
-                                           : QLatin1String("INTEGER GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY"));
-    QStringList coefficients;
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c)
-            coefficients << QStringLiteral("c%1%2 DOUBLE PRECISION NOT NULL DEFAULT 0").arg(r).arg(c);
-    sql.replace(QLatin1String("%COEFFICIENTS%"), coefficients.join(QLatin1String(",\n         ")));
-    QStringList rows;
-    for (int i = 0; i < 4; ++i)
-        rows << QStringLiteral("dye_spectra_%1 INTEGER NOT NULL DEFAULT 0").arg(i)
-             << QStringLiteral("quant_size_time_%1 DOUBLE PRECISION NOT NULL DEFAULT 0").arg(i)
-             << QStringLiteral("quant_window_%1 DOUBLE PRECISION NOT NULL DEFAULT 0").arg(i)
-             << QStringLiteral("quant_amount_%1 DOUBLE PRECISION NOT NULL DEFAULT 0").arg(i)
-             << QStringLiteral("quant_unit_%1 INTEGER NOT NULL DEFAULT 0").arg(i);
-    sql.replace(QLatin1String("%ROWS%"), rows.join(QLatin1String(",\n         ")));
-    return sql;
+    return engine == Engine::SQLite ? QStringLiteral("INTEGER PRIMARY KEY")
+                                    : QStringLiteral("INTEGER GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY");
 }
 
-struct Migration
+QString typeSql(Type type, const char *sqlDefault)
 {
-    int version;
-    const char *const *begin;
-    const char *const *end;
-};
+    QString sql;
+    QString fallback = QStringLiteral("0");
+    switch (type) {
+    case Type::Text:
+        sql = QStringLiteral("TEXT");
+        fallback = QStringLiteral("''");
+        break;
+    case Type::Int16:
+    case Type::Int32:
+    case Type::Bool:
+        sql = QStringLiteral("INTEGER");
+        break;
+    case Type::Date:
+        sql = QStringLiteral("BIGINT");
+        break;
+    case Type::Float:
+        // Singles are kept as doubles, so every value reads back exactly.
+        sql = QStringLiteral("DOUBLE PRECISION");
+        break;
+    }
+    return sql + QStringLiteral(" NOT NULL DEFAULT ") + (sqlDefault ? QString::fromLatin1(sqlDefault) : fallback);
+}
 
-const Migration kMigrations[] = {
-    {1, std::begin(kVersion1), std::end(kVersion1)},
-};
+template <typename T> QStringList columnsOf(const Descriptor<T> &d)
+{
+    QStringList columns;
+    for (const Field<T> &f : d.fields)
+        columns << f.column + QLatin1Char(' ') + typeSql(f.type, f.sqlDefault);
+    for (const Reference<T> &r : d.references)
+        columns << QStringLiteral("%1 INTEGER REFERENCES %2 (id)").arg(r.column, tableOf(r.target));
+    return columns;
+}
+
+QString create(const QString &table, const QStringList &columns)
+{
+    return QStringLiteral("CREATE TABLE %1 (\n  %2)").arg(table, columns.join(QStringLiteral(",\n  ")));
+}
+
+// A kind found by name: every name has a name_key beside it (see nameKey()) that carries the
+// uniqueness, so names are unique exactly as keyed collections compare them.
+template <typename T> QString namedTable(const Descriptor<T> &d, Engine engine, const QStringList &extra = {})
+{
+    QStringList columns{QStringLiteral("id ") + primaryKey(engine), QStringLiteral("name TEXT NOT NULL"),
+                        QStringLiteral("name_key TEXT NOT NULL UNIQUE")};
+    return create(d.table, columns + extra + columnsOf(d));
+}
+
+// Items of a list in order, deleted with their owner.
+QStringList childTable(const ChildList &list, const QStringList &values)
+{
+    QStringList columns;
+    for (const QString &owner : list.owner)
+        columns << owner + QStringLiteral(" INTEGER NOT NULL");
+    columns << list.position + QStringLiteral(" INTEGER NOT NULL") << values;
+    const QString owners = list.owner.join(QStringLiteral(", "));
+    columns << QStringLiteral("PRIMARY KEY (%1, %2)").arg(owners, list.position)
+            << QStringLiteral("FOREIGN KEY (%1) REFERENCES %2 ON DELETE CASCADE").arg(owners, list.ownerKey);
+    QStringList statements{create(list.table, columns)};
+    if (!list.valueIndex.isEmpty())
+        statements << QStringLiteral("CREATE INDEX %1 ON %2 (%3)").arg(list.valueIndex, list.table, list.value);
+    return statements;
+}
+
+QStringList childTable(const ChildList &list)
+{
+    return childTable(list, {list.value + QLatin1Char(' ') + list.valueSql});
+}
+
+// The tables of the current version, for a database that has none of ours.
+QStringList currentTables(Engine engine)
+{
+    QStringList statements;
+    statements << namedTable(projects(), engine) << namedTable(sizeStandards(), engine) << childTable(fragments())
+               << namedTable(mobilityCalibrations(), engine) << namedTable(mobilityReferences(), engine)
+               << namedTable(strTags(), engine) << namedTable(snpTags(), engine)
+               << create(QStringLiteral("grid_types"),
+                         {QStringLiteral("id INTEGER PRIMARY KEY"), QStringLiteral("name TEXT NOT NULL")})
+               << childTable(gridColumnRows(), columnsOf(gridColumns()))
+               // version counts commits of the row; it is how a session notices that someone else
+               // changed a set since it read it.
+               << namedTable(sets(), engine, {QStringLiteral("version INTEGER NOT NULL DEFAULT 1")});
+
+    QStringList entryColumns{
+        QStringLiteral("set_id INTEGER NOT NULL REFERENCES %1 (id) ON DELETE CASCADE").arg(sets().table),
+        QStringLiteral("entry_index INTEGER NOT NULL")};
+    entryColumns << columnsOf(entries()) << kHasCalibrationColumn + QStringLiteral(" INTEGER NOT NULL DEFAULT 0")
+                 << columnsOf(entryCalibrations()) << QStringLiteral("PRIMARY KEY (set_id, entry_index)");
+    statements << create(entries().table, entryColumns) << childTable(selectedPeaks()) << childTable(strTagLinks())
+               << childTable(snpTagLinks());
+    return statements;
+}
+
+// Changes from one version to the next, for stores written by an earlier version: index 0 brings
+// version 1 to 2, and so on. A field added to a kind's description needs its step here as well, since
+// the description only shapes the tables of a new store.
+const QList<QStringList> kUpgrades = {};
+static_assert(kCurrentVersion >= 1);
 
 } // namespace
 
 int migrate(const QSqlDatabase &db, const ConnectionSpec &spec)
 {
+    Q_ASSERT(kUpgrades.size() == kCurrentVersion - 1);
     if (spec.engine == Engine::PostgreSQL) {
         // Two programs opening a new shared store at once must not both create it.
         execute(db, QStringLiteral("SELECT pg_advisory_xact_lock(7316501)"));
@@ -186,13 +144,20 @@ int migrate(const QSqlDatabase &db, const ConnectionSpec &spec)
                         .arg(found)
                         .arg(kCurrentVersion));
 
-    for (const Migration &m : kMigrations) {
-        if (m.version <= found)
-            continue;
-        for (auto it = m.begin; it != m.end; ++it)
-            execute(db, expand(*it, spec.engine));
+    auto record = [&db](int version) {
         Statement done(db, QStringLiteral("INSERT INTO schema_migrations (version, applied_at) VALUES (?, ?)"));
-        done.bind(m.version).bind(QDateTime::currentSecsSinceEpoch()).exec();
+        done.bind(version).bind(QDateTime::currentSecsSinceEpoch()).exec();
+    };
+    if (found == 0) {
+        for (const QString &statement : currentTables(spec.engine))
+            execute(db, statement);
+        record(kCurrentVersion);
+        return found;
+    }
+    for (int version = found; version < kCurrentVersion; ++version) {
+        for (const QString &statement : kUpgrades.at(version - 1))
+            execute(db, statement);
+        record(version + 1);
     }
     return found;
 }

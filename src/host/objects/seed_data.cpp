@@ -307,8 +307,13 @@ void seedStore(const io::Context &ctx)
         io::insertMobilityCalibration(ctx, calibration);
     }
 
-    for (const Reference &r : kReferences)
-        io::insertMobilityReference(ctx, QString::fromUtf8(r.name), r.enumTypeId);
+    for (const Reference &r : kReferences) {
+        SizeCalibration reference;
+        reference.setKind(SizeCalibration::kMobilityReference);
+        reference.setName(QString::fromUtf8(r.name));
+        reference.setEnumTypeID(r.enumTypeId);
+        io::insertMobilityReference(ctx, reference);
+    }
 
     for (const StrTag &t : kStrTags) {
         STRLocusTag tag;

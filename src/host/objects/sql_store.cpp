@@ -367,8 +367,12 @@ qint32 SqlStore::addMobilityCalibration(const MobilityCalibrationSettings &calib
 
 qint32 SqlStore::addMobilityReference(const QString &name, qint32 enumTypeId)
 {
-    return inWriteTransaction(
-        *this, [&](const io::Context &ctx) { return io::insertMobilityReference(ctx, name, enumTypeId); });
+    SizeCalibration reference;
+    reference.setKind(SizeCalibration::kMobilityReference);
+    reference.setName(name);
+    reference.setEnumTypeID(enumTypeId);
+    return inWriteTransaction(*this,
+                              [&](const io::Context &ctx) { return io::insertMobilityReference(ctx, reference); });
 }
 
 qint32 SqlStore::addStrLocusTag(const STRLocusTag &tag)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "veltrane/contracts/error.h"
 #include "veltrane/contracts/business_objects.h"
+#include "veltrane/contracts/error.h"
 
 #include <QHash>
 #include <QList>

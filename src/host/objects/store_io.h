@@ -4,6 +4,7 @@
 // transaction; nothing here begins or ends one.
 
 #include "host/objects/connection.h"
+#include "host/objects/kinds.h"
 #include "veltrane/contracts/business_objects.h"
 
 #include <QList>
@@ -11,6 +12,8 @@
 #include <optional>
 
 namespace veltrane::host::io {
+
+using host::Kind;
 
 struct Context
 {
@@ -96,7 +99,7 @@ WrittenSet writeSet(const Context &ctx, FragAnalysisParam &settings, const std::
 qint32 insertProject(const Context &ctx, const QString &name);
 qint32 insertSizeStandard(const Context &ctx, const SizeStandardSettings &standard);
 qint32 insertMobilityCalibration(const Context &ctx, const MobilityCalibrationSettings &calibration);
-qint32 insertMobilityReference(const Context &ctx, const QString &name, qint32 enumTypeId);
+qint32 insertMobilityReference(const Context &ctx, const SizeCalibration &reference);
 qint32 insertStrLocusTag(const Context &ctx, const STRLocusTag &tag);
 qint32 insertSnpLocusTag(const Context &ctx, const SNPLocusTagSettings &tag);
 // Updates the tag with the settings' ID (kStoreNotFound when there is none).
@@ -104,7 +107,6 @@ void updateSnpLocusTag(const Context &ctx, const SNPLocusTagSettings &tag);
 void insertGridType(const Context &ctx, const GridType &layout);
 
 // The ID of the object of a kind stored under a name, 0 when there is none.
-enum class Kind { Project, SizeStandard, MobilityCalibration, MobilityReference, StrTag, SnpTag, Set };
 qint32 idByName(const Context &ctx, Kind kind, const QString &name);
 
 } // namespace veltrane::host::io

@@ -1,0 +1,277 @@
+#include "host/objects/exchange_values.h"
+
+#include "host/objects/connection.h"
+#include "veltrane/contracts/error.h"
+
+#include <QDateTime>
+#include <QMap>
+#include <QTimeZone>
+#include <cmath>
+#include <limits>
+
+namespace veltrane::host::exchange {
+
+namespace {
+const QString kImportSource = QStringLiteral("Import");
+}
+
+// ---- values ---------------------------------------------------------------------------------------
+
+// Files stay readable (0.1, not 0.10000000149011612) and every value survives the trip exactly.
+// Stores hold no NaN.
+QJsonValue fromFloat(float f)
+{
+    if (std::isinf(f))
+        return f > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
+    for (int precision = 6; precision <= 9; ++precision) {
+        const QString text = QString::number(double(f), 'g', precision);
+        if (text.toFloat() == f)
+            return text.toDouble();
+    }
+    return double(f);
+}
+
+QJsonValue fromDate(qint64 storedTime)
+{
+    return QDateTime::fromSecsSinceEpoch(storedTime, QTimeZone::utc()).toString(Qt::ISODate);
+}
+
+QJsonValue nameOrNull(const BusinessObject *object)
+{
+    return object ? QJsonValue(object->Name()) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue toJsonValue(kinds::Type type, const QVariant &stored)
+{
+    switch (type) {
+    case kinds::Type::Text:
+        return stored.toString();
+    case kinds::Type::Int16:
+    case kinds::Type::Int32:
+        return stored.toInt();
+    case kinds::Type::Date:
+        return fromDate(stored.toLongLong());
+    case kinds::Type::Float:
+        return fromFloat(float(stored.toDouble()));
+    case kinds::Type::Bool:
+        return stored.toInt() != 0;
+    }
+    return {};
+}
+
+QString child(const QString &path, const QString &key)
+{
+    return path.isEmpty() ? key : path + QLatin1Char('.') + key;
+}
+
+QString item(const QString &path, qsizetype index)
+{
+    return QStringLiteral("%1[%2]").arg(path).arg(index);
+}
+
+// ---- reading ----------------------------------------------------------------------------------------
+
+Reader::Reader(QString source)
+    : m_source(std::move(source))
+{}
+
+void Reader::fail(const QString &path, const QString &what) const
+{
+    throw Error(kStoreImportInvalid, kImportSource, QStringLiteral("%1: %2: %3").arg(m_source, path, what));
+}
+
+QJsonObject Reader::object(const QJsonValue &value, const QString &path) const
+{
+    if (!value.isObject())
+        fail(path, QStringLiteral("expected an object"));
+    return value.toObject();
+}
+
+QJsonValue Reader::field(const QJsonObject &o, const QString &path, const QString &key) const
+{
+    const auto it = o.constFind(key);
+    if (it == o.constEnd())
+        fail(child(path, key), QStringLiteral("missing"));
+    return *it;
+}
+
+QString Reader::text(const QJsonObject &o, const QString &path, const QString &key) const
+{
+    const QJsonValue v = field(o, path, key);
+    if (!v.isString())
+        fail(child(path, key), QStringLiteral("expected a text"));
+    return v.toString();
+}
+
+QString Reader::name(const QJsonObject &o, const QString &path) const
+{
+    const QString n = text(o, path, kinds::kNameLabel);
+    if (nameKey(n).isEmpty())
+        fail(child(path, kinds::kNameLabel), QStringLiteral("a name may not be empty"));
+    return n;
+}
+
+std::optional<QString> Reader::reference(const QJsonObject &o, const QString &path, const QString &key) const
+{
+    const QJsonValue v = field(o, path, key);
+    if (v.isNull())
+        return std::nullopt;
+    if (!v.isString())
+        fail(child(path, key), QStringLiteral("expected a name or null"));
+    return v.toString();
+}
+
+float Reader::real(const QJsonValue &v, const QString &path) const
+{
+    if (v.isDouble()) {
+        const double d = v.toDouble();
+        if (std::isfinite(d) && std::fabs(d) > double(std::numeric_limits<float>::max()))
+            fail(path, QStringLiteral("%1 is too large for a single-precision number").arg(d));
+        return float(d);
+    }
+    if (v.isString()) {
+        const QString s = v.toString();
+        if (s == QLatin1String("Infinity"))
+            return std::numeric_limits<float>::infinity();
+        if (s == QLatin1String("-Infinity"))
+            return -std::numeric_limits<float>::infinity();
+    }
+    fail(path, QStringLiteral("expected a number"));
+}
+
+qint64 Reader::whole(const QJsonValue &v, const QString &path, qint64 min, qint64 max) const
+{
+    const double d = v.toDouble();
+    if (!v.isDouble() || d != std::floor(d))
+        fail(path, QStringLiteral("expected a whole number"));
+    if (d < double(min) || d > double(max))
+        fail(path, QStringLiteral("%1 is not from %2 to %3").arg(d).arg(min).arg(max));
+    return qint64(d);
+}
+
+qint32 Reader::integer(const QJsonObject &o, const QString &path, const QString &key) const
+{
+    return qint32(whole(field(o, path, key), child(path, key), std::numeric_limits<qint32>::min(),
+                        std::numeric_limits<qint32>::max()));
+}
+
+bool Reader::boolean(const QJsonValue &v, const QString &path) const
+{
+    if (!v.isBool())
+        fail(path, QStringLiteral("expected true or false"));
+    return v.toBool();
+}
+
+qint64 Reader::date(const QJsonValue &v, const QString &path) const
+{
+    if (!v.isString())
+        fail(path, QStringLiteral("expected a text"));
+    const QString s = v.toString();
+    const QDateTime t = QDateTime::fromString(s, Qt::ISODate);
+    if (!t.isValid())
+        fail(path, QStringLiteral("\"%1\" is not a date and time such as 2024-01-15T09:30:00Z").arg(s));
+    return t.toSecsSinceEpoch();
+}
+
+QJsonArray Reader::array(const QJsonObject &o, const QString &path, const QString &key, qsizetype exactSize) const
+{
+    const QJsonValue v = field(o, path, key);
+    if (!v.isArray())
+        fail(child(path, key), QStringLiteral("expected a list"));
+    const QJsonArray a = v.toArray();
+    if (exactSize >= 0 && a.size() != exactSize)
+        fail(child(path, key), QStringLiteral("expected a list of %1 items, not %2").arg(exactSize).arg(a.size()));
+    return a;
+}
+
+QJsonArray Reader::optionalArray(const QJsonObject &o, const QString &key) const
+{
+    if (!o.contains(key))
+        return {};
+    return array(o, {}, key);
+}
+
+QJsonValue Reader::at(const QJsonObject &o, const QString &path, const QList<kinds::PathStep> &steps) const
+{
+    QJsonValue v = o;
+    QString here = path;
+    for (const kinds::PathStep &step : steps) {
+        if (!step.key.isEmpty()) {
+            v = field(object(v, here), here, step.key);
+            here = child(here, step.key);
+            continue;
+        }
+        if (!v.isArray())
+            fail(here, QStringLiteral("expected a list"));
+        const QJsonArray a = v.toArray();
+        if (a.size() != step.count)
+            fail(here, QStringLiteral("expected a list of %1 items, not %2").arg(step.count).arg(a.size()));
+        v = a.at(step.index);
+        here = item(here, step.index);
+    }
+    return v;
+}
+
+QVariant Reader::value(kinds::Type type, const QJsonValue &v, const QString &path) const
+{
+    switch (type) {
+    case kinds::Type::Text:
+        if (!v.isString())
+            fail(path, QStringLiteral("expected a text"));
+        return v.toString();
+    case kinds::Type::Int16:
+        return int(whole(v, path, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()));
+    case kinds::Type::Int32:
+        return int(whole(v, path, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
+    case kinds::Type::Date:
+        return date(v, path);
+    case kinds::Type::Float:
+        return double(real(v, path));
+    case kinds::Type::Bool:
+        return int(boolean(v, path));
+    }
+    return {};
+}
+
+// ---- building ---------------------------------------------------------------------------------------
+
+QJsonObject ObjectBuilder::take()
+{
+    QList<const Placed *> items;
+    items.reserve(m_placed.size());
+    for (const Placed &p : m_placed)
+        items.append(&p);
+    QJsonObject out = items.isEmpty() ? QJsonObject() : build(items, 0).toObject();
+    for (auto it = m_plain.constBegin(); it != m_plain.constEnd(); ++it)
+        out.insert(it.key(), it.value());
+    m_placed.clear();
+    m_plain = {};
+    return out;
+}
+
+// Every item shares the steps before depth; each container is built once, from its items.
+QJsonValue ObjectBuilder::build(const QList<const Placed *> &items, int depth)
+{
+    const Placed *first = items.first();
+    if (first->steps->size() == depth)
+        return first->value;
+    const kinds::PathStep &step = first->steps->at(depth);
+    if (!step.key.isEmpty()) {
+        QMap<QString, QList<const Placed *>> byKey;
+        for (const Placed *p : items)
+            byKey[p->steps->at(depth).key].append(p);
+        QJsonObject object;
+        for (auto it = byKey.cbegin(); it != byKey.cend(); ++it)
+            object.insert(it.key(), build(it.value(), depth + 1));
+        return object;
+    }
+    QList<QList<const Placed *>> byIndex(step.count);
+    for (const Placed *p : items)
+        byIndex[p->steps->at(depth).index].append(p);
+    QJsonArray array;
+    for (const auto &group : std::as_const(byIndex))
+        array.append(group.isEmpty() ? QJsonValue() : build(group, depth + 1));
+    return array;
+}
+
+} // namespace veltrane::host::exchange

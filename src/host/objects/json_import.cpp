@@ -1,0 +1,257 @@
+#include "host/objects/connection.h"
+#include "host/objects/exchange_kinds.h"
+#include "host/objects/json_exchange.h"
+#include "host/objects/store_io.h"
+
+#include <QFile>
+#include <QSet>
+
+namespace veltrane::host {
+
+namespace {
+
+using exchange::child;
+using exchange::item;
+using exchange::Reader;
+using exchange::ReferenceAt;
+
+const QString kImportSource = QStringLiteral("Import");
+
+template <typename T> struct Defined
+{
+    QString path;
+    QSharedPointer<T> object;
+};
+
+struct ParsedSet
+{
+    QString path;
+    exchange::FileSet file;
+};
+
+// A file's content, checked for form before anything is written.
+struct Parsed
+{
+    QList<Defined<Project>> projects;
+    QList<Defined<SizeStandardSettings>> sizeStandards;
+    QList<Defined<MobilityCalibrationSettings>> calibrations;
+    QList<Defined<SizeCalibration>> references;
+    QList<Defined<STRLocusTag>> strTags;
+    QList<Defined<SNPLocusTagSettings>> snpTags;
+    QList<ParsedSet> sets;
+    QHash<Kind, QSet<QString>> names; // every name the file defines, by kind (as nameKey)
+    QList<ReferenceAt> refersTo;
+};
+
+// Names are defined once per kind in a file.
+class Definitions
+{
+public:
+    Definitions(const Reader &r, Parsed &parsed)
+        : m_reader(r)
+        , m_parsed(parsed)
+    {}
+
+    void define(Kind kind, const QString &name, const QString &path)
+    {
+        const QString key = nameKey(name);
+        const QString placeKey = QString::number(int(kind)) + QLatin1Char(':') + key;
+        if (m_places.contains(placeKey))
+            m_reader.fail(child(path, kinds::kNameLabel),
+                          QStringLiteral("the %1 \"%2\" is defined twice (also at %3)")
+                              .arg(kinds::textOf(kind), name, m_places.value(placeKey)));
+        m_places.insert(placeKey, path);
+        m_parsed.names[kind].insert(key);
+    }
+
+private:
+    const Reader &m_reader;
+    Parsed &m_parsed;
+    QHash<QString, QString> m_places;
+};
+
+// Reads one top-level list of definitions with read(r, object, path).
+template <typename T, typename Read>
+void parseList(const Reader &r, const QJsonObject &root, const QString &list, Kind kind, Read &&read,
+               Definitions &definitions, QList<Defined<T>> &into)
+{
+    const QJsonArray items = r.optionalArray(root, list);
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const QString path = item(list, i);
+        QSharedPointer<T> object = read(r, r.object(items.at(i), path), path);
+        definitions.define(kind, object->Name(), path);
+        into.append({path, std::move(object)});
+    }
+}
+
+Parsed parse(const Reader &r, const QJsonDocument &document)
+{
+    if (!document.isObject())
+        r.fail(QStringLiteral("(document)"), QStringLiteral("expected a JSON object"));
+    const QJsonObject root = document.object();
+    if (r.text(root, {}, QStringLiteral("format")) != kExchangeFormatName)
+        r.fail(QStringLiteral("format"),
+               QStringLiteral("this is not a parameter set exchange file (expected \"%1\")").arg(kExchangeFormatName));
+    const qint32 version = r.integer(root, {}, QStringLiteral("version"));
+    if (version > kExchangeFormatVersion)
+        r.fail(QStringLiteral("version"), QStringLiteral("format version %1 is newer than this program reads (%2)")
+                                              .arg(version)
+                                              .arg(kExchangeFormatVersion));
+    if (version < 1)
+        r.fail(QStringLiteral("version"), QStringLiteral("%1 is not a format version").arg(version));
+
+    Parsed parsed;
+    Definitions definitions(r, parsed);
+    parseList(r, root, kinds::projects().list, Kind::Project, exchange::readProject, definitions, parsed.projects);
+    parseList(r, root, kinds::sizeStandards().list, Kind::SizeStandard, exchange::readSizeStandard, definitions,
+              parsed.sizeStandards);
+    parseList(r, root, kinds::mobilityCalibrations().list, Kind::MobilityCalibration, exchange::readMobilityCalibration,
+              definitions, parsed.calibrations);
+    parseList(r, root, kinds::mobilityReferences().list, Kind::MobilityReference, exchange::readMobilityReference,
+              definitions, parsed.references);
+    parseList(r, root, kinds::strTags().list, Kind::StrTag, exchange::readStrTag, definitions, parsed.strTags);
+    parseList(r, root, kinds::snpTags().list, Kind::SnpTag, exchange::readSnpTag, definitions, parsed.snpTags);
+
+    const QString list = kinds::sets().list;
+    const QJsonArray sets = r.optionalArray(root, list);
+    for (qsizetype i = 0; i < sets.size(); ++i) {
+        const QString path = item(list, i);
+        ParsedSet set{path, exchange::readSet(r, r.object(sets.at(i), path), path, parsed.refersTo)};
+        definitions.define(Kind::Set, set.file.settings->Name(), path);
+        parsed.sets.append(std::move(set));
+    }
+    return parsed;
+}
+
+// Adds the file's definition unless the store has one by that name, and says which it was.
+template <typename T, typename Insert, typename Stored>
+void importDefinition(const io::Context &ctx, Kind kind, const T &object, Insert &&insert, Stored &&stored,
+                      ImportReport &report)
+{
+    const QString label = QStringLiteral("%1 \"%2\"").arg(kinds::textOf(kind), object.Name());
+    if (io::idByName(ctx, kind, object.Name()) > 0) {
+        report.reused.append(label);
+        const QJsonObject storedJson = stored();
+        if (storedJson != exchange::toJson(object))
+            report.notes.append(
+                QStringLiteral("The stored %1 differs from the file's; the stored one was kept.").arg(label));
+        return;
+    }
+    insert();
+    report.created.append(label);
+}
+
+template <typename T> QSharedPointer<T> firstOf(const QList<QSharedPointer<T>> &list)
+{
+    return list.first();
+}
+
+} // namespace
+
+ImportReport importStore(SqlStore &store, const QByteArray &json, const QString &sourceName,
+                         const ImportOptions &options)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError)
+        throw Error(kStoreImportInvalid, kImportSource,
+                    QStringLiteral("%1: not valid JSON at character %2: %3")
+                        .arg(sourceName)
+                        .arg(error.offset)
+                        .arg(error.errorString()));
+    return importStore(store, document, sourceName, options);
+}
+
+ImportReport importStore(SqlStore &store, const QJsonDocument &document, const QString &sourceName,
+                         const ImportOptions &options)
+{
+    const Reader reader(sourceName);
+    Parsed parsed = parse(reader, document);
+
+    io::Context ctx = store.context();
+    Transaction transaction(store.pool(), Transaction::Write);
+
+    // Every name a set refers to must be in the file or in the store, before anything is written.
+    for (const ReferenceAt &ref : std::as_const(parsed.refersTo))
+        if (!parsed.names.value(ref.kind).contains(nameKey(ref.name)) && io::idByName(ctx, ref.kind, ref.name) <= 0)
+            reader.fail(ref.path, QStringLiteral("no %1 named \"%2\" is in the file or the store")
+                                      .arg(kinds::textOf(ref.kind), ref.name));
+
+    // Sets that would overwrite stored ones are refused together, so one message names them all.
+    QStringList refused;
+    QList<std::optional<io::StoredSet>> replacing;
+    for (const ParsedSet &set : std::as_const(parsed.sets)) {
+        std::optional<io::StoredSet> stored = io::findSet(ctx, set.file.settings->Name(), true);
+        if (stored && (stored->attributes & limits::kReadOnlyBits))
+            refused.append(QStringLiteral("%1: the stored set \"%2\" is read-only and is never replaced")
+                               .arg(set.path, stored->name));
+        else if (stored && !options.replaceExisting)
+            refused.append(
+                QStringLiteral("%1: a set named \"%2\" is stored already (import with replacing to write over it)")
+                    .arg(set.path, stored->name));
+        replacing.append(stored);
+    }
+    if (!refused.isEmpty())
+        throw Error(
+            kStoreImportRefused, kImportSource,
+            QStringLiteral("%1: nothing was imported. %2.").arg(sourceName, refused.join(QStringLiteral("; "))));
+
+    ImportReport report;
+    const auto byName = [](const BusinessObject &o) { return io::Filter::byName(o.Name()); };
+    for (const auto &[path, p] : std::as_const(parsed.projects))
+        importDefinition(
+            ctx, Kind::Project, *p, [&] { io::insertProject(ctx, p->Name()); },
+            [&] { return exchange::toJson(*firstOf(io::projects(ctx, byName(*p)))); }, report);
+    for (const auto &[path, s] : std::as_const(parsed.sizeStandards))
+        importDefinition(
+            ctx, Kind::SizeStandard, *s, [&] { io::insertSizeStandard(ctx, *s); },
+            [&] { return exchange::toJson(*firstOf(io::sizeStandards(ctx, byName(*s)))->Data()); }, report);
+    for (const auto &[path, c] : std::as_const(parsed.calibrations))
+        importDefinition(
+            ctx, Kind::MobilityCalibration, *c, [&] { io::insertMobilityCalibration(ctx, *c); },
+            [&] { return exchange::toJson(*firstOf(io::mobilityCalibrations(ctx, byName(*c)))->Data()); }, report);
+    for (const auto &[path, r] : std::as_const(parsed.references))
+        importDefinition(
+            ctx, Kind::MobilityReference, *r, [&] { io::insertMobilityReference(ctx, *r); },
+            [&] { return exchange::toJson(*firstOf(io::mobilityReferences(ctx, byName(*r)))); }, report);
+    for (const auto &[path, t] : std::as_const(parsed.strTags))
+        importDefinition(
+            ctx, Kind::StrTag, *t, [&] { io::insertStrLocusTag(ctx, *t); },
+            [&] { return exchange::toJson(*firstOf(io::strLocusTags(ctx, byName(*t)))); }, report);
+    for (const auto &[path, t] : std::as_const(parsed.snpTags))
+        importDefinition(
+            ctx, Kind::SnpTag, *t, [&] { io::insertSnpLocusTag(ctx, *t); },
+            [&] { return exchange::toJson(*firstOf(io::snpLocusTags(ctx, byName(*t)))->TagData()); }, report);
+
+    QList<qint32> versions;
+    for (qsizetype i = 0; i < parsed.sets.size(); ++i) {
+        exchange::FileSet &set = parsed.sets[i].file;
+        FragAnalysisParam &s = *set.settings;
+        // Project identifiers belong to a store: the file names the project, and the set takes this
+        // store's identifier of it.
+        if (set.project)
+            s.setProjectID(QString::number(io::idByName(ctx, Kind::Project, *set.project)));
+        const io::SetStamp stamp{s.Attributes(), s.DateCreated(), s.DateModified()};
+        versions.append(io::writeSet(ctx, s, replacing[i], stamp).version);
+        report.sets.append(s.Name());
+        if (replacing[i])
+            report.replaced.append(s.Name());
+    }
+    transaction.commit();
+
+    // The importing session has seen what it wrote, so it may go on to edit those sets.
+    for (qsizetype i = 0; i < parsed.sets.size(); ++i)
+        store.noteVersion(parsed.sets[i].file.settings->Name(), versions[i]);
+    return report;
+}
+
+ImportReport importStoreFromFile(SqlStore &store, const QString &path, const ImportOptions &options)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(kStoreImportInvalid, kImportSource,
+                    QStringLiteral("%1: cannot be read: %2").arg(path, file.errorString()));
+    return importStore(store, file.readAll(), path, options);
+}
+
+} // namespace veltrane::host
