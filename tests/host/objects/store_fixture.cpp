@@ -3,6 +3,7 @@
 #include "veltrane/contracts/error.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -194,6 +195,28 @@ QString describe(const FragAnalysisParam &s)
         add(entry + QStringLiteral("SNP"), snp.join(QStringLiteral("; ")));
     }
     return lines.join(u'\n');
+}
+
+QString heldSets(host::SqlStore &store)
+{
+    QHash<qint32, QString> projects;
+    for (const auto &p : store.projects())
+        projects.insert(p->ID(), p->Name());
+    QString text;
+    for (const auto &set : store.parameterSets(true)) {
+        const auto s = set->FragAnalysisParam();
+        text += describe(*s) + QStringLiteral("\nProject = ") + projects.value(s->ProjectID().toInt()) +
+                QStringLiteral("\n\n");
+    }
+    return text;
+}
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(path));
+    return file.readAll();
 }
 
 FragAnalysisParamPtr richSet(host::SqlStore &store, const QString &name)

@@ -41,6 +41,12 @@ private:
 // difference. Store identities (IDs, and the project's ID, which is given by name) are left out.
 QString describe(const FragAnalysisParam &settings);
 
+// Every set of a store described (as describe() does, with the project's name), in the store's order.
+QString heldSets(host::SqlStore &store);
+
+// The content of a file the test needs (the test fails at once when it cannot be read).
+QByteArray contentOf(const QString &path);
+
 // A set with every field away from its default: odd floats, both entry shapes, peaks, tags of both
 // kinds (taken from the store's seed data by name).
 FragAnalysisParamPtr richSet(host::SqlStore &store, const QString &name);

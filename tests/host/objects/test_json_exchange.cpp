@@ -3,7 +3,6 @@
 #include "host/objects/sql_object_manager.h"
 #include "store_fixture.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -12,8 +11,10 @@
 
 using namespace veltrane;
 using namespace veltrane::host;
+using veltrane::test::contentOf;
 using veltrane::test::errorOf;
 using veltrane::test::describe;
+using veltrane::test::heldSets;
 using veltrane::test::richSet;
 using veltrane::test::StoreLocation;
 
@@ -65,29 +66,6 @@ QMap<QString, QString> allSets(SqlStore &store)
         out.insert(s->Name(), describe(*s) + QStringLiteral("\nProject = ") + projects.value(s->ProjectID().toInt()));
     }
     return out;
-}
-
-// Every set of a store described in the store's order, as the files of earlier versions record it.
-QString heldSets(SqlStore &store)
-{
-    QHash<qint32, QString> projects;
-    for (const auto &p : store.projects())
-        projects.insert(p->ID(), p->Name());
-    QString text;
-    for (const auto &set : store.parameterSets(true)) {
-        const auto s = set->FragAnalysisParam();
-        text += describe(*s) + QStringLiteral("\nProject = ") + projects.value(s->ProjectID().toInt()) +
-                QStringLiteral("\n\n");
-    }
-    return text;
-}
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(path));
-    return file.readAll();
 }
 
 } // namespace

@@ -71,6 +71,7 @@ private slots:
     void unusableStoresAreRefused_data();
     void unusableStoresAreRefused();
     void newerSchemaIsRefused();
+    void storesOfTheFirstVersionStillServe();
     void everyFieldSurvivesCommitAndRetrieve();
     void awkwardNamesSurvive_data();
     void awkwardNamesSurvive();
@@ -207,6 +208,31 @@ void TestSqlStore::newerSchemaIsRefused()
     const Error e = errorOf([&] { m_where->open(); });
     QCOMPARE(e.number(), qint32(kStoreSchemaTooNew));
     QVERIFY2(e.description().contains(QLatin1String("99")), qPrintable(e.description()));
+}
+
+void TestSqlStore::storesOfTheFirstVersionStillServe()
+{
+    if (m_engine != QLatin1String("sqlite"))
+        QSKIP("the store file is a SQLite one");
+    // A store the first release wrote (by importing exchange-v1.json), so a change to the tables of new
+    // stores cannot leave the stores people already have unreadable.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("old.sqlite"));
+    QVERIFY(QFile::copy(QStringLiteral(VELTRANE_STORE_TEST_DATA "/store-v1.sqlite"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    const SqlStorePtr store = SqlStore::open(path);
+    const QStringList held = veltrane::test::heldSets(*store).split(u'\n');
+    const QStringList expected =
+        QString::fromUtf8(veltrane::test::contentOf(QStringLiteral(VELTRANE_STORE_TEST_DATA "/exchange-v1.expected")))
+            .split(u'\n');
+    QCOMPARE(held.size(), expected.size());
+    for (qsizetype i = 0; i < held.size(); ++i)
+        QCOMPARE(held.at(i), expected.at(i));
+    QCOMPARE(store->gridType(layouts::kSizeStandard)->ColumnTitle(3), QStringLiteral("Size"));
+
+    const auto set = richSet(*store, QStringLiteral("Written by this version"));
+    store->commit(*set);
+    QCOMPARE(describe(*retrieved(store, set->Name())), describe(*set));
 }
 
 void TestSqlStore::everyFieldSurvivesCommitAndRetrieve()
