@@ -1,5 +1,7 @@
 #include "host/objects/seed_data.h"
 
+#include "veltrane/contracts/vocabulary.h"
+
 #include <QDateTime>
 #include <QTimeZone>
 
@@ -40,7 +42,7 @@ const Ladder kLadders[] = {
     {"SNP Pair 60/120 (2 fragments)", 0, 3, 1.0f, {60, 120}},
     // Kept for old data only, so it is hidden from the editor's list.
     {"Ladder 35-400 (retired)",
-     4,
+     limits::kHiddenBit,
      3,
      0.9989f,
      {35, 50, 75, 100, 125, 150, 175, 200, 225, 250, 275, 300, 325, 350, 375, 400}},
@@ -84,7 +86,8 @@ const Reference kReferences[] = {
     {"Long Polymer Reference", 3},
 };
 
-const char *const kProjects[] = {"Default", "Casework", "Population Study", "Plant Genotyping", "Validation"};
+const QString kProjects[] = {stored::kDefaultProject, QStringLiteral("Casework"), QStringLiteral("Population Study"),
+                             QStringLiteral("Plant Genotyping"), QStringLiteral("Validation")};
 
 struct StrTag
 {
@@ -138,17 +141,19 @@ struct Layout
 };
 
 const Layout kLayouts[] = {
-    {12,
+    {layouts::kMobility,
      "Dye Mobility Coefficients",
      {{"Dye 1", 1110, GridType::kRight},
       {"Dye 2", 1110, GridType::kRight},
       {"Dye 3", 1110, GridType::kRight},
       {"Dye 4", 1110, GridType::kRight}}},
-    {15,
+    {layouts::kSizeStandard,
      "Size Standard Peaks",
      {{"Use", 600, GridType::kCentre}, {"Peak", 720, GridType::kRight}, {"Size", 1200, GridType::kRight}}},
-    {16, "Locus Tag Summary", {{"Locus Tag", 2400, GridType::kLeft}, {"Date Modified", 2280, GridType::kLeft}}},
-    {24,
+    {layouts::kLocusTagSummary,
+     "Locus Tag Summary",
+     {{"Locus Tag", 2400, GridType::kLeft}, {"Date Modified", 2280, GridType::kLeft}}},
+    {layouts::kSNPLocusTags,
      "SNP Locus Tags",
      {{"Name", 1200, GridType::kLeft},
       {"Number", 720, GridType::kRight},
@@ -162,8 +167,8 @@ const Layout kLayouts[] = {
 
 struct SetSeed
 {
-    const char *name;
-    const char *project;
+    QString name;
+    QString project;
     qint32 attributes;
     qint64 created;
     qint64 modified;
@@ -211,11 +216,10 @@ void quantitation(FragAnalysisParam &set)
 void writeSeedSet(const io::Context &ctx, const SetSeed &seed)
 {
     FragAnalysisParam set;
-    set.setName(QString::fromUtf8(seed.name));
-    const QString project = QString::fromUtf8(seed.project);
-    set.setProjectID(QString::number(io::idByName(ctx, io::Kind::Project, project)));
-    set.setProjectName(project);
-    set.setTypeCode(1011);
+    set.setName(seed.name);
+    set.setProjectID(QString::number(io::idByName(ctx, io::Kind::Project, seed.project)));
+    set.setProjectName(seed.project);
+    set.setTypeCode(limits::kFragAnalysisTypeCode);
     set.setSlopeThreshold(seed.slope);
     set.setSNPAnalysis(seed.snp);
     set.setIdentifyAlleles(0, seed.identifyAlleles);
@@ -285,8 +289,8 @@ void seedStore(const io::Context &ctx)
 {
     const qint64 seeded = utc(2024, 1, 15, 9, 30);
 
-    for (const char *project : kProjects)
-        io::insertProject(ctx, QString::fromUtf8(project));
+    for (const QString &project : kProjects)
+        io::insertProject(ctx, project);
 
     for (const Ladder &l : kLadders) {
         SizeStandardSettings standard;
@@ -341,9 +345,9 @@ void seedStore(const io::Context &ctx)
 
     const QList<int> defaultStr{0, 1, 2, 3, 4, 5, 8, 9, 10, 13, 14, 15, 19, 20, 21};
     const SetSeed sets[] = {
-        {"DefaultFragmentAnalysisParameters",
-         "Default",
-         1,
+        {stored::kDefaultParameterSet,
+         stored::kDefaultProject,
+         1, // read-only
          seeded,
          seeded,
          "Ladder 35-500 (16 fragments)",
@@ -359,8 +363,8 @@ void seedStore(const io::Context &ctx)
          "Dye Set A Reference",
          defaultStr,
          {0, 6, 12, 17}},
-        {"SNP Identity Panel",
-         "Population Study",
+        {QStringLiteral("SNP Identity Panel"),
+         QStringLiteral("Population Study"),
          0,
          seeded,
          utc(2024, 3, 4, 14, 5),
@@ -377,8 +381,8 @@ void seedStore(const io::Context &ctx)
          "Dye Set B Reference",
          {},
          range(0, 24)},
-        {"STR Casework 20-Fragment Ladder",
-         "Casework",
+        {QStringLiteral("STR Casework 20-Fragment Ladder"),
+         QStringLiteral("Casework"),
          0,
          seeded,
          utc(2024, 2, 20, 11, 45),
@@ -395,8 +399,8 @@ void seedStore(const io::Context &ctx)
          "Dye Set A Reference",
          range(0, 26),
          {}},
-        {"Quick Sizing (no size standard)",
-         "Validation",
+        {QStringLiteral("Quick Sizing (no size standard)"),
+         QStringLiteral("Validation"),
          0,
          seeded,
          utc(2024, 4, 2, 8, 15),
@@ -413,9 +417,9 @@ void seedStore(const io::Context &ctx)
          nullptr,
          {},
          {}},
-        {"Archived Settings 2019",
-         "Default",
-         4,
+        {QStringLiteral("Archived Settings 2019"),
+         stored::kDefaultProject,
+         limits::kHiddenBit,
          utc(2019, 6, 3, 10, 0),
          utc(2019, 11, 28, 16, 20),
          "Ladder 60-400 (18 fragments)",

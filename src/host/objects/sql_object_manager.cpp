@@ -34,7 +34,7 @@ public:
     {
         if (keyField.isEmpty()) {
             m_by = ById;
-        } else if (keyField.compare(QLatin1String("Name"), Qt::CaseInsensitive) == 0) {
+        } else if (keyField.compare(fields::kName, Qt::CaseInsensitive) == 0) {
             m_by = ByName; // the usual key, read without the late-bound detour (Name is virtual either way)
         } else {
             const int index = propertyIndex(T::staticMetaObject, keyField);
@@ -97,9 +97,9 @@ CollectionPtr keyedCollection(const QString &queryName, const QList<QSharedPoint
     return KeyedBuilder<T>(queryName, keyField).take(items);
 }
 
-bool isField(const QString &field, const char *name)
+bool isField(const QString &field, const QString &name)
 {
-    return field.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    return field.compare(name, Qt::CaseInsensitive) == 0;
 }
 
 template <typename T> ObjectPtr made(const SqlStorePtr &store)
@@ -184,7 +184,7 @@ ObjectPtr SqlObjectManager::LoadObject(const QString &typeName, const QString &k
     };
 
     if (typeName == types::kGridType) {
-        if (!isField(keyField, "GridTypeID") && !isField(keyField, "ID"))
+        if (!isField(keyField, fields::kGridTypeID) && !isField(keyField, fields::kID))
             throw unknown(QStringLiteral("A GridType is found by GridTypeID, not by \"%1\".").arg(keyField));
         bool ok = false;
         const qint32 number = keyValue.trimmed().toInt(&ok);
@@ -197,12 +197,12 @@ ObjectPtr SqlObjectManager::LoadObject(const QString &typeName, const QString &k
 
     qint32 id = 0;
     QString name;
-    if (isField(keyField, "ID")) {
+    if (isField(keyField, fields::kID)) {
         bool ok = false;
         id = keyValue.trimmed().toInt(&ok);
         if (!ok || id <= 0)
             throw Error::typeMismatch(kSource, QStringLiteral("\"%1\" is not an ID").arg(keyValue));
-    } else if (isField(keyField, "Name")) {
+    } else if (isField(keyField, fields::kName)) {
         name = keyValue;
     } else {
         throw unknown(QStringLiteral("A %1 is found by ID or Name, not by \"%2\".").arg(typeName, keyField));

@@ -129,7 +129,7 @@ qint32 SqlStore::retrieve(FragAnalysisParam &settings)
 
 void SqlStore::commit(FragAnalysisParam &settings)
 {
-    static const QString source = QStringLiteral("FragAnalysisParam");
+    const QString &source = types::kFragAnalysisParam;
     const QString name = settings.Name();
     if (nameKey(name).isEmpty())
         throw Error(kStoreInvalidObject, source, QStringLiteral("A parameter set needs a name to be stored."));
@@ -186,7 +186,7 @@ qint32 SqlStore::retrieve(SizeCalibration &entry)
 
 void SqlStore::commit(SNPLocusTag &tag)
 {
-    static const QString source = QStringLiteral("SNPLocusTag");
+    const QString &source = types::kSNPLocusTag;
     const SNPLocusTagSettingsPtr data = tag.TagData();
     if (!data)
         throw Error(kStoreInvalidObject, source, QStringLiteral("The SNP locus tag has no settings to store."));
@@ -255,7 +255,7 @@ FragAnalysisParamPtr SqlStore::settingsOf(qint32 setId, const QString &nameForMe
     const std::optional<qint32> version = io::readSettings(ctx, io::Filter::byId(setId), *settings);
     transaction.commit();
     if (!version)
-        throw Error(kStoreNotFound, QStringLiteral("AnalysisParameter"),
+        throw Error(kStoreNotFound, types::kAnalysisParameter,
                     QStringLiteral("The parameter set \"%1\" is no longer stored.")
                         .arg(nameForMessages.isEmpty() ? QString::number(setId) : nameForMessages));
     noteVersion(settings->Name(), *version);

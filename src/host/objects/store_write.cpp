@@ -1,6 +1,7 @@
 #include "host/objects/store_rows.h"
 
 #include "veltrane/contracts/error.h"
+#include "veltrane/contracts/vocabulary.h"
 
 #include <QHash>
 #include <QSet>
@@ -10,7 +11,7 @@ namespace veltrane::host::io {
 
 namespace {
 
-const QString kSetSource = QStringLiteral("FragAnalysisParam");
+const QString &kSetSource = types::kFragAnalysisParam;
 const QString kStoreSource = QStringLiteral("SqlStore");
 
 Error duplicateName(const QString &what, const QString &name)
@@ -394,7 +395,7 @@ void updateSnpLocusTag(const Context &ctx, const SNPLocusTagSettings &tag)
     st.bind(tag.ID()).exec();
     if (st.rowsAffected() != 1)
         throw Error(
-            kStoreNotFound, QStringLiteral("SNPLocusTag"),
+            kStoreNotFound, types::kSNPLocusTag,
             QStringLiteral("The SNP locus tag \"%1\" (ID %2) is no longer stored.").arg(tag.Name()).arg(tag.ID()));
 }
 
