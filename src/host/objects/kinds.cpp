@@ -446,77 +446,23 @@ const ChildList &gridColumnRows()
 
 QString tableOf(Kind kind)
 {
-    switch (kind) {
-    case Kind::Project:
-        return projects().table;
-    case Kind::SizeStandard:
-        return sizeStandards().table;
-    case Kind::MobilityCalibration:
-        return mobilityCalibrations().table;
-    case Kind::MobilityReference:
-        return mobilityReferences().table;
-    case Kind::StrTag:
-        return strTags().table;
-    case Kind::SnpTag:
-        return snpTags().table;
-    case Kind::Set:
-        return sets().table;
-    }
-    return {};
+    return withDescriptor(kind, [](const auto &d) { return d.table; });
 }
 
 QString textOf(Kind kind)
 {
-    switch (kind) {
-    case Kind::Project:
-        return projects().text;
-    case Kind::SizeStandard:
-        return sizeStandards().text;
-    case Kind::MobilityCalibration:
-        return mobilityCalibrations().text;
-    case Kind::MobilityReference:
-        return mobilityReferences().text;
-    case Kind::StrTag:
-        return strTags().text;
-    case Kind::SnpTag:
-        return snpTags().text;
-    case Kind::Set:
-        return sets().text;
-    }
-    return {};
+    return withDescriptor(kind, [](const auto &d) { return d.text; });
 }
 
 ObjectPtr standIn(Kind kind, const QString &name)
 {
-    ObjectPtr object;
-    switch (kind) {
-    case Kind::Project:
-        object = ProjectPtr::create();
-        break;
-    case Kind::SizeStandard:
-        object = SizeStandardSettingsPtr::create();
-        break;
-    case Kind::MobilityCalibration:
-        object = MobilityCalibrationSettingsPtr::create();
-        break;
-    case Kind::MobilityReference: {
-        auto reference = SizeCalibrationPtr::create();
-        reference->setKind(SizeCalibration::kMobilityReference);
-        object = reference;
-        break;
-    }
-    case Kind::StrTag:
-        object = STRLocusTagPtr::create();
-        break;
-    case Kind::SnpTag:
-        object = SNPLocusTagSettingsPtr::create();
-        break;
-    case Kind::Set:
-        object = FragAnalysisParamPtr::create();
-        break;
-    }
-    qobject_cast<BusinessObject *>(object.data())->setName(name);
-    return object;
+    return withDescriptor(kind, [&](const auto &d) -> ObjectPtr {
+        auto object = QSharedPointer<typename std::decay_t<decltype(d)>::Object>::create();
+        object->setName(name);
+        if constexpr (std::is_same_v<decltype(*object), SizeCalibration &>)
+            object->setKind(SizeCalibration::kMobilityReference);
+        return object;
+    });
 }
 
 } // namespace veltrane::host::kinds

@@ -74,6 +74,8 @@ template <typename T> struct Reference
 // The description of a kind, or of a part of one (the entries of a set).
 template <typename T> struct Descriptor
 {
+    using Object = T;
+
     QString table;
     QString list; // the exchange file's top-level list of the kind; empty for parts
     QString text; // what people call one: "size standard"
@@ -136,6 +138,29 @@ const ChildList &selectedPeaks();  // of an entry's calibration
 const ChildList &strTagLinks();    // of an entry
 const ChildList &snpTagLinks();    // of an entry
 const ChildList &gridColumnRows(); // of a grid layout (the columns of gridColumns())
+
+// Calls f with the description of the kind (every description answers alike, so f is a generic lambda
+// answering one type).
+template <typename F> decltype(auto) withDescriptor(Kind kind, F &&f)
+{
+    switch (kind) {
+    case Kind::Project:
+        return f(projects());
+    case Kind::SizeStandard:
+        return f(sizeStandards());
+    case Kind::MobilityCalibration:
+        return f(mobilityCalibrations());
+    case Kind::MobilityReference:
+        return f(mobilityReferences());
+    case Kind::StrTag:
+        return f(strTags());
+    case Kind::SnpTag:
+        return f(snpTags());
+    case Kind::Set:
+        break;
+    }
+    return f(sets());
+}
 
 // The table and the words for people of a kind.
 QString tableOf(Kind kind);

@@ -30,7 +30,29 @@ template <typename T, typename Read> QList<QSharedPointer<T>> collected(Read &&r
     return out;
 }
 
-// The objects a set refers to, each read once however often the set and its entries name it.
+// A referenced object as the store hands it out: a reference knows its kind and its store, and a size
+// standard its fragments.
+void complete(const Context &ctx, Kind kind, const ObjectPtr &object)
+{
+    if (kind == Kind::MobilityReference) {
+        const auto reference = qSharedPointerObjectCast<SizeCalibration>(object);
+        reference->setKind(SizeCalibration::kMobilityReference);
+        reference->setStore(ctx.store);
+    } else if (kind == Kind::SizeStandard) {
+        const kinds::ChildList &list = kinds::fragments();
+        Statement st(ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? ORDER BY %4")
+                                 .arg(list.value, list.table, list.owner.first(), list.position));
+        const auto standard = qSharedPointerObjectCast<SizeStandardSettings>(object);
+        st.bind(standard->ID()).exec();
+        QList<float> sizes;
+        while (st.next())
+            sizes.append(st.floatAt(0));
+        standard->setFragmentSizes(sizes);
+    }
+}
+
+// The objects a set refers to, each read once however often the set and its entries name it. The set's
+// own references come joined to its row; others are read when first named.
 class ReferenceCache
 {
 public:
@@ -42,29 +64,49 @@ public:
     {
         if (id <= 0)
             return {};
-        const quint64 key = (quint64(kind) << 32) | quint32(id);
-        const auto it = m_found.constFind(key);
+        const auto it = m_found.constFind(key(kind, id));
         if (it != m_found.cend())
             return *it;
         ObjectPtr found;
-        switch (kind) {
-        case Kind::SizeStandard:
-            if (const auto list = sizeStandards(m_ctx, Filter::byId(id)); !list.isEmpty())
-                found = list.first()->Data();
-            break;
-        case Kind::MobilityCalibration:
-            if (const auto list = mobilityCalibrations(m_ctx, Filter::byId(id)); !list.isEmpty())
-                found = list.first()->Data();
-            break;
-        case Kind::MobilityReference:
-            if (const auto list = mobilityReferences(m_ctx, Filter::byId(id)); !list.isEmpty())
-                found = list.first();
-            break;
-        default:
-            Q_ASSERT_X(false, "ReferenceCache", "sets refer to definitions only");
-        }
-        m_found.insert(key, found);
+        Statement st(
+            m_ctx.db,
+            QStringLiteral("SELECT %1 FROM %2 t WHERE t.id = ?").arg(joinedColumns(kind), kinds::tableOf(kind)));
+        st.bind(id).exec();
+        if (st.next())
+            found = readJoined(kind, st, 0);
+        st.finish();
+        adopt(kind, id, found);
         return found;
+    }
+
+    void adopt(Kind kind, qint32 id, const ObjectPtr &object)
+    {
+        if (object)
+            complete(m_ctx, kind, object);
+        m_found.insert(key(kind, id), object);
+    }
+
+    // ID, name and fields of the kind's row under the alias "t." (or the alias given).
+    static QString joinedColumns(Kind kind, const QString &alias = QStringLiteral("t."))
+    {
+        return kinds::withDescriptor(kind, [&](const auto &d) { return columnsWith({"id", "name"}, d, alias); });
+    }
+    static int joinedCount(Kind kind)
+    {
+        return kinds::withDescriptor(kind, [](const auto &d) { return 2 + d.columnCount(); });
+    }
+    // The object of a joined row from column first, or null where the join found nothing.
+    static ObjectPtr readJoined(Kind kind, const Statement &st, int first)
+    {
+        if (st.value(first).isNull())
+            return {};
+        return kinds::withDescriptor(kind, [&](const auto &d) -> ObjectPtr {
+            auto object = QSharedPointer<typename std::decay_t<decltype(d)>::Object>::create();
+            object->setID(st.intAt(first));
+            object->setName(st.textAt(first + 1));
+            readFields(d, st, first + 2, *object);
+            return object;
+        });
     }
 
     // The IDs of the references that follow the fields in the row, from column first on.
@@ -83,6 +125,8 @@ public:
     }
 
 private:
+    static quint64 key(Kind kind, qint32 id) { return (quint64(kind) << 32) | quint32(id); }
+
     const Context &m_ctx;
     QHash<quint64, ObjectPtr> m_found;
 };
@@ -143,8 +187,17 @@ void readParameterSets(const Context &ctx, bool includeHidden, const Filter &fil
 std::optional<qint32> readSettings(const Context &ctx, const Filter &filter, FragAnalysisParam &target)
 {
     const auto &d = kinds::sets();
-    Statement row(ctx.db, QStringLiteral("SELECT %1 FROM %2").arg(columnsWith({"id", "name", "version"}, d), d.table) +
-                              whereFilter(filter));
+    // The objects the set refers to come in the same statement, each joined with all its fields.
+    QString sql = QStringLiteral("SELECT ") + columnsWith({"id", "name", "version"}, d, QStringLiteral("p."));
+    QString joins;
+    for (qsizetype i = 0; i < d.references.size(); ++i) {
+        const kinds::Reference<FragAnalysisParam> &r = d.references[i];
+        const QString alias = QStringLiteral("r%1").arg(i);
+        sql += QStringLiteral(", ") + ReferenceCache::joinedColumns(r.target, alias + QLatin1Char('.'));
+        joins += QStringLiteral(" LEFT JOIN %1 %2 ON %2.id = p.%3").arg(kinds::tableOf(r.target), alias, r.column);
+    }
+    Statement row(ctx.db,
+                  sql + QStringLiteral(" FROM %1 p").arg(d.table) + joins + whereFilter(filter, QStringLiteral("p.")));
     bindFilter(row, filter);
     row.exec();
     if (!row.next())
@@ -154,9 +207,19 @@ std::optional<qint32> readSettings(const Context &ctx, const Filter &filter, Fra
     const qint32 version = row.intAt(2);
     target.setID(id);
     target.setName(row.textAt(1));
-    const QList<qint32> references = ReferenceCache::ids(d, row, readFields(d, row, 3, target));
+    int c = readFields(d, row, 3, target);
+    const QList<qint32> references = ReferenceCache::ids(d, row, c);
+    c += int(d.references.size());
+    QList<ObjectPtr> joined;
+    for (const auto &r : d.references) {
+        joined.append(ReferenceCache::readJoined(r.target, row, c));
+        c += ReferenceCache::joinedCount(r.target);
+    }
     row.finish();
     ReferenceCache cache(ctx);
+    for (qsizetype i = 0; i < d.references.size(); ++i)
+        if (references[i] > 0)
+            cache.adopt(d.references[i].target, references[i], joined[i]);
     cache.attach(d, references, target);
     target.setStore(ctx.store);
 
