@@ -1,12 +1,14 @@
 // Store speed at the sizes a lab reaches: 1,000 parameter sets, 10,000 SNP locus tags, a set that
-// lists 1,000 SNP tags. Each BM_X runs beside its floor BM_X_Floor, the same rows read or written
-// with bare QSqlQuery on a connection of its own; the program prints X / floor for each pair.
+// lists 1,000 SNP tags. Each BM_X runs beside its floor BM_X_Floor: the same result got the plainest
+// cheap way, with bare QSqlQuery on a connection of its own (statements prepared once, only the
+// columns needed, values converted by hand); the program prints X / floor for each pair.
 // Usage: bench_store [--benchmark_repetitions=N] [postgresql://...]  (default: a SQLite file)
 
 #include "host/objects/json_exchange.h"
 #include "host/objects/sql_object_manager.h"
 #include "host/objects/sql_store.h"
 
+#include "support/ratio_reporter.h"
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -17,7 +19,6 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QUrlQuery>
-#include "support/ratio_reporter.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -172,6 +173,22 @@ void exec(QSqlQuery &q)
         qFatal("%s: %s", qPrintable(q.lastQuery()), qPrintable(q.lastError().text()));
 }
 
+// A write case leaves the database as it found it, and starts with the log of earlier writes folded
+// into the database, so that neither case of a pair pays for what the other wrote.
+void settle(const QString &writtenNamePrefix = {})
+{
+    QSqlQuery q(raw());
+    if (!writtenNamePrefix.isEmpty()) {
+        q.prepare(QStringLiteral("DELETE FROM parameter_sets WHERE name_key LIKE ?"));
+        q.addBindValue(QString(writtenNamePrefix.toCaseFolded() + QLatin1Char('%')));
+        exec(q);
+    }
+    if (raw().driverName() == QLatin1String("QSQLITE"))
+        q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    else
+        q.exec(QStringLiteral("VACUUM ANALYZE"));
+}
+
 // ---- the list of sets on the selection page ----------------------------------------------------
 
 void BM_LoadSetList(benchmark::State &state)
@@ -187,22 +204,28 @@ void BM_LoadSetList(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * kSets);
 }
 
+// The same collection: one object per listed set, keyed by name, its settings left to be read later.
 void BM_LoadSetList_Floor(benchmark::State &state)
 {
-    store();
+    const StorePtr bound = store();
+    QSqlQuery q(raw());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT id, name, project_id FROM parameter_sets WHERE (attributes & 4) = 0") + g_orderBy);
     for (auto _ : state) {
-        QSqlQuery q(raw());
-        q.setForwardOnly(true);
-        q.prepare(QStringLiteral("SELECT id, name, project_id FROM parameter_sets WHERE (attributes & 4) = 0") +
-                  g_orderBy);
         exec(q);
-        qint64 sum = 0;
+        const CollectionPtr sets = newCollection();
+        sets->reserve(kSets);
         while (q.next()) {
-            sum += q.value(0).toInt();
-            benchmark::DoNotOptimize(q.value(1).toString());
-            sum += q.value(2).toInt();
+            auto set = AnalysisParameterPtr::create();
+            set->setID(q.value(0).toInt());
+            set->setName(q.value(1).toString());
+            set->setProjectID(q.value(2).toInt());
+            set->setStore(bound);
+            set->deferSettings();
+            sets->Add(set, set->Name());
         }
-        benchmark::DoNotOptimize(sum);
+        q.finish();
+        benchmark::DoNotOptimize(sets);
     }
     state.SetItemsProcessed(state.iterations() * kSets);
 }
@@ -216,39 +239,177 @@ void BM_ReadSelectedSettings(benchmark::State &state)
         benchmark::DoNotOptimize(store()->settingsOf(id));
 }
 
+// The same settings object, filled from six statements prepared once: the set's row with its size
+// standard, calibration and reference joined in, the standard's fragments, the entries, their peaks and
+// the two tag lists. Like the store, it reads them in one read transaction, so that they belong together
+// even while others write.
 void BM_ReadSelectedSettings_Floor(benchmark::State &state)
 {
     const qint32 id = store()->parameterSets(false).at(kSets / 2)->ID();
-    const QStringList queries{
-        QStringLiteral("SELECT * FROM parameter_sets WHERE id = ?"),
-        QStringLiteral("SELECT * FROM set_entries WHERE set_id = ? ORDER BY entry_index"),
-        QStringLiteral(
-            "SELECT entry_index, peak FROM entry_selected_peaks WHERE set_id = ? ORDER BY entry_index, position"),
-        QStringLiteral("SELECT t.* FROM set_str_tags l JOIN str_locus_tags t ON t.id = l.tag_id WHERE l.set_id = ? "
-                       "ORDER BY l.entry_index, l.position"),
-        QStringLiteral("SELECT t.* FROM set_snp_tags l JOIN snp_locus_tags t ON t.id = l.tag_id WHERE l.set_id = ? "
-                       "ORDER BY l.entry_index, l.position"),
-        QStringLiteral(
-            "SELECT s.* FROM size_standards s JOIN parameter_sets p ON p.size_standard_id = s.id WHERE p.id = ?"),
-        QStringLiteral("SELECT f.size FROM size_standard_fragments f JOIN parameter_sets p ON p.size_standard_id = "
-                       "f.size_standard_id WHERE p.id = ? ORDER BY f.position"),
-        QStringLiteral("SELECT c.* FROM mobility_calibrations c JOIN parameter_sets p ON p.mobility_calibration_id = "
-                       "c.id WHERE p.id = ?"),
-        QStringLiteral("SELECT r.* FROM mobility_references r JOIN parameter_sets p ON p.mobility_reference_id = r.id "
-                       "WHERE p.id = ?"),
+    auto prepared = [](const QString &sql) {
+        auto q = std::make_unique<QSqlQuery>(raw());
+        q->setForwardOnly(true);
+        if (!q->prepare(sql))
+            qFatal("%s: %s", qPrintable(sql), qPrintable(q->lastError().text()));
+        return q;
     };
+    QString coefficients;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            coefficients += QStringLiteral(", c.c%1%2").arg(r).arg(c);
+    const auto head =
+        prepared(QStringLiteral(
+                     "SELECT p.name, p.project_id, p.project_name, p.type_code, p.attributes, p.date_created, "
+                     "p.date_modified, p.slope_threshold, p.snp_analysis, p.use_calculated_dye_spectra, "
+                     "p.id_standard_by_size, p.quantity_by_height, p.dye_spectra_0, p.dye_spectra_1, "
+                     "p.dye_spectra_2, p.dye_spectra_3, p.quant_size_time_0, p.quant_size_time_1, "
+                     "p.quant_size_time_2, p.quant_size_time_3, p.quant_window_0, p.quant_window_1, p.quant_window_2, "
+                     "p.quant_window_3, p.quant_amount_0, p.quant_amount_1, p.quant_amount_2, p.quant_amount_3, "
+                     "p.quant_unit_0, p.quant_unit_1, p.quant_unit_2, p.quant_unit_3, "
+                     "s.id, s.name, s.attributes, s.dye_index, s.fit_coefficient, c.id, c.name%1, "
+                     "r.id, r.name, r.enum_type_id FROM parameter_sets p "
+                     "LEFT JOIN size_standards s ON s.id = p.size_standard_id "
+                     "LEFT JOIN mobility_calibrations c ON c.id = p.mobility_calibration_id "
+                     "LEFT JOIN mobility_references r ON r.id = p.mobility_reference_id WHERE p.id = ?")
+                     .arg(coefficients));
+    const auto fragments = prepared(
+        QStringLiteral("SELECT size FROM size_standard_fragments WHERE size_standard_id = ? ORDER BY position"));
+    const auto entries = prepared(QStringLiteral(
+        "SELECT entry_index, identify_alleles, relative_peak_height_threshold, confidence_level, has_calibration, "
+        "calibration_name, calibration_kind, model_index, migration_variable, enum_type_id, "
+        "calibration_size_standard_id FROM set_entries WHERE set_id = ? ORDER BY entry_index"));
+    const auto peaks = prepared(QStringLiteral(
+        "SELECT entry_index, peak FROM entry_selected_peaks WHERE set_id = ? ORDER BY entry_index, position"));
+    const auto str = prepared(QStringLiteral(
+        "SELECT l.entry_index, t.id, t.name, t.dye, t.min_size, t.max_size, t.date_modified FROM set_str_tags l "
+        "JOIN str_locus_tags t ON t.id = l.tag_id WHERE l.set_id = ? ORDER BY l.entry_index, l.position"));
+    const auto snp = prepared(QStringLiteral(
+        "SELECT l.entry_index, t.id, t.name, t.tag_number, t.text1, t.text2, t.text3, t.text4, t.date_modified "
+        "FROM set_snp_tags l JOIN snp_locus_tags t ON t.id = l.tag_id WHERE l.set_id = ? "
+        "ORDER BY l.entry_index, l.position"));
+    const bool sqlite = raw().driverName() == QLatin1String("QSQLITE");
+    const QString beginRead =
+        sqlite ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY");
+    QSqlQuery transaction(raw());
     for (auto _ : state) {
-        for (const QString &sql : queries) {
-            QSqlQuery q(raw());
-            q.setForwardOnly(true);
-            q.prepare(sql);
-            q.addBindValue(id);
-            exec(q);
-            const int columns = q.record().count();
-            while (q.next())
-                for (int c = 0; c < columns; ++c)
-                    benchmark::DoNotOptimize(q.value(c));
+        transaction.exec(beginRead);
+        auto s = FragAnalysisParamPtr::create();
+        QSqlQuery &h = *head;
+        h.bindValue(0, id);
+        exec(h);
+        h.next();
+        s->setID(id);
+        s->setName(h.value(0).toString());
+        s->setProjectID(h.value(1).toString());
+        s->setProjectName(h.value(2).toString());
+        s->setTypeCode(h.value(3).toInt());
+        s->setAttributes(h.value(4).toInt());
+        s->setDateCreated(h.value(5).toLongLong());
+        s->setDateModified(h.value(6).toLongLong());
+        s->setSlopeThreshold(float(h.value(7).toDouble()));
+        s->setSNPAnalysis(h.value(8).toInt() != 0);
+        s->setUseCalculatedDyeSpectra(h.value(9).toInt() != 0);
+        s->setIDStandardBySize(h.value(10).toInt());
+        s->setQuantityByHeight(h.value(11).toInt());
+        for (int i = 0; i < 4; ++i) {
+            s->setDyeSpectra(i, h.value(12 + i).toInt() != 0);
+            s->setQuantSizeTime(i, float(h.value(16 + i).toDouble()));
+            s->setQuantWindow(i, float(h.value(20 + i).toDouble()));
+            s->setQuantAmount(i, float(h.value(24 + i).toDouble()));
+            s->setQuantUnit(i, h.value(28 + i).toInt());
         }
+        SizeStandardSettingsPtr standard;
+        if (!h.isNull(32)) {
+            standard = SizeStandardSettingsPtr::create();
+            standard->setID(h.value(32).toInt());
+            standard->setName(h.value(33).toString());
+            standard->setAttributes(h.value(34).toInt());
+            standard->setDyeIndex(qint16(h.value(35).toInt()));
+            standard->setFitCoefficient(float(h.value(36).toDouble()));
+            s->setSizeStandard(standard);
+        }
+        if (!h.isNull(37)) {
+            auto calibration = MobilityCalibrationSettingsPtr::create();
+            calibration->setID(h.value(37).toInt());
+            calibration->setName(h.value(38).toString());
+            for (int i = 0; i < 16; ++i)
+                calibration->setCoefficient(qint16(i / 4), qint16(i % 4), float(h.value(39 + i).toDouble()));
+            s->setDyeMobilityCalibration(calibration);
+        }
+        if (!h.isNull(55)) {
+            auto reference = SizeCalibrationPtr::create();
+            reference->setKind(SizeCalibration::kMobilityReference);
+            reference->setID(h.value(55).toInt());
+            reference->setName(h.value(56).toString());
+            reference->setEnumTypeID(h.value(57).toInt());
+            s->setStandardMobilityReference(reference);
+        }
+        h.finish();
+        if (standard) {
+            fragments->bindValue(0, standard->ID());
+            exec(*fragments);
+            QList<float> sizes;
+            while (fragments->next())
+                sizes.append(float(fragments->value(0).toDouble()));
+            standard->setFragmentSizes(sizes);
+            fragments->finish();
+        }
+        entries->bindValue(0, id);
+        exec(*entries);
+        while (entries->next()) {
+            const int e = entries->value(0).toInt();
+            s->setIdentifyAlleles(e, entries->value(1).toInt() != 0);
+            s->setRelativePeakHeightThreshold(e, float(entries->value(2).toDouble()));
+            s->setConfidenceLevel(e, float(entries->value(3).toDouble()));
+            if (entries->value(4).toInt() != 0) {
+                auto c = SizeCalibrationPtr::create();
+                c->setName(entries->value(5).toString());
+                c->setKind(entries->value(6).toInt());
+                c->setModelIndex(entries->value(7).toInt());
+                c->setMigrationVariable(entries->value(8).toInt());
+                c->setEnumTypeID(entries->value(9).toInt());
+                if (standard && entries->value(10).toInt() == standard->ID())
+                    c->setSizeStandard(standard);
+                s->setSizeCalibration(e, c);
+            }
+        }
+        entries->finish();
+        peaks->bindValue(0, id);
+        exec(*peaks);
+        QHash<int, QList<qint16>> selected;
+        while (peaks->next())
+            selected[peaks->value(0).toInt()].append(qint16(peaks->value(1).toInt()));
+        for (auto it = selected.cbegin(); it != selected.cend(); ++it)
+            s->SizeCalibration(it.key())->setSelectedPeaks(it.value());
+        peaks->finish();
+        str->bindValue(0, id);
+        exec(*str);
+        while (str->next()) {
+            auto tag = STRLocusTagPtr::create();
+            tag->setID(str->value(1).toInt());
+            tag->setName(str->value(2).toString());
+            tag->setDye(qint16(str->value(3).toInt()));
+            tag->setMinSize(float(str->value(4).toDouble()));
+            tag->setMaxSize(float(str->value(5).toDouble()));
+            tag->setDateModified(str->value(6).toLongLong());
+            s->STRLocusTagsOf(str->value(0).toInt())->Add(tag);
+        }
+        str->finish();
+        snp->bindValue(0, id);
+        exec(*snp);
+        while (snp->next()) {
+            auto tag = SNPLocusTagSettingsPtr::create();
+            tag->setID(snp->value(1).toInt());
+            tag->setName(snp->value(2).toString());
+            tag->setTagNumber(float(snp->value(3).toDouble()));
+            for (int t = 0; t < 4; ++t)
+                tag->setTagText(t + 1, snp->value(4 + t).toString());
+            tag->setDateModified(snp->value(8).toLongLong());
+            s->SNPLocusTagsOf(snp->value(0).toInt())->Add(tag);
+        }
+        snp->finish();
+        transaction.exec(QStringLiteral("COMMIT"));
+        benchmark::DoNotOptimize(s);
     }
 }
 
@@ -266,24 +427,37 @@ void BM_LoadSnpTags(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * kSnpTags);
 }
 
+// The same collection: each tag an object with its settings object, keyed by name.
 void BM_LoadSnpTags_Floor(benchmark::State &state)
 {
-    store();
+    const StorePtr bound = store();
+    QSqlQuery q(raw());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT id, name, tag_number, text1, text2, text3, text4, date_modified "
+                             "FROM snp_locus_tags") +
+              g_orderBy);
     for (auto _ : state) {
-        QSqlQuery q(raw());
-        q.setForwardOnly(true);
-        q.prepare(QStringLiteral("SELECT id, name, tag_number, text1, text2, text3, text4, date_modified "
-                                 "FROM snp_locus_tags") +
-                  g_orderBy);
         exec(q);
+        const CollectionPtr tags = newCollection();
+        tags->reserve(kSnpTags);
         while (q.next()) {
-            benchmark::DoNotOptimize(q.value(0).toInt());
-            benchmark::DoNotOptimize(q.value(1).toString());
-            benchmark::DoNotOptimize(q.value(2).toDouble());
-            for (int c = 3; c < 7; ++c)
-                benchmark::DoNotOptimize(q.value(c).toString());
-            benchmark::DoNotOptimize(q.value(7).toLongLong());
+            auto data = SNPLocusTagSettingsPtr::create();
+            data->setID(q.value(0).toInt());
+            data->setName(q.value(1).toString());
+            data->setTagNumber(float(q.value(2).toDouble()));
+            data->setTagText1(q.value(3).toString());
+            data->setTagText2(q.value(4).toString());
+            data->setTagText3(q.value(5).toString());
+            data->setTagText4(q.value(6).toString());
+            data->setDateModified(q.value(7).toLongLong());
+            auto tag = SNPLocusTagPtr::create();
+            tag->setID(data->ID());
+            tag->setTagData(data);
+            tag->setStore(bound);
+            tags->Add(tag, data->Name());
         }
+        q.finish();
+        benchmark::DoNotOptimize(tags);
     }
     state.SetItemsProcessed(state.iterations() * kSnpTags);
 }
@@ -307,13 +481,17 @@ void BM_CommitSetWith1000SnpTags(benchmark::State &state)
     for (int i = 0; i < kTagsInBigSet; ++i)
         set.SNPLocusTagsOf(0)->Add(tags.at(i * (kSnpTags / kTagsInBigSet))->TagData());
     static int serial = 0;
+    settle();
     for (auto _ : state) {
         set.setName(QStringLiteral("Big %1").arg(++serial));
         store()->commit(set);
     }
+    settle(QStringLiteral("Big "));
     state.SetItemsProcessed(state.iterations() * kTagsInBigSet);
 }
 
+// The same rows in one transaction: the set, its entry, and the peaks and the tag links each in one
+// multi-row statement, all prepared once.
 void BM_CommitSetWith1000SnpTags_Floor(benchmark::State &state)
 {
     const auto listed = store()->parameterSets(false).first()->FragAnalysisParam();
@@ -323,16 +501,30 @@ void BM_CommitSetWith1000SnpTags_Floor(benchmark::State &state)
     for (int i = 0; i < kTagsInBigSet; ++i)
         tagIds << tags.at(i * (kSnpTags / kTagsInBigSet))->ID();
     const QList<qint16> peaks = listed->SizeCalibration(0)->SelectedPeaks();
-    const bool sqlite = raw().driverName() == QLatin1String("QSQLITE");
+    QSqlDatabase db = raw();
+    const bool sqlite = db.driverName() == QLatin1String("QSQLITE");
+    auto rows = [](const char *head, qsizetype n, const char *row) {
+        QString sql = QString::fromLatin1(head);
+        for (qsizetype i = 0; i < n; ++i)
+            sql += (i ? QStringLiteral(", ") : QString()) + QLatin1String(row);
+        return sql;
+    };
+    QSqlQuery set(db), entry(db), peak(db), link(db);
+    set.prepare(QStringLiteral("INSERT INTO parameter_sets (name, name_key, version, project_id, project_name, "
+                               "type_code, date_created, date_modified, size_standard_id, mobility_calibration_id, "
+                               "mobility_reference_id) VALUES (?, ?, 1, ?, ?, 1011, 0, 0, ?, ?, ?) RETURNING id"));
+    entry.prepare(QStringLiteral("INSERT INTO set_entries (set_id, entry_index, identify_alleles, has_calibration, "
+                                 "model_index, migration_variable, calibration_size_standard_id) "
+                                 "VALUES (?, 0, 1, 1, 2, 1, ?)"));
+    peak.prepare(rows("INSERT INTO entry_selected_peaks (set_id, entry_index, position, peak) VALUES ", peaks.size(),
+                      "(?, 0, ?, ?)"));
+    link.prepare(rows("INSERT INTO set_snp_tags (set_id, entry_index, position, tag_id) VALUES ", tagIds.size(),
+                      "(?, 0, ?, ?)"));
     static int serial = 0;
+    settle();
     for (auto _ : state) {
-        QSqlDatabase db = raw();
         QSqlQuery begin(db);
         begin.exec(sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
-        QSqlQuery set(db);
-        set.prepare(QStringLiteral("INSERT INTO parameter_sets (name, name_key, version, project_id, project_name, "
-                                   "type_code, date_created, date_modified, size_standard_id, mobility_calibration_id, "
-                                   "mobility_reference_id) VALUES (?, ?, 1, ?, ?, 1011, 0, 0, ?, ?, ?) RETURNING id"));
         const QString name = QStringLiteral("Floor %1").arg(++serial);
         set.addBindValue(name);
         set.addBindValue(name.toCaseFolded());
@@ -345,35 +537,27 @@ void BM_CommitSetWith1000SnpTags_Floor(benchmark::State &state)
         set.next();
         const qint32 id = set.value(0).toInt();
         set.finish();
-        QSqlQuery entry(db);
-        entry.prepare(QStringLiteral("INSERT INTO set_entries (set_id, entry_index, identify_alleles, has_calibration, "
-                                     "model_index, migration_variable, calibration_size_standard_id) "
-                                     "VALUES (?, 0, 1, 1, 2, 1, ?)"));
         entry.addBindValue(id);
         entry.addBindValue(standard);
         exec(entry);
-        QSqlQuery peak(db);
-        peak.prepare(QStringLiteral("INSERT INTO entry_selected_peaks (set_id, entry_index, position, peak) "
-                                    "VALUES (?, 0, ?, ?)"));
         for (int p = 0; p < peaks.size(); ++p) {
-            peak.bindValue(0, id);
-            peak.bindValue(1, p);
-            peak.bindValue(2, int(peaks[p]));
-            exec(peak);
+            peak.addBindValue(id);
+            peak.addBindValue(p);
+            peak.addBindValue(int(peaks[p]));
         }
-        QSqlQuery link(db);
-        link.prepare(
-            QStringLiteral("INSERT INTO set_snp_tags (set_id, entry_index, position, tag_id) VALUES (?, 0, ?, ?)"));
+        exec(peak);
         for (int t = 0; t < tagIds.size(); ++t) {
-            link.bindValue(0, id);
-            link.bindValue(1, t);
-            link.bindValue(2, tagIds[t]);
-            exec(link);
+            link.addBindValue(id);
+            link.addBindValue(t);
+            link.addBindValue(tagIds[t]);
         }
+        exec(link);
         QSqlQuery commit(db);
         if (!commit.exec(QStringLiteral("COMMIT")))
             qFatal("COMMIT: %s", qPrintable(commit.lastError().text()));
     }
+    set.finish();
+    settle(QStringLiteral("Floor "));
     state.SetItemsProcessed(state.iterations() * kTagsInBigSet);
 }
 
