@@ -143,6 +143,8 @@ int run(int argc, char *argv[])
     try {
         const QString location = parser.isSet(db) ? parser.value(db) : defaultStoreLocation();
         std::shared_ptr<host::SqlStore> store = openAndInstall(location, !parser.isSet(noSeed));
+        if (store->createdOnOpen())
+            err << "Created a new store at " << store->location() << '\n';
         CommandIO io{out, err};
         if (command.isEmpty()) {
             Service service;

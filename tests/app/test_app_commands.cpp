@@ -1,8 +1,11 @@
+#include "app_process.h"
+
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+using Result = veltrane::test::AppResult;
 
 // The application's commands, run as a user or a script runs them: a separate process on a
 // temporary store, judged by its output and exit status.
@@ -20,34 +23,11 @@ private slots:
     void mistakesAreClearErrors();
 
 private:
-    struct Result
-    {
-        int exitCode = -1;
-        QString out;
-        QString err;
-    };
-    Result run(const QStringList &arguments);
+    Result run(const QStringList &arguments) { return veltrane::test::runApp(arguments, m_dir.path()); }
     QString store(const QString &name) const { return m_dir.filePath(name); }
 
     QTemporaryDir m_dir;
 };
-
-TestAppCommands::Result TestAppCommands::run(const QStringList &arguments)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(VELTRANE_APP_PATH), arguments);
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
-}
 
 void TestAppCommands::initTestCase()
 {

@@ -20,10 +20,36 @@ namespace veltrane::host {
 
 static const QString kSource = QStringLiteral("SqlStore");
 
-static Error invalidLocation(const QString &location, const QString &why)
+namespace {
+
+// "scheme:" at the start of a location: ours is postgresql:// (or postgres://); anything else that
+// looks like a URL is a mistake, not a file name.
+const QRegularExpression kSchemePrefix(QStringLiteral("^([A-Za-z][A-Za-z0-9+.\\-]+):"));
+// The user information of something that looks like a URL, readable or not: the password is what
+// lies between the user name's colon and the last "@".
+const QRegularExpression kUserInfo(QStringLiteral("^(\\s*[A-Za-z][A-Za-z0-9+.\\-]*:/*[^:/@]*):(.*)@"));
+
+bool isPostgreSQLScheme(const QString &scheme)
+{
+    return scheme.compare(QLatin1String("postgresql"), Qt::CaseInsensitive) == 0 ||
+           scheme.compare(QLatin1String("postgres"), Qt::CaseInsensitive) == 0;
+}
+
+Error invalidLocation(const QString &location, const QString &why)
 {
     return Error(kStoreLocationInvalid, kSource,
-                 QStringLiteral("The store location \"%1\" is not usable: %2.").arg(location, why));
+                 QStringLiteral("The store location \"%1\" is not usable: %2.").arg(redactedLocation(location), why));
+}
+
+} // namespace
+
+QString redactedLocation(const QString &location)
+{
+    QString shown = location;
+    const QRegularExpressionMatch m = kUserInfo.match(location);
+    if (m.hasMatch() && !m.captured(2).isEmpty())
+        shown.replace(0, m.capturedEnd(0), m.captured(1) + QStringLiteral(":***@"));
+    return shown;
 }
 
 ConnectionSpec ConnectionSpec::parse(const QString &location)
@@ -34,44 +60,26 @@ ConnectionSpec ConnectionSpec::parse(const QString &location)
     if (trimmed.isEmpty())
         throw Error(kStoreLocationInvalid, kSource, QStringLiteral("No store location was given."));
 
-    if (trimmed.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
-        trimmed.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive)) {
-        const QUrl url(trimmed, QUrl::StrictMode);
-        if (!url.isValid())
-            throw invalidLocation(trimmed, url.errorString());
-        spec.engine = Engine::PostgreSQL;
-        spec.display = url.toString(QUrl::RemovePassword);
-        spec.host = url.host(QUrl::FullyDecoded);
-        if (spec.host.isEmpty())
-            throw invalidLocation(spec.display, QStringLiteral("the URL names no server host"));
-        spec.port = url.port(5432);
-        if (spec.port <= 0 || spec.port > 65535)
-            throw invalidLocation(spec.display, QStringLiteral("the port is not a number from 1 to 65535"));
-        spec.user = url.userName(QUrl::FullyDecoded);
-        spec.password = url.password(QUrl::FullyDecoded);
-        spec.database = url.path(QUrl::FullyDecoded);
-        if (spec.database.startsWith(QLatin1Char('/')))
-            spec.database.remove(0, 1);
-        if (spec.database.isEmpty() || spec.database.contains(QLatin1Char('/')))
-            throw invalidLocation(spec.display, QStringLiteral("the URL must end in the database name, as in "
-                                                               "postgresql://user@host:5432/database"));
-        const QUrlQuery query(url);
-        for (const auto &[key, value] : query.queryItems(QUrl::FullyDecoded)) {
-            if (key != QLatin1String("schema"))
-                throw invalidLocation(spec.display, QStringLiteral("unknown option \"%1\" (known: schema)").arg(key));
-            static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]{0,62}$"));
-            if (!identifier.match(value).hasMatch())
-                throw invalidLocation(spec.display,
-                                      QStringLiteral("the schema name must be letters, digits and underscores"));
-            spec.schema = value.toLower();
-        }
-        if (url.hasFragment())
-            throw invalidLocation(spec.display, QStringLiteral("the URL must not have a fragment"));
+    if (trimmed.startsWith(QLatin1String("file:veltrane-memory-"))) {
+        // The location of an in-memory store, as location() answers it, opens the same database.
+        spec.memory = true;
+        spec.file = trimmed;
+        spec.display = QStringLiteral(":memory:");
         return spec;
     }
-
-    if (trimmed.contains(QLatin1String("://")))
-        throw invalidLocation(trimmed, QStringLiteral("only file paths and postgresql:// URLs are stores"));
+    const QRegularExpressionMatch scheme = kSchemePrefix.match(trimmed);
+    if (scheme.hasMatch()) {
+        if (!isPostgreSQLScheme(scheme.captured(1)))
+            throw invalidLocation(trimmed, QStringLiteral("it looks like a URL, but only file paths and postgresql:// "
+                                                          "URLs are stores (write a file name that holds a colon as "
+                                                          "./%1)")
+                                               .arg(redactedLocation(trimmed)));
+        if (!trimmed.mid(scheme.capturedLength()).startsWith(QLatin1String("//")))
+            throw invalidLocation(trimmed, QStringLiteral("a PostgreSQL URL begins with postgresql://, as in "
+                                                          "postgresql://user@host:5432/database"));
+        parseUrl(trimmed, spec);
+        return spec;
+    }
 
     spec.engine = Engine::SQLite;
     if (trimmed == QLatin1String(":memory:")) {
@@ -83,16 +91,47 @@ ConnectionSpec ConnectionSpec::parse(const QString &location)
         spec.display = trimmed;
         return spec;
     }
-    if (trimmed.startsWith(QLatin1String("file:veltrane-memory-"))) {
-        // The location of an in-memory store, as location() answers it, opens the same database.
-        spec.memory = true;
-        spec.file = trimmed;
-        spec.display = QStringLiteral(":memory:");
-        return spec;
-    }
     spec.file = QFileInfo(trimmed).absoluteFilePath();
     spec.display = QDir::toNativeSeparators(spec.file);
     return spec;
+}
+
+void ConnectionSpec::parseUrl(const QString &trimmed, ConnectionSpec &spec)
+{
+    // QUrl's own error texts quote the URL, password included, so the reasons given are ours.
+    const QUrl url(trimmed, QUrl::StrictMode);
+    if (!url.isValid())
+        throw invalidLocation(trimmed, QStringLiteral("it is not a valid URL (check the port, and write special "
+                                                      "characters of the user name and password percent-encoded: "
+                                                      "# as %23, @ as %40, / as %2F, a space as %20)"));
+    spec.engine = Engine::PostgreSQL;
+    spec.display = redactedLocation(url.toString(QUrl::RemovePassword));
+    spec.host = url.host(QUrl::FullyDecoded);
+    if (spec.host.isEmpty())
+        throw invalidLocation(trimmed, QStringLiteral("the URL names no server host"));
+    spec.port = url.port(5432);
+    if (spec.port <= 0 || spec.port > 65535)
+        throw invalidLocation(trimmed, QStringLiteral("the port is not a number from 1 to 65535"));
+    spec.user = url.userName(QUrl::FullyDecoded);
+    spec.password = url.password(QUrl::FullyDecoded);
+    spec.database = url.path(QUrl::FullyDecoded);
+    if (spec.database.startsWith(QLatin1Char('/')))
+        spec.database.remove(0, 1);
+    if (spec.database.isEmpty() || spec.database.contains(QLatin1Char('/')))
+        throw invalidLocation(trimmed, QStringLiteral("the URL must end in the database name, as in "
+                                                      "postgresql://user@host:5432/database"));
+    if (url.hasFragment())
+        throw invalidLocation(trimmed, QStringLiteral("the URL must not have a fragment (a # in a password is "
+                                                      "written %23)"));
+    const QUrlQuery query(url);
+    for (const auto &[key, value] : query.queryItems(QUrl::FullyDecoded)) {
+        if (key != QLatin1String("schema"))
+            throw invalidLocation(trimmed, QStringLiteral("unknown option \"%1\" (known: schema)").arg(key));
+        static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]{0,62}$"));
+        if (!identifier.match(value).hasMatch())
+            throw invalidLocation(trimmed, QStringLiteral("the schema name must be letters, digits and underscores"));
+        spec.schema = value.toLower();
+    }
 }
 
 // ---- connections per thread --------------------------------------------------------------------
@@ -271,7 +310,8 @@ QSqlDatabase ConnectionPool::database()
         db.setConnectOptions(QStringLiteral("connect_timeout=10"));
     }
     if (!db.open()) {
-        const QString why = db.lastError().text().trimmed();
+        // Drivers spread a reason over several lines; a message is one.
+        const QString why = db.lastError().text().simplified();
         throw cannotOpen(spec, why.isEmpty() ? QStringLiteral("the database refused the connection") : why);
     }
     configure(db, spec);
@@ -317,9 +357,9 @@ void Transaction::commit()
 static Error statementFailed(const QSqlQuery &query, const QString &sql)
 {
     const QSqlError error = query.lastError();
-    QString why = error.databaseText().trimmed();
+    QString why = error.databaseText().simplified();
     if (why.isEmpty())
-        why = error.text().trimmed();
+        why = error.text().simplified();
     QString statement = sql.simplified();
     if (statement.size() > 160)
         statement = statement.left(157) + QStringLiteral("...");

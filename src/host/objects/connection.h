@@ -30,7 +30,14 @@ struct ConnectionSpec
 
     // Throws kStoreLocationInvalid with a text that says what is wrong.
     static ConnectionSpec parse(const QString &location);
+
+private:
+    static void parseUrl(const QString &trimmed, ConnectionSpec &spec);
 };
+
+// The location as it may be shown to people: a password in it, even in a URL that cannot be read,
+// replaced by "***".
+QString redactedLocation(const QString &location);
 
 struct PoolState;
 

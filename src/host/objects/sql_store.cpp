@@ -53,6 +53,7 @@ std::shared_ptr<SqlStore> SqlStore::open(const QString &location, const StoreOpt
         io::Context ctx = store->context();
         Transaction transaction(*store->m_pool, Transaction::Write);
         const int found = schema::migrate(ctx.db, store->m_pool->spec());
+        store->m_createdOnOpen = found == 0;
         if (found == 0) {
             writeGridLayouts(ctx);
             if (options.seed)

@@ -47,6 +47,8 @@ public:
 
     // Where the store lives, as shown to people: the file path, or the URL without its password.
     QString location() const;
+    // Whether opening created the store (a database without our tables, or a new file).
+    bool createdOnOpen() const { return m_createdOnOpen; }
     bool isPostgreSQL() const;
     int schemaVersion() const;
 
@@ -112,6 +114,7 @@ private:
 
     std::unique_ptr<ConnectionPool> m_pool;
     int m_schemaVersion = 0;
+    bool m_createdOnOpen = false;
     mutable QMutex m_seenMutex;
     QHash<QString, qint32> m_seen; // by nameKey
 };
