@@ -4,6 +4,7 @@
 #include "veltrane/contracts/error.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QMap>
 #include <QTimeZone>
 #include <cmath>
@@ -29,6 +30,12 @@ QJsonValue fromFloat(float f)
             return text.toDouble();
     }
     return double(f);
+}
+
+QString numberText(double d)
+{
+    // As a file writes it: 2147483648, not 2.14748e+09.
+    return QString::number(d, 'g', QLocale::FloatingPointShortest);
 }
 
 QJsonValue fromDate(qint64 storedTime)
@@ -126,7 +133,7 @@ float Reader::real(const QJsonValue &v, const QString &path) const
     if (v.isDouble()) {
         const double d = v.toDouble();
         if (std::isfinite(d) && std::fabs(d) > double(std::numeric_limits<float>::max()))
-            fail(path, QStringLiteral("%1 is too large for a single-precision number").arg(d));
+            fail(path, QStringLiteral("%1 is too large for a single-precision number").arg(numberText(d)));
         return float(d);
     }
     if (v.isString()) {
@@ -145,7 +152,7 @@ qint64 Reader::whole(const QJsonValue &v, const QString &path, qint64 min, qint6
     if (!v.isDouble() || d != std::floor(d))
         fail(path, QStringLiteral("expected a whole number"));
     if (d < double(min) || d > double(max))
-        fail(path, QStringLiteral("%1 is not from %2 to %3").arg(d).arg(min).arg(max));
+        fail(path, QStringLiteral("%1 is not from %2 to %3").arg(numberText(d)).arg(min).arg(max));
     return qint64(d);
 }
 

@@ -15,6 +15,8 @@ namespace veltrane::host::exchange {
 // The shortest decimal that reads back as the same single-precision number.
 QJsonValue fromFloat(float f);
 QJsonValue fromDate(qint64 storedTime);
+// A number in a message, the way a file writes it.
+QString numberText(double d);
 QJsonValue nameOrNull(const BusinessObject *object);
 // A stored value of the type in its file form.
 QJsonValue toJsonValue(kinds::Type type, const QVariant &stored);

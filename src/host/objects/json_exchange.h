@@ -14,6 +14,10 @@ namespace veltrane::host {
 inline const QString kExchangeFormatName = QStringLiteral("veltrane-parameter-sets");
 constexpr int kExchangeFormatVersion = 1;
 
+// The largest exchange file an import reads (128 MiB, some 40,000 parameter sets): reading holds the
+// document and its parsed form in memory, so a larger file is refused before it is read.
+constexpr qint64 kMaxExchangeFileBytes = 128 * 1024 * 1024;
+
 enum class ExportScope {
     ReferencedObjects, // the chosen sets and what they refer to
     AllObjects,        // the chosen sets, and every stored definition and tag besides (a full copy)
@@ -23,7 +27,8 @@ enum class ExportScope {
 // A name that is not stored raises kStoreNotFound.
 QJsonDocument exportStore(SqlStore &store, const QStringList &setNames = {},
                           ExportScope scope = ExportScope::ReferencedObjects);
-// The same, written to a file (kStoreCannotOpen when it cannot be written).
+// The same, written to a file (kStoreCannotOpen when it cannot be written). A regular file is replaced
+// as a whole, never half written; a device or a pipe is written to as a stream.
 void exportStoreToFile(SqlStore &store, const QString &path, const QStringList &setNames = {},
                        ExportScope scope = ExportScope::ReferencedObjects);
 
@@ -50,6 +55,7 @@ ImportReport importStore(SqlStore &store, const QByteArray &json, const QString 
                          const ImportOptions &options = {});
 ImportReport importStore(SqlStore &store, const QJsonDocument &document, const QString &sourceName,
                          const ImportOptions &options = {});
+// Reads a regular file of at most kMaxExchangeFileBytes; anything else is refused before it is read.
 ImportReport importStoreFromFile(SqlStore &store, const QString &path, const ImportOptions &options = {});
 
 } // namespace veltrane::host

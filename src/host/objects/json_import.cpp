@@ -5,6 +5,9 @@
 
 #include <QFile>
 #include <QSet>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 
 namespace veltrane::host {
 
@@ -141,6 +144,14 @@ void importDefinition(const io::Context &ctx, Kind kind, const T &object, Insert
     report.created.append(label);
 }
 
+QString tooLarge(qint64 size)
+{
+    return QStringLiteral("the file is %1 MiB; exchange files of more than %2 MiB are not imported (export fewer "
+                          "sets to a file)")
+        .arg(double(size) / (1024 * 1024), 0, 'f', 1)
+        .arg(kMaxExchangeFileBytes / (1024 * 1024));
+}
+
 template <typename T> QSharedPointer<T> firstOf(const QList<QSharedPointer<T>> &list)
 {
     return list.first();
@@ -151,14 +162,25 @@ template <typename T> QSharedPointer<T> firstOf(const QList<QSharedPointer<T>> &
 ImportReport importStore(SqlStore &store, const QByteArray &json, const QString &sourceName,
                          const ImportOptions &options)
 {
+    const auto invalid = [&sourceName](const QString &why) {
+        return Error(kStoreImportInvalid, kImportSource, QStringLiteral("%1: %2").arg(sourceName, why));
+    };
+    if (json.size() > kMaxExchangeFileBytes)
+        throw invalid(tooLarge(json.size()));
+    QByteArrayView text(json);
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text = text.sliced(3); // a byte order mark some editors put before UTF-8 text
+    if (text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF") ||
+        (text.size() >= 2 && (text[0] == '\0' || text[1] == '\0')))
+        throw invalid(QStringLiteral("the file is UTF-16 or UTF-32 text; exchange files are UTF-8 (save it as "
+                                     "UTF-8 and import it again)"));
+    const QByteArrayView start = text.trimmed();
+    if (!start.isEmpty() && start.front() != '{' && start.front() != '[')
+        throw invalid(QStringLiteral("this is not an exchange document, which is a JSON object beginning with {"));
     QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    const QJsonDocument document = QJsonDocument::fromJson(text.toByteArray(), &error);
     if (error.error != QJsonParseError::NoError)
-        throw Error(kStoreImportInvalid, kImportSource,
-                    QStringLiteral("%1: not valid JSON at character %2: %3")
-                        .arg(sourceName)
-                        .arg(error.offset)
-                        .arg(error.errorString()));
+        throw invalid(QStringLiteral("not valid JSON at character %1: %2").arg(error.offset).arg(error.errorString()));
     return importStore(store, document, sourceName, options);
 }
 
@@ -247,11 +269,27 @@ ImportReport importStore(SqlStore &store, const QJsonDocument &document, const Q
 
 ImportReport importStoreFromFile(SqlStore &store, const QString &path, const ImportOptions &options)
 {
+    const auto refused = [&path](const QString &why) {
+        return Error(kStoreImportInvalid, kImportSource, QStringLiteral("%1: %2").arg(path, why));
+    };
+    // A device or a pipe may never end, so only a regular file of a known size is read.
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        throw refused(QStringLiteral("cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    if (!S_ISREG(status.st_mode))
+        throw refused(S_ISDIR(status.st_mode) ? QStringLiteral("is a folder, not an exchange file")
+                                              : QStringLiteral("is not a regular file (a device or a pipe); save the "
+                                                               "exchange document to a file and import that"));
+    if (status.st_size > kMaxExchangeFileBytes)
+        throw refused(tooLarge(status.st_size));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Error(kStoreImportInvalid, kImportSource,
-                    QStringLiteral("%1: cannot be read: %2").arg(path, file.errorString()));
-    return importStore(store, file.readAll(), path, options);
+        throw refused(QStringLiteral("cannot be read: %1").arg(file.errorString()));
+    // The file may have grown since it was measured: one byte more than the limit tells.
+    const QByteArray bytes = file.read(kMaxExchangeFileBytes + 1);
+    if (bytes.size() > kMaxExchangeFileBytes)
+        throw refused(tooLarge(bytes.size()));
+    return importStore(store, bytes, path, options);
 }
 
 } // namespace veltrane::host

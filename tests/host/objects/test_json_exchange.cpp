@@ -3,11 +3,17 @@
 #include "host/objects/sql_object_manager.h"
 #include "store_fixture.h"
 
+#include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace veltrane;
 using namespace veltrane::host;
@@ -91,6 +97,11 @@ private slots:
     void malformedInputImportsNothing();
     void filesRoundTrip();
     void filesOfTheFirstFormatStillImport();
+    void specialFilesAreWrittenAsStreams();
+    void onlyRegularFilesOfBoundedSizeAreRead_data();
+    void onlyRegularFilesOfBoundedSizeAreRead();
+    void documentsInOtherFormsAreNamed_data();
+    void documentsInOtherFormsAreNamed();
 
 private:
     QString m_engine;
@@ -245,6 +256,8 @@ void TestJsonExchange::malformedInputImportsNothing_data()
                                   << "sets[1].quantitation[2].amount: expected a number";
     QTest::newRow("too large") << "sizeStandards[0].fragments[1]" << QJsonValue(1e300)
                                << "sizeStandards[0].fragments[1]";
+    QTest::newRow("beyond 32 bits") << "sets[0].typeCode" << QJsonValue(2147483648.0)
+                                    << "sets[0].typeCode: 2147483648 is not from -2147483648 to 2147483647";
 }
 
 void TestJsonExchange::malformedInputImportsNothing()
@@ -309,6 +322,160 @@ void TestJsonExchange::filesOfTheFirstFormatStillImport()
     QCOMPARE(lines.size(), original.size());
     for (qsizetype i = 0; i < lines.size(); ++i)
         QCOMPARE(lines.at(i), original.at(i));
+}
+
+// Reads what arrives through a pipe until the writer closes it or the time is up.
+class PipeReader : public QThread
+{
+public:
+    explicit PipeReader(QString path)
+        : m_path(std::move(path))
+    {}
+    QByteArray received;
+
+protected:
+    void run() override
+    {
+        const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_NONBLOCK);
+        if (fd < 0)
+            return;
+        QDeadlineTimer deadline(20000);
+        bool writerSeen = false;
+        char buffer[65536];
+        while (!deadline.hasExpired()) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0) {
+                received.append(buffer, n);
+                writerSeen = true;
+            } else if (n == 0 && writerSeen) {
+                break;
+            } else {
+                QThread::msleep(5);
+            }
+        }
+        ::close(fd);
+    }
+
+private:
+    QString m_path;
+};
+
+void TestJsonExchange::specialFilesAreWrittenAsStreams()
+{
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    PipeReader reader(pipe);
+    reader.start();
+    exportStoreToFile(*m_source, pipe, {QStringLiteral("SNP Identity Panel")});
+    QVERIFY(reader.wait(30000));
+    QCOMPARE(QJsonDocument::fromJson(reader.received).object().value(QStringLiteral("sets")).toArray().size(), 1);
+    struct stat status = {};
+    QCOMPARE(::stat(QFile::encodeName(pipe).constData(), &status), 0);
+    QVERIFY2(S_ISFIFO(status.st_mode), "the pipe was replaced by a file");
+
+    Error e = errorOf([&] { exportStoreToFile(*m_source, dir.path()); });
+    QCOMPARE(e.number(), qint32(kStoreCannotOpen));
+    QVERIFY2(e.description().contains(QLatin1String("folder")), qPrintable(e.description()));
+
+    // A device that takes nothing (a copy of /dev/full made here, so a fault replaces only the copy).
+    const QString full = dir.filePath(QStringLiteral("full"));
+    if (::mknod(QFile::encodeName(full).constData(), S_IFCHR | 0600, makedev(1, 7)) != 0)
+        QSKIP("making a device node needs root");
+    e = errorOf([&] { exportStoreToFile(*m_source, full); });
+    QCOMPARE(e.number(), qint32(kStoreCannotOpen));
+    QVERIFY2(e.description().contains(QLatin1String("No space left")), qPrintable(e.description()));
+    QCOMPARE(::stat(QFile::encodeName(full).constData(), &status), 0);
+    QVERIFY2(S_ISCHR(status.st_mode), "the device was replaced by a file");
+}
+
+void TestJsonExchange::onlyRegularFilesOfBoundedSizeAreRead_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("larger than the limit") << "large"
+                                           << "more than 128 MiB";
+    QTest::newRow("pipe") << "pipe"
+                          << "not a regular file";
+    QTest::newRow("folder") << "folder"
+                            << "folder";
+}
+
+void TestJsonExchange::onlyRegularFilesOfBoundedSizeAreRead()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    const QByteArray good = exportStore(*m_source).toJson();
+    QString path = dir.filePath(QStringLiteral("sets.json"));
+    std::unique_ptr<QThread> writer;
+    if (kind == QLatin1String("large")) {
+        // A valid document padded past the limit with blanks (a sparse file takes no room on disk).
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(good);
+        QVERIFY(file.resize(kMaxExchangeFileBytes + 1));
+        file.close();
+        QFile pad(path);
+        QVERIFY(pad.open(QIODevice::ReadWrite));
+        QVERIFY(pad.seek(good.size()));
+        pad.write(QByteArray(4096, ' '));
+    } else if (kind == QLatin1String("pipe")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        // Whoever reads the pipe gets a good document; the import must not be that reader.
+        writer.reset(QThread::create([path, good] {
+            QDeadlineTimer deadline(3000);
+            int fd = -1;
+            while (fd < 0 && !deadline.hasExpired()) {
+                fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+                if (fd < 0)
+                    QThread::msleep(5);
+            }
+            if (fd >= 0) {
+                ::fcntl(fd, F_SETFL, 0);
+                (void)!::write(fd, good.constData(), size_t(good.size()));
+                ::close(fd);
+            }
+        }));
+        writer->start();
+    } else {
+        path = dir.path();
+    }
+    const SqlStorePtr target = m_targetWhere->open(false);
+    const Error e = errorOf([&] { importStoreFromFile(*target, path); });
+    if (writer)
+        writer->wait();
+    QCOMPARE(e.number(), qint32(kStoreImportInvalid));
+    QVERIFY2(e.description().contains(says), qPrintable(e.description()));
+    QVERIFY(target->parameterSets(true).isEmpty());
+}
+
+void TestJsonExchange::documentsInOtherFormsAreNamed_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("says");
+    const QByteArray small = R"({"format": "veltrane-parameter-sets", "version": 1})";
+    const QString text = QString::fromLatin1(small);
+    QByteArray utf16(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    QTest::newRow("UTF-16 with a byte order mark") << QByteArray("\xFF\xFE") + utf16 << "UTF-16";
+    QTest::newRow("UTF-16 without one") << utf16 << "UTF-16";
+    QTest::newRow("a bare number") << QByteArray("42") << "not an exchange document";
+    QTest::newRow("a bare text") << QByteArray("\"sets\"") << "not an exchange document";
+}
+
+void TestJsonExchange::documentsInOtherFormsAreNamed()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, says);
+    const SqlStorePtr target = m_targetWhere->open(false);
+    const Error e = errorOf([&] { importStore(*target, bytes, QStringLiteral("odd.json")); });
+    QCOMPARE(e.number(), qint32(kStoreImportInvalid));
+    QVERIFY2(e.description().startsWith(QLatin1String("odd.json: ")) && e.description().contains(says),
+             qPrintable(e.description()));
+    // A UTF-8 document with a byte order mark in front is read as it is meant.
+    importStore(*target,
+                QByteArray("\xEF\xBB\xBF") + exportStore(*m_source, {QStringLiteral("SNP Identity Panel")}).toJson(),
+                QStringLiteral("bom.json"));
 }
 
 VELTRANE_STORE_TEST_MAIN(TestJsonExchange)
