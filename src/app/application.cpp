@@ -6,6 +6,7 @@
 #include "host/framework/host_utilities.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/host_services.h"
+#include "veltrane/contracts/stored_rules.h"
 #include "veltrane/service/service.h"
 
 #include <QApplication>
@@ -163,7 +164,7 @@ int run(int argc, char *argv[])
         }
     } catch (const Error &e) {
         out.flush();
-        err << "veltrane: " << e.description();
+        err << "veltrane: " << printable(e.description());
         if (!e.source().isEmpty() && e.source() != QLatin1String("veltrane"))
             err << " (" << e.source() << ')';
         err << '\n';
@@ -174,8 +175,8 @@ int run(int argc, char *argv[])
         for (const auto &report : unattended->reports) {
             if (!report.display)
                 continue;
-            err << "veltrane: " << report.error.description() << " (" << report.className << '.' << report.procedureName
-                << ")\n";
+            err << "veltrane: " << printable(report.error.description()) << " (" << report.className << '.'
+                << report.procedureName << ")\n";
             failed = true;
         }
         if (failed)

@@ -6,6 +6,7 @@
 #include "veltrane/common/formats.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/host_services.h"
+#include "veltrane/contracts/stored_rules.h"
 #include "veltrane/contracts/vocabulary.h"
 #include "veltrane/select_page/parameter_summary.h"
 #include "veltrane/service/type_library.h"
@@ -35,26 +36,28 @@ void listSets(CommandIO io)
 {
     const CollectionPtr sets = ObjectManager().LoadCollection(queries::kAnalysisParametersNotHidden, QString(),
                                                               QString(), QString(), false, true);
+    // Names are shown escaped where they hold what a terminal would act on (a line break, an escape
+    // sequence), so one line is always one set.
     for (const auto &set : sets->objects<AnalysisParameter>())
-        io.out << set->Name() << '\n';
+        io.out << printable(set->Name()) << '\n';
 }
 
 void showSet(CommandIO io, const QString &name)
 {
     const AnalysisParameterPtr set = findSet(name);
     const ParameterSummary s = summarizeParameterSet(*set);
-    io.out << "Name: " << set->Name() << '\n';
-    io.out << "Project: " << s.project << '\n';
+    io.out << "Name: " << printable(set->Name()) << '\n';
+    io.out << "Project: " << printable(s.project) << '\n';
     io.out << "Date Modified: " << s.dateModified << '\n';
-    io.out << "Size Standard: " << s.standard << '\n';
+    io.out << "Size Standard: " << printable(s.standard) << '\n';
     io.out << "Model: " << s.model << '\n';
-    io.out << "Dye Mobility Calibration: " << s.calibration << '\n';
+    io.out << "Dye Mobility Calibration: " << printable(s.calibration) << '\n';
     io.out << "Locus Tags:";
     if (s.tags.isEmpty())
         io.out << " (none)";
     io.out << '\n';
     for (const auto &tag : s.tags)
-        io.out << "  " << tag.name << '\t' << tag.dateModified << '\n';
+        io.out << "  " << printable(tag.name) << '\t' << tag.dateModified << '\n';
 }
 
 void exportSets(CommandIO io, host::SqlStore &store, const QStringList &names, const QString &file)
@@ -73,9 +76,9 @@ void importSets(CommandIO io, host::SqlStore &store, const QString &file, bool r
     options.replaceExisting = replace;
     const host::ImportReport report = host::importStoreFromFile(store, file, options);
     for (const QString &name : report.sets)
-        io.out << (report.replaced.contains(name) ? "replaced: " : "imported: ") << name << '\n';
+        io.out << (report.replaced.contains(name) ? "replaced: " : "imported: ") << printable(name) << '\n';
     for (const QString &note : report.notes)
-        io.err << "note: " << note << '\n';
+        io.err << "note: " << printable(note) << '\n';
 }
 
 namespace {

@@ -1,6 +1,8 @@
 #include "app_process.h"
 
 #include <QDir>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,6 +18,7 @@ private slots:
     void locationsThatAreNotStoresAreRefusedWithoutTheirPassword_data();
     void locationsThatAreNotStoresAreRefusedWithoutTheirPassword();
     void creatingAStoreIsAnnounced();
+    void namesWrittenByOthersArePrintedSafely();
 
 private:
     AppResult run(const QStringList &arguments)
@@ -75,6 +78,42 @@ void TestAppHardening::creatingAStoreIsAnnounced()
     QCOMPARE(again.exitCode, 0);
     QCOMPARE(again.err, QString());
     QCOMPARE(again.out, first.out);
+}
+
+void TestAppHardening::namesWrittenByOthersArePrintedSafely()
+{
+    const QString file = path(QStringLiteral("others.sqlite"));
+    const AppResult before = run({"--db", file, "list"});
+    QCOMPARE(before.exitCode, 0);
+    // Another program (or an old version) stored names the store no longer accepts.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other writer"));
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("UPDATE parameter_sets SET name = 'Spoof' || char(10) || "
+                                      "'DefaultFragmentAnalysisParameters', name_key = 'spoof' "
+                                      "WHERE name = 'SNP Identity Panel'")));
+        QVERIFY(q.exec(QStringLiteral("UPDATE parameter_sets SET name = char(27) || '[2J' || 'Cleared', "
+                                      "name_key = 'cleared' WHERE name LIKE 'STR Casework%'")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other writer"));
+
+    const AppResult listed = run({"--db", file, "list"});
+    QCOMPARE(listed.exitCode, 0);
+    const QStringList lines = listed.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), before.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
+    QCOMPARE(lines.count(QStringLiteral("DefaultFragmentAnalysisParameters")), 1);
+    QVERIFY2(lines.contains(QStringLiteral("Spoof\\x0ADefaultFragmentAnalysisParameters")), qPrintable(listed.out));
+    QVERIFY2(!listed.out.contains(QChar(0x1B)) && listed.out.contains(QLatin1String("\\x1B[2JCleared")),
+             qPrintable(listed.out));
+
+    const AppResult shown = run({"--db", file, "show", QStringLiteral("\x1B[2JCleared")});
+    QCOMPARE(shown.exitCode, 0);
+    QVERIFY2(shown.out.startsWith(QLatin1String("Name: \\x1B[2JCleared\n")), qPrintable(shown.out));
+    const AppResult missing = run({"--db", file, "show", QStringLiteral("\x1B[2JNo such set")});
+    QCOMPARE(missing.exitCode, 1);
+    QVERIFY2(!missing.err.contains(QChar(0x1B)), qPrintable(missing.err));
 }
 
 QTEST_GUILESS_MAIN(TestAppHardening)

@@ -2,6 +2,7 @@
 
 #include "host/objects/connection.h"
 #include "veltrane/contracts/error.h"
+#include "veltrane/contracts/stored_rules.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -115,6 +116,8 @@ QString Reader::name(const QJsonObject &o, const QString &path) const
     const QString n = text(o, path, kinds::kNameLabel);
     if (nameKey(n).isEmpty())
         fail(child(path, kinds::kNameLabel), QStringLiteral("a name may not be empty"));
+    if (const std::optional<QString> fault = nameFault(n))
+        fail(child(path, kinds::kNameLabel), QStringLiteral("\"%1\" cannot be a name: %2").arg(printable(n), *fault));
     return n;
 }
 

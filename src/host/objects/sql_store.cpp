@@ -132,8 +132,7 @@ void SqlStore::commit(FragAnalysisParam &settings)
 {
     const QString &source = types::kFragAnalysisParam;
     const QString name = settings.Name();
-    if (nameKey(name).isEmpty())
-        throw Error(kStoreInvalidObject, source, QStringLiteral("A parameter set needs a name to be stored."));
+    io::requireName(QStringLiteral("parameter set"), name, source);
 
     io::Context ctx = context();
     Transaction transaction(*m_pool, Transaction::Write);
@@ -191,8 +190,7 @@ void SqlStore::commit(SNPLocusTag &tag)
     const SNPLocusTagSettingsPtr data = tag.TagData();
     if (!data)
         throw Error(kStoreInvalidObject, source, QStringLiteral("The SNP locus tag has no settings to store."));
-    if (nameKey(data->Name()).isEmpty())
-        throw Error(kStoreInvalidObject, source, QStringLiteral("An SNP locus tag needs a name to be stored."));
+    io::requireName(QStringLiteral("SNP locus tag"), data->Name(), source);
     if (std::isnan(data->TagNumber()))
         throw Error(
             kStoreInvalidObject, source,

@@ -106,6 +106,10 @@ qint32 insertSnpLocusTag(const Context &ctx, const SNPLocusTagSettings &tag);
 void updateSnpLocusTag(const Context &ctx, const SNPLocusTagSettings &tag);
 void insertGridType(const Context &ctx, const GridType &layout);
 
+// Throws kStoreInvalidObject (from source) when the object of the kind (what: "parameter set") cannot be
+// stored under the name: an empty one, or one that breaks the rules of nameFault().
+void requireName(const QString &what, const QString &name, const QString &source);
+
 // The ID of the object of a kind stored under a name, 0 when there is none.
 qint32 idByName(const Context &ctx, Kind kind, const QString &name);
 

@@ -1,6 +1,7 @@
 #include "host/objects/store_rows.h"
 
 #include "veltrane/contracts/error.h"
+#include "veltrane/contracts/stored_rules.h"
 #include "veltrane/contracts/vocabulary.h"
 
 #include <QHash>
@@ -20,18 +21,28 @@ Error duplicateName(const QString &what, const QString &name)
                  QStringLiteral("A %1 named \"%2\" is already stored.").arg(what, name));
 }
 
-void requireName(const QString &what, const QString &name)
+} // namespace
+
+// Every writer comes through here (commits of the pages, imports, seed data), so a name that breaks
+// the rules never reaches either engine, which would keep it differently.
+void requireName(const QString &what, const QString &name, const QString &source)
 {
     if (nameKey(name).isEmpty())
-        throw Error(kStoreInvalidObject, kStoreSource, QStringLiteral("A %1 needs a name to be stored.").arg(what));
+        throw Error(kStoreInvalidObject, source, QStringLiteral("Every %1 needs a name to be stored.").arg(what));
+    if (const std::optional<QString> fault = nameFault(name))
+        throw Error(
+            kStoreInvalidObject, source,
+            QStringLiteral("The %1 \"%2\" cannot be stored under that name: %3.").arg(what, printable(name), *fault));
 }
+
+namespace {
 
 // A stored object needs a name no other object of its kind holds (owner: the object's own ID when it
 // is being updated, 0 for a new one).
 void requireFreeName(const Context &ctx, Kind kind, const QString &name, qint32 owner = 0)
 {
     const QString what = kinds::textOf(kind);
-    requireName(what, name);
+    requireName(what, name, kStoreSource);
     const qint32 holder = idByName(ctx, kind, name);
     if (holder && holder != owner)
         throw duplicateName(what, name);
@@ -299,8 +310,7 @@ WrittenSet writeSet(const Context &ctx, FragAnalysisParam &s, const std::optiona
 {
     const auto &d = kinds::sets();
     const QString name = s.Name();
-    if (nameKey(name).isEmpty())
-        throw Error(kStoreInvalidObject, kSetSource, QStringLiteral("A parameter set needs a name to be stored."));
+    requireName(d.text, name, kSetSource);
     requireNumbers(d, s, name);
     for (qint32 e = 0; e < s.EntryCount(); ++e)
         requireNumbers(kinds::entries(), kinds::SetEntry{&s, e}, name, e);

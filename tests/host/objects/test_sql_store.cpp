@@ -1,3 +1,4 @@
+#include "host/objects/json_exchange.h"
 #include "support/recording_utilities.h"
 #include "host/objects/sql_object_manager.h"
 #include "host/objects/sql_store.h"
@@ -5,6 +6,8 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QMutex>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
@@ -75,6 +78,8 @@ private slots:
     void everyFieldSurvivesCommitAndRetrieve();
     void awkwardNamesSurvive_data();
     void awkwardNamesSurvive();
+    void namesThatBreakTheScreenAreRefusedOnEveryPath_data();
+    void namesThatBreakTheScreenAreRefusedOnEveryPath();
     void commitStampsTheSet();
     void readOnlySetIsNeverOverwritten();
     void changeByAnotherSessionIsRefused_data();
@@ -285,6 +290,9 @@ void TestSqlStore::awkwardNamesSurvive_data()
     QTest::newRow("unicode") << QStringLiteral("Größe µ-Ladder ✓ 日本語 🧬");
     QTest::newRow("127 characters") << QString(127, QLatin1Char('n'));
     QTest::newRow("placeholder") << QStringLiteral("? and $1 and :name");
+    QTest::newRow("Cyrillic") << QStringLiteral("Лестница 35-500");
+    QTest::newRow("Greek and Latin words") << QStringLiteral("Σκάλα Ladder");
+    QTest::newRow("leading blanks") << QStringLiteral("   Indented");
 }
 
 void TestSqlStore::awkwardNamesSurvive()
@@ -310,6 +318,86 @@ void TestSqlStore::awkwardNamesSurvive()
     const CollectionPtr tags = manager.LoadCollection(queries::kSNPLocusTags, {}, {}, QStringLiteral("Name"));
     QCOMPARE(tags->Object<SNPLocusTag>(name)->TagData()->TagText4(), name);
     QVERIFY(store->parameterSet(0, kDefault)); // the tables are all still there
+}
+
+void TestSqlStore::namesThatBreakTheScreenAreRefusedOnEveryPath_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("line break") << QStringLiteral("Spoof\nDefaultFragmentAnalysisParameters") << "(U+000A)";
+    QTest::newRow("escape sequence") << QStringLiteral("\x1b[31mRed") << "(U+001B)";
+    QTest::newRow("NUL") << QString::fromUtf16(u"a\0b", 3) << "(U+0000)";
+    QTest::newRow("line separator") << QStringLiteral("one\u2028two") << "(U+2028)";
+    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + QStringLiteral("x") << "not valid Unicode";
+    QTest::newRow("noncharacter") << QStringLiteral("x\uFFFE") << "not valid Unicode";
+    QTest::newRow("zero-width space") << QStringLiteral("Default\u200BFragmentAnalysisParameters") << "(U+200B)";
+    QTest::newRow("direction override") << QStringLiteral("\u202Esretemarap") << "(U+202E)";
+    QTest::newRow("no-break space") << QStringLiteral("Default\u00A0Set") << "(U+00A0)";
+    QTest::newRow("Cyrillic look-alike") << QStringLiteral("D\u0435faultFragmentAnalysisParameters") << "Cyrillic";
+}
+
+void TestSqlStore::namesThatBreakTheScreenAreRefusedOnEveryPath()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, says);
+    const SqlStorePtr store = m_where->open();
+    const auto counts = [&] {
+        return QList<qsizetype>{store->parameterSets(true).size(), store->snpLocusTags().size(),
+                                store->sizeStandards().size(),     store->projects().size(),
+                                store->strLocusTags().size(),      store->mobilityCalibrations().size()};
+    };
+    const QList<qsizetype> before = counts();
+    const auto refused = [&](const char *path, auto &&write) {
+        const Error e = errorOf(write);
+        QVERIFY2(e.number() == kStoreInvalidObject && e.description().contains(says),
+                 qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(path), e.description())));
+    };
+    refused("set", [&] {
+        auto set = richSet(*store, name);
+        store->commit(*set);
+    });
+    refused("SNP tag", [&] {
+        SNPLocusTag tag;
+        tag.setTagData(SNPLocusTagSettingsPtr::create());
+        tag.setName(name);
+        store->commit(tag);
+    });
+    refused("size standard", [&] {
+        SizeStandardSettings standard;
+        standard.setName(name);
+        store->addSizeStandard(standard);
+    });
+    refused("project", [&] { store->addProject(name); });
+    refused("STR tag", [&] {
+        STRLocusTag tag;
+        tag.setName(name);
+        store->addStrLocusTag(tag);
+    });
+    refused("dye mobility calibration", [&] {
+        MobilityCalibrationSettings calibration;
+        calibration.setName(name);
+        store->addMobilityCalibration(calibration);
+    });
+    // Renaming a stored tag is a write like any other.
+    refused("renamed SNP tag", [&] {
+        const SNPLocusTagPtr tag = store->snpLocusTags().first();
+        tag->setName(name);
+        store->commit(*tag);
+    });
+    for (const char *list : {"sets", "snpLocusTags"}) {
+        QJsonObject file = exportStore(*store, {kDefault}).object();
+        QJsonArray items = file.value(QLatin1String(list)).toArray();
+        QJsonObject first = items.at(0).toObject();
+        first[QStringLiteral("name")] = name;
+        items[0] = first;
+        file[QLatin1String(list)] = items;
+        const Error e = errorOf([&] { importStore(*store, QJsonDocument(file), QStringLiteral("names.json")); });
+        QCOMPARE(e.number(), qint32(kStoreImportInvalid));
+        QVERIFY2(e.description().contains(QStringLiteral("%1[0].name").arg(QLatin1String(list))) &&
+                     e.description().contains(says),
+                 qPrintable(e.description()));
+    }
+    QCOMPARE(counts(), before);
 }
 
 void TestSqlStore::commitStampsTheSet()
