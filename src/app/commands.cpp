@@ -45,6 +45,11 @@ void listSets(CommandIO io)
 void showSet(CommandIO io, const QString &name)
 {
     const AnalysisParameterPtr set = findSet(name);
+    // Values the editor would refuse (an old store, another program) are named, set and field.
+    if (const FragAnalysisParamPtr settings = set->FragAnalysisParam())
+        for (const RuleBreak &b : ruleBreaks(*settings))
+            io.err << "veltrane: the parameter set \"" << printable(set->Name())
+                   << "\" holds a value out of rule: " << printable(b.text()) << '\n';
     const ParameterSummary s = summarizeParameterSet(*set);
     io.out << "Name: " << printable(set->Name()) << '\n';
     io.out << "Project: " << printable(s.project) << '\n';

@@ -19,6 +19,7 @@ private slots:
     void locationsThatAreNotStoresAreRefusedWithoutTheirPassword();
     void creatingAStoreIsAnnounced();
     void namesWrittenByOthersArePrintedSafely();
+    void valuesOutOfRuleAreNamedBySetAndField();
 
 private:
     AppResult run(const QStringList &arguments)
@@ -114,6 +115,39 @@ void TestAppHardening::namesWrittenByOthersArePrintedSafely()
     const AppResult missing = run({"--db", file, "show", QStringLiteral("\x1B[2JNo such set")});
     QCOMPARE(missing.exitCode, 1);
     QVERIFY2(!missing.err.contains(QChar(0x1B)), qPrintable(missing.err));
+}
+
+void TestAppHardening::valuesOutOfRuleAreNamedBySetAndField()
+{
+    const QString file = path(QStringLiteral("rules.sqlite"));
+    QCOMPARE(run({"--db", file, "list"}).exitCode, 0);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other writer"));
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(
+            q.exec(QStringLiteral("UPDATE set_entries SET model_index = 1000 WHERE set_id = "
+                                  "(SELECT id FROM parameter_sets WHERE name = 'DefaultFragmentAnalysisParameters')")));
+        QVERIFY(q.exec(QStringLiteral("UPDATE set_entries SET confidence_level = -50 WHERE set_id = "
+                                      "(SELECT id FROM parameter_sets WHERE name = 'SNP Identity Panel')")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other writer"));
+
+    // A value the summary cannot show ends the command, naming the set and the field.
+    const AppResult broken = run({"--db", file, "show", "DefaultFragmentAnalysisParameters"});
+    QCOMPARE(broken.exitCode, 1);
+    QVERIFY2(
+        broken.err.contains(QLatin1String("\"DefaultFragmentAnalysisParameters\"")) &&
+            broken.err.contains(QLatin1String("ModelIndex of the calibration of entry 0 is 1000, not from 0 to 4")),
+        qPrintable(broken.err));
+    // One it can show is shown, and named.
+    const AppResult shown = run({"--db", file, "show", "SNP Identity Panel"});
+    QCOMPARE(shown.exitCode, 0);
+    QVERIFY(shown.out.startsWith(QLatin1String("Name: SNP Identity Panel\n")));
+    QVERIFY2(shown.err.contains(QLatin1String("\"SNP Identity Panel\" holds a value out of rule: ConfidenceLevel(0) "
+                                              "is -50, not from 75 to 99")),
+             qPrintable(shown.err));
 }
 
 QTEST_GUILESS_MAIN(TestAppHardening)

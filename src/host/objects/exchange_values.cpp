@@ -137,6 +137,9 @@ float Reader::real(const QJsonValue &v, const QString &path) const
         const double d = v.toDouble();
         if (std::isfinite(d) && std::fabs(d) > double(std::numeric_limits<float>::max()))
             fail(path, QStringLiteral("%1 is too large for a single-precision number").arg(numberText(d)));
+        // Below the smallest single-precision number a value would be stored as 0.
+        if (d != 0 && float(d) == 0)
+            fail(path, QStringLiteral("%1 is too small for a single-precision number").arg(numberText(d)));
         return float(d);
     }
     if (v.isString()) {

@@ -2,6 +2,7 @@
 #include "host/objects/exchange_kinds.h"
 #include "host/objects/json_exchange.h"
 #include "host/objects/store_io.h"
+#include "veltrane/contracts/stored_rules.h"
 
 #include <QFile>
 #include <QSet>
@@ -144,6 +145,72 @@ void importDefinition(const io::Context &ctx, Kind kind, const T &object, Insert
     report.created.append(label);
 }
 
+// The place in the file of a value a rule refuses.
+QString pathOf(const QString &setPath, const RuleBreak &b)
+{
+    const QString entry = item(child(setPath, kinds::kEntriesLabel), b.entry);
+    switch (b.part) {
+    case RuleBreak::Part::Set:
+        if (const auto *f = kinds::sets().field(b.field, b.index))
+            return child(setPath, f->path);
+        return child(setPath, kinds::kEntriesLabel);
+    case RuleBreak::Part::Entry:
+        return child(entry, kinds::entries().field(b.field)->path);
+    case RuleBreak::Part::Calibration: {
+        const QString calibration = child(entry, kinds::kCalibrationLabel);
+        if (const auto *f = kinds::entryCalibrations().field(b.field))
+            return child(calibration, f->path);
+        const QString peaks = child(calibration, kinds::selectedPeaks().label);
+        return b.index < 0 ? peaks : item(peaks, b.index);
+    }
+    }
+    return setPath;
+}
+
+// Definitions take values the pages can show: dyes of the four rows, attributes of the defined bits.
+void judgeDefinitions(const Reader &r, const Parsed &parsed)
+{
+    const auto dye = [&r](const QString &path, const QString &label, qint32 v) {
+        if (v < 0 || v >= limits::kQuantitationRows)
+            r.fail(child(path, label), QStringLiteral("is %1, not from 0 to %2").arg(v).arg(limits::kQuantitationRows - 1));
+    };
+    for (const auto &[path, s] : parsed.sizeStandards) {
+        dye(path, kinds::sizeStandards().field(QStringLiteral("DyeIndex"))->path, s->DyeIndex());
+        if ((s->Attributes() & ~limits::kDefinedAttributeBits) != 0)
+            r.fail(child(path, kinds::sizeStandards().field(QStringLiteral("Attributes"))->path),
+                   QStringLiteral("is %1, which holds bits beyond %2").arg(s->Attributes()).arg(limits::kDefinedAttributeBits));
+    }
+    for (const auto &[path, t] : parsed.strTags)
+        dye(path, kinds::strTags().field(QStringLiteral("Dye"))->path, t->Dye());
+}
+
+// Every set is judged by the editor's rules before anything is written, with the size standards its
+// entries name (the file's, else the store's), and the first value out of rule refuses the file.
+void judgeSets(const Reader &r, const io::Context &ctx, Parsed &parsed)
+{
+    judgeDefinitions(r, parsed);
+    QHash<QString, SizeStandardSettingsPtr> standards;
+    for (const auto &[path, s] : std::as_const(parsed.sizeStandards))
+        standards.insert(nameKey(s->Name()), s);
+    const auto standardNamed = [&](const QString &name) {
+        const QString key = nameKey(name);
+        if (!standards.contains(key)) {
+            const QList<SizeStandardPtr> stored = io::sizeStandards(ctx, io::Filter::byName(name));
+            standards.insert(key, stored.isEmpty() ? SizeStandardSettingsPtr() : stored.first()->Data());
+        }
+        return standards.value(key);
+    };
+    for (const ParsedSet &set : std::as_const(parsed.sets)) {
+        FragAnalysisParam &s = *set.file.settings;
+        for (qint32 e = 0; e < s.EntryCount(); ++e)
+            if (const SizeCalibrationPtr c = s.SizeCalibration(e); c && c->SizeStandard())
+                c->setSizeStandard(standardNamed(c->SizeStandard()->Name()));
+        const QList<RuleBreak> breaks = ruleBreaks(s);
+        if (!breaks.isEmpty())
+            r.fail(pathOf(set.path, breaks.first()), breaks.first().problem);
+    }
+}
+
 QString tooLarge(qint64 size)
 {
     return QStringLiteral("the file is %1 MiB; exchange files of more than %2 MiB are not imported (export fewer "
@@ -198,6 +265,8 @@ ImportReport importStore(SqlStore &store, const QJsonDocument &document, const Q
         if (!parsed.names.value(ref.kind).contains(nameKey(ref.name)) && io::idByName(ctx, ref.kind, ref.name) <= 0)
             reader.fail(ref.path, QStringLiteral("no %1 named \"%2\" is in the file or the store")
                                       .arg(kinds::textOf(ref.kind), ref.name));
+
+    judgeSets(reader, ctx, parsed);
 
     // Sets that would overwrite stored ones are refused together, so one message names them all.
     QStringList refused;

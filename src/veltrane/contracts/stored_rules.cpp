@@ -1,5 +1,11 @@
 #include "veltrane/contracts/stored_rules.h"
 
+#include "veltrane/contracts/vocabulary.h"
+
+#include <QLocale>
+#include <QSet>
+#include <cmath>
+
 namespace veltrane {
 
 namespace {
@@ -110,6 +116,162 @@ QString printable(const QString &text)
             out += text.mid(i, units);
         }
         i += units - 1;
+    }
+    return out;
+}
+
+QString RuleBreak::where() const
+{
+    switch (part) {
+    case Part::Set:
+        return index < 0 ? field : QStringLiteral("%1(%2)").arg(field).arg(index);
+    case Part::Entry:
+        return QStringLiteral("%1(%2)").arg(field).arg(entry);
+    case Part::Calibration:
+        return index < 0
+                   ? QStringLiteral("%1 of the calibration of entry %2").arg(field).arg(entry)
+                   : QStringLiteral("%1 of the calibration of entry %2 (item %3)").arg(field).arg(entry).arg(index);
+    }
+    return field;
+}
+
+namespace {
+
+// The fewest selected peaks each calibration model needs (Linear, Quadratic, Local Southern, Cubic,
+// Quartic).
+constexpr int kModelMinimumPeaks[limits::kModelCount] = {2, 3, 3, 4, 5};
+
+// A stored single-precision value as it was written: 1e+30, not 1.0000000150474662e+30.
+QString number(double v)
+{
+    const float f = float(v);
+    if (double(f) == v)
+        for (int precision = 6; precision <= 9; ++precision) {
+            const QString text = QString::number(v, 'g', precision);
+            if (text.toFloat() == f)
+                return text;
+        }
+    return QString::number(v, 'g', QLocale::FloatingPointShortest);
+}
+
+class Judge
+{
+public:
+    explicit Judge(QList<RuleBreak> &out)
+        : m_out(out)
+    {}
+
+    void within(const RuleBreak &at, double v, const limits::Range &range)
+    {
+        if (!range.contains(v))
+            add(at, QStringLiteral("is %1, not from %2 to %3")
+                        .arg(number(v), number(range.minimum), number(range.maximum)));
+    }
+    void choice(const RuleBreak &at, qint32 v, qint32 count)
+    {
+        if (v < 0 || v >= count)
+            add(at, QStringLiteral("is %1, not from 0 to %2").arg(v).arg(count - 1));
+    }
+    void add(RuleBreak at, const QString &problem)
+    {
+        at.problem = problem;
+        m_out.append(at);
+    }
+
+private:
+    QList<RuleBreak> &m_out;
+};
+
+RuleBreak at(RuleBreak::Part part, const char *field, qint32 entry = -1, qint32 index = -1)
+{
+    RuleBreak b;
+    b.part = part;
+    b.field = QLatin1String(field);
+    b.entry = entry;
+    b.index = index;
+    return b;
+}
+
+void judgeCalibration(Judge &judge, const SizeCalibration &c, qint32 e)
+{
+    using P = RuleBreak::Part;
+    judge.choice(at(P::Calibration, "Kind", e), c.Kind(), 2);
+    judge.choice(at(P::Calibration, "ModelIndex", e), c.ModelIndex(), limits::kModelCount);
+    judge.choice(at(P::Calibration, "MigrationVariable", e), c.MigrationVariable(), 2);
+    const QList<qint16> peaks = c.SelectedPeaks();
+    const SizeStandardSettingsPtr standard = c.SizeStandard();
+    if (!standard) {
+        if (!peaks.isEmpty())
+            judge.add(at(P::Calibration, "SelectedPeaks", e),
+                      QStringLiteral("name peaks, but the entry has no size standard"));
+        return;
+    }
+    QSet<qint16> seen;
+    for (qsizetype p = 0; p < peaks.size(); ++p) {
+        if (peaks[p] < 0 || peaks[p] >= standard->FragmentCount())
+            judge.add(at(P::Calibration, "SelectedPeaks", e, qint32(p)),
+                      QStringLiteral("is %1, not a fragment of the size standard \"%2\" (0 to %3)")
+                          .arg(peaks[p])
+                          .arg(printable(standard->Name()))
+                          .arg(standard->FragmentCount() - 1));
+        else if (seen.contains(peaks[p]))
+            judge.add(at(P::Calibration, "SelectedPeaks", e, qint32(p)),
+                      QStringLiteral("selects the peak %1 a second time").arg(peaks[p]));
+        seen.insert(peaks[p]);
+    }
+    if (c.ModelIndex() >= 0 && c.ModelIndex() < limits::kModelCount &&
+        peaks.size() < kModelMinimumPeaks[c.ModelIndex()])
+        judge.add(at(P::Calibration, "SelectedPeaks", e),
+                  QStringLiteral("select %1 peaks, fewer than the model %2 needs (%3)")
+                      .arg(peaks.size())
+                      .arg(c.ModelName(c.ModelIndex()))
+                      .arg(kModelMinimumPeaks[c.ModelIndex()]));
+}
+
+} // namespace
+
+QList<RuleBreak> ruleBreaks(const FragAnalysisParam &s)
+{
+    using P = RuleBreak::Part;
+    QList<RuleBreak> out;
+    Judge judge(out);
+    if (s.TypeCode() != limits::kFragAnalysisTypeCode)
+        judge.add(at(P::Set, "TypeCode"),
+                  QStringLiteral("is %1, not %2").arg(s.TypeCode()).arg(limits::kFragAnalysisTypeCode));
+    if ((s.Attributes() & ~limits::kDefinedAttributeBits) != 0)
+        judge.add(
+            at(P::Set, "Attributes"),
+            QStringLiteral("is %1, which holds bits beyond %2").arg(s.Attributes()).arg(limits::kDefinedAttributeBits));
+    judge.within(at(P::Set, "SlopeThreshold"), s.SlopeThreshold(), limits::kSlopeThreshold);
+    judge.choice(at(P::Set, "IDStandardBySize"), s.IDStandardBySize(), 2);
+    judge.choice(at(P::Set, "QuantityByHeight"), s.QuantityByHeight(), 2);
+    for (qint32 i = 0; i < limits::kQuantitationRows; ++i) {
+        const float sizeTime = s.QuantSizeTime(i);
+        const float window = s.QuantWindow(i);
+        judge.within(at(P::Set, "QuantSizeTime", -1, i), sizeTime, limits::kSizeTime);
+        judge.within(at(P::Set, "QuantWindow", -1, i), window, limits::kWindow);
+        if (window != 0 && sizeTime - std::fabs(window) <= 0)
+            judge.add(at(P::Set, "QuantSizeTime", -1, i),
+                      QStringLiteral("is %1, not greater than its window %2").arg(number(sizeTime), number(window)));
+        // An amount is a mantissa from 1 to 9.999 times a power of ten within the editor's range, or 0.
+        const float amount = s.QuantAmount(i);
+        const double least = std::pow(10.0, limits::kAmountPower.minimum);
+        const double beyond = std::pow(10.0, limits::kAmountPower.maximum + 1);
+        if (!(amount == 0 || (amount >= least && amount < beyond)))
+            judge.add(at(P::Set, "QuantAmount", -1, i), QStringLiteral("is %1, not 0 or from 1e%2 to below 1e%3")
+                                                            .arg(number(amount))
+                                                            .arg(limits::kAmountPower.minimum)
+                                                            .arg(limits::kAmountPower.maximum + 1));
+        judge.choice(at(P::Set, "QuantUnit", -1, i), s.QuantUnit(i), limits::kUnitCount);
+    }
+    if (s.EntryCount() < 1)
+        judge.add(at(P::Set, "EntryCount"), QStringLiteral("is 0; a set has at least one size-calling entry"));
+    for (qint32 e = 0; e < s.EntryCount(); ++e) {
+        judge.within(at(P::Entry, "RelativePeakHeightThreshold", e), s.RelativePeakHeightThreshold(e),
+                     limits::kRelativePeakHeight);
+        judge.within(at(P::Entry, "ConfidenceLevel", e), s.ConfidenceLevel(e), limits::kConfidenceLevel);
+        if (const SizeCalibrationPtr c = s.SizeCalibration(e))
+            judgeCalibration(judge, *c, e);
     }
     return out;
 }

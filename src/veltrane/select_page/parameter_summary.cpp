@@ -2,6 +2,7 @@
 
 #include "veltrane/common/formats.h"
 #include "veltrane/contracts/error.h"
+#include "veltrane/contracts/stored_rules.h"
 #include "veltrane/contracts/vocabulary.h"
 
 namespace veltrane {
@@ -28,6 +29,18 @@ void appendTags(QList<LocusTagLine> &lines, const FragAnalysisParam &settings, c
             throw Error::typeMismatch(kSource, QLatin1String(expected));
         lines.append({tag->Name(), generalDate(settings.ConvertDate(tag->DateModified()))});
     }
+}
+
+// A failure caused by a stored value the editor would never have saved (an old store, another
+// program) names the set and the value.
+Error outOfRule(const Error &e, const FragAnalysisParam &settings)
+{
+    const QList<RuleBreak> breaks = ruleBreaks(settings);
+    if (breaks.isEmpty())
+        return e;
+    return Error(e.number(), e.source(),
+                 QStringLiteral("The parameter set \"%1\" cannot be shown: its %2.")
+                     .arg(printable(settings.Name()), breaks.first().text()));
 }
 
 } // namespace
@@ -62,8 +75,15 @@ bool summaryHasEntries(const AnalysisParameter &set)
 
 QString summaryModel(const AnalysisParameter &set)
 {
-    const SizeCalibrationPtr entry = settingsOf(set)->SizeCalibration(0);
-    return entry ? entry->ModelName(entry->ModelIndex()) : stored::kNoModel;
+    const FragAnalysisParamPtr settings = settingsOf(set);
+    const SizeCalibrationPtr entry = settings->SizeCalibration(0);
+    if (!entry)
+        return stored::kNoModel;
+    try {
+        return entry->ModelName(entry->ModelIndex());
+    } catch (const Error &e) {
+        throw outOfRule(e, *settings);
+    }
 }
 
 QList<LocusTagLine> summaryLocusTags(const AnalysisParameter &set)

@@ -227,7 +227,7 @@ FragAnalysisParamPtr richSet(host::SqlStore &store, const QString &name)
     s->setProjectID(QString::number(projects.last()->ProjectID()));
     s->setProjectName(projects.last()->Name());
     s->setTypeCode(1011);
-    s->setSlopeThreshold(0.1f);
+    s->setSlopeThreshold(1.1f);
     s->setSNPAnalysis(true);
     s->setIdentifyAlleles(0, true);
     s->setRelativePeakHeightThreshold(0, 33.333332f);
@@ -245,13 +245,13 @@ FragAnalysisParamPtr richSet(host::SqlStore &store, const QString &name)
     // A second entry without a calibration.
     s->setIdentifyAlleles(1, false);
     s->setRelativePeakHeightThreshold(1, 1.0e-7f);
-    s->setConfidenceLevel(1, -0.5f);
+    s->setConfidenceLevel(1, 75.25f);
     s->setDyeMobilityCalibration(store.mobilityCalibrations().last()->Data());
     s->setStandardMobilityReference(store.mobilityReferences().at(1));
     s->setUseCalculatedDyeSpectra(true);
-    s->setIDStandardBySize(2);
+    s->setIDStandardBySize(1);
     s->setQuantityByHeight(0);
-    const float amounts[] = {1.5e-4f, 2500.0f, 3.4028235e38f, 1.17549435e-38f};
+    const float amounts[] = {1.5e-4f, 2500.0f, 9.999e25f, 1.0e-25f};
     for (int i = 0; i < FragAnalysisParam::kRows; ++i) {
         s->setDyeSpectra(i, i % 2 == 0);
         s->setQuantSizeTime(i, 123.456f * float(i + 1));

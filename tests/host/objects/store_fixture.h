@@ -47,8 +47,8 @@ QString heldSets(host::SqlStore &store);
 // The content of a file the test needs (the test fails at once when it cannot be read).
 QByteArray contentOf(const QString &path);
 
-// A set with every field away from its default: odd floats, both entry shapes, peaks, tags of both
-// kinds (taken from the store's seed data by name).
+// A set with every field away from its default, yet within the editor's rules: odd floats and the
+// ends of the ranges, both entry shapes, peaks, tags of both kinds (taken from the store's seed data).
 FragAnalysisParamPtr richSet(host::SqlStore &store, const QString &name);
 
 // Runs the test object once per engine; each run sees the engine through its constructor.

@@ -26,6 +26,8 @@ using veltrane::test::StoreLocation;
 
 namespace {
 
+const QString kDefault = QStringLiteral("DefaultFragmentAnalysisParameters");
+
 // Sets (or, without a value, removes) the node at a path such as "sets[1].slopeThreshold".
 QJsonValue edited(const QJsonValue &node, QStringList steps, const std::optional<QJsonValue> &value)
 {
@@ -95,6 +97,8 @@ private slots:
     void storedDefinitionsAreReusedByName();
     void malformedInputImportsNothing_data();
     void malformedInputImportsNothing();
+    void setsTheEditorWouldRefuseAreNotImported_data();
+    void setsTheEditorWouldRefuseAreNotImported();
     void filesRoundTrip();
     void filesOfTheFirstFormatStillImport();
     void specialFilesAreWrittenAsStreams();
@@ -291,6 +295,61 @@ void TestJsonExchange::malformedInputImportsNothing()
     QVERIFY(target->sizeStandards().isEmpty());
     QVERIFY(target->snpLocusTags().isEmpty());
     QVERIFY(target->projects().isEmpty());
+}
+
+void TestJsonExchange::setsTheEditorWouldRefuseAreNotImported_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QJsonValue>("value");
+    QTest::addColumn<QString>("says");
+    // sets[1] is the default set: a Local Southern calibration with 14 of the 16 peaks of its standard.
+    const QString calibration = QStringLiteral("sets[1].entries[0].calibration.");
+    const QString row = QStringLiteral("sets[1].quantitation[%1].");
+    QTest::newRow("model") << calibration + "modelIndex" << QJsonValue(1000) << "modelIndex: is 1000, not from 0 to 4";
+    QTest::newRow("negative peak") << calibration + "selectedPeaks[0]" << QJsonValue(-5)
+                                   << "selectedPeaks[0]: is -5, not a fragment of the size standard";
+    QTest::newRow("peak beyond the standard")
+        << calibration + "selectedPeaks[1]" << QJsonValue(999) << "selectedPeaks[1]: is 999, not a fragment";
+    QTest::newRow("peak twice") << calibration + "selectedPeaks[1]" << QJsonValue(0) << "a second time";
+    QTest::newRow("too few peaks") << calibration + "selectedPeaks" << QJsonValue(QJsonArray{0, 1})
+                                   << "fewer than the model Local Southern needs (3)";
+    QTest::newRow("kind") << calibration + "kind" << QJsonValue(-7) << "kind: is -7, not from 0 to 1";
+    QTest::newRow("migration variable") << calibration + "migrationVariable" << QJsonValue(2) << "migrationVariable";
+    QTest::newRow("confidence") << "sets[1].entries[0].confidenceLevel" << QJsonValue(-50)
+                                << "is -50, not from 75 to 99";
+    QTest::newRow("relative peak height")
+        << "sets[1].entries[0].relativePeakHeightThreshold" << QJsonValue(1e30) << "is 1e+30, not from 0 to 100";
+    QTest::newRow("no entries") << "sets[1].entries" << QJsonValue(QJsonArray()) << "at least one size-calling entry";
+    QTest::newRow("attributes") << "sets[1].attributes" << QJsonValue(-1) << "bits beyond 7";
+    QTest::newRow("type code") << "sets[1].typeCode" << QJsonValue(1012) << "typeCode: is 1012, not 1011";
+    QTest::newRow("slope threshold") << "sets[1].slopeThreshold" << QJsonValue(0) << "is 0, not from 1 to 1000";
+    QTest::newRow("size or time") << row.arg(0) + "sizeTime" << QJsonValue(2500) << "is 2500, not from 0 to 2000";
+    QTest::newRow("window") << row.arg(0) + "window" << QJsonValue(2000) << "window: is 2000, not from 0 to 1999";
+    QTest::newRow("size within its window")
+        << row.arg(1) + "sizeTime" << QJsonValue(5) << "sizeTime: is 5, not greater than its window 5";
+    QTest::newRow("amount too small to keep") << row.arg(2) + "amount" << QJsonValue(1e-50) << "too small";
+    QTest::newRow("amount too large") << row.arg(2) + "amount" << QJsonValue(1e30) << "not 0 or from 1e-25";
+    QTest::newRow("negative amount") << row.arg(2) + "amount" << QJsonValue(-1) << "amount: is -1";
+    QTest::newRow("unit") << row.arg(3) + "unit" << QJsonValue(4) << "unit: is 4, not from 0 to 3";
+    QTest::newRow("size or time option") << "sets[1].idStandardBySize" << QJsonValue(2) << "idStandardBySize";
+    QTest::newRow("size standard dye") << "sizeStandards[0].dyeIndex" << QJsonValue(9) << "dyeIndex: is 9";
+    QTest::newRow("STR tag dye") << "strLocusTags[0].dye" << QJsonValue(-1) << "dye: is -1";
+}
+
+void TestJsonExchange::setsTheEditorWouldRefuseAreNotImported()
+{
+    QFETCH(QString, path);
+    QFETCH(QJsonValue, value);
+    QFETCH(QString, says);
+    const QJsonDocument good = exportStore(*m_source);
+    QCOMPARE(good.object().value(QStringLiteral("sets")).toArray().at(1)[QStringLiteral("name")].toString(), kDefault);
+    const SqlStorePtr target = m_targetWhere->open(false);
+    const Error e = errorOf([&] { importStore(*target, withNode(good, path, value), QStringLiteral("rules.json")); });
+    QCOMPARE(e.number(), qint32(kStoreImportInvalid));
+    QVERIFY2(e.description().startsWith(QStringLiteral("rules.json: %1: ").arg(path)), qPrintable(e.description()));
+    QVERIFY2(e.description().contains(says), qPrintable(e.description()));
+    QVERIFY(target->parameterSets(true).isEmpty());
+    QVERIFY(target->sizeStandards().isEmpty());
 }
 
 void TestJsonExchange::filesRoundTrip()

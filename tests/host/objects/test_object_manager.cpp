@@ -68,7 +68,7 @@ void TestObjectManager::initTestCase()
     m_store = m_where->open();
     for (const char *name : {"alpha", "Beta", "ALPHA 2", "Ärger", "zeta", "_under", "10 numbered", "9 numbered"})
         m_store->addProject(QString::fromUtf8(name));
-    for (const char *name : {"aaa lower", "AAB upper", "Ωmega", "ab"}) {
+    for (const char *name : {"aaa lower", "AAB upper", "Ωμέγα", "ab"}) {
         FragAnalysisParam set;
         set.setName(QString::fromUtf8(name));
         m_store->commit(set);
