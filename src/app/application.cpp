@@ -24,7 +24,8 @@ const char *const kCommandsText = R"(Commands:
   list                             the parameter sets users see, one per line
   show NAME                        the summary of one parameter set
   export [NAME...] [-o FILE]       the named sets (all when none) as JSON, to FILE or standard output
-  import FILE [--replace]          read sets from a JSON file made by export
+  import FILE [--replace] [--keep-attributes]
+                                   read sets from a JSON file made by export
   screenshot FLOW FILE.png [--set NAME | --new] [--tab TAB]
                                    render the first page of a flow into a PNG file (no display needed)
   typelib                          the library's public classes, interfaces, members and dispatch ids
@@ -71,6 +72,9 @@ int run(int argc, char *argv[])
                                     QStringLiteral("file"));
     const QCommandLineOption replace(QStringLiteral("replace"),
                                      QStringLiteral("import: write over stored sets of the same names."));
+    const QCommandLineOption keepAttributes(
+        QStringLiteral("keep-attributes"),
+        QStringLiteral("import: give the sets the read-only and hidden flags the file says (restoring a store)."));
     const QCommandLineOption set(QStringLiteral("set"),
                                  QStringLiteral("screenshot: hand this parameter set to the flow."),
                                  QStringLiteral("name"));
@@ -79,7 +83,7 @@ int run(int argc, char *argv[])
     const QCommandLineOption tab(QStringLiteral("tab"),
                                  QStringLiteral("screenshot: show this tab (its number from 1, or its caption)."),
                                  QStringLiteral("tab"));
-    parser.addOptions({help, db, noSeed, output, replace, set, newSet, tab});
+    parser.addOptions({help, db, noSeed, output, replace, keepAttributes, set, newSet, tab});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See the commands below."),
                                  QStringLiteral("[command [arguments]]"));
 
@@ -157,7 +161,10 @@ int run(int argc, char *argv[])
         } else if (command == QLatin1String("export")) {
             exportSets(io, *store, args, parser.value(output));
         } else if (command == QLatin1String("import")) {
-            importSets(io, *store, args.first(), parser.isSet(replace));
+            host::ImportOptions options;
+            options.replaceExisting = parser.isSet(replace);
+            options.keepAttributes = parser.isSet(keepAttributes);
+            importSets(io, *store, args.first(), options);
         } else if (command == QLatin1String("screenshot")) {
             screenshot(io, args.at(0), args.at(1),
                        ScreenshotOptions{parser.value(set), parser.isSet(newSet), parser.value(tab)});

@@ -75,10 +75,8 @@ void exportSets(CommandIO io, host::SqlStore &store, const QStringList &names, c
     io.err << "Exported to " << file << '\n';
 }
 
-void importSets(CommandIO io, host::SqlStore &store, const QString &file, bool replace)
+void importSets(CommandIO io, host::SqlStore &store, const QString &file, const host::ImportOptions &options)
 {
-    host::ImportOptions options;
-    options.replaceExisting = replace;
     const host::ImportReport report = host::importStoreFromFile(store, file, options);
     for (const QString &name : report.sets)
         io.out << (report.replaced.contains(name) ? "replaced: " : "imported: ") << printable(name) << '\n';

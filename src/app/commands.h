@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/objects/json_exchange.h"
 #include "host/objects/sql_store.h"
 
 #include <QStringList>
@@ -22,7 +23,7 @@ void showSet(CommandIO io, const QString &name);
 // The store's JSON exchange document of the named sets (all sets when none), to a file or to out.
 void exportSets(CommandIO io, host::SqlStore &store, const QStringList &names, const QString &file);
 // Reads an exchange document into the store (one transaction).
-void importSets(CommandIO io, host::SqlStore &store, const QString &file, bool replace);
+void importSets(CommandIO io, host::SqlStore &store, const QString &file, const host::ImportOptions &options);
 // What a screenshot shows: the set handed to the flow under "AnalysisParameter" (none when empty),
 // or a new set made from the default set as the selection page's New makes it; and the tab to show
 // (its number from 1, or its caption).

@@ -36,6 +36,10 @@ struct ImportOptions
 {
     // Write over stored sets of the same names (never over read-only ones).
     bool replaceExisting = false;
+    // Give the sets the attributes the file says (read-only, hidden), as when restoring a whole store.
+    // Otherwise a new set is imported as an ordinary one and a replaced set keeps the stored set's
+    // attributes, so a file cannot lock or hide sets nobody asked it to.
+    bool keepAttributes = false;
 };
 
 struct ImportReport
@@ -44,7 +48,8 @@ struct ImportReport
     QStringList replaced; // of those, the ones written over stored sets
     QStringList created;  // definitions and tags that were new to the store ("size standard \"X\"")
     QStringList reused;   // definitions and tags the store already had, by name
-    QStringList notes;    // reused ones whose stored definition differs from the file's
+    QStringList notes;    // reused ones whose stored definition differs from the file's, and sets whose
+                          // attributes in the file were not kept
 };
 
 // Reads an exchange document into the store in one transaction: everything or nothing. Malformed or

@@ -172,13 +172,16 @@ void judgeDefinitions(const Reader &r, const Parsed &parsed)
 {
     const auto dye = [&r](const QString &path, const QString &label, qint32 v) {
         if (v < 0 || v >= limits::kQuantitationRows)
-            r.fail(child(path, label), QStringLiteral("is %1, not from 0 to %2").arg(v).arg(limits::kQuantitationRows - 1));
+            r.fail(child(path, label),
+                   QStringLiteral("is %1, not from 0 to %2").arg(v).arg(limits::kQuantitationRows - 1));
     };
     for (const auto &[path, s] : parsed.sizeStandards) {
         dye(path, kinds::sizeStandards().field(QStringLiteral("DyeIndex"))->path, s->DyeIndex());
         if ((s->Attributes() & ~limits::kDefinedAttributeBits) != 0)
             r.fail(child(path, kinds::sizeStandards().field(QStringLiteral("Attributes"))->path),
-                   QStringLiteral("is %1, which holds bits beyond %2").arg(s->Attributes()).arg(limits::kDefinedAttributeBits));
+                   QStringLiteral("is %1, which holds bits beyond %2")
+                       .arg(s->Attributes())
+                       .arg(limits::kDefinedAttributeBits));
     }
     for (const auto &[path, t] : parsed.strTags)
         dye(path, kinds::strTags().field(QStringLiteral("Dye"))->path, t->Dye());
@@ -322,7 +325,19 @@ ImportReport importStore(SqlStore &store, const QJsonDocument &document, const Q
         // store's identifier of it.
         if (set.project)
             s.setProjectID(QString::number(io::idByName(ctx, Kind::Project, *set.project)));
-        const io::SetStamp stamp{s.Attributes(), s.DateCreated(), s.DateModified()};
+        io::SetStamp stamp{s.Attributes(), s.DateCreated(), s.DateModified()};
+        if (!options.keepAttributes) {
+            stamp.attributes = replacing[i] ? replacing[i]->attributes : 0;
+            if (s.Attributes() != stamp.attributes)
+                report.notes.append(
+                    QStringLiteral("The set \"%1\" was imported with attributes %2, not the file's %3 "
+                                   "(read-only %4, hidden %5).")
+                        .arg(s.Name())
+                        .arg(stamp.attributes)
+                        .arg(s.Attributes())
+                        .arg((s.Attributes() & limits::kReadOnlyBits) ? QStringLiteral("yes") : QStringLiteral("no"),
+                             (s.Attributes() & limits::kHiddenBit) ? QStringLiteral("yes") : QStringLiteral("no")));
+        }
         versions.append(io::writeSet(ctx, s, replacing[i], stamp).version);
         report.sets.append(s.Name());
         if (replacing[i])

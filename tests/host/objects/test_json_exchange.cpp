@@ -28,6 +28,9 @@ namespace {
 
 const QString kDefault = QStringLiteral("DefaultFragmentAnalysisParameters");
 
+// What restoring a whole store asks of an import: the sets as they were, flags included.
+const ImportOptions kRestore{false, true};
+
 // Sets (or, without a value, removes) the node at a path such as "sets[1].slopeThreshold".
 QJsonValue edited(const QJsonValue &node, QStringList steps, const std::optional<QJsonValue> &value)
 {
@@ -95,6 +98,8 @@ private slots:
     void exportCarriesWhatTheChosenSetsReferTo();
     void storedSetsAreReplacedOnlyWhenAsked();
     void storedDefinitionsAreReusedByName();
+    void attributesComeFromAFileOnlyWhenAsked_data();
+    void attributesComeFromAFileOnlyWhenAsked();
     void malformedInputImportsNothing_data();
     void malformedInputImportsNothing();
     void setsTheEditorWouldRefuseAreNotImported_data();
@@ -142,7 +147,7 @@ void TestJsonExchange::exportThenImportGivesIdenticalSets()
 {
     const QByteArray file = exportStore(*m_source).toJson();
     const SqlStorePtr target = m_targetWhere->open(false);
-    const ImportReport report = importStore(*target, file, QStringLiteral("all.json"));
+    const ImportReport report = importStore(*target, file, QStringLiteral("all.json"), kRestore);
     const auto expected = allSets(*m_source);
     QCOMPARE(report.sets.size(), expected.size());
     QVERIFY(report.reused.isEmpty() && report.notes.isEmpty());
@@ -151,7 +156,7 @@ void TestJsonExchange::exportThenImportGivesIdenticalSets()
     for (const QString &name : expected.keys())
         QCOMPARE(imported.value(name), expected.value(name));
 
-    // Read-only and hidden sets keep their flags, so the copy behaves as the original does.
+    // Restored, read-only and hidden sets keep their flags, so the copy behaves as the original does.
     auto copy = FragAnalysisParamPtr::create();
     copy->setName(QStringLiteral("DefaultFragmentAnalysisParameters"));
     copy->setStore(target);
@@ -229,6 +234,47 @@ void TestJsonExchange::storedDefinitionsAreReusedByName()
     QCOMPARE(target->sizeStandard(0, ladder)->Data()->FitCoefficient(), 0.9996f);
     const auto set = target->parameterSet(0, QStringLiteral("Imported copy"));
     QCOMPARE(set->FragAnalysisParam()->SizeStandard()->ID(), target->sizeStandard(0, ladder)->ID());
+}
+
+void TestJsonExchange::attributesComeFromAFileOnlyWhenAsked_data()
+{
+    QTest::addColumn<int>("stored"); // -1: the set is new to the store
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("new set") << -1 << false << 0;
+    QTest::newRow("new set, kept") << -1 << true << 5;
+    QTest::newRow("ordinary stored set") << 0 << false << 0;
+    QTest::newRow("ordinary stored set, kept") << 0 << true << 5;
+    QTest::newRow("hidden stored set") << 4 << false << 4;
+}
+
+void TestJsonExchange::attributesComeFromAFileOnlyWhenAsked()
+{
+    QFETCH(int, stored);
+    QFETCH(bool, keep);
+    QFETCH(int, expected);
+    const QString name = QStringLiteral("Exchange \"full\" set ✓");
+    // The file would make the set read-only and hidden, which nobody could undo from the program.
+    const QJsonDocument file =
+        withNode(exportStore(*m_source, {name}), QStringLiteral("sets[0].attributes"), QJsonValue(5));
+    const SqlStorePtr target = m_targetWhere->open(true);
+    if (stored >= 0) {
+        auto set = richSet(*target, name);
+        set->setAttributes(stored);
+        target->commit(*set);
+    }
+    const ImportReport report = importStore(*target, file, QStringLiteral("flags.json"), ImportOptions{true, keep});
+    const auto back = target->parameterSet(0, name)->FragAnalysisParam();
+    QCOMPARE(back->Attributes(), expected);
+    QCOMPARE(report.notes.size(), expected == 5 ? 0 : 1);
+    if (expected == 0) {
+        // Still listed, and still the importer's to change.
+        const QList<AnalysisParameterPtr> listed = target->parameterSets(false);
+        QVERIFY(std::any_of(listed.cbegin(), listed.cend(),
+                            [&](const AnalysisParameterPtr &set) { return set->Name() == name; }));
+        auto edit = richSet(*target, name);
+        target->commit(*edit);
+    }
 }
 
 void TestJsonExchange::malformedInputImportsNothing_data()
@@ -358,7 +404,7 @@ void TestJsonExchange::filesRoundTrip()
     const QString path = dir.filePath(QStringLiteral("sets.json"));
     exportStoreToFile(*m_source, path);
     const SqlStorePtr target = m_targetWhere->open(false);
-    importStoreFromFile(*target, path);
+    importStoreFromFile(*target, path, kRestore);
     QCOMPARE(allSets(*target), allSets(*m_source));
 
     const Error e = errorOf([&] { importStoreFromFile(*target, dir.filePath(QStringLiteral("missing.json"))); });
@@ -373,7 +419,7 @@ void TestJsonExchange::filesOfTheFirstFormatStillImport()
     const QString base = QStringLiteral(VELTRANE_STORE_TEST_DATA "/exchange-v1");
     const QByteArray file = contentOf(base + QStringLiteral(".json"));
     const SqlStorePtr target = m_targetWhere->open(false);
-    importStore(*target, file, QStringLiteral("exchange-v1.json"));
+    importStore(*target, file, QStringLiteral("exchange-v1.json"), kRestore);
     const QStringList held = heldSets(*target).split(u'\n');
     const QStringList expected = QString::fromUtf8(contentOf(base + QStringLiteral(".expected"))).split(u'\n');
     QCOMPARE(held.size(), expected.size());
