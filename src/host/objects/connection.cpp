@@ -208,9 +208,64 @@ Error cannotOpen(const ConnectionSpec &spec, const QString &why)
     return Error(kStoreCannotOpen, kSource, QStringLiteral("Cannot open the store at %1: %2").arg(spec.display, why));
 }
 
+// The tables (and views) of the database that are not the engine's own, as "a, b, c".
+QStringList userTables(const QSqlDatabase &db, const ConnectionSpec &spec)
+{
+    QSqlQuery q(db);
+    const QString sql =
+        spec.engine == Engine::SQLite
+            ? QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table', 'view') "
+                             "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name")
+            : QStringLiteral("SELECT table_name FROM information_schema.tables WHERE table_schema = current_schema() "
+                             "ORDER BY table_name");
+    if (!q.exec(sql)) {
+        QString why = q.lastError().databaseText().simplified();
+        throw cannotOpen(spec, why.isEmpty() ? q.lastError().text().simplified() : why);
+    }
+    QStringList names;
+    while (q.next())
+        names << q.value(0).toString();
+    return names;
+}
+
+// Looks at a database before anything changes it: a store of ours (by its application id, or by its
+// tables for stores written before the id was set), an empty one to make a store of, or another
+// program's, which is refused untouched.
+void recognise(const QSqlDatabase &db, const ConnectionSpec &spec)
+{
+    if (spec.engine == Engine::SQLite) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("PRAGMA application_id")) || !q.next()) {
+            const QString why = q.lastError().databaseText().simplified();
+            throw cannotOpen(spec, why.isEmpty() ? QStringLiteral("it is not a database") : why);
+        }
+        const qint32 id = q.value(0).toInt();
+        if (id == kSqliteApplicationId)
+            return;
+        if (id != 0)
+            throw cannotOpen(spec, QStringLiteral("it is another program's database (application id %1), which was "
+                                                  "left as it was")
+                                       .arg(id));
+    }
+    const QStringList tables = userTables(db, spec);
+    if (tables.isEmpty() ||
+        (tables.contains(QStringLiteral("schema_migrations")) && tables.contains(QStringLiteral("parameter_sets"))))
+        return;
+    QString list = tables.mid(0, 5).join(QStringLiteral(", "));
+    if (tables.size() > 5)
+        list += QStringLiteral(", ...");
+    throw cannotOpen(spec,
+                     QStringLiteral("it holds another program's tables (%1), not a store; it was left as it was%2")
+                         .arg(list, spec.engine == Engine::PostgreSQL
+                                        ? QStringLiteral(" (give the store a schema of its own: ?schema=name)")
+                                        : QString()));
+}
+
 void configure(QSqlDatabase &db, const ConnectionSpec &spec)
 {
     try {
+        if (spec.engine == Engine::SQLite && !spec.memory)
+            recognise(db, spec);
         if (spec.engine == Engine::SQLite) {
             execute(db, QStringLiteral("PRAGMA foreign_keys = ON"));
             if (!spec.memory) {
@@ -223,9 +278,12 @@ void configure(QSqlDatabase &db, const ConnectionSpec &spec)
             execute(db, QStringLiteral("SET client_min_messages TO warning"));
             if (!spec.schema.isEmpty())
                 execute(db, QStringLiteral("SET search_path TO \"%1\"").arg(spec.schema));
+            recognise(db, spec);
         }
     } catch (const Error &e) {
-        throw cannotOpen(spec, e.description());
+        // A connection is used only once it is configured, so it is not left open half-way.
+        db.close();
+        throw e.number() == kStoreCannotOpen ? e : cannotOpen(spec, e.description());
     }
 }
 

@@ -13,6 +13,10 @@ namespace veltrane::host {
 
 enum class Engine { SQLite, PostgreSQL };
 
+// The application id a SQLite store carries in its header ("VELT"), by which it is told from other
+// programs' databases before anything is changed.
+constexpr qint32 kSqliteApplicationId = 0x56454C54;
+
 // A parsed store location. The password never appears in texts shown to people.
 struct ConnectionSpec
 {

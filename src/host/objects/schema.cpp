@@ -144,6 +144,15 @@ int migrate(const QSqlDatabase &db, const ConnectionSpec &spec)
                         .arg(found)
                         .arg(kCurrentVersion));
 
+    if (spec.engine == Engine::SQLite && !spec.memory) {
+        // New stores, and stores written before the id was set, carry it from now on.
+        Statement id(db, QStringLiteral("PRAGMA application_id"));
+        id.exec();
+        const bool marked = id.next() && id.intAt(0) == kSqliteApplicationId;
+        id.finish();
+        if (!marked)
+            execute(db, QStringLiteral("PRAGMA application_id = %1").arg(kSqliteApplicationId));
+    }
     auto record = [&db](int version) {
         Statement done(db, QStringLiteral("INSERT INTO schema_migrations (version, applied_at) VALUES (?, ?)"));
         done.bind(version).bind(QDateTime::currentSecsSinceEpoch()).exec();

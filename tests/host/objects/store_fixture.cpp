@@ -39,8 +39,11 @@ void runOn(const QString &url, const QString &schema, const QString &sql)
             qFatal("cannot reach the test server: %s", qPrintable(db.lastError().text()));
         QSqlQuery q(db);
         q.exec(QStringLiteral("SET client_min_messages TO warning"));
-        if (!schema.isEmpty())
+        if (!schema.isEmpty()) {
+            // The raw statement may come before any store made the schema (another program's tables).
+            q.exec(QStringLiteral("CREATE SCHEMA IF NOT EXISTS \"%1\"").arg(schema));
             q.exec(QStringLiteral("SET search_path TO \"%1\"").arg(schema));
+        }
         if (!q.exec(sql))
             qWarning("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
     }

@@ -1,3 +1,4 @@
+#include "host/objects/connection.h"
 #include "host/objects/json_exchange.h"
 #include "support/recording_utilities.h"
 #include "host/objects/sql_object_manager.h"
@@ -10,6 +11,7 @@
 #include <QJsonObject>
 #include <QMutex>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -74,6 +76,8 @@ private slots:
     void unusableStoresAreRefused_data();
     void unusableStoresAreRefused();
     void newerSchemaIsRefused();
+    void otherProgramsDatabasesAreLeftUntouched_data();
+    void otherProgramsDatabasesAreLeftUntouched();
     void storesOfTheFirstVersionStillServe();
     void everyFieldSurvivesCommitAndRetrieve();
     void awkwardNamesSurvive_data();
@@ -219,6 +223,38 @@ void TestSqlStore::unusableStoresAreRefused()
     QVERIFY2(!e.description().contains(QLatin1String("secret")), qPrintable(e.description()));
 }
 
+void TestSqlStore::otherProgramsDatabasesAreLeftUntouched_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::newRow("tables of its own") << "notes";
+    QTest::newRow("a table name the store uses") << "projects";
+}
+
+void TestSqlStore::otherProgramsDatabasesAreLeftUntouched()
+{
+    QFETCH(QString, table);
+    // Another program's database: its own tables, its own journal mode.
+    m_where->executeRaw(QStringLiteral("CREATE TABLE %1 (id INTEGER, text TEXT)").arg(table));
+    m_where->executeRaw(QStringLiteral("INSERT INTO %1 VALUES (1, 'kept')").arg(table));
+    QByteArray before;
+    const QString file = m_where->location();
+    if (m_engine == QLatin1String("sqlite")) {
+        m_where->executeRaw(QStringLiteral("PRAGMA journal_mode = DELETE"));
+        before = veltrane::test::contentOf(file);
+    }
+    const Error e = errorOf([&] { m_where->open(); });
+    QCOMPARE(e.number(), qint32(kStoreCannotOpen));
+    QVERIFY2(e.description().contains(QLatin1String("another program")) && e.description().contains(table),
+             qPrintable(e.description()));
+    if (m_engine == QLatin1String("sqlite")) {
+        QCOMPARE(veltrane::test::contentOf(file), before);
+        QVERIFY2(!QFile::exists(file + QStringLiteral("-wal")), "the journal mode was changed");
+    }
+    // Nothing of the store's was added beside it.
+    const Error again = errorOf([&] { m_where->open(); });
+    QVERIFY2(again.description().contains(QStringLiteral("(%1)").arg(table)), qPrintable(again.description()));
+}
+
 void TestSqlStore::newerSchemaIsRefused()
 {
     m_where->open(false);
@@ -239,6 +275,17 @@ void TestSqlStore::storesOfTheFirstVersionStillServe()
     QVERIFY(QFile::copy(QStringLiteral(VELTRANE_STORE_TEST_DATA "/store-v1.sqlite"), path));
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     const SqlStorePtr store = SqlStore::open(path);
+    // It is known by its tables, and carries the application id from now on.
+    QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check id"));
+    check.setDatabaseName(path);
+    QVERIFY(check.open());
+    QSqlQuery id(check);
+    QVERIFY(id.exec(QStringLiteral("PRAGMA application_id")) && id.next());
+    QCOMPARE(id.value(0).toInt(), kSqliteApplicationId);
+    id.finish();
+    check.close();
+    check = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("check id"));
     const QStringList held = veltrane::test::heldSets(*store).split(u'\n');
     const QStringList expected =
         QString::fromUtf8(veltrane::test::contentOf(QStringLiteral(VELTRANE_STORE_TEST_DATA "/exchange-v1.expected")))
