@@ -150,6 +150,9 @@ int run(int argc, char *argv[])
         std::shared_ptr<host::SqlStore> store = openAndInstall(location, !parser.isSet(noSeed));
         if (store->createdOnOpen())
             err << "Created a new store at " << store->location() << '\n';
+        if (store->isReadOnly())
+            err << "Opened the store at " << store->location()
+                << " for reading only: you cannot write to it or to its folder, so nothing can be saved.\n";
         CommandIO io{out, err};
         if (command.isEmpty()) {
             Service service;

@@ -1,10 +1,37 @@
 #include "app_process.h"
 
 #include <QProcess>
+#include <unistd.h>
 
 namespace veltrane::test {
 
+namespace {
+
+AppResult runProgram(const QString &program, const QStringList &arguments, const QString &home,
+                     const QString &workingDir);
+
+} // namespace
+
 AppResult runApp(const QStringList &arguments, const QString &home, const QString &workingDir)
+{
+    return runProgram(QStringLiteral(VELTRANE_APP_PATH), arguments, home, workingDir);
+}
+
+AppResult runAppUnprivileged(const QStringList &arguments, const QString &home)
+{
+    if (::geteuid() != 0)
+        return runApp(arguments, home);
+    return runProgram(QStringLiteral("runuser"),
+                      QStringList{QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"),
+                                  QStringLiteral(VELTRANE_APP_PATH)} +
+                          arguments,
+                      home, QString());
+}
+
+namespace {
+
+AppResult runProgram(const QString &program, const QStringList &arguments, const QString &home,
+                     const QString &workingDir)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -15,7 +42,7 @@ AppResult runApp(const QStringList &arguments, const QString &home, const QStrin
     process.setProcessEnvironment(env);
     if (!workingDir.isEmpty())
         process.setWorkingDirectory(workingDir);
-    process.start(QStringLiteral(VELTRANE_APP_PATH), arguments);
+    process.start(program, arguments);
     if (!process.waitForFinished(120000)) {
         process.kill();
         process.waitForFinished();
@@ -24,5 +51,7 @@ AppResult runApp(const QStringList &arguments, const QString &home, const QStrin
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2,
             QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
 }
+
+} // namespace
 
 } // namespace veltrane::test

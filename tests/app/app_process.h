@@ -16,4 +16,8 @@ struct AppResult
 // folders under home, in workingDir when one is given.
 AppResult runApp(const QStringList &arguments, const QString &home, const QString &workingDir = {});
 
+// The same as an ordinary user would run it: as root, as the user "nobody" (root may write anywhere);
+// otherwise as the user running the test. home must be that user's to write.
+AppResult runAppUnprivileged(const QStringList &arguments, const QString &home);
+
 } // namespace veltrane::test

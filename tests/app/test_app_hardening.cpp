@@ -1,6 +1,7 @@
 #include "app_process.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -20,6 +21,7 @@ private slots:
     void creatingAStoreIsAnnounced();
     void namesWrittenByOthersArePrintedSafely();
     void valuesOutOfRuleAreNamedBySetAndField();
+    void storesThatCannotBeWrittenAreOpenedForReading();
 
 private:
     AppResult run(const QStringList &arguments)
@@ -148,6 +150,53 @@ void TestAppHardening::valuesOutOfRuleAreNamedBySetAndField()
     QVERIFY2(shown.err.contains(QLatin1String("\"SNP Identity Panel\" holds a value out of rule: ConfidenceLevel(0) "
                                               "is -50, not from 75 to 99")),
              qPrintable(shown.err));
+}
+
+void TestAppHardening::storesThatCannotBeWrittenAreOpenedForReading()
+{
+    // A store in a folder its user may read but not write (a colleague's, an archive).
+    QTemporaryDir shared;
+    QVERIFY(QFile::setPermissions(shared.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                     QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup |
+                                                     QFile::ExeGroup));
+    const QString folder = shared.filePath(QStringLiteral("archive"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString file = folder + QStringLiteral("/store.sqlite");
+    const AppResult made = run({"--db", file, "list"});
+    QCOMPARE(made.exitCode, 0);
+    const QFile::Permissions readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    const QFile::Permissions enterable = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(file, readable));
+    QVERIFY(QFile::setPermissions(folder, readable | enterable));
+    const QByteArray before = [&] {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    QTemporaryDir home; // the user's own, for the program's settings
+    QVERIFY(QFile::setPermissions(home.path(),
+                                  readable | enterable | QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther));
+
+    const AppResult listed = veltrane::test::runAppUnprivileged({"--db", file, "list"}, home.path());
+    QVERIFY2(listed.exitCode == 0, qPrintable(listed.err));
+    QCOMPARE(listed.out, made.out);
+    QVERIFY2(listed.err.contains(QLatin1String("for reading only")), qPrintable(listed.err));
+
+    const QString sets = home.filePath(QStringLiteral("sets.json"));
+    QCOMPARE(run({"--db", path(QStringLiteral("other.sqlite")), "export", "SNP Identity Panel", "-o", sets}).exitCode,
+             0);
+    QVERIFY(QFile::setPermissions(sets, readable));
+    const AppResult imported = veltrane::test::runAppUnprivileged(
+        {"--db", file, "import", "--replace", "--keep-attributes", sets}, home.path());
+    QCOMPARE(imported.exitCode, 1);
+    QVERIFY2(imported.err.contains(QLatin1String("reading only")) &&
+                 imported.err.contains(QLatin1String("nothing was saved")),
+             qPrintable(imported.err));
+
+    QFile after(file);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), before);
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("store.sqlite")});
+    QFile::setPermissions(folder, readable | enterable | QFile::WriteOwner);
 }
 
 QTEST_GUILESS_MAIN(TestAppHardening)

@@ -268,7 +268,7 @@ void configure(QSqlDatabase &db, const ConnectionSpec &spec)
             recognise(db, spec);
         if (spec.engine == Engine::SQLite) {
             execute(db, QStringLiteral("PRAGMA foreign_keys = ON"));
-            if (!spec.memory) {
+            if (!spec.memory && !spec.readOnly) {
                 // Readers never wait for a writer in WAL mode, and a busy writer is retried by the busy
                 // timeout set when opening.
                 execute(db, QStringLiteral("PRAGMA journal_mode = WAL"));
@@ -354,10 +354,18 @@ QSqlDatabase ConnectionPool::database()
     }
 
     if (spec.engine == Engine::SQLite) {
-        db.setDatabaseName(spec.file);
         QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000");
-        if (spec.memory)
-            options += QStringLiteral(";QSQLITE_OPEN_URI");
+        if (spec.readOnly) {
+            QString uri = QUrl::fromLocalFile(spec.file).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=ro");
+            if (spec.immutable)
+                uri += QStringLiteral("&immutable=1");
+            db.setDatabaseName(uri);
+            options += QStringLiteral(";QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY");
+        } else {
+            db.setDatabaseName(spec.file);
+            if (spec.memory)
+                options += QStringLiteral(";QSQLITE_OPEN_URI");
+        }
         db.setConnectOptions(options);
     } else {
         db.setHostName(spec.host);
@@ -382,6 +390,11 @@ Transaction::Transaction(ConnectionPool &pool, Mode mode)
     : m_pool(pool)
     , m_db(pool.database())
 {
+    if (mode == Write && pool.spec().readOnly)
+        throw Error(kStoreNotWritable, kSource,
+                    QStringLiteral("The store at %1 is open for reading only (you cannot write to it or to its "
+                                   "folder), so nothing was saved.")
+                        .arg(pool.spec().display));
     int &depth = pool.transactionDepth();
     if (depth == 0) {
         if (pool.engine() == Engine::SQLite)

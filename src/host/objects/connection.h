@@ -31,6 +31,10 @@ struct ConnectionSpec
     QString password;
     QString database;
     QString schema; // PostgreSQL: tables live in this schema when given
+    // SQLite: the file or its folder cannot be written, so the store is only read; immutable when
+    // not even the write-ahead log's index can be made (nobody can be writing then).
+    bool readOnly = false;
+    bool immutable = false;
 
     // Throws kStoreLocationInvalid with a text that says what is wrong.
     static ConnectionSpec parse(const QString &location);

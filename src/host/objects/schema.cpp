@@ -4,6 +4,7 @@
 #include "veltrane/contracts/error.h"
 
 #include <QDateTime>
+#include <QSqlQuery>
 #include <QStringList>
 
 namespace veltrane::host::schema {
@@ -119,6 +120,14 @@ const QList<QStringList> kUpgrades = {};
 static_assert(kCurrentVersion >= 1);
 
 } // namespace
+
+int version(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT COALESCE(MAX(version), 0) FROM schema_migrations")) || !q.next())
+        return 0;
+    return q.value(0).toInt();
+}
 
 int migrate(const QSqlDatabase &db, const ConnectionSpec &spec)
 {

@@ -13,4 +13,7 @@ constexpr int kCurrentVersion = 1;
 // the version it found (0 for a database without our tables). Throws kStoreSchemaTooNew.
 int migrate(const QSqlDatabase &db, const ConnectionSpec &spec);
 
+// The version of the store's tables, read without changing anything (0 for a database without them).
+int version(const QSqlDatabase &db);
+
 } // namespace veltrane::host::schema

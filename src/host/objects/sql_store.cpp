@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <cmath>
+#include <unistd.h>
 
 namespace veltrane::host {
 
@@ -40,6 +41,14 @@ std::shared_ptr<SqlStore> SqlStore::open(const QString &location, const StoreOpt
     ConnectionSpec spec = ConnectionSpec::parse(location);
     if (spec.engine == Engine::SQLite && !spec.memory) {
         const QFileInfo file(spec.file);
+        if (file.isFile()) {
+            // A store others keep (a shared folder, an archive) is still readable by those who may not
+            // write it: SQLite then needs the file and its folder left as they are.
+            const bool fileWritable = ::access(QFile::encodeName(spec.file).constData(), W_OK) == 0;
+            const bool folderWritable = ::access(QFile::encodeName(file.absolutePath()).constData(), W_OK) == 0;
+            spec.readOnly = !fileWritable || !folderWritable;
+            spec.immutable = !folderWritable && !QFileInfo::exists(spec.file + QStringLiteral("-wal"));
+        }
         if (!QDir().mkpath(file.absolutePath()))
             throw Error(kStoreCannotOpen, kSource,
                         QStringLiteral("Cannot open the store at %1: its folder cannot be created.").arg(spec.display));
@@ -49,6 +58,21 @@ std::shared_ptr<SqlStore> SqlStore::open(const QString &location, const StoreOpt
     }
     const QString display = spec.display;
     std::shared_ptr<SqlStore> store(new SqlStore(std::make_unique<ConnectionPool>(std::move(spec))));
+    if (store->m_pool->spec().readOnly) {
+        io::Context ctx = store->context();
+        Transaction transaction(*store->m_pool, Transaction::Read);
+        const int found = schema::version(ctx.db);
+        transaction.commit();
+        if (found != schema::kCurrentVersion)
+            throw Error(found > schema::kCurrentVersion ? kStoreSchemaTooNew : kStoreNotWritable, kSource,
+                        QStringLiteral("The store at %1 has tables of version %2, and this program can only read "
+                                       "version %3 without writing to it (you cannot write to it or to its folder).")
+                            .arg(display)
+                            .arg(found)
+                            .arg(schema::kCurrentVersion));
+        store->m_schemaVersion = found;
+        return store;
+    }
     try {
         io::Context ctx = store->context();
         Transaction transaction(*store->m_pool, Transaction::Write);
@@ -80,6 +104,11 @@ std::shared_ptr<SqlStore> SqlStore::openAnother() const
 QString SqlStore::location() const
 {
     return m_pool->spec().display;
+}
+
+bool SqlStore::isReadOnly() const
+{
+    return m_pool->spec().readOnly;
 }
 
 bool SqlStore::isPostgreSQL() const

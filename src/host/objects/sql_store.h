@@ -49,6 +49,9 @@ public:
     QString location() const;
     // Whether opening created the store (a database without our tables, or a new file).
     bool createdOnOpen() const { return m_createdOnOpen; }
+    // Whether the store could only be opened for reading (a SQLite file or folder the user cannot
+    // write): every write then raises kStoreNotWritable.
+    bool isReadOnly() const;
     bool isPostgreSQL() const;
     int schemaVersion() const;
 

@@ -37,7 +37,10 @@ constexpr qint32 kApplicationError = qint32(0x80040000u);
     X(kStoreDuplicateName, 0x508)   /* another object of the kind already has the name */                              \
     X(kStoreUnknownName, 0x509)     /* unknown type, query or key field */                                             \
     X(kStoreImportInvalid, 0x50A)   /* an exchange file is malformed or inconsistent */                                \
-    X(kStoreImportRefused, 0x50B)   /* an exchange file would overwrite stored sets */
+    X(kStoreImportRefused, 0x50B)   /* an exchange file would overwrite stored sets */                                \
+    X(kStoreNotWritable, 0x50C)     /* the store could be opened for reading only */                                   \
+    X(kStoreBusy, 0x50D)            /* another program kept the store's write lock too long */                         \
+    X(kStoreTimedOut, 0x50E)        /* the database server did not answer in time */
 
 // Numbers that hosts of components expect from the component machinery itself (late binding, class
 // factories, the component registry). Their values are fixed by that convention and spelled in the
