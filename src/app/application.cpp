@@ -108,6 +108,14 @@ int run(int argc, char *argv[])
         return usageError(err, QStringLiteral("list takes no arguments"));
     if (command == QLatin1String("screenshot") && args.size() != 2)
         return usageError(err, QStringLiteral("screenshot takes a flow name and a .png file"));
+    // An option that does not apply to the command is a mistake to point out, not one to ignore.
+    const std::pair<const QCommandLineOption *, const char *> commandOptions[] = {
+        {&output, "export"},  {&replace, "import"},    {&keepAttributes, "import"},
+        {&set, "screenshot"}, {&newSet, "screenshot"}, {&tab, "screenshot"}};
+    for (const auto &[option, owner] : commandOptions)
+        if (parser.isSet(*option) && command != QLatin1String(owner))
+            return usageError(
+                err, QStringLiteral("--%1 applies to %2 only").arg(option->names().constLast(), QLatin1String(owner)));
     if (command == QLatin1String("typelib")) // needs neither a store nor a display
         return args.isEmpty() ? (printTypeLibrary(CommandIO{out, err}), kOk)
                               : usageError(err, QStringLiteral("typelib takes no arguments"));

@@ -129,6 +129,11 @@ void TestAppCommands::mistakesAreClearErrors_data()
     QTest::newRow("screenshot not png") << QStringList{"screenshot", "SelectAnalysisParameters", "x.jpg"} << 1
                                         << ".png";
     QTest::newRow("screenshot unknown flow") << QStringList{"screenshot", "NoFlow", "x.png"} << 1 << "NoFlow";
+    QTest::newRow("option of another command")
+        << QStringList{"list", "--replace"} << 2 << "--replace applies to import";
+    QTest::newRow("output of a list") << QStringList{"list", "-o", "x.json"} << 2 << "--output applies to export";
+    QTest::newRow("attributes of an export")
+        << QStringList{"export", "--keep-attributes"} << 2 << "--keep-attributes applies to import";
 }
 
 void TestAppCommands::mistakesAreClearErrors()
