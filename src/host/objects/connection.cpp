@@ -2,23 +2,34 @@
 
 #include "veltrane/contracts/error.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QThread>
 #include <QUrl>
 #include <QUrlQuery>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <libpq-fe.h>
+#include <limits>
+#include <sys/stat.h>
 #include <unordered_map>
 
 namespace veltrane::host {
 
 static const QString kSource = QStringLiteral("SqlStore");
+// How long one SQLite statement waits for a lock another connection holds.
+constexpr qint64 kStatementBusyWaitMs = 5000;
 
 namespace {
 
@@ -124,13 +135,34 @@ void ConnectionSpec::parseUrl(const QString &trimmed, ConnectionSpec &spec)
         throw invalidLocation(trimmed, QStringLiteral("the URL must not have a fragment (a # in a password is "
                                                       "written %23)"));
     const QUrlQuery query(url);
+    const std::pair<const char *, int *> numbers[] = {
+        {"connect_timeout", &spec.connectTimeout},   {"statement_timeout", &spec.statementTimeout},
+        {"keepalives_idle", &spec.keepalivesIdle},   {"keepalives_interval", &spec.keepalivesInterval},
+        {"keepalives_count", &spec.keepalivesCount},
+    };
     for (const auto &[key, value] : query.queryItems(QUrl::FullyDecoded)) {
-        if (key != QLatin1String("schema"))
-            throw invalidLocation(trimmed, QStringLiteral("unknown option \"%1\" (known: schema)").arg(key));
-        static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]{0,62}$"));
-        if (!identifier.match(value).hasMatch())
-            throw invalidLocation(trimmed, QStringLiteral("the schema name must be letters, digits and underscores"));
-        spec.schema = value.toLower();
+        if (key == QLatin1String("schema")) {
+            static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]{0,62}$"));
+            if (!identifier.match(value).hasMatch())
+                throw invalidLocation(trimmed,
+                                      QStringLiteral("the schema name must be letters, digits and underscores"));
+            spec.schema = value.toLower();
+            continue;
+        }
+        const auto number = std::find_if(std::begin(numbers), std::end(numbers),
+                                         [&key](const auto &n) { return key == QLatin1String(n.first); });
+        if (number == std::end(numbers))
+            throw invalidLocation(trimmed, QStringLiteral("unknown option \"%1\" (known: schema, connect_timeout, "
+                                                          "statement_timeout, keepalives_idle, keepalives_interval, "
+                                                          "keepalives_count)")
+                                               .arg(key));
+        bool ok = false;
+        const int v = value.toInt(&ok);
+        if (!ok || v < 1 || v > 86400)
+            throw invalidLocation(trimmed, QStringLiteral("%1 must be a whole number of seconds from 1 to 86400, not "
+                                                          "\"%2\"")
+                                               .arg(key, value));
+        *number->second = v;
     }
 }
 
@@ -193,6 +225,35 @@ struct ThreadConnections
 
 thread_local ThreadConnections t_connections;
 
+// What the statements of a PostgreSQL connection of this thread are watched by.
+struct Watched
+{
+    int socket = -1;
+    int timeoutMs = 0;
+    QString display;
+};
+thread_local QHash<QString, Watched> t_watched;
+
+PGconn *pgConnection(const QSqlDriver *driver)
+{
+    if (!driver)
+        return nullptr;
+    const QVariant handle = driver->handle();
+    // The driver names the type after the structure's own name.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn *const *>(handle.constData());
+}
+
+// Whether the connection to the server is gone (the server stopped, the network dropped it, or the
+// watchdog gave up on it), so that it is opened again rather than used.
+bool connectionLost(const QSqlDatabase &db)
+{
+    const PGconn *conn = pgConnection(db.driver());
+    return conn && PQstatus(conn) == CONNECTION_BAD;
+}
+
 ThreadItem &threadItem(const std::shared_ptr<PoolState> &state)
 {
     ThreadItem &item = t_connections.items[state->serial];
@@ -208,6 +269,39 @@ Error cannotOpen(const ConnectionSpec &spec, const QString &why)
     return Error(kStoreCannotOpen, kSource, QStringLiteral("Cannot open the store at %1: %2").arg(spec.display, why));
 }
 
+// Watches the answer to a statement on a PostgreSQL connection of this thread (nothing on SQLite).
+std::unique_ptr<WatchdogGuard> watch(const QString &connectionName)
+{
+    const auto it = t_watched.constFind(connectionName);
+    if (it == t_watched.cend())
+        return {};
+    return std::make_unique<WatchdogGuard>(it->socket, it->timeoutMs);
+}
+
+Error timedOut(const QString &connectionName, const QString &sql)
+{
+    const Watched w = t_watched.value(connectionName);
+    return Error(kStoreTimedOut, kSource,
+                 QStringLiteral("The database server at %1 did not answer within %2 seconds, so the program stopped "
+                                "waiting for it. %3")
+                     .arg(w.display)
+                     .arg(w.timeoutMs / 1000)
+                     .arg(sql.startsWith(QLatin1String("COMMIT"))
+                              ? QStringLiteral("Whether the change was stored is not known: look before saving it "
+                                               "again.")
+                              : QStringLiteral("Nothing of the change was stored.")));
+}
+
+// Runs a statement of the connection's set-up, watched like any other.
+bool execWatched(QSqlQuery &q, const QSqlDatabase &db, const QString &sql)
+{
+    const std::unique_ptr<WatchdogGuard> guard = watch(db.connectionName());
+    const bool done = q.exec(sql);
+    if (!done && guard && guard->fired())
+        throw timedOut(db.connectionName(), sql);
+    return done;
+}
+
 // The tables (and views) of the database that are not the engine's own, as "a, b, c".
 QStringList userTables(const QSqlDatabase &db, const ConnectionSpec &spec)
 {
@@ -218,7 +312,7 @@ QStringList userTables(const QSqlDatabase &db, const ConnectionSpec &spec)
                              "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name")
             : QStringLiteral("SELECT table_name FROM information_schema.tables WHERE table_schema = current_schema() "
                              "ORDER BY table_name");
-    if (!q.exec(sql)) {
+    if (!execWatched(q, db, sql)) {
         QString why = q.lastError().databaseText().simplified();
         throw cannotOpen(spec, why.isEmpty() ? q.lastError().text().simplified() : why);
     }
@@ -235,7 +329,7 @@ void recognise(const QSqlDatabase &db, const ConnectionSpec &spec)
 {
     if (spec.engine == Engine::SQLite) {
         QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("PRAGMA application_id")) || !q.next()) {
+        if (!execWatched(q, db, QStringLiteral("PRAGMA application_id")) || !q.next()) {
             const QString why = q.lastError().databaseText().simplified();
             throw cannotOpen(spec, why.isEmpty() ? QStringLiteral("it is not a database") : why);
         }
@@ -276,6 +370,7 @@ void configure(QSqlDatabase &db, const ConnectionSpec &spec)
             }
         } else {
             execute(db, QStringLiteral("SET client_min_messages TO warning"));
+            execute(db, QStringLiteral("SET statement_timeout = %1").arg(qint64(spec.statementTimeout) * 1000));
             if (!spec.schema.isEmpty())
                 execute(db, QStringLiteral("SET search_path TO \"%1\"").arg(spec.schema));
             recognise(db, spec);
@@ -283,7 +378,7 @@ void configure(QSqlDatabase &db, const ConnectionSpec &spec)
     } catch (const Error &e) {
         // A connection is used only once it is configured, so it is not left open half-way.
         db.close();
-        throw e.number() == kStoreCannotOpen ? e : cannotOpen(spec, e.description());
+        throw e.number() == kStoreCannotOpen || e.number() == kStoreTimedOut ? e : cannotOpen(spec, e.description());
     }
 }
 
@@ -335,8 +430,13 @@ QSqlDatabase ConnectionPool::database()
     const ConnectionSpec &spec = m_state->spec;
     if (QSqlDatabase::contains(item.name)) {
         QSqlDatabase db = QSqlDatabase::database(item.name, false);
-        if (db.isOpen())
+        if (db.isOpen() && !connectionLost(db))
             return db;
+        // A lost connection (which the driver may have closed itself) is opened again; its prepared
+        // statements died with it.
+        t_connections.statements.erase(item.name);
+        if (db.isOpen())
+            db.close();
     }
 
     QSqlDatabase db;
@@ -354,7 +454,9 @@ QSqlDatabase ConnectionPool::database()
     }
 
     if (spec.engine == Engine::SQLite) {
-        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000");
+        // Single statements wait this long for a lock; beginning to write waits longer (see
+        // beginSqliteWrite).
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kStatementBusyWaitMs);
         if (spec.readOnly) {
             QString uri = QUrl::fromLocalFile(spec.file).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=ro");
             if (spec.immutable)
@@ -373,18 +475,132 @@ QSqlDatabase ConnectionPool::database()
         db.setUserName(spec.user);
         db.setPassword(spec.password);
         db.setDatabaseName(spec.database);
-        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+        db.setConnectOptions(QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=%2;"
+                                            "keepalives_interval=%3;keepalives_count=%4")
+                                 .arg(spec.connectTimeout)
+                                 .arg(spec.keepalivesIdle)
+                                 .arg(spec.keepalivesInterval)
+                                 .arg(spec.keepalivesCount));
     }
     if (!db.open()) {
         // Drivers spread a reason over several lines; a message is one.
         const QString why = db.lastError().text().simplified();
         throw cannotOpen(spec, why.isEmpty() ? QStringLiteral("the database refused the connection") : why);
     }
+    if (spec.engine == Engine::PostgreSQL) {
+        const PGconn *conn = pgConnection(db.driver());
+        // The server ends a statement at its own limit; a server that cannot (its process stopped) is
+        // given up a little later.
+        t_watched.insert(item.name,
+                         Watched{conn ? PQsocket(conn) : -1, (spec.statementTimeout + 5) * 1000, spec.display});
+    }
     configure(db, spec);
     return db;
 }
 
 // ---- transactions and statements ---------------------------------------------------------------
+
+static Error statementFailed(const QSqlQuery &query, const QString &sql)
+{
+    const QSqlError error = query.lastError();
+    QString why = error.databaseText().simplified();
+    if (why.isEmpty())
+        why = error.text().simplified();
+    const QString code = error.nativeErrorCode();
+    const bool committing = sql.startsWith(QLatin1String("COMMIT"));
+    const QString outcome = committing ? QStringLiteral("Whether the change was stored is not known: look before "
+                                                        "saving it again.")
+                                       : QStringLiteral("Nothing of the change was stored.");
+    // Failures a user can act on are said in their words; the rest keep the database's.
+    if ((code == QLatin1String("23505") || code == QLatin1String("2067")) && why.contains(QLatin1String("name_key")))
+        return Error(kStoreConflict, kSource,
+                     QStringLiteral("Another program stored an object of the same name meanwhile. %1").arg(outcome));
+    if (code == QLatin1String("13") || code == QLatin1String("53100"))
+        return Error(kStoreQueryFailed, kSource, QStringLiteral("The store's disk is full (%1). %2").arg(why, outcome));
+    if (const PGconn *conn = pgConnection(query.driver()); conn && PQstatus(conn) == CONNECTION_BAD)
+        return Error(kStoreQueryFailed, kSource,
+                     QStringLiteral("The connection to the database server was lost (%1). %2").arg(why, outcome));
+    QString statement = sql.simplified();
+    if (statement.size() > 160)
+        statement = statement.left(157) + QStringLiteral("...");
+    return Error(kStoreQueryFailed, kSource,
+                 QStringLiteral("The database refused a statement: %1 [%2]").arg(why, statement));
+}
+
+namespace {
+
+// The program holding the write lock of a SQLite store in write-ahead-log mode, as "name, process N",
+// or empty when it cannot be told (another machine, or this process). The lock is a POSIX lock on
+// byte 120 of the log's index; /proc/locks lists it without opening the file, which would release
+// this process's own locks on it.
+QString writeLockHolder(const QString &file)
+{
+    struct stat index = {};
+    if (::stat(QFile::encodeName(file + QStringLiteral("-shm")).constData(), &index) != 0)
+        return {};
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    const QString inode = QStringLiteral(":%1").arg(quint64(index.st_ino));
+    const QStringList lines = QString::fromLatin1(locks.readAll()).split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        // "1: POSIX  ADVISORY  WRITE 1234 08:01:5678 120 120"
+        const QStringList f = line.simplified().split(QLatin1Char(' '));
+        if (f.size() < 8 || f[1] != QLatin1String("POSIX") || f[3] != QLatin1String("WRITE") || !f[5].endsWith(inode))
+            continue;
+        const qint64 start = f[6].toLongLong();
+        const qint64 end = f[7] == QLatin1String("EOF") ? std::numeric_limits<qint64>::max() : f[7].toLongLong();
+        const qint64 pid = f[4].toLongLong();
+        if (start > 120 || end < 120 || pid <= 0 || pid == QCoreApplication::applicationPid())
+            continue;
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        const QString name =
+            comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
+        return name.isEmpty() ? QStringLiteral("process %1").arg(pid)
+                              : QStringLiteral("%1, process %2").arg(name).arg(pid);
+    }
+    return {};
+}
+
+// IMMEDIATE takes the write lock at once, so two writers queue instead of failing when a read lock
+// cannot be upgraded. A long import elsewhere may hold the lock for longer than one statement waits,
+// so beginning is retried, with growing pauses, until the store's write wait has passed; then the
+// message says who is writing.
+void beginSqliteWrite(const QSqlDatabase &db, const ConnectionSpec &spec)
+{
+    const QString begin = QStringLiteral("BEGIN IMMEDIATE");
+    QDeadlineTimer deadline(spec.writeWaitMs);
+    int pause = 10;
+    for (;;) {
+        QSqlQuery q(db);
+        // Each attempt waits at most what is left of the write wait (in the driver's own short steps).
+        const qint64 wait = std::clamp<qint64>(deadline.remainingTime(), 1, kStatementBusyWaitMs);
+        q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(wait));
+        const bool begun = q.exec(begin);
+        if (wait != kStatementBusyWaitMs) {
+            QSqlQuery reset(db);
+            reset.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(kStatementBusyWaitMs));
+        }
+        if (begun)
+            return;
+        const QString code = q.lastError().nativeErrorCode();
+        if (code != QLatin1String("5") && code != QLatin1String("6")) // SQLITE_BUSY, SQLITE_LOCKED
+            throw statementFailed(q, begin);
+        if (deadline.hasExpired()) {
+            const QString holder = writeLockHolder(spec.file);
+            throw Error(kStoreBusy, kSource,
+                        QStringLiteral("The store at %1 is busy: %2 has been writing to it for more than %3 seconds, "
+                                       "so nothing was saved. Try again when it has finished.")
+                            .arg(spec.display, holder.isEmpty() ? QStringLiteral("another program")
+                                                                : QStringLiteral("another program (%1)").arg(holder))
+                            .arg(spec.writeWaitMs / 1000.0));
+        }
+        QThread::msleep(ulong(std::min<qint64>(pause, std::max<qint64>(1, deadline.remainingTime()))));
+        pause = std::min(pause * 2, 500);
+    }
+}
+
+} // namespace
 
 Transaction::Transaction(ConnectionPool &pool, Mode mode)
     : m_pool(pool)
@@ -397,10 +613,10 @@ Transaction::Transaction(ConnectionPool &pool, Mode mode)
                         .arg(pool.spec().display));
     int &depth = pool.transactionDepth();
     if (depth == 0) {
-        if (pool.engine() == Engine::SQLite)
-            // IMMEDIATE takes the write lock at once, so two writers queue on the busy timeout instead
-            // of failing when a read lock cannot be upgraded.
-            execute(m_db, mode == Write ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+        if (pool.engine() == Engine::SQLite && mode == Write)
+            beginSqliteWrite(m_db, pool.spec());
+        else if (pool.engine() == Engine::SQLite)
+            execute(m_db, QStringLiteral("BEGIN"));
         else
             execute(m_db, mode == Write ? QStringLiteral("BEGIN")
                                         : QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
@@ -425,21 +641,9 @@ void Transaction::commit()
     m_done = true;
 }
 
-static Error statementFailed(const QSqlQuery &query, const QString &sql)
-{
-    const QSqlError error = query.lastError();
-    QString why = error.databaseText().simplified();
-    if (why.isEmpty())
-        why = error.text().simplified();
-    QString statement = sql.simplified();
-    if (statement.size() > 160)
-        statement = statement.left(157) + QStringLiteral("...");
-    return Error(kStoreQueryFailed, kSource,
-                 QStringLiteral("The database refused a statement: %1 [%2]").arg(why, statement));
-}
-
 Statement::Statement(const QSqlDatabase &db, const QString &sql)
     : m_sql(sql)
+    , m_connection(db.connectionName())
 {
     CachedStatement &cached = t_connections.statements[db.connectionName()][sql];
     if (cached.query && !cached.busy) {
@@ -450,8 +654,15 @@ Statement::Statement(const QSqlDatabase &db, const QString &sql)
     }
     auto query = std::make_unique<QSqlQuery>(db);
     query->setForwardOnly(true);
-    if (!query->prepare(sql))
-        throw statementFailed(*query, m_sql);
+    {
+        // Preparing asks the server too.
+        const std::unique_ptr<WatchdogGuard> guard = watch(m_connection);
+        if (!query->prepare(sql)) {
+            if (guard && guard->fired())
+                throw timedOut(m_connection, m_sql);
+            throw statementFailed(*query, m_sql);
+        }
+    }
     if (!cached.query) {
         cached.query = std::move(query);
         m_query = cached.query.get();
@@ -477,6 +688,7 @@ Statement &Statement::bind(double value)
 Statement::~Statement()
 {
     m_query->finish();
+    m_watch.reset();
     if (m_busy)
         *m_busy = false;
 }
@@ -484,16 +696,31 @@ Statement::~Statement()
 Statement &Statement::exec()
 {
     m_bound = 0;
-    if (!m_query->exec())
+    m_watch.reset();
+    m_watch = watch(m_connection);
+    if (!m_query->exec()) {
+        if (m_watch && m_watch->fired())
+            throw timedOut(m_connection, m_sql);
         throw statementFailed(*m_query, m_sql);
+    }
     return *this;
+}
+
+void Statement::finish()
+{
+    m_query->finish();
+    m_watch.reset();
 }
 
 void execute(const QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery query(db);
-    if (!query.exec(sql))
+    const std::unique_ptr<WatchdogGuard> guard = watch(db.connectionName());
+    if (!query.exec(sql)) {
+        if (guard && guard->fired())
+            throw timedOut(db.connectionName(), sql);
         throw statementFailed(query, sql);
+    }
 }
 
 QString nameKey(const QString &name)

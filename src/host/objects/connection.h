@@ -9,6 +9,8 @@
 #include <QVariant>
 #include <memory>
 
+#include "host/objects/watchdog.h"
+
 namespace veltrane::host {
 
 enum class Engine { SQLite, PostgreSQL };
@@ -35,6 +37,17 @@ struct ConnectionSpec
     // not even the write-ahead log's index can be made (nobody can be writing then).
     bool readOnly = false;
     bool immutable = false;
+    // SQLite: how long a writer waits for another program to finish writing before it gives up.
+    int writeWaitMs = 60000;
+    // PostgreSQL, each settable in the URL (?connect_timeout=10&statement_timeout=60&...): seconds to
+    // reach the server, seconds a statement may run (the server's limit; the program gives up on a
+    // server that does not answer a few seconds after it), and the TCP keep-alive probes that find a
+    // lost connection: idle seconds before the first, seconds between them, and how many go unanswered.
+    int connectTimeout = 10;
+    int statementTimeout = 60;
+    int keepalivesIdle = 30;
+    int keepalivesInterval = 10;
+    int keepalivesCount = 3;
 
     // Throws kStoreLocationInvalid with a text that says what is wrong.
     static ConnectionSpec parse(const QString &location);
@@ -131,13 +144,15 @@ public:
     bool boolAt(int i) const { return m_query->value(i).toInt() != 0; }
     QString textAt(int i) const { return m_query->value(i).toString(); }
     int rowsAffected() const { return m_query->numRowsAffected(); }
-    void finish() { m_query->finish(); }
+    void finish();
 
 private:
     QSqlQuery *m_query = nullptr;
-    bool *m_busy = nullptr;           // the cache entry's flag while this statement uses it
-    std::unique_ptr<QSqlQuery> m_own; // when the cached one is in use further up the stack
+    std::unique_ptr<WatchdogGuard> m_watch; // while a statement's answer is awaited or read
+    bool *m_busy = nullptr;                 // the cache entry's flag while this statement uses it
+    std::unique_ptr<QSqlQuery> m_own;       // when the cached one is in use further up the stack
     QString m_sql;
+    QString m_connection;
     int m_bound = 0; // positions restart with every execution, so one statement serves a loop
 };
 

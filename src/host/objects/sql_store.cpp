@@ -56,8 +56,10 @@ std::shared_ptr<SqlStore> SqlStore::open(const QString &location, const StoreOpt
             throw Error(kStoreCannotOpen, kSource,
                         QStringLiteral("Cannot open the store at %1: it is a folder, not a file.").arg(spec.display));
     }
+    spec.writeWaitMs = options.writeWaitMs;
     const QString display = spec.display;
     std::shared_ptr<SqlStore> store(new SqlStore(std::make_unique<ConnectionPool>(std::move(spec))));
+    store->m_options = options;
     if (store->m_pool->spec().readOnly) {
         io::Context ctx = store->context();
         Transaction transaction(*store->m_pool, Transaction::Read);
@@ -98,7 +100,9 @@ std::shared_ptr<SqlStore> SqlStore::open(const QString &location, const StoreOpt
 std::shared_ptr<SqlStore> SqlStore::openAnother() const
 {
     const ConnectionSpec &spec = m_pool->spec();
-    return open(spec.memory ? spec.file : spec.original, StoreOptions{false});
+    StoreOptions options = m_options;
+    options.seed = false;
+    return open(spec.memory ? spec.file : spec.original, options);
 }
 
 QString SqlStore::location() const

@@ -24,6 +24,9 @@ struct StoreOptions
     // Fill a store that is being created with the default parameter set, size standards,
     // calibrations, references, projects and locus tags. (Grid layouts come with every store.)
     bool seed = true;
+    // SQLite: how long a write waits for another program that is writing to the store (an import, say)
+    // before it gives up with kStoreBusy naming that program.
+    int writeWaitMs = 60000;
 };
 
 // The business-object store on Qt Sql: one schema on SQLite (a file, the embedded default) and on
@@ -118,6 +121,7 @@ private:
     std::unique_ptr<ConnectionPool> m_pool;
     int m_schemaVersion = 0;
     bool m_createdOnOpen = false;
+    StoreOptions m_options;
     mutable QMutex m_seenMutex;
     QHash<QString, qint32> m_seen; // by nameKey
 };

@@ -300,7 +300,15 @@ template <typename T> qint32 insertNamed(const Context &ctx, Kind kind, const ki
                              .arg(d.table, columnsWith({"name", "name_key"}, d), placeholders(2 + d.columnCount())));
     st.bind(o.Name()).bind(nameKey(o.Name()));
     bindFields(st, d, o);
-    return insertReturningId(st);
+    try {
+        return insertReturningId(st);
+    } catch (const Error &e) {
+        if (e.number() != kStoreConflict)
+            throw;
+        throw Error(kStoreConflict, kStoreSource,
+                    QStringLiteral("A %1 named \"%2\" was stored by someone else meanwhile, so nothing was saved.")
+                        .arg(d.text, printable(o.Name())));
+    }
 }
 
 } // namespace
@@ -348,7 +356,17 @@ WrittenSet writeSet(const Context &ctx, FragAnalysisParam &s, const std::optiona
                                       placeholders(3 + d.columnCount())));
         st.bind(name).bind(nameKey(name)).bind(version);
         bindValues(st);
-        id = insertReturningId(st);
+        try {
+            id = insertReturningId(st);
+        } catch (const Error &e) {
+            // Two sessions that both found the name free: the later insert meets the earlier one.
+            if (e.number() != kStoreConflict)
+                throw;
+            throw Error(kStoreConflict, kSetSource,
+                        QStringLiteral("A parameter set named \"%1\" was stored by someone else meanwhile, so "
+                                       "nothing was saved. Save it under another name.")
+                            .arg(printable(name)));
+        }
     }
 
     if (s.EntryCount() > 0)

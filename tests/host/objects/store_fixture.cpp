@@ -273,4 +273,19 @@ FragAnalysisParamPtr richSet(host::SqlStore &store, const QString &name)
     return s;
 }
 
+FragAnalysisParamPtr numberedSet(host::SqlStore &store, const QString &name, int n)
+{
+    auto s = richSet(store, name);
+    s->setSlopeThreshold(float(1 + n % 999));
+    s->setConfidenceLevel(0, float(75 + n % 24));
+    for (int i = 0; i < FragAnalysisParam::kRows; ++i)
+        s->setQuantSizeTime(i, float((n + i) % 2000));
+    // Lists grow and shrink with n, so a torn write would leave a wrong count behind.
+    const auto snp = store.snpLocusTags();
+    s->SNPLocusTagsOf(0)->Clear();
+    for (int i = 0; i < n % 7; ++i)
+        s->SNPLocusTagsOf(0)->Add(snp.at((n + i) % snp.size())->TagData());
+    return s;
+}
+
 } // namespace veltrane::test

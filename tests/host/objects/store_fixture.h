@@ -51,6 +51,10 @@ QByteArray contentOf(const QString &path);
 // ends of the ranges, both entry shapes, peaks, tags of both kinds (taken from the store's seed data).
 FragAnalysisParamPtr richSet(host::SqlStore &store, const QString &name);
 
+// The set a writer stores as its n-th version: every field, entry and tag list depends on n, so two
+// versions never look alike and a half-written one matches none.
+FragAnalysisParamPtr numberedSet(host::SqlStore &store, const QString &name, int n);
+
 // Runs the test object once per engine; each run sees the engine through its constructor.
 template <typename T> int runForEachEngine(int argc, char **argv)
 {
