@@ -10,8 +10,10 @@
 
 #include "support/ratio_reporter.h"
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -541,15 +543,15 @@ void BM_CommitSetWith1000SnpTags_Floor(benchmark::State &state)
         entry.addBindValue(standard);
         exec(entry);
         for (int p = 0; p < peaks.size(); ++p) {
-            peak.addBindValue(id);
-            peak.addBindValue(p);
-            peak.addBindValue(int(peaks[p]));
+            peak.bindValue(3 * p, id);
+            peak.bindValue(3 * p + 1, p);
+            peak.bindValue(3 * p + 2, int(peaks[p]));
         }
         exec(peak);
         for (int t = 0; t < tagIds.size(); ++t) {
-            link.addBindValue(id);
-            link.addBindValue(t);
-            link.addBindValue(tagIds[t]);
+            link.bindValue(3 * t, id);
+            link.bindValue(3 * t + 1, t);
+            link.bindValue(3 * t + 2, tagIds[t]);
         }
         exec(link);
         QSqlQuery commit(db);
@@ -561,10 +563,226 @@ void BM_CommitSetWith1000SnpTags_Floor(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * kTagsInBigSet);
 }
 
+// ---- importing a file of 300 sets that refer to stored definitions ---------------------------------
+
+constexpr int kImportedSets = 300;
+
+// 300 sets exported from the store under new names: with the 1,200-odd definitions and tags they
+// refer to, which the store has already (so an import reuses them).
+const QByteArray &importFile()
+{
+    static const QByteArray bytes = [] {
+        QStringList names;
+        const auto sets = store()->parameterSets(false);
+        for (int i = 0; i < kImportedSets; ++i)
+            names << sets.at(i)->Name();
+        QJsonObject file = exportStore(*store(), names).object();
+        QJsonArray list = file.value(QStringLiteral("sets")).toArray();
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            QJsonObject set = list.at(i).toObject();
+            set[QStringLiteral("name")] = QStringLiteral("Imported %1").arg(i, 4, 10, QLatin1Char('0'));
+            list[i] = set;
+        }
+        file[QStringLiteral("sets")] = list;
+        return QJsonDocument(file).toJson();
+    }();
+    return bytes;
+}
+
+void BM_ImportSets(benchmark::State &state)
+{
+    const QByteArray &bytes = importFile();
+    // Statements are prepared once per connection: the case and its floor are measured warm.
+    importStore(*store(), bytes, QStringLiteral("bench.json"));
+    settle(QStringLiteral("Imported "));
+    for (auto _ : state) {
+        const ImportReport report = importStore(*store(), bytes, QStringLiteral("bench.json"));
+        if (report.sets.size() != kImportedSets)
+            state.SkipWithError("not every set was imported");
+        state.PauseTiming();
+        settle(QStringLiteral("Imported "));
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kImportedSets);
+}
+
+// The same rows from the same file in one transaction: the document parsed, the names it refers to
+// looked up in one statement per kind, and each table's rows inserted with multi-row statements of at
+// most 256 rows, all prepared once.
+void BM_ImportSets_Floor(benchmark::State &state)
+{
+    const QByteArray &bytes = importFile();
+    QSqlDatabase db = raw();
+    const bool sqlite = db.driverName() == QLatin1String("QSQLITE");
+    std::map<QString, std::unique_ptr<QSqlQuery>> prepared;
+    auto statement = [&](const QString &sql) -> QSqlQuery & {
+        std::unique_ptr<QSqlQuery> &q = prepared[sql];
+        if (!q) {
+            q = std::make_unique<QSqlQuery>(db);
+            q->setForwardOnly(true);
+            if (!q->prepare(sql))
+                qFatal("%s: %s", qPrintable(sql), qPrintable(q->lastError().text()));
+        }
+        return *q;
+    };
+    // Inserts rows of width values each, 256 rows to a statement at most; answers what the statements
+    // return.
+    auto insertRows = [&](const QString &head, int width, const QList<QVariant> &values, const QString &tail) {
+        QList<QVariant> returned;
+        const qsizetype rows = values.size() / width;
+        for (qsizetype at = 0; at < rows; at += 256) {
+            const qsizetype n = std::min<qsizetype>(256, rows - at);
+            QString sql = head;
+            QString row = QStringLiteral("(");
+            for (int c = 0; c < width; ++c)
+                row += c ? QStringLiteral(", ?") : QStringLiteral("?");
+            row += QLatin1Char(')');
+            for (qsizetype r = 0; r < n; ++r)
+                sql += (r ? QStringLiteral(", ") : QString()) + row;
+            QSqlQuery &q = statement(sql + tail);
+            for (qsizetype i = 0; i < n * width; ++i)
+                q.bindValue(int(i), values.at(at * width + i));
+            exec(q);
+            while (q.next())
+                returned << q.value(0);
+            q.finish();
+        }
+        return returned;
+    };
+    auto ids = [&](const char *table, const QSet<QString> &names) {
+        QHash<QString, int> out;
+        QStringList keys(names.cbegin(), names.cend());
+        for (qsizetype at = 0; at < keys.size(); at += 256) {
+            const qsizetype n = std::min<qsizetype>(256, keys.size() - at);
+            QString marks;
+            for (qsizetype i = 0; i < n; ++i)
+                marks += i ? QStringLiteral(", ?") : QStringLiteral("?");
+            QSqlQuery &q = statement(
+                QStringLiteral("SELECT id, name_key FROM %1 WHERE name_key IN (%2)").arg(QLatin1String(table), marks));
+            for (qsizetype i = 0; i < n; ++i)
+                q.bindValue(int(i), keys.at(at + i));
+            exec(q);
+            while (q.next())
+                out.insert(q.value(1).toString(), q.value(0).toInt());
+            q.finish();
+        }
+        return out;
+    };
+    const auto importOnce = [&] {
+        const QJsonArray sets = QJsonDocument::fromJson(bytes).object().value(QStringLiteral("sets")).toArray();
+        QSqlQuery transaction(db);
+        transaction.exec(sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+        QSet<QString> standards, calibrations, references, projects, str, snp;
+        for (const QJsonValue &v : sets) {
+            const QJsonObject set = v.toObject();
+            standards << set[QStringLiteral("sizeStandard")].toString().toCaseFolded();
+            calibrations << set[QStringLiteral("mobilityCalibration")].toString().toCaseFolded();
+            references << set[QStringLiteral("mobilityReference")].toString().toCaseFolded();
+            projects << set[QStringLiteral("project")].toString().toCaseFolded();
+            for (const QJsonValue &e : set[QStringLiteral("entries")].toArray()) {
+                for (const QJsonValue &t : e[QStringLiteral("strLocusTags")].toArray())
+                    str << t.toString().toCaseFolded();
+                for (const QJsonValue &t : e[QStringLiteral("snpLocusTags")].toArray())
+                    snp << t.toString().toCaseFolded();
+            }
+        }
+        const auto standardIds = ids("size_standards", standards),
+                   calibrationIds = ids("mobility_calibrations", calibrations),
+                   referenceIds = ids("mobility_references", references), projectIds = ids("projects", projects),
+                   strIds = ids("str_locus_tags", str), snpIds = ids("snp_locus_tags", snp);
+        QList<QVariant> setRows;
+        for (const QJsonValue &v : sets) {
+            const QJsonObject set = v.toObject();
+            const QString name = set[QStringLiteral("name")].toString();
+            setRows
+                << name << name.toCaseFolded() << 1
+                << QString::number(projectIds.value(set[QStringLiteral("project")].toString().toCaseFolded()))
+                << set[QStringLiteral("projectName")].toString() << set[QStringLiteral("typeCode")].toInt()
+                << set[QStringLiteral("attributes")].toInt()
+                << QDateTime::fromString(set[QStringLiteral("dateCreated")].toString(), Qt::ISODate).toSecsSinceEpoch()
+                << QDateTime::fromString(set[QStringLiteral("dateModified")].toString(), Qt::ISODate).toSecsSinceEpoch()
+                << set[QStringLiteral("slopeThreshold")].toDouble() << int(set[QStringLiteral("snpAnalysis")].toBool())
+                << standardIds.value(set[QStringLiteral("sizeStandard")].toString().toCaseFolded())
+                << calibrationIds.value(set[QStringLiteral("mobilityCalibration")].toString().toCaseFolded())
+                << referenceIds.value(set[QStringLiteral("mobilityReference")].toString().toCaseFolded())
+                << int(set[QStringLiteral("useCalculatedDyeSpectra")].toBool())
+                << set[QStringLiteral("idStandardBySize")].toInt() << set[QStringLiteral("quantityByHeight")].toInt();
+            const QJsonArray spectra = set[QStringLiteral("dyeSpectra")].toArray();
+            const QJsonArray rows = set[QStringLiteral("quantitation")].toArray();
+            for (int r = 0; r < 4; ++r) {
+                const QJsonObject row = rows.at(r).toObject();
+                setRows << int(spectra.at(r).toBool()) << row[QStringLiteral("sizeTime")].toDouble()
+                        << row[QStringLiteral("window")].toDouble() << row[QStringLiteral("amount")].toDouble()
+                        << row[QStringLiteral("unit")].toInt();
+            }
+        }
+        QString rowColumns;
+        for (int r = 0; r < 4; ++r)
+            rowColumns += QStringLiteral(", dye_spectra_%1, quant_size_time_%1, quant_window_%1, quant_amount_%1, "
+                                         "quant_unit_%1")
+                              .arg(r);
+        const QList<QVariant> setIds = insertRows(
+            QStringLiteral("INSERT INTO parameter_sets (name, name_key, version, project_id, project_name, type_code, "
+                           "attributes, date_created, date_modified, slope_threshold, snp_analysis, size_standard_id, "
+                           "mobility_calibration_id, mobility_reference_id, use_calculated_dye_spectra, "
+                           "id_standard_by_size, quantity_by_height%1) VALUES ")
+                .arg(rowColumns),
+            37, setRows, QStringLiteral(" RETURNING id"));
+        QList<QVariant> entryRows, peakRows, strRows, snpRows;
+        for (qsizetype i = 0; i < sets.size(); ++i) {
+            const QJsonArray entries = sets.at(i)[QStringLiteral("entries")].toArray();
+            for (int e = 0; e < entries.size(); ++e) {
+                const QJsonObject entry = entries.at(e).toObject();
+                const QJsonObject c = entry[QStringLiteral("calibration")].toObject();
+                entryRows << setIds[i] << e << int(entry[QStringLiteral("identifyAlleles")].toBool())
+                          << entry[QStringLiteral("relativePeakHeightThreshold")].toDouble()
+                          << entry[QStringLiteral("confidenceLevel")].toDouble() << int(!c.isEmpty())
+                          << c[QStringLiteral("name")].toString() << c[QStringLiteral("kind")].toInt()
+                          << c[QStringLiteral("modelIndex")].toInt() << c[QStringLiteral("migrationVariable")].toInt()
+                          << c[QStringLiteral("enumTypeId")].toInt()
+                          << standardIds.value(c[QStringLiteral("sizeStandard")].toString().toCaseFolded());
+                const QJsonArray peaks = c[QStringLiteral("selectedPeaks")].toArray();
+                for (int p = 0; p < peaks.size(); ++p)
+                    peakRows << setIds[i] << e << p << peaks.at(p).toInt();
+                const QJsonArray strTags = entry[QStringLiteral("strLocusTags")].toArray();
+                for (int t = 0; t < strTags.size(); ++t)
+                    strRows << setIds[i] << e << t << strIds.value(strTags.at(t).toString().toCaseFolded());
+                const QJsonArray snpTags = entry[QStringLiteral("snpLocusTags")].toArray();
+                for (int t = 0; t < snpTags.size(); ++t)
+                    snpRows << setIds[i] << e << t << snpIds.value(snpTags.at(t).toString().toCaseFolded());
+            }
+        }
+        insertRows(
+            QStringLiteral("INSERT INTO set_entries (set_id, entry_index, identify_alleles, "
+                           "relative_peak_height_threshold, confidence_level, has_calibration, calibration_name, "
+                           "calibration_kind, model_index, migration_variable, enum_type_id, "
+                           "calibration_size_standard_id) VALUES "),
+            12, entryRows, {});
+        insertRows(QStringLiteral("INSERT INTO entry_selected_peaks (set_id, entry_index, position, peak) VALUES "), 4,
+                   peakRows, {});
+        insertRows(QStringLiteral("INSERT INTO set_str_tags (set_id, entry_index, position, tag_id) VALUES "), 4,
+                   strRows, {});
+        insertRows(QStringLiteral("INSERT INTO set_snp_tags (set_id, entry_index, position, tag_id) VALUES "), 4,
+                   snpRows, {});
+        if (!transaction.exec(QStringLiteral("COMMIT")))
+            qFatal("COMMIT: %s", qPrintable(transaction.lastError().text()));
+    };
+    importOnce();
+    settle(QStringLiteral("Imported "));
+    for (auto _ : state) {
+        importOnce();
+        state.PauseTiming();
+        settle(QStringLiteral("Imported "));
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kImportedSets);
+}
+
 VELTRANE_BENCHMARK_PAIR(BM_LoadSetList, ->Unit(benchmark::kMillisecond)->UseRealTime());
 VELTRANE_BENCHMARK_PAIR(BM_ReadSelectedSettings, ->Unit(benchmark::kMicrosecond)->UseRealTime());
 VELTRANE_BENCHMARK_PAIR(BM_LoadSnpTags, ->Unit(benchmark::kMillisecond)->UseRealTime());
 VELTRANE_BENCHMARK_PAIR(BM_CommitSetWith1000SnpTags, ->Unit(benchmark::kMillisecond)->UseRealTime());
+VELTRANE_BENCHMARK_PAIR(BM_ImportSets, ->Unit(benchmark::kMillisecond)->UseRealTime());
 
 } // namespace
 

@@ -33,18 +33,19 @@ struct ParsedSet
     exchange::FileSet file;
 };
 
-// A file's content, checked for form before anything is written.
+// The definitions and tags of a file, checked for form before anything is written. Sets are read a
+// batch at a time later, so that a large file's sets are never all held as objects at once.
 struct Parsed
 {
+    QJsonArray sets;
     QList<Defined<Project>> projects;
     QList<Defined<SizeStandardSettings>> sizeStandards;
     QList<Defined<MobilityCalibrationSettings>> calibrations;
     QList<Defined<SizeCalibration>> references;
     QList<Defined<STRLocusTag>> strTags;
     QList<Defined<SNPLocusTagSettings>> snpTags;
-    QList<ParsedSet> sets;
+    QStringList setNames;             // in file order
     QHash<Kind, QSet<QString>> names; // every name the file defines, by kind (as nameKey)
-    QList<ReferenceAt> refersTo;
 };
 
 // Names are defined once per kind in a file.
@@ -116,33 +117,94 @@ Parsed parse(const Reader &r, const QJsonDocument &document)
     parseList(r, root, kinds::strTags().list, Kind::StrTag, exchange::readStrTag, definitions, parsed.strTags);
     parseList(r, root, kinds::snpTags().list, Kind::SnpTag, exchange::readSnpTag, definitions, parsed.snpTags);
 
+    // The sets' names, each once in the file (the sets themselves are read later).
     const QString list = kinds::sets().list;
-    const QJsonArray sets = r.optionalArray(root, list);
-    for (qsizetype i = 0; i < sets.size(); ++i) {
+    parsed.sets = r.optionalArray(root, list);
+    for (qsizetype i = 0; i < parsed.sets.size(); ++i) {
         const QString path = item(list, i);
-        ParsedSet set{path, exchange::readSet(r, r.object(sets.at(i), path), path, parsed.refersTo)};
-        definitions.define(Kind::Set, set.file.settings->Name(), path);
-        parsed.sets.append(std::move(set));
+        parsed.setNames.append(r.name(r.object(parsed.sets.at(i), path), path));
+        definitions.define(Kind::Set, parsed.setNames.last(), path);
     }
     return parsed;
 }
 
-// Adds the file's definition unless the store has one by that name, and says which it was.
-template <typename T, typename Insert, typename Stored>
-void importDefinition(const io::Context &ctx, Kind kind, const T &object, Insert &&insert, Stored &&stored,
-                      ImportReport &report)
+// The stored definitions of the names as file objects, by nameKey().
+QHash<QString, QJsonObject> storedJson(const io::Context &ctx, Kind kind, const QStringList &names)
 {
-    const QString label = QStringLiteral("%1 \"%2\"").arg(kinds::textOf(kind), object.Name());
-    if (io::idByName(ctx, kind, object.Name()) > 0) {
+    QHash<QString, QJsonObject> out;
+    const auto add = [&out](const BusinessObject &stored, const QJsonObject &json) {
+        out.insert(nameKey(stored.Name()), json);
+    };
+    io::forBatches(names.size(), [&](qsizetype from, qsizetype n) {
+        const io::Filter filter = io::Filter::byNames(names.mid(from, n));
+        switch (kind) {
+        case Kind::Project:
+            for (const auto &o : io::projects(ctx, filter))
+                add(*o, exchange::toJson(*o));
+            break;
+        case Kind::SizeStandard:
+            for (const auto &o : io::sizeStandards(ctx, filter))
+                add(*o, exchange::toJson(*o->Data()));
+            break;
+        case Kind::MobilityCalibration:
+            for (const auto &o : io::mobilityCalibrations(ctx, filter))
+                add(*o, exchange::toJson(*o->Data()));
+            break;
+        case Kind::MobilityReference:
+            for (const auto &o : io::mobilityReferences(ctx, filter))
+                add(*o, exchange::toJson(*o));
+            break;
+        case Kind::StrTag:
+            for (const auto &o : io::strLocusTags(ctx, filter))
+                add(*o, exchange::toJson(*o));
+            break;
+        case Kind::SnpTag:
+            for (const auto &o : io::snpLocusTags(ctx, filter))
+                add(*o, exchange::toJson(*o->TagData()));
+            break;
+        case Kind::Set:
+            break;
+        }
+    });
+    return out;
+}
+
+// Adds the file's definitions the store lacks by name, in batches; the others are reused as stored,
+// and the report says which was which (and where a stored one differs from the file's).
+template <typename T>
+void importDefinitions(const io::Context &ctx, Kind kind, const QList<Defined<T>> &defined,
+                       io::ReferenceResolver &resolver, ImportReport &report)
+{
+    QStringList names;
+    QList<const BusinessObject *> objects;
+    for (const auto &d : defined) {
+        names.append(d.object->Name());
+        objects.append(d.object.data());
+    }
+    resolver.prefetch(kind, objects);
+    QStringList reused;
+    QList<const BusinessObject *> fresh;
+    for (const auto &d : defined)
+        if (resolver.idOfName(kind, d.object->Name()) > 0)
+            reused.append(d.object->Name());
+        else
+            fresh.append(d.object.data());
+    const QHash<QString, QJsonObject> stored = storedJson(ctx, kind, reused);
+    const QList<qint32> ids = io::insertDefinitions(ctx, kind, fresh);
+    for (qsizetype i = 0; i < fresh.size(); ++i)
+        resolver.learn(kind, fresh[i]->Name(), ids[i]);
+    for (const auto &d : defined) {
+        const QString label = QStringLiteral("%1 \"%2\"").arg(kinds::textOf(kind), d.object->Name());
+        const auto it = stored.constFind(nameKey(d.object->Name()));
+        if (it == stored.cend()) {
+            report.created.append(label);
+            continue;
+        }
         report.reused.append(label);
-        const QJsonObject storedJson = stored();
-        if (storedJson != exchange::toJson(object))
+        if (*it != exchange::toJson(*d.object))
             report.notes.append(
                 QStringLiteral("The stored %1 differs from the file's; the stored one was kept.").arg(label));
-        return;
     }
-    insert();
-    report.created.append(label);
 }
 
 // The place in the file of a value a rule refuses.
@@ -187,32 +249,45 @@ void judgeDefinitions(const Reader &r, const Parsed &parsed)
         dye(path, kinds::strTags().field(QStringLiteral("Dye"))->path, t->Dye());
 }
 
-// Every set is judged by the editor's rules before anything is written, with the size standards its
-// entries name (the file's, else the store's), and the first value out of rule refuses the file.
-void judgeSets(const Reader &r, const io::Context &ctx, Parsed &parsed)
+// Every set is judged by the editor's rules before it is written, with the size standards its entries
+// name (the file's, else the store's), and the first value out of rule refuses the file.
+class Judge
 {
-    judgeDefinitions(r, parsed);
-    QHash<QString, SizeStandardSettingsPtr> standards;
-    for (const auto &[path, s] : std::as_const(parsed.sizeStandards))
-        standards.insert(nameKey(s->Name()), s);
-    const auto standardNamed = [&](const QString &name) {
-        const QString key = nameKey(name);
-        if (!standards.contains(key)) {
-            const QList<SizeStandardPtr> stored = io::sizeStandards(ctx, io::Filter::byName(name));
-            standards.insert(key, stored.isEmpty() ? SizeStandardSettingsPtr() : stored.first()->Data());
-        }
-        return standards.value(key);
-    };
-    for (const ParsedSet &set : std::as_const(parsed.sets)) {
+public:
+    Judge(const Reader &r, const io::Context &ctx, const Parsed &parsed)
+        : m_reader(r)
+        , m_ctx(ctx)
+    {
+        for (const auto &[path, s] : parsed.sizeStandards)
+            m_standards.insert(nameKey(s->Name()), s);
+    }
+
+    void judge(const ParsedSet &set)
+    {
         FragAnalysisParam &s = *set.file.settings;
         for (qint32 e = 0; e < s.EntryCount(); ++e)
             if (const SizeCalibrationPtr c = s.SizeCalibration(e); c && c->SizeStandard())
                 c->setSizeStandard(standardNamed(c->SizeStandard()->Name()));
         const QList<RuleBreak> breaks = ruleBreaks(s);
         if (!breaks.isEmpty())
-            r.fail(pathOf(set.path, breaks.first()), breaks.first().problem);
+            m_reader.fail(pathOf(set.path, breaks.first()), breaks.first().problem);
     }
-}
+
+private:
+    SizeStandardSettingsPtr standardNamed(const QString &name)
+    {
+        const QString key = nameKey(name);
+        if (!m_standards.contains(key)) {
+            const QList<SizeStandardPtr> stored = io::sizeStandards(m_ctx, io::Filter::byName(name));
+            m_standards.insert(key, stored.isEmpty() ? SizeStandardSettingsPtr() : stored.first()->Data());
+        }
+        return m_standards.value(key);
+    }
+
+    const Reader &m_reader;
+    const io::Context &m_ctx;
+    QHash<QString, SizeStandardSettingsPtr> m_standards;
+};
 
 QString tooLarge(qint64 size)
 {
@@ -220,11 +295,6 @@ QString tooLarge(qint64 size)
                           "sets to a file)")
         .arg(double(size) / (1024 * 1024), 0, 'f', 1)
         .arg(kMaxExchangeFileBytes / (1024 * 1024));
-}
-
-template <typename T> QSharedPointer<T> firstOf(const QList<QSharedPointer<T>> &list)
-{
-    return list.first();
 }
 
 } // namespace
@@ -258,32 +328,27 @@ ImportReport importStore(SqlStore &store, const QJsonDocument &document, const Q
                          const ImportOptions &options)
 {
     const Reader reader(sourceName);
-    Parsed parsed = parse(reader, document);
+    const Parsed parsed = parse(reader, document);
+    judgeDefinitions(reader, parsed);
 
     io::Context ctx = store.context();
     Transaction transaction(store.pool(), Transaction::Write);
 
-    // Every name a set refers to must be in the file or in the store, before anything is written.
-    for (const ReferenceAt &ref : std::as_const(parsed.refersTo))
-        if (!parsed.names.value(ref.kind).contains(nameKey(ref.name)) && io::idByName(ctx, ref.kind, ref.name) <= 0)
-            reader.fail(ref.path, QStringLiteral("no %1 named \"%2\" is in the file or the store")
-                                      .arg(kinds::textOf(ref.kind), ref.name));
-
-    judgeSets(reader, ctx, parsed);
-
     // Sets that would overwrite stored ones are refused together, so one message names them all.
+    const QHash<QString, io::StoredSet> stored = io::findSets(ctx, parsed.setNames, true);
     QStringList refused;
-    QList<std::optional<io::StoredSet>> replacing;
-    for (const ParsedSet &set : std::as_const(parsed.sets)) {
-        std::optional<io::StoredSet> stored = io::findSet(ctx, set.file.settings->Name(), true);
-        if (stored && (stored->attributes & limits::kReadOnlyBits))
-            refused.append(QStringLiteral("%1: the stored set \"%2\" is read-only and is never replaced")
-                               .arg(set.path, stored->name));
-        else if (stored && !options.replaceExisting)
+    for (qsizetype i = 0; i < parsed.setNames.size(); ++i) {
+        const auto found = stored.constFind(nameKey(parsed.setNames[i]));
+        if (found == stored.cend())
+            continue;
+        const QString path = item(kinds::sets().list, i);
+        if (found->attributes & limits::kReadOnlyBits)
+            refused.append(
+                QStringLiteral("%1: the stored set \"%2\" is read-only and is never replaced").arg(path, found->name));
+        else if (!options.replaceExisting)
             refused.append(
                 QStringLiteral("%1: a set named \"%2\" is stored already (import with replacing to write over it)")
-                    .arg(set.path, stored->name));
-        replacing.append(stored);
+                    .arg(path, found->name));
     }
     if (!refused.isEmpty())
         throw Error(
@@ -291,63 +356,78 @@ ImportReport importStore(SqlStore &store, const QJsonDocument &document, const Q
             QStringLiteral("%1: nothing was imported. %2.").arg(sourceName, refused.join(QStringLiteral("; "))));
 
     ImportReport report;
-    const auto byName = [](const BusinessObject &o) { return io::Filter::byName(o.Name()); };
-    for (const auto &[path, p] : std::as_const(parsed.projects))
-        importDefinition(
-            ctx, Kind::Project, *p, [&] { io::insertProject(ctx, p->Name()); },
-            [&] { return exchange::toJson(*firstOf(io::projects(ctx, byName(*p)))); }, report);
-    for (const auto &[path, s] : std::as_const(parsed.sizeStandards))
-        importDefinition(
-            ctx, Kind::SizeStandard, *s, [&] { io::insertSizeStandard(ctx, *s); },
-            [&] { return exchange::toJson(*firstOf(io::sizeStandards(ctx, byName(*s)))->Data()); }, report);
-    for (const auto &[path, c] : std::as_const(parsed.calibrations))
-        importDefinition(
-            ctx, Kind::MobilityCalibration, *c, [&] { io::insertMobilityCalibration(ctx, *c); },
-            [&] { return exchange::toJson(*firstOf(io::mobilityCalibrations(ctx, byName(*c)))->Data()); }, report);
-    for (const auto &[path, r] : std::as_const(parsed.references))
-        importDefinition(
-            ctx, Kind::MobilityReference, *r, [&] { io::insertMobilityReference(ctx, *r); },
-            [&] { return exchange::toJson(*firstOf(io::mobilityReferences(ctx, byName(*r)))); }, report);
-    for (const auto &[path, t] : std::as_const(parsed.strTags))
-        importDefinition(
-            ctx, Kind::StrTag, *t, [&] { io::insertStrLocusTag(ctx, *t); },
-            [&] { return exchange::toJson(*firstOf(io::strLocusTags(ctx, byName(*t)))); }, report);
-    for (const auto &[path, t] : std::as_const(parsed.snpTags))
-        importDefinition(
-            ctx, Kind::SnpTag, *t, [&] { io::insertSnpLocusTag(ctx, *t); },
-            [&] { return exchange::toJson(*firstOf(io::snpLocusTags(ctx, byName(*t)))->TagData()); }, report);
+    io::ReferenceResolver resolver(ctx);
+    importDefinitions(ctx, Kind::Project, parsed.projects, resolver, report);
+    importDefinitions(ctx, Kind::SizeStandard, parsed.sizeStandards, resolver, report);
+    importDefinitions(ctx, Kind::MobilityCalibration, parsed.calibrations, resolver, report);
+    importDefinitions(ctx, Kind::MobilityReference, parsed.references, resolver, report);
+    importDefinitions(ctx, Kind::StrTag, parsed.strTags, resolver, report);
+    importDefinitions(ctx, Kind::SnpTag, parsed.snpTags, resolver, report);
 
-    QList<qint32> versions;
-    for (qsizetype i = 0; i < parsed.sets.size(); ++i) {
-        exchange::FileSet &set = parsed.sets[i].file;
-        FragAnalysisParam &s = *set.settings;
-        // Project identifiers belong to a store: the file names the project, and the set takes this
-        // store's identifier of it.
-        if (set.project)
-            s.setProjectID(QString::number(io::idByName(ctx, Kind::Project, *set.project)));
-        io::SetStamp stamp{s.Attributes(), s.DateCreated(), s.DateModified()};
-        if (!options.keepAttributes) {
-            stamp.attributes = replacing[i] ? replacing[i]->attributes : 0;
-            if (s.Attributes() != stamp.attributes)
-                report.notes.append(
-                    QStringLiteral("The set \"%1\" was imported with attributes %2, not the file's %3 "
-                                   "(read-only %4, hidden %5).")
-                        .arg(s.Name())
-                        .arg(stamp.attributes)
-                        .arg(s.Attributes())
-                        .arg((s.Attributes() & limits::kReadOnlyBits) ? QStringLiteral("yes") : QStringLiteral("no"),
-                             (s.Attributes() & limits::kHiddenBit) ? QStringLiteral("yes") : QStringLiteral("no")));
+    Judge judge(reader, ctx, parsed);
+    QList<std::pair<QString, qint32>> versions;
+    io::forBatches(parsed.sets.size(), [&](qsizetype from, qsizetype n) {
+        QList<ParsedSet> batch;
+        QList<ReferenceAt> refersTo;
+        for (qsizetype i = from; i < from + n; ++i) {
+            const QString path = item(kinds::sets().list, i);
+            batch.append(
+                ParsedSet{path, exchange::readSet(reader, reader.object(parsed.sets.at(i), path), path, refersTo)});
         }
-        versions.append(io::writeSet(ctx, s, replacing[i], stamp).version);
-        report.sets.append(s.Name());
-        if (replacing[i])
-            report.replaced.append(s.Name());
-    }
+        // Every name a set refers to is stored by now, the file's own definitions included.
+        QHash<Kind, QList<const BusinessObject *>> named;
+        QList<ObjectPtr> standIns;
+        for (const ReferenceAt &ref : std::as_const(refersTo)) {
+            standIns.append(kinds::standIn(ref.kind, ref.name));
+            named[ref.kind].append(qobject_cast<BusinessObject *>(standIns.last().data()));
+        }
+        for (auto it = named.cbegin(); it != named.cend(); ++it)
+            resolver.prefetch(it.key(), it.value());
+        for (const ReferenceAt &ref : std::as_const(refersTo))
+            if (resolver.idOfName(ref.kind, ref.name) <= 0)
+                reader.fail(ref.path, QStringLiteral("no %1 named \"%2\" is in the file or the store")
+                                          .arg(kinds::textOf(ref.kind), ref.name));
+
+        QList<io::SetToWrite> writes;
+        for (const ParsedSet &set : std::as_const(batch)) {
+            judge.judge(set);
+            FragAnalysisParam &s = *set.file.settings;
+            // Project identifiers belong to a store: the file names the project, and the set takes this
+            // store's identifier of it.
+            if (set.file.project)
+                s.setProjectID(QString::number(resolver.idOfName(Kind::Project, *set.file.project)));
+            const auto found = stored.constFind(nameKey(s.Name()));
+            std::optional<io::StoredSet> replacing;
+            if (found != stored.cend())
+                replacing = *found;
+            io::SetStamp stamp{s.Attributes(), s.DateCreated(), s.DateModified()};
+            if (!options.keepAttributes) {
+                stamp.attributes = replacing ? replacing->attributes : 0;
+                if (s.Attributes() != stamp.attributes)
+                    report.notes.append(
+                        QStringLiteral("The set \"%1\" was imported with attributes %2, not the file's %3 "
+                                       "(read-only %4, hidden %5).")
+                            .arg(s.Name())
+                            .arg(stamp.attributes)
+                            .arg(s.Attributes())
+                            .arg((s.Attributes() & limits::kReadOnlyBits) ? QStringLiteral("yes")
+                                                                          : QStringLiteral("no"),
+                                 (s.Attributes() & limits::kHiddenBit) ? QStringLiteral("yes") : QStringLiteral("no")));
+            }
+            writes.append(io::SetToWrite{&s, replacing, stamp, {}});
+            report.sets.append(s.Name());
+            if (replacing)
+                report.replaced.append(s.Name());
+        }
+        io::writeSets(ctx, writes, resolver);
+        for (const io::SetToWrite &w : std::as_const(writes))
+            versions.append({w.settings->Name(), w.written.version});
+    });
     transaction.commit();
 
     // The importing session has seen what it wrote, so it may go on to edit those sets.
-    for (qsizetype i = 0; i < parsed.sets.size(); ++i)
-        store.noteVersion(parsed.sets[i].file.settings->Name(), versions[i]);
+    for (const auto &[name, version] : std::as_const(versions))
+        store.noteVersion(name, version);
     return report;
 }
 

@@ -7,7 +7,9 @@
 #include "host/objects/kinds.h"
 #include "veltrane/contracts/business_objects.h"
 
+#include <QHash>
 #include <QList>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -24,19 +26,49 @@ struct Context
     StorePtr store;
 };
 
-// Which rows a read answers: all of them, the one with an ID, or the one with a name (compared as
+// Which rows a read answers: all of them, the one with an ID, or those with the names (compared as
 // nameKey() compares).
 struct Filter
 {
     enum By { All, Id, Name };
     By by = All;
     qint32 id = 0;
-    QString name;
+    QStringList names;
 
     static Filter all() { return {}; }
     static Filter byId(qint32 id) { return {Id, id, {}}; }
-    static Filter byName(const QString &name) { return {Name, 0, name}; }
+    static Filter byName(const QString &name) { return {Name, 0, {name}}; }
+    // At most kBatch names, so the statement stays of a size a connection keeps prepared.
+    static Filter byNames(const QStringList &names) { return {Name, 0, names}; }
 };
+
+// Rows listed in one statement (names looked up, rows inserted): a round trip per batch rather than
+// per row. Batches are cut into sizes that are powers of two up to kBatch rows, so a connection keeps
+// at most a few statements of each kind prepared, and to about kBatchValues values, since preparing a
+// statement costs more than in proportion to its values (SQLite takes half a second for 10,000).
+constexpr int kBatch = 256;
+constexpr int kBatchValues = 1024;
+
+// The most rows of width values a batch holds.
+constexpr qsizetype batchRows(qsizetype width)
+{
+    qsizetype rows = kBatch;
+    while (rows > 1 && rows * width > kBatchValues)
+        rows /= 2;
+    return rows;
+}
+
+// Calls f(from, size) for consecutive parts of n items, each a power of two of at most maxRows.
+template <typename F> void forBatches(qsizetype n, F &&f, qsizetype maxRows = kBatch)
+{
+    for (qsizetype at = 0; at < n;) {
+        qsizetype size = maxRows;
+        while (size > n - at)
+            size /= 2;
+        f(at, size);
+        at += size;
+    }
+}
 
 // ---- reading (every list in the store's order: case-folded name, then ID) ----------------------
 
@@ -75,6 +107,8 @@ struct StoredSet
 };
 // lockRow keeps other writers off the row until the transaction ends.
 std::optional<StoredSet> findSet(const Context &ctx, const QString &name, bool lockRow);
+// The same for many names at once, by nameKey().
+QHash<QString, StoredSet> findSets(const Context &ctx, const QStringList &names, bool lockRows);
 
 // What the store decides about a set being written, rather than the object.
 struct SetStamp
@@ -94,6 +128,47 @@ struct WrittenSet
 };
 WrittenSet writeSet(const Context &ctx, FragAnalysisParam &settings, const std::optional<StoredSet> &replacing,
                     const SetStamp &stamp);
+
+// Finds the rows of the objects sets refer to, and remembers them for the life of one transaction.
+// Many objects are found in a few statements when they are announced first (prefetch).
+class ReferenceResolver
+{
+public:
+    explicit ReferenceResolver(const Context &ctx);
+
+    // Learns which of the IDs the objects carry are stored, and the rows of the names of the others.
+    void prefetch(Kind kind, const QList<const BusinessObject *> &objects);
+    // The row of the object: the ID it carries when that row exists, else the row of its name; throws
+    // kStoreInvalidObject naming the object and the set when there is none.
+    qint32 resolve(Kind kind, const BusinessObject *object, const QString &setName);
+    // The row of a name, 0 when there is none.
+    qint32 idOfName(Kind kind, const QString &name);
+    void learn(Kind kind, const QString &name, qint32 id);
+
+private:
+    void prefetchIds(Kind kind, const QList<qint32> &ids);
+    void prefetchNames(Kind kind, const QStringList &names);
+
+    const Context &m_ctx;
+    QHash<Kind, QHash<QString, qint32>> m_byName; // nameKey to ID, 0 for a name not stored
+    QHash<Kind, QHash<qint32, bool>> m_ids;       // whether a carried ID is stored
+};
+
+// Writes many sets as one: one statement per batch of new sets, then their entries, peaks and tag
+// lists, each in batches. Replaced sets are updated one by one, their old lists deleted together.
+struct SetToWrite
+{
+    FragAnalysisParam *settings = nullptr;
+    std::optional<StoredSet> replacing;
+    SetStamp stamp;
+    WrittenSet written; // filled in
+};
+void writeSets(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &resolver);
+
+// New definitions of one kind (the objects are of the kind's class), in batches; answers their IDs
+// in order. Throws kStoreDuplicateName when a name is stored, kStoreConflict when one was stored
+// meanwhile.
+QList<qint32> insertDefinitions(const Context &ctx, Kind kind, const QList<const BusinessObject *> &objects);
 
 // New definitions; each answers the new ID and throws kStoreDuplicateName when the name is taken.
 qint32 insertProject(const Context &ctx, const QString &name);

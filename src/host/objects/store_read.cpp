@@ -271,21 +271,6 @@ std::optional<qint32> readSettings(const Context &ctx, const Filter &filter, Fra
     return version;
 }
 
-std::optional<StoredSet> findSet(const Context &ctx, const QString &name, bool lockRow)
-{
-    QString sql = QStringLiteral("SELECT id, name, version, attributes, date_created, date_modified "
-                                 "FROM %1 WHERE name_key = ?")
-                      .arg(kinds::sets().table);
-    // SQLite has no row locks; its write transactions (BEGIN IMMEDIATE) already exclude each other.
-    if (lockRow && ctx.engine == Engine::PostgreSQL)
-        sql += QStringLiteral(" FOR UPDATE");
-    Statement st(ctx.db, sql);
-    st.bind(nameKey(name)).exec();
-    if (!st.next())
-        return std::nullopt;
-    return StoredSet{st.intAt(0), st.textAt(1), st.intAt(2), st.intAt(3), st.int64At(4), st.int64At(5)};
-}
-
 // ---- definitions and tags -----------------------------------------------------------------------
 
 QList<SizeStandardPtr> sizeStandards(const Context &ctx, const Filter &filter)

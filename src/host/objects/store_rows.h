@@ -6,6 +6,7 @@
 #include "host/objects/kinds.h"
 #include "host/objects/store_io.h"
 
+#include <QHash>
 #include <QStringList>
 
 namespace veltrane::host::io {
@@ -18,14 +19,26 @@ inline QString orderBy(const Context &ctx, const QString &alias = {})
         .arg(alias, ctx.engine == Engine::PostgreSQL ? QStringLiteral(" COLLATE \"C\"") : QString());
 }
 
-// The condition a filter adds (empty for all rows); bindFilter supplies its value.
+// "?, ?, ?" for n values.
+inline QString placeholders(qsizetype n)
+{
+    QString text;
+    text.reserve(n * 3);
+    for (qsizetype i = 0; i < n; ++i)
+        text += i ? QStringLiteral(", ?") : QStringLiteral("?");
+    return text;
+}
+
+// The condition a filter adds (empty for all rows); bindFilter supplies its values.
 inline QString condition(const Filter &filter, const QString &alias = {})
 {
     switch (filter.by) {
     case Filter::Id:
         return alias + QStringLiteral("id = ?");
     case Filter::Name:
-        return alias + QStringLiteral("name_key = ?");
+        return filter.names.size() == 1
+                   ? alias + QStringLiteral("name_key = ?")
+                   : alias + QStringLiteral("name_key IN (%1)").arg(placeholders(filter.names.size()));
     case Filter::All:
         break;
     }
@@ -43,7 +56,8 @@ inline void bindFilter(Statement &st, const Filter &filter)
     if (filter.by == Filter::Id)
         st.bind(filter.id);
     else if (filter.by == Filter::Name)
-        st.bind(nameKey(filter.name));
+        for (const QString &name : filter.names)
+            st.bind(nameKey(name));
 }
 
 inline QVariant nullableId(qint32 id)
@@ -62,16 +76,6 @@ QString columnsWith(const QStringList &leading, const kinds::Descriptor<T> &d, c
     if (!own.isEmpty())
         all << own;
     return all.join(QStringLiteral(", "));
-}
-
-// "?, ?, ?" for n values.
-inline QString placeholders(qsizetype n)
-{
-    QString text;
-    text.reserve(n * 3);
-    for (qsizetype i = 0; i < n; ++i)
-        text += i ? QStringLiteral(", ?") : QStringLiteral("?");
-    return text;
 }
 
 // Reads the descriptor's fields from the row, starting at column first; answers the column after them
@@ -108,5 +112,58 @@ void bindFields(Statement &st, const kinds::Descriptor<T> &d, const T &source, c
         st.bind(f.get(source, f.index));
     }
 }
+
+// Rows of one table written by multi-row INSERT statements, in batches (see forBatches).
+class BatchInsert
+{
+public:
+    BatchInsert(const Context &ctx, const QString &table, const QStringList &columns)
+        : m_ctx(ctx)
+        , m_head(QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(table, columns.join(QStringLiteral(", "))))
+        , m_row(QLatin1Char('(') + placeholders(columns.size()) + QLatin1Char(')'))
+        , m_width(int(columns.size()))
+    {}
+
+    BatchInsert &operator<<(const QVariant &value)
+    {
+        m_values.append(value);
+        if (m_values.size() == m_width * batchRows(m_width))
+            flush();
+        return *this;
+    }
+
+    void flush()
+    {
+        forBatches(
+            m_values.size() / m_width,
+            [this](qsizetype from, qsizetype rows) {
+                Statement st(m_ctx.db, statementFor(int(rows)));
+                for (qsizetype i = 0; i < rows * m_width; ++i)
+                    st.bind(m_values.at(from * m_width + i));
+                st.exec();
+            },
+            batchRows(m_width));
+        m_values.clear();
+    }
+
+private:
+    const QString &statementFor(int rows)
+    {
+        QString &sql = m_statements[rows];
+        if (sql.isEmpty()) {
+            sql = m_head;
+            for (int r = 0; r < rows; ++r)
+                sql += r ? QStringLiteral(", ") + m_row : m_row;
+        }
+        return sql;
+    }
+
+    const Context &m_ctx;
+    QString m_head;
+    QString m_row;
+    qsizetype m_width;
+    QList<QVariant> m_values;
+    QHash<int, QString> m_statements;
+};
 
 } // namespace veltrane::host::io

@@ -48,160 +48,10 @@ void requireFreeName(const Context &ctx, Kind kind, const QString &name, qint32 
         throw duplicateName(what, name);
 }
 
-qint32 insertReturningId(Statement &st)
-{
-    st.exec();
-    if (!st.next())
-        throw Error(kStoreQueryFailed, kStoreSource, QStringLiteral("The database did not answer the new row's ID."));
-    return st.intAt(0);
-}
-
-// Lists are written many rows to a statement: against a server that is one round trip per batch
-// instead of one per row. Batches are cut into sizes that are powers of two, so a connection keeps
-// at most a few statements of each table prepared.
-class BatchInsert
-{
-public:
-    static constexpr int kRowsPerStatement = 256;
-
-    BatchInsert(const Context &ctx, const QString &table, const QStringList &columns)
-        : m_ctx(ctx)
-        , m_head(QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(table, columns.join(QStringLiteral(", "))))
-        , m_row(QLatin1Char('(') + placeholders(columns.size()) + QLatin1Char(')'))
-        , m_width(int(columns.size()))
-    {}
-
-    BatchInsert &operator<<(const QVariant &value)
-    {
-        m_values.append(value);
-        if (m_values.size() == qsizetype(m_width) * kRowsPerStatement)
-            flush();
-        return *this;
-    }
-
-    void flush()
-    {
-        qsizetype done = 0;
-        const qsizetype rows = m_values.size() / m_width;
-        for (int size = kRowsPerStatement; size > 0; size /= 2)
-            while (rows - done / m_width >= size) {
-                Statement st(m_ctx.db, statementFor(size));
-                for (qsizetype i = 0; i < qsizetype(size) * m_width; ++i)
-                    st.bind(m_values.at(done + i));
-                st.exec();
-                done += qsizetype(size) * m_width;
-            }
-        m_values.clear();
-    }
-
-private:
-    const QString &statementFor(int rows)
-    {
-        QString &sql = m_statements[rows];
-        if (sql.isEmpty()) {
-            sql = m_head;
-            for (int r = 0; r < rows; ++r)
-                sql += r ? QStringLiteral(", ") + m_row : m_row;
-        }
-        return sql;
-    }
-
-    const Context &m_ctx;
-    QString m_head;
-    QString m_row;
-    int m_width;
-    QList<QVariant> m_values;
-    QHash<int, QString> m_statements;
-};
-
 QStringList childColumns(const kinds::ChildList &list)
 {
     return list.owner + QStringList{list.position, list.value};
 }
-
-// Resolves referenced objects to their rows (by the ID an object carries when that row exists, else
-// by name), each object once per set.
-class Resolver
-{
-public:
-    Resolver(const Context &ctx, const QString &setName)
-        : m_ctx(ctx)
-        , m_setName(setName)
-    {}
-
-    qint32 resolve(Kind kind, const BusinessObject *object)
-    {
-        if (!object)
-            return 0;
-        const QString key = QString::number(int(kind)) + QLatin1Char(':') + QString::number(object->ID()) +
-                            QLatin1Char(':') + nameKey(object->Name());
-        const auto it = m_resolved.constFind(key);
-        if (it != m_resolved.cend())
-            return *it;
-        qint32 id = 0;
-        if (object->ID() > 0 && exists(kind, object->ID()))
-            id = object->ID();
-        else
-            id = idByName(m_ctx, kind, object->Name());
-        if (id <= 0)
-            throw Error(kStoreInvalidObject, kSetSource,
-                        QStringLiteral("The %1 \"%2\" of the parameter set \"%3\" is not stored.")
-                            .arg(kinds::textOf(kind), object->Name(), m_setName));
-        m_resolved.insert(key, id);
-        return id;
-    }
-
-    // Learns in a few statements which of the IDs the objects carry are stored, so that resolving a
-    // long tag list asks the database once per batch rather than once per tag.
-    void prefetch(Kind kind, const QList<const BusinessObject *> &objects)
-    {
-        QList<qint32> wanted;
-        QSet<qint32> seen;
-        for (const BusinessObject *o : objects)
-            if (o && o->ID() > 0 && !seen.contains(o->ID()) && !m_known[kind].contains(o->ID())) {
-                seen.insert(o->ID());
-                wanted.append(o->ID());
-            }
-        QSet<qint32> &known = m_known[kind];
-        QSet<qint32> &absent = m_absent[kind];
-        const QString table = kinds::tableOf(kind);
-        for (qsizetype at = 0; at < wanted.size();) {
-            int size = BatchInsert::kRowsPerStatement;
-            while (size > wanted.size() - at)
-                size /= 2;
-            Statement st(m_ctx.db, QStringLiteral("SELECT id FROM %1 WHERE id IN (%2)").arg(table, placeholders(size)));
-            for (int i = 0; i < size; ++i)
-                st.bind(wanted.at(at + i));
-            st.exec();
-            QSet<qint32> found;
-            while (st.next())
-                found.insert(st.intAt(0));
-            for (int i = 0; i < size; ++i)
-                (found.contains(wanted.at(at + i)) ? known : absent).insert(wanted.at(at + i));
-            at += size;
-        }
-    }
-
-private:
-    bool exists(Kind kind, qint32 id)
-    {
-        if (m_known[kind].contains(id))
-            return true;
-        if (m_absent[kind].contains(id))
-            return false;
-        Statement st(m_ctx.db, QStringLiteral("SELECT id FROM %1 WHERE id = ?").arg(kinds::tableOf(kind)));
-        st.bind(id).exec();
-        const bool found = st.next();
-        (found ? m_known : m_absent)[kind].insert(id);
-        return found;
-    }
-
-    const Context &m_ctx;
-    QString m_setName;
-    QHash<QString, qint32> m_resolved;
-    QHash<Kind, QSet<qint32>> m_known;
-    QHash<Kind, QSet<qint32>> m_absent;
-};
 
 // SQLite cannot keep a NaN (it would read back as nothing), so neither engine takes one.
 template <typename T>
@@ -235,181 +85,292 @@ QList<const BusinessObject *> tagsOf(const CollectionPtr &list, const QString &w
     return tags;
 }
 
-void writeEntries(const Context &ctx, const FragAnalysisParam &s, qint32 id, Resolver &resolver)
+// What one set of a batch refers to, gathered once.
+struct Refers
 {
-    const auto &entry = kinds::entries();
-    const auto &calibration = kinds::entryCalibrations();
-    const SizeCalibration none; // what an entry without a calibration stores in its calibration columns
-    {
-        BatchInsert rows(ctx, entry.table,
-                         QStringList{QStringLiteral("set_id"), QStringLiteral("entry_index")} + entry.columns() +
-                             QStringList{kinds::kHasCalibrationColumn} + calibration.columns());
-        for (qint32 e = 0; e < s.EntryCount(); ++e) {
-            // The row is only read from the set, never changed.
-            const kinds::SetEntry view{const_cast<FragAnalysisParam *>(&s), e};
-            rows << id << e;
-            for (const auto &f : entry.fields)
-                rows << f.get(view, f.index);
-            const SizeCalibrationPtr c = s.SizeCalibration(e);
-            rows << int(bool(c));
-            for (const auto &f : calibration.fields)
-                rows << f.get(c ? *c : none, f.index);
-            for (const auto &r : calibration.references)
-                rows << nullableId(c ? resolver.resolve(r.target, r.get(*c)) : 0);
-        }
-        rows.flush();
+    QList<const BusinessObject *> references; // the set's own, in the description's order
+    QList<const BusinessObject *> standards;  // of each entry's calibration, nullptr for none
+    QList<QList<const BusinessObject *>> str; // per entry
+    QList<QList<const BusinessObject *>> snp;
+};
+
+Refers gather(const FragAnalysisParam &s)
+{
+    Refers r;
+    for (const auto &ref : kinds::sets().references)
+        r.references.append(ref.get(s));
+    for (qint32 e = 0; e < s.EntryCount(); ++e) {
+        const SizeCalibrationPtr c = s.SizeCalibration(e);
+        r.standards.append(c ? kinds::entryCalibrations().references.first().get(*c) : nullptr);
+        r.str.append(tagsOf<STRLocusTag>(s.STRLocusTagsOf(e), QStringLiteral("STR locus tag"), s.Name()));
+        r.snp.append(tagsOf<SNPLocusTagSettings>(s.SNPLocusTagsOf(e), QStringLiteral("SNP locus tag"), s.Name()));
     }
-
-    BatchInsert peaks(ctx, kinds::selectedPeaks().table, childColumns(kinds::selectedPeaks()));
-    for (qint32 e = 0; e < s.EntryCount(); ++e)
-        if (const SizeCalibrationPtr c = s.SizeCalibration(e)) {
-            const QList<qint16> list = c->SelectedPeaks();
-            for (qsizetype p = 0; p < list.size(); ++p)
-                peaks << id << e << int(p) << int(list[p]);
-        }
-    peaks.flush();
-
-    auto link = [&](const kinds::ChildList &links, Kind kind, auto listOf, auto tagType, const QString &what) {
-        using Tag = typename decltype(tagType)::type;
-        QList<QList<const BusinessObject *>> tags;
-        QList<const BusinessObject *> all;
-        for (qint32 e = 0; e < s.EntryCount(); ++e) {
-            tags.append(tagsOf<Tag>(listOf(e), what, s.Name()));
-            all += tags.last();
-        }
-        resolver.prefetch(kind, all);
-        BatchInsert rows(ctx, links.table, childColumns(links));
-        for (qint32 e = 0; e < s.EntryCount(); ++e)
-            for (qsizetype p = 0; p < tags[e].size(); ++p)
-                rows << id << e << int(p) << resolver.resolve(kind, tags[e][p]);
-        rows.flush();
-    };
-    link(
-        kinds::strTagLinks(), Kind::StrTag, [&](qint32 e) { return s.STRLocusTagsOf(e); },
-        std::type_identity<STRLocusTag>(), QStringLiteral("STR locus tag"));
-    link(
-        kinds::snpTagLinks(), Kind::SnpTag, [&](qint32 e) { return s.SNPLocusTagsOf(e); },
-        std::type_identity<SNPLocusTagSettings>(), QStringLiteral("SNP locus tag"));
+    return r;
 }
 
-// A new row of a named kind with every field of the object; answers its ID.
-template <typename T> qint32 insertNamed(const Context &ctx, Kind kind, const kinds::Descriptor<T> &d, const T &o)
+// Inserts the new sets of a batch in statements of many rows; a name another session stored
+// meanwhile inserts nothing (rather than failing the statement), so it can be named.
+void insertNewSets(const Context &ctx, QList<SetToWrite *> &fresh, const QList<QList<qint32>> &references)
 {
-    requireFreeName(ctx, kind, o.Name());
-    Statement st(ctx.db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING id")
-                             .arg(d.table, columnsWith({"name", "name_key"}, d), placeholders(2 + d.columnCount())));
-    st.bind(o.Name()).bind(nameKey(o.Name()));
-    bindFields(st, d, o);
-    try {
-        return insertReturningId(st);
-    } catch (const Error &e) {
-        if (e.number() != kStoreConflict)
-            throw;
-        throw Error(kStoreConflict, kStoreSource,
-                    QStringLiteral("A %1 named \"%2\" was stored by someone else meanwhile, so nothing was saved.")
-                        .arg(d.text, printable(o.Name())));
+    const auto &d = kinds::sets();
+    const QStringList columns =
+        QStringList{QStringLiteral("name"), QStringLiteral("name_key"), QStringLiteral("version")} + d.columns();
+    const QString row = QLatin1Char('(') + placeholders(columns.size()) + QLatin1Char(')');
+    forBatches(
+        fresh.size(),
+        [&](qsizetype from, qsizetype n) {
+            QString sql =
+                QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(d.table, columns.join(QStringLiteral(", ")));
+            for (qsizetype i = 0; i < n; ++i)
+                sql += i ? QStringLiteral(", ") + row : row;
+            Statement st(ctx.db, sql + QStringLiteral(" ON CONFLICT (name_key) DO NOTHING RETURNING id, name_key"));
+            for (qsizetype i = from; i < from + n; ++i) {
+                const FragAnalysisParam &s = *fresh[i]->settings;
+                st.bind(s.Name()).bind(nameKey(s.Name())).bind(1);
+                bindFields(st, d, s, &fresh[i]->stamp);
+                for (qint32 id : references[i])
+                    st.bind(nullableId(id));
+            }
+            st.exec();
+            QHash<QString, qint32> ids;
+            while (st.next())
+                ids.insert(st.textAt(1), st.intAt(0));
+            for (qsizetype i = from; i < from + n; ++i) {
+                const QString name = fresh[i]->settings->Name();
+                // Two sessions that both found the name free: the later insert met the earlier one.
+                if (!ids.contains(nameKey(name)))
+                    throw Error(kStoreConflict, kSetSource,
+                                QStringLiteral("A parameter set named \"%1\" was stored by someone else meanwhile, so "
+                                               "nothing was saved. Save it under another name.")
+                                    .arg(printable(name)));
+                fresh[i]->written = {ids.value(nameKey(name)), 1};
+            }
+        },
+        batchRows(columns.size()));
+}
+
+// Writes the replaced sets over their rows and deletes their old lists (written again after).
+void updateReplacedSets(const Context &ctx, QList<SetToWrite *> &replaced, const QList<QList<qint32>> &references)
+{
+    const auto &d = kinds::sets();
+    QList<qint32> ids;
+    for (qsizetype i = 0; i < replaced.size(); ++i) {
+        SetToWrite &w = *replaced[i];
+        const FragAnalysisParam &s = *w.settings;
+        w.written = {w.replacing->id, w.replacing->version + 1};
+        Statement st(ctx.db, QStringLiteral("UPDATE %1 SET name = ?, name_key = ?, version = ?, %2 = ? WHERE id = ?")
+                                 .arg(d.table, d.columnList().replace(QStringLiteral(", "), QStringLiteral(" = ?, "))));
+        st.bind(s.Name()).bind(nameKey(s.Name())).bind(w.written.version);
+        bindFields(st, d, s, &w.stamp);
+        for (qint32 id : references[i])
+            st.bind(nullableId(id));
+        st.bind(w.written.id).exec();
+        ids.append(w.written.id);
     }
+    // Children are rewritten whole: a set is always stored as one complete object.
+    const QStringList children{kinds::snpTagLinks().table, kinds::strTagLinks().table, kinds::selectedPeaks().table,
+                               kinds::entries().table};
+    forBatches(ids.size(), [&](qsizetype from, qsizetype n) {
+        for (const QString &table : children) {
+            Statement del(ctx.db, QStringLiteral("DELETE FROM %1 WHERE set_id IN (%2)").arg(table, placeholders(n)));
+            for (qsizetype i = 0; i < n; ++i)
+                del.bind(ids.at(from + i));
+            del.exec();
+        }
+    });
 }
 
 } // namespace
 
+void writeSets(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &resolver)
+{
+    const auto &d = kinds::sets();
+    QList<Refers> refers;
+    QHash<Kind, QList<const BusinessObject *>> wanted;
+    for (SetToWrite &w : sets) {
+        FragAnalysisParam &s = *w.settings;
+        requireName(d.text, s.Name(), kSetSource);
+        requireNumbers(d, s, s.Name());
+        for (qint32 e = 0; e < s.EntryCount(); ++e)
+            requireNumbers(kinds::entries(), kinds::SetEntry{&s, e}, s.Name(), e);
+        refers.append(gather(s));
+        const Refers &r = refers.last();
+        for (qsizetype i = 0; i < r.references.size(); ++i)
+            wanted[d.references[i].target].append(r.references[i]);
+        wanted[Kind::SizeStandard] += r.standards;
+        for (const auto &list : r.str)
+            wanted[Kind::StrTag] += list;
+        for (const auto &list : r.snp)
+            wanted[Kind::SnpTag] += list;
+    }
+    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it)
+        resolver.prefetch(it.key(), it.value());
+
+    QList<SetToWrite *> fresh, replaced;
+    QList<QList<qint32>> freshReferences, replacedReferences;
+    for (qsizetype i = 0; i < sets.size(); ++i) {
+        QList<qint32> ids;
+        for (qsizetype r = 0; r < d.references.size(); ++r)
+            ids.append(resolver.resolve(d.references[r].target, refers[i].references[r], sets[i].settings->Name()));
+        (sets[i].replacing ? replaced : fresh).append(&sets[i]);
+        (sets[i].replacing ? replacedReferences : freshReferences).append(ids);
+    }
+    updateReplacedSets(ctx, replaced, replacedReferences);
+    insertNewSets(ctx, fresh, freshReferences);
+
+    // The lists of every set of the batch, each in statements of many rows; entries first, as the
+    // other lists refer to them.
+    const auto &entry = kinds::entries();
+    const auto &calibration = kinds::entryCalibrations();
+    const SizeCalibration none; // what an entry without a calibration stores in its calibration columns
+    BatchInsert entries(ctx, entry.table,
+                        QStringList{QStringLiteral("set_id"), QStringLiteral("entry_index")} + entry.columns() +
+                            QStringList{kinds::kHasCalibrationColumn} + calibration.columns());
+    for (qsizetype i = 0; i < sets.size(); ++i) {
+        const FragAnalysisParam &s = *sets[i].settings;
+        for (qint32 e = 0; e < s.EntryCount(); ++e) {
+            // The row is only read from the set, never changed.
+            const kinds::SetEntry view{const_cast<FragAnalysisParam *>(&s), e};
+            entries << sets[i].written.id << e;
+            for (const auto &f : entry.fields)
+                entries << f.get(view, f.index);
+            const SizeCalibrationPtr c = s.SizeCalibration(e);
+            entries << int(bool(c));
+            for (const auto &f : calibration.fields)
+                entries << f.get(c ? *c : none, f.index);
+            entries << nullableId(resolver.resolve(Kind::SizeStandard, refers[i].standards[e], s.Name()));
+        }
+    }
+    entries.flush();
+
+    BatchInsert peaks(ctx, kinds::selectedPeaks().table, childColumns(kinds::selectedPeaks()));
+    BatchInsert str(ctx, kinds::strTagLinks().table, childColumns(kinds::strTagLinks()));
+    BatchInsert snp(ctx, kinds::snpTagLinks().table, childColumns(kinds::snpTagLinks()));
+    for (qsizetype i = 0; i < sets.size(); ++i) {
+        const FragAnalysisParam &s = *sets[i].settings;
+        const qint32 id = sets[i].written.id;
+        for (qint32 e = 0; e < s.EntryCount(); ++e) {
+            if (const SizeCalibrationPtr c = s.SizeCalibration(e)) {
+                const QList<qint16> list = c->SelectedPeaks();
+                for (qsizetype p = 0; p < list.size(); ++p)
+                    peaks << id << e << int(p) << int(list[p]);
+            }
+            for (qsizetype p = 0; p < refers[i].str[e].size(); ++p)
+                str << id << e << int(p) << resolver.resolve(Kind::StrTag, refers[i].str[e][p], s.Name());
+            for (qsizetype p = 0; p < refers[i].snp[e].size(); ++p)
+                snp << id << e << int(p) << resolver.resolve(Kind::SnpTag, refers[i].snp[e][p], s.Name());
+        }
+    }
+    peaks.flush();
+    str.flush();
+    snp.flush();
+}
+
 WrittenSet writeSet(const Context &ctx, FragAnalysisParam &s, const std::optional<StoredSet> &replacing,
                     const SetStamp &stamp)
 {
-    const auto &d = kinds::sets();
-    const QString name = s.Name();
-    requireName(d.text, name, kSetSource);
-    requireNumbers(d, s, name);
-    for (qint32 e = 0; e < s.EntryCount(); ++e)
-        requireNumbers(kinds::entries(), kinds::SetEntry{&s, e}, name, e);
+    ReferenceResolver resolver(ctx);
+    QList<SetToWrite> one{SetToWrite{&s, replacing, stamp, {}}};
+    writeSets(ctx, one, resolver);
+    return one.first().written;
+}
 
-    Resolver resolver(ctx, name);
-    QList<qint32> references;
-    for (const auto &r : d.references)
-        references.append(resolver.resolve(r.target, r.get(s)));
-    auto bindValues = [&](Statement &st) {
-        bindFields(st, d, s, &stamp);
-        for (qint32 reference : references)
-            st.bind(nullableId(reference));
-    };
-
-    qint32 id = 0;
-    qint32 version = 1;
-    if (replacing) {
-        id = replacing->id;
-        version = replacing->version + 1;
-        Statement st(ctx.db, QStringLiteral("UPDATE %1 SET name = ?, name_key = ?, version = ?, %2 = ? WHERE id = ?")
-                                 .arg(d.table, d.columnList().replace(QStringLiteral(", "), QStringLiteral(" = ?, "))));
-        st.bind(name).bind(nameKey(name)).bind(version);
-        bindValues(st);
-        st.bind(id).exec();
-        // Children are rewritten whole: a set is always stored as one complete object.
-        for (const kinds::ChildList *list : {&kinds::snpTagLinks(), &kinds::strTagLinks(), &kinds::selectedPeaks()}) {
-            Statement del(ctx.db, QStringLiteral("DELETE FROM %1 WHERE set_id = ?").arg(list->table));
-            del.bind(id).exec();
+QList<qint32> insertDefinitions(const Context &ctx, Kind kind, const QList<const BusinessObject *> &objects)
+{
+    QList<qint32> ids;
+    kinds::withDescriptor(kind, [&](const auto &d) {
+        using T = typename std::decay_t<decltype(d)>::Object;
+        // Names must be free, and once each (a stored name is a duplicate, one stored meanwhile a conflict).
+        QStringList names;
+        for (const BusinessObject *o : objects) {
+            requireName(d.text, o->Name(), kStoreSource);
+            names.append(o->Name());
         }
-        Statement del(ctx.db, QStringLiteral("DELETE FROM %1 WHERE set_id = ?").arg(kinds::entries().table));
-        del.bind(id).exec();
-    } else {
-        Statement st(ctx.db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING id")
-                                 .arg(d.table, columnsWith({"name", "name_key", "version"}, d),
-                                      placeholders(3 + d.columnCount())));
-        st.bind(name).bind(nameKey(name)).bind(version);
-        bindValues(st);
-        try {
-            id = insertReturningId(st);
-        } catch (const Error &e) {
-            // Two sessions that both found the name free: the later insert meets the earlier one.
-            if (e.number() != kStoreConflict)
-                throw;
-            throw Error(kStoreConflict, kSetSource,
-                        QStringLiteral("A parameter set named \"%1\" was stored by someone else meanwhile, so "
-                                       "nothing was saved. Save it under another name.")
-                            .arg(printable(name)));
+        forBatches(names.size(), [&](qsizetype from, qsizetype n) {
+            const Filter filter = Filter::byNames(names.mid(from, n));
+            Statement st(ctx.db, QStringLiteral("SELECT name_key FROM %1 WHERE %2").arg(d.table, condition(filter)));
+            bindFilter(st, filter);
+            st.exec();
+            if (st.next()) {
+                const QString key = st.textAt(0);
+                for (const QString &name : filter.names)
+                    if (nameKey(name) == key)
+                        throw duplicateName(d.text, name);
+            }
+        });
+        const QStringList columns = QStringList{QStringLiteral("name"), QStringLiteral("name_key")} + d.columns();
+        const QString row = QLatin1Char('(') + placeholders(columns.size()) + QLatin1Char(')');
+        forBatches(
+            objects.size(),
+            [&](qsizetype from, qsizetype n) {
+                QString sql =
+                    QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(d.table, columns.join(QStringLiteral(", ")));
+                for (qsizetype i = 0; i < n; ++i)
+                    sql += i ? QStringLiteral(", ") + row : row;
+                Statement st(ctx.db, sql + QStringLiteral(" ON CONFLICT (name_key) DO NOTHING RETURNING id, name_key"));
+                for (qsizetype i = from; i < from + n; ++i) {
+                    const T &o = static_cast<const T &>(*objects[i]);
+                    st.bind(o.Name()).bind(nameKey(o.Name()));
+                    bindFields(st, d, o);
+                }
+                st.exec();
+                QHash<QString, qint32> found;
+                while (st.next())
+                    found.insert(st.textAt(1), st.intAt(0));
+                for (qsizetype i = from; i < from + n; ++i) {
+                    const qint32 id = found.value(nameKey(objects[i]->Name()));
+                    if (!id)
+                        throw Error(kStoreConflict, kStoreSource,
+                                    QStringLiteral("A %1 named \"%2\" was stored by someone else meanwhile, so nothing "
+                                                   "was saved.")
+                                        .arg(d.text, printable(objects[i]->Name())));
+                    ids.append(id);
+                }
+            },
+            batchRows(columns.size()));
+        if constexpr (std::is_same_v<T, SizeStandardSettings>) {
+            BatchInsert fragments(ctx, kinds::fragments().table, childColumns(kinds::fragments()));
+            for (qsizetype i = 0; i < objects.size(); ++i) {
+                const QList<float> sizes = static_cast<const T &>(*objects[i]).FragmentSizes();
+                for (qsizetype f = 0; f < sizes.size(); ++f)
+                    fragments << ids[i] << int(f) << double(sizes[f]);
+            }
+            fragments.flush();
         }
-    }
-
-    if (s.EntryCount() > 0)
-        writeEntries(ctx, s, id, resolver);
-    return {id, version};
+    });
+    return ids;
 }
 
 qint32 insertProject(const Context &ctx, const QString &name)
 {
     Project project;
     project.setName(name);
-    return insertNamed(ctx, Kind::Project, kinds::projects(), project);
+    return insertDefinitions(ctx, Kind::Project, {&project}).first();
 }
 
 qint32 insertSizeStandard(const Context &ctx, const SizeStandardSettings &standard)
 {
-    const qint32 id = insertNamed(ctx, Kind::SizeStandard, kinds::sizeStandards(), standard);
-    BatchInsert fragments(ctx, kinds::fragments().table, childColumns(kinds::fragments()));
-    const QList<float> sizes = standard.FragmentSizes();
-    for (qsizetype i = 0; i < sizes.size(); ++i)
-        fragments << id << int(i) << double(sizes[i]);
-    fragments.flush();
-    return id;
+    return insertDefinitions(ctx, Kind::SizeStandard, {&standard}).first();
 }
 
 qint32 insertMobilityCalibration(const Context &ctx, const MobilityCalibrationSettings &calibration)
 {
-    return insertNamed(ctx, Kind::MobilityCalibration, kinds::mobilityCalibrations(), calibration);
+    return insertDefinitions(ctx, Kind::MobilityCalibration, {&calibration}).first();
 }
 
 qint32 insertMobilityReference(const Context &ctx, const SizeCalibration &reference)
 {
-    return insertNamed(ctx, Kind::MobilityReference, kinds::mobilityReferences(), reference);
+    return insertDefinitions(ctx, Kind::MobilityReference, {&reference}).first();
 }
 
 qint32 insertStrLocusTag(const Context &ctx, const STRLocusTag &tag)
 {
-    return insertNamed(ctx, Kind::StrTag, kinds::strTags(), tag);
+    return insertDefinitions(ctx, Kind::StrTag, {&tag}).first();
 }
 
 qint32 insertSnpLocusTag(const Context &ctx, const SNPLocusTagSettings &tag)
 {
-    return insertNamed(ctx, Kind::SnpTag, kinds::snpTags(), tag);
+    return insertDefinitions(ctx, Kind::SnpTag, {&tag}).first();
 }
 
 void updateSnpLocusTag(const Context &ctx, const SNPLocusTagSettings &tag)

@@ -1,0 +1,153 @@
+#include "host/objects/store_rows.h"
+
+#include "veltrane/contracts/error.h"
+#include "veltrane/contracts/vocabulary.h"
+
+#include <QSet>
+
+namespace veltrane::host::io {
+
+ReferenceResolver::ReferenceResolver(const Context &ctx)
+    : m_ctx(ctx)
+{}
+
+void ReferenceResolver::prefetch(Kind kind, const QList<const BusinessObject *> &objects)
+{
+    QList<qint32> ids;
+    QSet<qint32> seenIds;
+    for (const BusinessObject *o : objects)
+        if (o && o->ID() > 0 && !m_ids[kind].contains(o->ID()) && !seenIds.contains(o->ID())) {
+            seenIds.insert(o->ID());
+            ids.append(o->ID());
+        }
+    prefetchIds(kind, ids);
+
+    // Objects without a stored ID are found by name.
+    QStringList names;
+    QSet<QString> seenNames;
+    const QHash<QString, qint32> &known = m_byName[kind];
+    for (const BusinessObject *o : objects) {
+        if (!o || (o->ID() > 0 && m_ids[kind].value(o->ID())))
+            continue;
+        const QString key = nameKey(o->Name());
+        if (!known.contains(key) && !seenNames.contains(key)) {
+            seenNames.insert(key);
+            names.append(o->Name());
+        }
+    }
+    prefetchNames(kind, names);
+}
+
+void ReferenceResolver::prefetchIds(Kind kind, const QList<qint32> &ids)
+{
+    QHash<qint32, bool> &stored = m_ids[kind];
+    forBatches(ids.size(), [&](qsizetype from, qsizetype n) {
+        Statement st(m_ctx.db,
+                     QStringLiteral("SELECT id FROM %1 WHERE id IN (%2)").arg(kinds::tableOf(kind), placeholders(n)));
+        for (qsizetype i = 0; i < n; ++i)
+            st.bind(ids.at(from + i));
+        st.exec();
+        for (qsizetype i = 0; i < n; ++i)
+            stored.insert(ids.at(from + i), false);
+        while (st.next())
+            stored.insert(st.intAt(0), true);
+    });
+}
+
+void ReferenceResolver::prefetchNames(Kind kind, const QStringList &names)
+{
+    QHash<QString, qint32> &byName = m_byName[kind];
+    forBatches(names.size(), [&](qsizetype from, qsizetype n) {
+        const Filter filter = Filter::byNames(names.mid(from, n));
+        Statement st(
+            m_ctx.db,
+            QStringLiteral("SELECT id, name_key FROM %1 WHERE %2").arg(kinds::tableOf(kind), condition(filter)));
+        bindFilter(st, filter);
+        st.exec();
+        for (const QString &name : filter.names)
+            byName.insert(nameKey(name), 0);
+        while (st.next())
+            byName.insert(st.textAt(1), st.intAt(0));
+    });
+}
+
+qint32 ReferenceResolver::idOfName(Kind kind, const QString &name)
+{
+    const QString key = nameKey(name);
+    const auto it = m_byName[kind].constFind(key);
+    if (it != m_byName[kind].cend())
+        return *it;
+    const qint32 id = idByName(m_ctx, kind, name);
+    m_byName[kind].insert(key, id);
+    return id;
+}
+
+void ReferenceResolver::learn(Kind kind, const QString &name, qint32 id)
+{
+    m_byName[kind].insert(nameKey(name), id);
+    m_ids[kind].insert(id, true);
+}
+
+qint32 ReferenceResolver::resolve(Kind kind, const BusinessObject *object, const QString &setName)
+{
+    if (!object)
+        return 0;
+    if (object->ID() > 0) {
+        if (!m_ids[kind].contains(object->ID()))
+            prefetchIds(kind, {object->ID()});
+        if (m_ids[kind].value(object->ID()))
+            return object->ID();
+    }
+    if (const qint32 id = idOfName(kind, object->Name()))
+        return id;
+    throw Error(kStoreInvalidObject, types::kFragAnalysisParam,
+                QStringLiteral("The %1 \"%2\" of the parameter set \"%3\" is not stored.")
+                    .arg(kinds::textOf(kind), object->Name(), setName));
+}
+
+// ---- stored sets by name ------------------------------------------------------------------------
+
+namespace {
+
+QString storedSetSelect(const Context &ctx, const QString &where, bool lockRows)
+{
+    QString sql = QStringLiteral("SELECT id, name, version, attributes, date_created, date_modified, name_key "
+                                 "FROM %1 WHERE %2")
+                      .arg(kinds::sets().table, where);
+    // SQLite has no row locks; its write transactions (BEGIN IMMEDIATE) already exclude each other.
+    if (lockRows && ctx.engine == Engine::PostgreSQL)
+        sql += QStringLiteral(" FOR UPDATE");
+    return sql;
+}
+
+StoredSet storedSetOf(const Statement &st)
+{
+    return StoredSet{st.intAt(0), st.textAt(1), st.intAt(2), st.intAt(3), st.int64At(4), st.int64At(5)};
+}
+
+} // namespace
+
+std::optional<StoredSet> findSet(const Context &ctx, const QString &name, bool lockRow)
+{
+    Statement st(ctx.db, storedSetSelect(ctx, QStringLiteral("name_key = ?"), lockRow));
+    st.bind(nameKey(name)).exec();
+    if (!st.next())
+        return std::nullopt;
+    return storedSetOf(st);
+}
+
+QHash<QString, StoredSet> findSets(const Context &ctx, const QStringList &names, bool lockRows)
+{
+    QHash<QString, StoredSet> found;
+    forBatches(names.size(), [&](qsizetype from, qsizetype n) {
+        const Filter filter = Filter::byNames(names.mid(from, n));
+        Statement st(ctx.db, storedSetSelect(ctx, condition(filter), lockRows));
+        bindFilter(st, filter);
+        st.exec();
+        while (st.next())
+            found.insert(st.textAt(6), storedSetOf(st));
+    });
+    return found;
+}
+
+} // namespace veltrane::host::io
