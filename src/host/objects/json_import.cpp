@@ -128,39 +128,39 @@ Parsed parse(const Reader &r, const QJsonDocument &document)
     return parsed;
 }
 
-// The stored definitions of the names as file objects, by nameKey().
-QHash<QString, QJsonObject> storedJson(const io::Context &ctx, Kind kind, const QStringList &names)
+// The stored definitions of the names, by nameKey().
+QHash<QString, ObjectPtr> storedDefinitions(const io::Context &ctx, Kind kind, const QStringList &names)
 {
-    QHash<QString, QJsonObject> out;
-    const auto add = [&out](const BusinessObject &stored, const QJsonObject &json) {
-        out.insert(nameKey(stored.Name()), json);
+    QHash<QString, ObjectPtr> out;
+    const auto add = [&out](const ObjectPtr &stored) {
+        out.insert(nameKey(qobject_cast<BusinessObject *>(stored.data())->Name()), stored);
     };
     io::forBatches(names.size(), [&](qsizetype from, qsizetype n) {
         const io::Filter filter = io::Filter::byNames(names.mid(from, n));
         switch (kind) {
         case Kind::Project:
             for (const auto &o : io::projects(ctx, filter))
-                add(*o, exchange::toJson(*o));
+                add(o);
             break;
         case Kind::SizeStandard:
             for (const auto &o : io::sizeStandards(ctx, filter))
-                add(*o, exchange::toJson(*o->Data()));
+                add(o->Data());
             break;
         case Kind::MobilityCalibration:
             for (const auto &o : io::mobilityCalibrations(ctx, filter))
-                add(*o, exchange::toJson(*o->Data()));
+                add(o->Data());
             break;
         case Kind::MobilityReference:
             for (const auto &o : io::mobilityReferences(ctx, filter))
-                add(*o, exchange::toJson(*o));
+                add(o);
             break;
         case Kind::StrTag:
             for (const auto &o : io::strLocusTags(ctx, filter))
-                add(*o, exchange::toJson(*o));
+                add(o);
             break;
         case Kind::SnpTag:
             for (const auto &o : io::snpLocusTags(ctx, filter))
-                add(*o, exchange::toJson(*o->TagData()));
+                add(o->TagData());
             break;
         case Kind::Set:
             break;
@@ -169,11 +169,25 @@ QHash<QString, QJsonObject> storedJson(const io::Context &ctx, Kind kind, const 
     return out;
 }
 
+// Whether a stored definition says what the file's says: the name as written and every field (a size
+// standard's fragments too), compared as stored.
+template <typename T> bool sameDefinition(const kinds::Descriptor<T> &d, const T &stored, const T &file)
+{
+    if (stored.Name() != file.Name())
+        return false;
+    for (const kinds::Field<T> &f : d.fields)
+        if (f.get(stored, f.index) != f.get(file, f.index))
+            return false;
+    if constexpr (std::is_same_v<T, SizeStandardSettings>)
+        return stored.FragmentSizes() == file.FragmentSizes();
+    return true;
+}
+
 // Adds the file's definitions the store lacks by name, in batches; the others are reused as stored,
 // and the report says which was which (and where a stored one differs from the file's).
 template <typename T>
-void importDefinitions(const io::Context &ctx, Kind kind, const QList<Defined<T>> &defined,
-                       io::ReferenceResolver &resolver, ImportReport &report)
+void importDefinitions(const io::Context &ctx, Kind kind, const kinds::Descriptor<T> &descriptor,
+                       const QList<Defined<T>> &defined, io::ReferenceResolver &resolver, ImportReport &report)
 {
     QStringList names;
     QList<const BusinessObject *> objects;
@@ -189,7 +203,7 @@ void importDefinitions(const io::Context &ctx, Kind kind, const QList<Defined<T>
             reused.append(d.object->Name());
         else
             fresh.append(d.object.data());
-    const QHash<QString, QJsonObject> stored = storedJson(ctx, kind, reused);
+    const QHash<QString, ObjectPtr> stored = storedDefinitions(ctx, kind, reused);
     const QList<qint32> ids = io::insertDefinitions(ctx, kind, fresh);
     for (qsizetype i = 0; i < fresh.size(); ++i)
         resolver.learn(kind, fresh[i]->Name(), ids[i]);
@@ -201,7 +215,7 @@ void importDefinitions(const io::Context &ctx, Kind kind, const QList<Defined<T>
             continue;
         }
         report.reused.append(label);
-        if (*it != exchange::toJson(*d.object))
+        if (!sameDefinition(descriptor, *qSharedPointerObjectCast<T>(*it), *d.object))
             report.notes.append(
                 QStringLiteral("The stored %1 differs from the file's; the stored one was kept.").arg(label));
     }
@@ -357,12 +371,13 @@ ImportReport importStore(SqlStore &store, const QJsonDocument &document, const Q
 
     ImportReport report;
     io::ReferenceResolver resolver(ctx);
-    importDefinitions(ctx, Kind::Project, parsed.projects, resolver, report);
-    importDefinitions(ctx, Kind::SizeStandard, parsed.sizeStandards, resolver, report);
-    importDefinitions(ctx, Kind::MobilityCalibration, parsed.calibrations, resolver, report);
-    importDefinitions(ctx, Kind::MobilityReference, parsed.references, resolver, report);
-    importDefinitions(ctx, Kind::StrTag, parsed.strTags, resolver, report);
-    importDefinitions(ctx, Kind::SnpTag, parsed.snpTags, resolver, report);
+    importDefinitions(ctx, Kind::Project, kinds::projects(), parsed.projects, resolver, report);
+    importDefinitions(ctx, Kind::SizeStandard, kinds::sizeStandards(), parsed.sizeStandards, resolver, report);
+    importDefinitions(ctx, Kind::MobilityCalibration, kinds::mobilityCalibrations(), parsed.calibrations, resolver,
+                      report);
+    importDefinitions(ctx, Kind::MobilityReference, kinds::mobilityReferences(), parsed.references, resolver, report);
+    importDefinitions(ctx, Kind::StrTag, kinds::strTags(), parsed.strTags, resolver, report);
+    importDefinitions(ctx, Kind::SnpTag, kinds::snpTags(), parsed.snpTags, resolver, report);
 
     Judge judge(reader, ctx, parsed);
     QList<std::pair<QString, qint32>> versions;
@@ -375,14 +390,11 @@ ImportReport importStore(SqlStore &store, const QJsonDocument &document, const Q
                 ParsedSet{path, exchange::readSet(reader, reader.object(parsed.sets.at(i), path), path, refersTo)});
         }
         // Every name a set refers to is stored by now, the file's own definitions included.
-        QHash<Kind, QList<const BusinessObject *>> named;
-        QList<ObjectPtr> standIns;
-        for (const ReferenceAt &ref : std::as_const(refersTo)) {
-            standIns.append(kinds::standIn(ref.kind, ref.name));
-            named[ref.kind].append(qobject_cast<BusinessObject *>(standIns.last().data()));
-        }
+        QHash<Kind, QStringList> named;
+        for (const ReferenceAt &ref : std::as_const(refersTo))
+            named[ref.kind].append(ref.name);
         for (auto it = named.cbegin(); it != named.cend(); ++it)
-            resolver.prefetch(it.key(), it.value());
+            resolver.prefetchNames(it.key(), it.value());
         for (const ReferenceAt &ref : std::as_const(refersTo))
             if (resolver.idOfName(ref.kind, ref.name) <= 0)
                 reader.fail(ref.path, QStringLiteral("no %1 named \"%2\" is in the file or the store")

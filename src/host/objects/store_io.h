@@ -138,6 +138,8 @@ public:
 
     // Learns which of the IDs the objects carry are stored, and the rows of the names of the others.
     void prefetch(Kind kind, const QList<const BusinessObject *> &objects);
+    // Learns the rows of the names (those not known yet).
+    void prefetchNames(Kind kind, const QStringList &names);
     // The row of the object: the ID it carries when that row exists, else the row of its name; throws
     // kStoreInvalidObject naming the object and the set when there is none.
     qint32 resolve(Kind kind, const BusinessObject *object, const QString &setName);
@@ -147,7 +149,7 @@ public:
 
 private:
     void prefetchIds(Kind kind, const QList<qint32> &ids);
-    void prefetchNames(Kind kind, const QStringList &names);
+    void lookUpNames(Kind kind, const QStringList &names);
 
     const Context &m_ctx;
     QHash<Kind, QHash<QString, qint32>> m_byName; // nameKey to ID, 0 for a name not stored

@@ -35,7 +35,22 @@ void ReferenceResolver::prefetch(Kind kind, const QList<const BusinessObject *> 
             names.append(o->Name());
         }
     }
-    prefetchNames(kind, names);
+    lookUpNames(kind, names);
+}
+
+void ReferenceResolver::prefetchNames(Kind kind, const QStringList &names)
+{
+    QStringList unknown;
+    QSet<QString> seen;
+    const QHash<QString, qint32> &known = m_byName[kind];
+    for (const QString &name : names) {
+        const QString key = nameKey(name);
+        if (!known.contains(key) && !seen.contains(key)) {
+            seen.insert(key);
+            unknown.append(name);
+        }
+    }
+    lookUpNames(kind, unknown);
 }
 
 void ReferenceResolver::prefetchIds(Kind kind, const QList<qint32> &ids)
@@ -54,7 +69,7 @@ void ReferenceResolver::prefetchIds(Kind kind, const QList<qint32> &ids)
     });
 }
 
-void ReferenceResolver::prefetchNames(Kind kind, const QStringList &names)
+void ReferenceResolver::lookUpNames(Kind kind, const QStringList &names)
 {
     QHash<QString, qint32> &byName = m_byName[kind];
     forBatches(names.size(), [&](qsizetype from, qsizetype n) {
