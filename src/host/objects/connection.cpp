@@ -140,7 +140,9 @@ void ConnectionSpec::parseUrl(const QString &trimmed, ConnectionSpec &spec)
         {"keepalives_idle", &spec.keepalivesIdle},   {"keepalives_interval", &spec.keepalivesInterval},
         {"keepalives_count", &spec.keepalivesCount},
     };
-    for (const auto &[key, value] : query.queryItems(QUrl::FullyDecoded)) {
+    for (const std::pair<QString, QString> &option : query.queryItems(QUrl::FullyDecoded)) {
+        const QString &key = option.first;
+        const QString &value = option.second;
         if (key == QLatin1String("schema")) {
             static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]{0,62}$"));
             if (!identifier.match(value).hasMatch())
@@ -197,6 +199,10 @@ struct ThreadItem
 
 // The calling thread's connections; when the thread ends they are closed and removed in it, as a
 // connection may only be used (and is best closed) by the thread that opened it.
+// Set when the calling thread's connections are gone (the thread is ending): a store destroyed after
+// that, at the program's exit, must not look for them. A plain flag outlives the thread's objects.
+thread_local bool t_connectionsGone = false;
+
 struct ThreadConnections
 {
     quint64 threadSerial = ++g_threadSerial;
@@ -220,6 +226,7 @@ struct ThreadConnections
             if (remove)
                 QSqlDatabase::removeDatabase(item.name);
         }
+        t_connectionsGone = true;
     }
 };
 
@@ -393,10 +400,12 @@ ConnectionPool::ConnectionPool(ConnectionSpec spec)
 
 ConnectionPool::~ConnectionPool()
 {
-    const auto mine = t_connections.items.constFind(m_state->serial);
-    if (mine != t_connections.items.cend()) {
-        t_connections.statements.erase(mine->name);
-        t_connections.items.erase(mine);
+    if (!t_connectionsGone) {
+        const auto mine = t_connections.items.constFind(m_state->serial);
+        if (mine != t_connections.items.cend()) {
+            t_connections.statements.erase(mine->name);
+            t_connections.items.erase(mine);
+        }
     }
     QSet<QString> names;
     {
