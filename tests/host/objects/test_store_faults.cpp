@@ -3,6 +3,7 @@
 #include "host/objects/sql_store.h"
 #include "host/objects/store_io.h"
 #include "store_fixture.h"
+#include "support/recording_utilities.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -30,20 +31,11 @@
 using namespace veltrane;
 using namespace veltrane::host;
 using veltrane::test::describe;
+using veltrane::test::errorOf;
 using veltrane::test::heldSets;
 using veltrane::test::StoreLocation;
 
 namespace {
-
-template <typename F> Error errorOf(F &&f)
-{
-    try {
-        f();
-    } catch (const Error &e) {
-        return e;
-    }
-    return Error(0, QStringLiteral("test"), QStringLiteral("no error was raised"));
-}
 
 // A set as a writer meant it: what the store stamps (times, attributes) left out.
 QString content(const FragAnalysisParam &s)
