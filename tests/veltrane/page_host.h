@@ -21,9 +21,13 @@ class PageHost
 {
 public:
     explicit PageHost(bool seed = true);
+    // The same over the store at location (a SQLite file, or a PostgreSQL URL a StoreLocation made).
+    explicit PageHost(const QString &location, bool seed = true);
     ~PageHost();
 
     host::SqlStore &store() { return *m_store; }
+    // Where the store lives, for a second session or another process on the same data.
+    const QString &location() const { return m_location; }
     host::HostUtilities::Capture &hook() { return *m_hook; }
     QStringList &log() { return m_log; }
 
@@ -44,6 +48,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_location;
     std::shared_ptr<host::SqlStore> m_store;
     std::shared_ptr<host::HostUtilities::Capture> m_hook;
     QStringList m_log;
