@@ -182,6 +182,9 @@ void configure(QSqlDatabase &db, const ConnectionSpec &spec)
             }
         } else {
             execute(db, QStringLiteral("SET client_min_messages TO warning"));
+            // A writer waits for another one as long as SQLite's busy timeout lets it, then gives up
+            // with an error instead of holding the user's window forever.
+            execute(db, QStringLiteral("SET lock_timeout = '10s'"));
             if (!spec.schema.isEmpty())
                 execute(db, QStringLiteral("SET search_path TO \"%1\"").arg(spec.schema));
         }

@@ -128,6 +128,11 @@ const char *const kVersion1[] = {
     "CREATE INDEX set_snp_tags_tag ON set_snp_tags (tag_id)",
 };
 
+// Who wrote each set last, so a commit refused because someone else changed the set can say who.
+const char *const kVersion2[] = {
+    "ALTER TABLE parameter_sets ADD COLUMN modified_by TEXT NOT NULL DEFAULT ''",
+};
+
 QString expand(const char *statement, Engine engine)
 {
     QString sql = QString::fromLatin1(statement);
@@ -159,6 +164,7 @@ struct Migration
 
 const Migration kMigrations[] = {
     {1, std::begin(kVersion1), std::end(kVersion1)},
+    {2, std::begin(kVersion2), std::end(kVersion2)},
 };
 
 } // namespace

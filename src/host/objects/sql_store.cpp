@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMutexLocker>
 #include <cmath>
 
@@ -16,6 +17,18 @@ namespace veltrane::host {
 namespace {
 
 const QString kSource = QStringLiteral("SqlStore");
+
+// Why a write failed, in words for the person whose set was not saved.
+QString failureCause(const Error &e)
+{
+    const QString said = e.description();
+    // SQLite's busy timeout and PostgreSQL's lock timeout both end a wait for another writer.
+    if (said.contains(QLatin1String("database is locked")) || said.contains(QLatin1String("lock timeout")))
+        return QStringLiteral("another program kept the store locked for too long (%1). Try again in a moment, or "
+                              "save your settings under a new name.")
+            .arg(said);
+    return said;
+}
 
 io::Filter filterFor(qint32 id, const QString &name)
 {
@@ -134,40 +147,56 @@ void SqlStore::commit(FragAnalysisParam &settings)
     if (nameKey(name).isEmpty())
         throw Error(kStoreInvalidObject, source, QStringLiteral("A parameter set needs a name to be stored."));
 
-    io::Context ctx = context();
-    Transaction transaction(*m_pool, Transaction::Write);
-    const std::optional<io::StoredSet> stored = io::findSet(ctx, name, true);
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    io::SetStamp stamp{settings.Attributes(), now, now};
-    if (stored) {
-        if (stored->attributes & limits::kReadOnlyBits)
-            throw Error(kStoreReadOnly, source,
-                        QStringLiteral("The parameter set \"%1\" is read-only and cannot be overwritten. "
-                                       "Save your settings under a new name.")
-                            .arg(stored->name));
-        const std::optional<qint32> seen = seenVersion(name);
-        if (!seen)
-            throw Error(kStoreConflict, source,
-                        QStringLiteral("A parameter set named \"%1\" was stored by someone else meanwhile, so your "
-                                       "settings were not saved. Save them under another name.")
-                            .arg(stored->name));
-        if (*seen != stored->version)
-            throw Error(kStoreConflict, source,
-                        QStringLiteral("The parameter set \"%1\" was changed by someone else after you opened it, so "
-                                       "your changes were not saved. Save them under a new name, or open the set "
-                                       "again.")
-                            .arg(stored->name));
-        stamp.attributes = stored->attributes;
-        stamp.dateCreated = stored->dateCreated;
-    }
-    const io::WrittenSet written = io::writeSet(ctx, settings, stored, stamp);
-    transaction.commit();
+    try {
+        io::Context ctx = context();
+        Transaction transaction(*m_pool, Transaction::Write);
+        const std::optional<io::StoredSet> stored = io::findSet(ctx, name, true);
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        io::SetStamp stamp{settings.Attributes(), now, now};
+        if (stored) {
+            if (stored->attributes & limits::kReadOnlyBits)
+                throw Error(kStoreReadOnly, source,
+                            QStringLiteral("The parameter set \"%1\" is read-only and cannot be overwritten. "
+                                           "Save your settings under a new name.")
+                                .arg(stored->name));
+            const std::optional<qint32> seen = seenVersion(name);
+            if (!seen || *seen != stored->version) {
+                // Whoever wrote it last is who changed it under us; the store keeps who and when.
+                QString who = io::lastWriter(ctx, stored->id);
+                if (who.isEmpty())
+                    who = QStringLiteral("someone else");
+                const QString when =
+                    QLocale().toString(settings.ConvertDate(stored->dateModified), QLocale::ShortFormat);
+                if (!seen)
+                    throw Error(kStoreConflict, source,
+                                QStringLiteral("A parameter set named \"%1\" was stored by %2 at %3 while you were "
+                                               "editing, so your settings were not saved. Save them under another "
+                                               "name.")
+                                    .arg(stored->name, who, when));
+                throw Error(kStoreConflict, source,
+                            QStringLiteral("The parameter set \"%1\" was changed by %2 at %3, after you opened it, so "
+                                           "your changes were not saved. Save them under a new name, or open the set "
+                                           "again.")
+                                .arg(stored->name, who, when));
+            }
+            stamp.attributes = stored->attributes;
+            stamp.dateCreated = stored->dateCreated;
+        }
+        const io::WrittenSet written = io::writeSet(ctx, settings, stored, stamp);
+        transaction.commit();
 
-    noteVersion(name, written.version);
-    settings.setID(written.id);
-    settings.setAttributes(stamp.attributes);
-    settings.setDateCreated(stamp.dateCreated);
-    settings.setDateModified(stamp.dateModified);
+        noteVersion(name, written.version);
+        settings.setID(written.id);
+        settings.setAttributes(stamp.attributes);
+        settings.setDateCreated(stamp.dateCreated);
+        settings.setDateModified(stamp.dateModified);
+    } catch (const Error &e) {
+        if (e.number() != kStoreQueryFailed && e.number() != kStoreCannotOpen)
+            throw;
+        // The database's own words say what went wrong, not which of the user's sets was lost.
+        throw Error(e.number(), e.source(),
+                    QStringLiteral("The parameter set \"%1\" was not saved: %2").arg(name, failureCause(e)));
+    }
 }
 
 qint32 SqlStore::retrieve(SizeCalibration &entry)

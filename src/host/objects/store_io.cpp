@@ -4,7 +4,10 @@
 
 #include <QHash>
 #include <QStringList>
+#include <QSysInfo>
 #include <cmath>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace veltrane::host::io {
 
@@ -637,6 +640,8 @@ WrittenSet writeSet(const Context &ctx, FragAnalysisParam &s, const std::optiona
         bindSetValues(st, s, refs, stamp);
         id = insertReturningId(st);
     }
+    Statement writer(ctx.db, QStringLiteral("UPDATE parameter_sets SET modified_by = ? WHERE id = ?"));
+    writer.bind(workstation()).bind(id).exec();
 
     if (s.EntryCount() == 0)
         return {id, version};
@@ -731,6 +736,28 @@ WrittenSet writeSet(const Context &ctx, FragAnalysisParam &s, const std::optiona
         }
     }
     return {id, version};
+}
+
+QString workstation()
+{
+    static const QString who = [] {
+        QString user = qEnvironmentVariable("USER");
+        if (user.isEmpty())
+            if (const passwd *entry = ::getpwuid(::getuid()))
+                user = QString::fromLocal8Bit(entry->pw_name);
+        const QString machine = QSysInfo::machineHostName();
+        if (user.isEmpty())
+            return machine;
+        return machine.isEmpty() ? user : QStringLiteral("%1 on %2").arg(user, machine);
+    }();
+    return who;
+}
+
+QString lastWriter(const Context &ctx, qint32 setId)
+{
+    Statement st(ctx.db, QStringLiteral("SELECT modified_by FROM parameter_sets WHERE id = ?"));
+    st.bind(setId).exec();
+    return st.next() ? st.textAt(0) : QString();
 }
 
 qint32 idByName(const Context &ctx, Kind kind, const QString &name)

@@ -92,6 +92,14 @@ struct WrittenSet
 WrittenSet writeSet(const Context &ctx, FragAnalysisParam &settings, const std::optional<StoredSet> &replacing,
                     const SetStamp &stamp);
 
+// Who writes through this program, as people tell workstations apart: the login name and the
+// machine ("anna on lab-pc-2"). writeSet records it with every set, so that a commit refused because
+// someone else changed the set can say who did.
+QString workstation();
+// Who last wrote the set with this ID; empty when the store does not know (written before it kept
+// track).
+QString lastWriter(const Context &ctx, qint32 setId);
+
 // New definitions; each answers the new ID and throws kStoreDuplicateName when the name is taken.
 qint32 insertProject(const Context &ctx, const QString &name);
 qint32 insertSizeStandard(const Context &ctx, const SizeStandardSettings &standard);
