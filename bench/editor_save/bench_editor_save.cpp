@@ -11,6 +11,7 @@
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/contracts/vocabulary.h"
 
+#include "support/floor_connection.h"
 #include "support/ratio_reporter.h"
 
 #include <QApplication>
@@ -91,42 +92,7 @@ void setUp()
 
 QSqlDatabase raw()
 {
-    static const QString name = [] {
-        const QString n = QStringLiteral("bench-raw");
-        QSqlDatabase db;
-        const bool postgres = g_location.startsWith(QLatin1String("postgresql://"));
-        if (postgres) {
-            const QUrl url(g_location);
-            db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), n);
-            db.setHostName(url.host());
-            db.setPort(url.port(5432));
-            db.setUserName(url.userName());
-            db.setPassword(url.password());
-            db.setDatabaseName(url.path().mid(1));
-        } else {
-            db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), n);
-            db.setDatabaseName(g_location);
-            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-        }
-        if (!db.open())
-            qFatal("floor connection: %s", qPrintable(db.lastError().text()));
-        QSqlQuery q(db);
-        const QString schema = QUrlQuery(QUrl(g_location)).queryItemValue(QStringLiteral("schema"));
-        if (!schema.isEmpty())
-            q.exec(QStringLiteral("SET search_path TO \"%1\"").arg(schema));
-        if (!postgres) {
-            q.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
-            q.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
-        }
-        return n;
-    }();
-    return QSqlDatabase::database(name);
-}
-
-void exec(QSqlQuery &q)
-{
-    if (!q.exec())
-        qFatal("%s: %s", qPrintable(q.lastQuery()), qPrintable(q.lastError().text()));
+    return bench::floorConnection(g_location);
 }
 
 QSqlQuery prepared(const QString &sql)
@@ -194,7 +160,7 @@ void BM_EditorSave_Floor(benchmark::State &state)
             q.bindValue(0, id);
             q.bindValue(1, t);
             q.bindValue(2, ids[t]);
-            exec(q);
+            bench::execOrDie(q);
         }
     };
     for (auto _ : state) {
@@ -207,19 +173,19 @@ void BM_EditorSave_Floor(benchmark::State &state)
         row.bindValue(4, settings->DyeMobilityCalibration()->ID());
         row.bindValue(5, settings->StandardMobilityReference()->ID());
         row.bindValue(6, id);
-        exec(row);
+        bench::execOrDie(row);
         for (QSqlQuery &d : deletes) {
             d.bindValue(0, id);
-            exec(d);
+            bench::execOrDie(d);
         }
         entry.bindValue(0, id);
         entry.bindValue(1, settings->SizeStandard()->ID());
-        exec(entry);
+        bench::execOrDie(entry);
         for (int p = 0; p < peaks.size(); ++p) {
             peak.bindValue(0, id);
             peak.bindValue(1, p);
             peak.bindValue(2, int(peaks[p]));
-            exec(peak);
+            bench::execOrDie(peak);
         }
         link(strLink, strIds);
         link(snpLink, snpIds);

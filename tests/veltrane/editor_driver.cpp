@@ -66,12 +66,9 @@ EditorOutcome runEditor(const AnalysisParameterPtr &set, bool isNew, const std::
     if (isNew)
         outcome.context->Add(QStringLiteral("1"), keys::kIsNew);
     outcome.context->Add(toVariant(set), keys::kAnalysisParameter);
-    onNextWindow([&](host::ServiceWindowDialog &window) {
+    onNextPage([&](EditorDriver &editor) {
         outcome.shown = true;
-        EditorDriver editor(window);
         act(editor);
-        if (!window.isFinished())
-            window.ExecuteCommand(kCommandCancel);
     });
     const ServiceWindowPtr window =
         App().RunService(flows::kEditAnalysisParameters, outcome.context, nullptr,
@@ -80,7 +77,7 @@ EditorOutcome runEditor(const AnalysisParameterPtr &set, bool isNew, const std::
     return outcome;
 }
 
-void onSaveAsWindow(const std::function<void(EditorDriver &)> &act)
+void onNextPage(const std::function<void(EditorDriver &)> &act)
 {
     onNextWindow([act](host::ServiceWindowDialog &window) {
         EditorDriver page(window);
@@ -92,13 +89,37 @@ void onSaveAsWindow(const std::function<void(EditorDriver &)> &act)
 
 void saveAs(EditorDriver &editor, const QString &name)
 {
-    onSaveAsWindow([name](EditorDriver &page) {
+    onNextPage([name](EditorDriver &page) {
         if (name.isNull())
             return;
         page.apply(QStringLiteral("txtAnalysisParamName=") + name);
         page.click(kCommandCommit);
     });
     editor.click(kCommandSaveAs);
+}
+
+EngineHost::EngineHost(const QString &engine)
+    : m_location(engine)
+    , m_host(std::make_unique<PageHost>(m_location.location()))
+    , m_other(m_host->store().openAnother())
+{}
+
+EngineHost::~EngineHost()
+{
+    m_other.reset();
+    m_host.reset(); // before the location, which drops a PostgreSQL schema
+}
+
+FragAnalysisParamPtr EngineHost::stored(const QString &name) const
+{
+    const AnalysisParameterPtr set = m_other->parameterSet(0, name);
+    return set ? set->FragAnalysisParam() : FragAnalysisParamPtr();
+}
+
+QString EngineHost::storedText(const QString &name) const
+{
+    const FragAnalysisParamPtr settings = stored(name);
+    return settings ? describe(*settings) : QStringLiteral("(not stored)");
 }
 
 } // namespace veltrane::test

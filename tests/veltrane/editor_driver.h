@@ -1,11 +1,13 @@
 #pragma once
 
 #include "host/framework/service_window_dialog.h"
+#include "host/objects/store_fixture.h"
 #include "veltrane/contracts/business_objects.h"
 
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 namespace veltrane::test {
 
@@ -50,12 +52,41 @@ struct EditorOutcome
 // act inside the window and cancels the flow if act left it open.
 EditorOutcome runEditor(const AnalysisParameterPtr &set, bool isNew, const std::function<void(EditorDriver &)> &act);
 
-// The save-as window that the editor's Save As opens: the next window shown runs act (the test
-// queues it before clicking Save As); the flow is cancelled if act left it open.
-void onSaveAsWindow(const std::function<void(EditorDriver &)> &act);
+// Runs act on the next window shown (the test queues it before the click that opens the window,
+// so nested windows queue theirs from inside act); the flow is cancelled if act left it open.
+void onNextPage(const std::function<void(EditorDriver &)> &act);
 
 // Clicks Save As in the editor and, in the save-as window, types name and clicks Save (or Cancel
 // when name is null).
 void saveAs(EditorDriver &editor, const QString &name);
 
+// A test's fresh store on one engine with the real host layers over it, and a second session on the
+// same database: another workstation, and a reader that sees only what was committed.
+class EngineHost
+{
+public:
+    explicit EngineHost(const QString &engine);
+    ~EngineHost();
+
+    PageHost &host() { return *m_host; }
+    const QString &location() const { return m_location.location(); }
+    const host::SqlStorePtr &other() const { return m_other; }
+    // The stored settings of a set as the second session reads them now; null when not stored.
+    FragAnalysisParamPtr stored(const QString &name) const;
+    QString storedText(const QString &name) const; // describe(), or "(not stored)"
+
+private:
+    StoreLocation m_location;
+    std::unique_ptr<PageHost> m_host;
+    host::SqlStorePtr m_other;
+};
+
 } // namespace veltrane::test
+
+// Runs a widget test object once per engine the suite reaches.
+#define VELTRANE_PAGE_STORE_TEST_MAIN(TestClass)                                                                       \
+    int main(int argc, char **argv)                                                                                    \
+    {                                                                                                                  \
+        QApplication app(argc, argv);                                                                                  \
+        return veltrane::test::runForEachEngine<TestClass>(argc, argv);                                                \
+    }

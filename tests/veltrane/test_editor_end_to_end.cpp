@@ -3,7 +3,6 @@
 // the store refuses a commit or another workstation changed the set meanwhile.
 
 #include "editor_driver.h"
-#include "host/objects/store_fixture.h"
 #include "page_host.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/contracts/vocabulary.h"
@@ -33,12 +32,7 @@ const QString kReadOnlyTip =
 // Runs the selection window as the application opens it, with act inside it.
 void runSelection(const std::function<void(EditorDriver &)> &act)
 {
-    onNextWindow([act](host::ServiceWindowDialog &window) {
-        EditorDriver selection(window);
-        act(selection);
-        if (!window.isFinished())
-            window.ExecuteCommand(kCommandCancel);
-    });
+    onNextPage(act);
     Service service;
     service.SelectAnalysisParameters();
 }
@@ -46,12 +40,7 @@ void runSelection(const std::function<void(EditorDriver &)> &act)
 // Clicks New or Edit on the selection page and runs act inside the editor that opens.
 void openEditor(EditorDriver &selection, const QString &button, const std::function<void(EditorDriver &)> &act)
 {
-    onNextWindow([act](host::ServiceWindowDialog &window) {
-        EditorDriver editor(window);
-        act(editor);
-        if (!window.isFinished())
-            window.ExecuteCommand(kCommandCancel);
-    });
+    onNextPage(act);
     QTest::mouseClick(qobject_cast<QAbstractButton *>(selection.control(button)), Qt::LeftButton);
     QCoreApplication::processEvents(); // the selection page comes back to the user
 }
@@ -128,35 +117,24 @@ private slots:
     void anotherProcessWinsTheRace();
 
 private:
-    FragAnalysisParamPtr stored(const QString &name) const;
+    FragAnalysisParamPtr stored(const QString &name) const { return m_store->stored(name); }
+    QList<host::HostUtilities::Report> shownReports() { return m_store->host().shownReports(); }
     // Runs the application as a separate process on the same store.
     QString runApp(const QStringList &arguments, int *exitCode = nullptr) const;
 
     QString m_engine;
-    std::unique_ptr<StoreLocation> m_location;
-    std::unique_ptr<PageHost> m_host;
-    host::SqlStorePtr m_other; // a second workstation on the same database
+    std::unique_ptr<EngineHost> m_store;
     QTemporaryDir m_dir;
 };
 
 void TestEditorEndToEnd::init()
 {
-    m_location = std::make_unique<StoreLocation>(m_engine);
-    m_host = std::make_unique<PageHost>(m_location->location());
-    m_other = m_host->store().openAnother();
+    m_store = std::make_unique<EngineHost>(m_engine);
 }
 
 void TestEditorEndToEnd::cleanup()
 {
-    m_other.reset();
-    m_host.reset();
-    m_location.reset();
-}
-
-FragAnalysisParamPtr TestEditorEndToEnd::stored(const QString &name) const
-{
-    const AnalysisParameterPtr set = m_host->store().openAnother()->parameterSet(0, name);
-    return set ? set->FragAnalysisParam() : FragAnalysisParamPtr();
+    m_store.reset();
 }
 
 QString TestEditorEndToEnd::runApp(const QStringList &arguments, int *exitCode) const
@@ -166,7 +144,7 @@ QString TestEditorEndToEnd::runApp(const QStringList &arguments, int *exitCode) 
     env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(VELTRANE_APP_PATH), QStringList{"--db", m_location->location()} + arguments);
+    process.start(QStringLiteral(VELTRANE_APP_PATH), QStringList{"--db", m_store->location()} + arguments);
     if (!process.waitForFinished(60000))
         process.kill();
     if (exitCode)
@@ -191,7 +169,7 @@ void TestEditorEndToEnd::newSetIsListedAndSelected()
     QCOMPARE(project, QStringLiteral("Casework"));
     QCOMPARE(model, QStringLiteral("Local Southern")); // the default set's model, as the template had it
     QCOMPARE(stored(QStringLiteral("Run 12"))->SlopeThreshold(), 14.0f);
-    QVERIFY(m_host->shownReports().isEmpty());
+    QVERIFY(shownReports().isEmpty());
 }
 
 void TestEditorEndToEnd::editedSetShowsInTheSummaryAndAfterARestart()
@@ -240,7 +218,7 @@ void TestEditorEndToEnd::readOnlyDefaultIsSavedUnderANewName()
     QVERIFY(!okOffered);
     QCOMPARE(tip, kReadOnlyTip);
     QCOMPARE(slope, QStringLiteral("16"));
-    const auto shown = m_host->shownReports();
+    const auto shown = shownReports();
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.first().error.number(), qint32(kStoreReadOnly));
     QVERIFY(shown.first().error.description().contains(stored::kDefaultParameterSet));
@@ -271,7 +249,7 @@ void TestEditorEndToEnd::refusedCommitKeepsTheEditorAndTheInput()
     // What the other workstation stores meanwhile, if anything.
     const auto otherSave = [&]() -> FragAnalysisParamPtr {
         auto settings = FragAnalysisParamPtr::create();
-        settings->setStore(m_other);
+        settings->setStore(m_store->other());
         settings->setName(name);
         if (!isNew)
             settings->Retrieve();
@@ -291,7 +269,7 @@ void TestEditorEndToEnd::refusedCommitKeepsTheEditorAndTheInput()
                 editor.apply(QStringLiteral("txtParameterSetName=") + name);
             editor.apply(QStringLiteral("txtSlopeThreshold=18"));
             if (cause == QLatin1String("locked"))
-                lock = std::make_unique<LockHolder>(m_location->location(), name);
+                lock = std::make_unique<LockHolder>(m_store->location(), name);
             else
                 theirs = otherSave();
             ended = editor.click(kCommandCommit);
@@ -304,7 +282,7 @@ void TestEditorEndToEnd::refusedCommitKeepsTheEditorAndTheInput()
     QVERIFY(!ended);
     QCOMPARE(slope, QStringLiteral("18"));
     QCOMPARE(nameText, name);
-    const auto shown = m_host->shownReports();
+    const auto shown = shownReports();
     QCOMPARE(shown.size(), 1);
     const QString message = shown.first().error.description();
     QCOMPARE(shown.first().error.number(), number);
@@ -338,7 +316,7 @@ void TestEditorEndToEnd::anotherProcessWinsTheRace()
             importOutput = runApp({QStringLiteral("import"), exported, QStringLiteral("--replace")}, &importExit);
             QCOMPARE(importExit, 0);
             QVERIFY(!editor.click(kCommandCommit));
-            const auto shown = m_host->shownReports();
+            const auto shown = shownReports();
             if (!shown.isEmpty())
                 message = shown.last().error.description();
             saveAs(editor, QStringLiteral("Casework, my changes"));
@@ -352,15 +330,6 @@ void TestEditorEndToEnd::anotherProcessWinsTheRace()
     QCOMPARE(stored(kCasework)->SlopeThreshold(), 12.0f);
 }
 
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    int failures = 0;
-    for (const QString &engine : storeEngines()) {
-        TestEditorEndToEnd test(engine);
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    return failures;
-}
+VELTRANE_PAGE_STORE_TEST_MAIN(TestEditorEndToEnd)
 
 #include "test_editor_end_to_end.moc"

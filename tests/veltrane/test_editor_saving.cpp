@@ -2,7 +2,6 @@
 // real flows over the real store, on every engine the suite reaches.
 
 #include "editor_driver.h"
-#include "host/objects/store_fixture.h"
 #include "page_host.h"
 #include "platform/forms/list_box.h"
 #include "veltrane/contracts/host_services.h"
@@ -64,40 +63,23 @@ private slots:
     void saveAsWithoutTheSetToSaveKeepsTheDefaultText();
 
 private:
-    // The stored settings of a set as another session reads them now; null when not stored.
-    FragAnalysisParamPtr stored(const QString &name) const;
-    QString storedText(const QString &name) const;
+    FragAnalysisParamPtr stored(const QString &name) const { return m_store->stored(name); }
+    QString storedText(const QString &name) const { return m_store->storedText(name); }
+    AnalysisParameterPtr listed(const QString &name) { return m_store->host().loadSet(name); }
+    QList<host::HostUtilities::Report> shownReports() { return m_store->host().shownReports(); }
 
     QString m_engine;
-    std::unique_ptr<StoreLocation> m_location;
-    std::unique_ptr<PageHost> m_host;
-    host::SqlStorePtr m_observer;
+    std::unique_ptr<EngineHost> m_store;
 };
 
 void TestEditorSaving::init()
 {
-    m_location = std::make_unique<StoreLocation>(m_engine);
-    m_host = std::make_unique<PageHost>(m_location->location());
-    m_observer = m_host->store().openAnother();
+    m_store = std::make_unique<EngineHost>(m_engine);
 }
 
 void TestEditorSaving::cleanup()
 {
-    m_observer.reset();
-    m_host.reset();
-    m_location.reset();
-}
-
-FragAnalysisParamPtr TestEditorSaving::stored(const QString &name) const
-{
-    const AnalysisParameterPtr set = m_observer->parameterSet(0, name);
-    return set ? set->FragAnalysisParam() : FragAnalysisParamPtr();
-}
-
-QString TestEditorSaving::storedText(const QString &name) const
-{
-    const FragAnalysisParamPtr settings = stored(name);
-    return settings ? describe(*settings) : QStringLiteral("(not stored)");
+    m_store.reset();
 }
 
 void TestEditorSaving::nameRules_data()
@@ -136,7 +118,7 @@ void TestEditorSaving::nameRules()
     bool ended = false;
     quint32 shownColor = 0;
     QString shownTip;
-    const EditorOutcome outcome = runEditor(m_host->loadSet(opened), isNew, [&](EditorDriver &editor) {
+    const EditorOutcome outcome = runEditor(listed(opened), isNew, [&](EditorDriver &editor) {
         if (!typed.isNull())
             editor.apply(QStringLiteral("txtParameterSetName=") + typed);
         editor.apply(QStringLiteral("txtSlopeThreshold=17")); // a change, so Save is offered
@@ -149,7 +131,7 @@ void TestEditorSaving::nameRules()
     QCOMPARE(outcome.cancelled, !valid);
     QCOMPARE(shownColor, backColor);
     QCOMPARE(shownTip, tip);
-    QVERIFY(m_host->shownReports().isEmpty());
+    QVERIFY(shownReports().isEmpty());
     if (!valid) {
         QCOMPARE(storedText(opened), before);
         return;
@@ -167,17 +149,16 @@ void TestEditorSaving::notUniqueKeepsTheNameFieldColour()
 {
     QStringList tips;
     QList<quint32> colors;
-    const EditorOutcome outcome =
-        runEditor(m_host->loadSet(stored::kDefaultParameterSet), true, [&](EditorDriver &editor) {
-            const QString name = QStringLiteral("txtParameterSetName");
-            for (const QString &typed :
-                 QStringList{QString(), kCasework + QStringLiteral(" "), QStringLiteral("Casework, lab 2")}) {
-                editor.apply(name + QLatin1Char('=') + typed);
-                editor.click(kCommandCommit);
-                tips << editor.property(name, "ToolTipText").toString();
-                colors << editor.property(name, "BackColor").toUInt();
-            }
-        });
+    const EditorOutcome outcome = runEditor(listed(stored::kDefaultParameterSet), true, [&](EditorDriver &editor) {
+        const QString name = QStringLiteral("txtParameterSetName");
+        for (const QString &typed :
+             QStringList{QString(), kCasework + QStringLiteral(" "), QStringLiteral("Casework, lab 2")}) {
+            editor.apply(name + QLatin1Char('=') + typed);
+            editor.click(kCommandCommit);
+            tips << editor.property(name, "ToolTipText").toString();
+            colors << editor.property(name, "BackColor").toUInt();
+        }
+    });
     // The name that is taken says so without taking the yellow back: only a good name does.
     QCOMPARE(tips, (QStringList{kRequired, kNotUnique, QString()}));
     QCOMPARE(colors, (QList<quint32>{kYellow, kYellow, kWindowBackground}));
@@ -205,7 +186,7 @@ void TestEditorSaving::rangeChecks()
     const QString before = storedText(kCasework);
     bool ended = false;
     quint32 color = 0;
-    runEditor(m_host->loadSet(kCasework), false, [&](EditorDriver &editor) {
+    runEditor(listed(kCasework), false, [&](EditorDriver &editor) {
         editor.apply(edits);
         ended = editor.click(kCommandCommit);
         if (!yellow.isEmpty())
@@ -237,7 +218,7 @@ void TestEditorSaving::snpRule()
     QFETCH(bool, failFirst);
     QFETCH(bool, saved);
     bool ended = false;
-    runEditor(m_host->loadSet(opened), false, [&](EditorDriver &editor) {
+    runEditor(listed(opened), false, [&](EditorDriver &editor) {
         editor.apply(QStringLiteral("chkSNP=1"));
         if (failFirst) {
             editor.apply(kBadWindow);
@@ -273,7 +254,7 @@ void TestEditorSaving::savedValues()
 {
     QFETCH(QStringList, edits);
     QFETCH(QStringList, lines);
-    const EditorOutcome outcome = runEditor(m_host->loadSet(kCasework), false, [&](EditorDriver &editor) {
+    const EditorOutcome outcome = runEditor(listed(kCasework), false, [&](EditorDriver &editor) {
         editor.apply(edits);
         // Only some fields count as a change that offers Save; the slope is one of them.
         editor.apply(QStringLiteral("txtSlopeThreshold=13"));
@@ -290,14 +271,14 @@ void TestEditorSaving::emptyPowerFailsTheSaveAndStoresNothing()
     const QString before = storedText(kCasework);
     bool ended = true;
     QString slopeAfter;
-    runEditor(m_host->loadSet(kCasework), false, [&](EditorDriver &editor) {
+    runEditor(listed(kCasework), false, [&](EditorDriver &editor) {
         editor.apply({QStringLiteral("txtSlopeThreshold=33"), QStringLiteral("txtPower(2)=")});
         ended = editor.click(kCommandCommit);
         slopeAfter = editor.text(QStringLiteral("txtSlopeThreshold"));
     });
     QVERIFY(!ended);
     QCOMPARE(slopeAfter, QStringLiteral("33"));
-    const auto shown = m_host->shownReports();
+    const auto shown = shownReports();
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.first().error.number(), qint32(kTypeMismatch));
     QCOMPARE(shown.first().procedureName, QStringLiteral("Save"));
@@ -309,7 +290,7 @@ void TestEditorSaving::cancelledSaveAsChangesNothing()
     const QString before = storedText(kCasework);
     QString label;
     bool nameBoxVisible = true;
-    const EditorOutcome outcome = runEditor(m_host->loadSet(kCasework), false, [&](EditorDriver &editor) {
+    const EditorOutcome outcome = runEditor(listed(kCasework), false, [&](EditorDriver &editor) {
         editor.apply(QStringLiteral("txtSlopeThreshold=21"));
         saveAs(editor, QString());
         label = editor.property(QStringLiteral("lblAnalysisParameter"), "Caption").toString();
@@ -331,7 +312,7 @@ void TestEditorSaving::completedSaveAsStoresANewSetAndLeavesTheOldOne()
     const QString copy = QStringLiteral("Casework copy");
     QString label;
     bool nameBoxVisible = true;
-    const EditorOutcome outcome = runEditor(m_host->loadSet(kCasework), false, [&](EditorDriver &editor) {
+    const EditorOutcome outcome = runEditor(listed(kCasework), false, [&](EditorDriver &editor) {
         editor.apply(QStringLiteral("txtSlopeThreshold=22"));
         editor.window().connect(&editor.window(), &host::ServiceWindowDialog::flowEnded, [&] {
             label = editor.property(QStringLiteral("lblAnalysisParameter"), "Caption").toString();
@@ -358,7 +339,7 @@ void TestEditorSaving::everySaveAfterSaveAsPublishesTheSetAgain()
     const QString first = QStringLiteral("Casework A");
     const QString second = QStringLiteral("Casework B");
     QStringList published;
-    const EditorOutcome outcome = runEditor(m_host->loadSet(kCasework), false, [&](EditorDriver &editor) {
+    const EditorOutcome outcome = runEditor(listed(kCasework), false, [&](EditorDriver &editor) {
         editor.apply(kBadWindow);
         saveAs(editor, first); // refused by the page: the window is out of range
         QVERIFY(!editor.window().isFinished());
@@ -366,7 +347,7 @@ void TestEditorSaving::everySaveAfterSaveAsPublishesTheSetAgain()
                                                                                     : QString());
         auto other = FragAnalysisParamPtr::create();
         other->setName(first);
-        other->setStore(m_observer);
+        other->setStore(m_store->other());
         other->Commit();
         editor.apply(kGoodWindow);
         QVERIFY(!editor.click(kCommandCommit)); // the store refuses: "Casework A" exists now
@@ -383,7 +364,7 @@ void TestEditorSaving::everySaveAfterSaveAsPublishesTheSetAgain()
 void TestEditorSaving::cancelAfterSaveAsStoresNothing()
 {
     const QString before = storedText(kCasework);
-    const EditorOutcome outcome = runEditor(m_host->loadSet(kCasework), false, [&](EditorDriver &editor) {
+    const EditorOutcome outcome = runEditor(listed(kCasework), false, [&](EditorDriver &editor) {
         editor.apply(kBadWindow);
         saveAs(editor, QStringLiteral("Never stored"));
         QVERIFY(!editor.window().isFinished());
@@ -414,7 +395,7 @@ void TestEditorSaving::saveAsPageNames()
     context->Add(toVariant(ObjectManager().NewObject(types::kAnalysisParameter)), keys::kSaveParamAs);
     context->Add(QStringLiteral("left from an earlier Save As"), keys::kParamName);
     bool ended = false;
-    onSaveAsWindow([&](EditorDriver &page) {
+    onNextPage([&](EditorDriver &page) {
         QCOMPARE(page.text(QStringLiteral("txtAnalysisParamName")), QString());
         page.apply(QStringLiteral("txtAnalysisParamName=") + typed);
         ended = page.click(kCommandCommit);
@@ -427,15 +408,15 @@ void TestEditorSaving::saveAsPageNames()
         QCOMPARE(context->Item(keys::kParamName).toString(), typed); // exactly as typed
     else
         QVERIFY(!context->Contains(keys::kParamName));
-    QVERIFY(m_host->shownReports().isEmpty());
+    QVERIFY(shownReports().isEmpty());
 }
 
 void TestEditorSaving::clickingAStoredNameRefusesLeaving()
 {
     QString filled;
     bool refused = false;
-    const EditorOutcome outcome = runEditor(m_host->loadSet(kCasework), false, [&](EditorDriver &editor) {
-        onSaveAsWindow([&](EditorDriver &page) {
+    const EditorOutcome outcome = runEditor(listed(kCasework), false, [&](EditorDriver &editor) {
+        onNextPage([&](EditorDriver &page) {
             auto *list = qobject_cast<ListBox *>(page.control(QStringLiteral("lstAnalysisParamNameList")));
             for (int i = 0; i < list->ListCount(); ++i)
                 if (list->List(i) == kSnpPanel)
@@ -458,7 +439,7 @@ void TestEditorSaving::saveAsWithoutTheSetToSaveKeepsTheDefaultText()
     const CollectionPtr context = newCollection();
     int listed = -1;
     QString box;
-    onSaveAsWindow([&](EditorDriver &page) {
+    onNextPage([&](EditorDriver &page) {
         listed = page.property(QStringLiteral("lstAnalysisParamNameList"), "ListCount").toInt();
         box = page.text(QStringLiteral("txtAnalysisParamName"));
         page.click(kCommandCommit);
@@ -467,22 +448,13 @@ void TestEditorSaving::saveAsWithoutTheSetToSaveKeepsTheDefaultText()
         App().RunService(flows::kSaveAnalysisParameterAs, context, nullptr, flow_options::kSaveAnalysisParameterAs);
     QCOMPARE(listed, 0);
     QCOMPARE(box, QStringLiteral("Analysis Parameter Name"));
-    const auto shown = m_host->shownReports();
+    const auto shown = shownReports();
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.first().procedureName, QStringLiteral("m_oPageBase_Initialize"));
     QVERIFY(!window->WasCancelled()); // the text is a name no set has
     QCOMPARE(context->Item(keys::kParamName).toString(), QStringLiteral("Analysis Parameter Name"));
 }
 
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    int failures = 0;
-    for (const QString &engine : storeEngines()) {
-        TestEditorSaving test(engine);
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    return failures;
-}
+VELTRANE_PAGE_STORE_TEST_MAIN(TestEditorSaving)
 
 #include "test_editor_saving.moc"
