@@ -10,11 +10,12 @@
 
 namespace veltrane::test {
 
-PageHost::PageHost(bool seed)
+PageHost::PageHost(bool seed, const QString &engine)
+    : m_location(std::make_unique<StoreLocation>(engine))
 {
     m_hook = std::make_shared<host::HostUtilities::Capture>();
     host::HostUtilities::setCapture(m_hook);
-    m_store = app::openAndInstall(m_dir.filePath(QStringLiteral("store.sqlite")), seed);
+    m_store = app::openAndInstall(m_location->location(), seed);
     // The test's own page classes first, then every page the application knows.
     const host::PageFactory appPages = host::FlowRegistry::instance().pageFactory();
     host::FlowRegistry::instance().setPageFactory([this, appPages](const QString &className) -> QWidget * {
