@@ -1015,6 +1015,8 @@ void TestAnalysisPageLoading::layoutHoldsAtAnySize()
                     clickTab(page, tab);
                     QVERIFY(window.size().width() <= size.width() + 1); // a tab never widens the window
                     QWidget *content = control(page, kTabContents.at(tab));
+                    if (tab == editor::General || tab == editor::Quantitation || tab == editor::Advanced)
+                        QCOMPARE(content->height(), content->sizeHint().height()); // read from the top
                     const QList<QWidget *> all = content->findChildren<QWidget *>();
                     for (QWidget *w : all) {
                         if (!w->isVisible() || !isPageControl(w))

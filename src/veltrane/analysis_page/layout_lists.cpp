@@ -521,16 +521,18 @@ void AnalysisParamPage::HideTabFrames()
 void AnalysisParamPage::fitTabContents()
 {
     // Layouts measure again only once their widget is shown, and loading fills every tab while all
-    // but one are hidden: measure each tab's contents now, polished as they will be shown, so that
-    // the window fits the largest tab from the start.
+    // but one are hidden: measure each tab's contents now, polished as they will be shown and down
+    // to their innermost frames, so that the window fits the largest tab from the start.
     for (QWidget *content : {static_cast<QWidget *>(fraGeneral), static_cast<QWidget *>(fraAnalysisMethod),
                              static_cast<QWidget *>(fraQuantitation), ctlSTRLocusTagSelector, ctlSNPLocusTagSelector,
                              static_cast<QWidget *>(fraAdvanced)}) {
         content->ensurePolished();
-        if (QLayout *layout = content->layout()) {
+        // Layouts, and what they keep of each widget's measure, are refreshed as widgets change
+        // while shown; the hidden ones could not pass their changes on.
+        for (QLayout *layout : content->findChildren<QLayout *>())
             layout->invalidate();
-            layout->activate();
-        }
+        for (QWidget *w : content->findChildren<QWidget *>())
+            w->updateGeometry();
         content->updateGeometry();
     }
 }
