@@ -814,18 +814,22 @@ void TestAnalysisPageLoading::tabShowsExactlyItsContent_data()
 {
     sqliteOnly();
     QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("caption");
     QTest::addColumn<QStringList>("alsoShown"); // controls of the tab's content that must be on screen
-    QTest::newRow("Analysis Method") << 1 << QStringList{"grdSizeStandard", "cmdSelectAll"};
-    QTest::newRow("Quantitation") << 2 << QStringList{"txtAmount(3)", "cmbUnits(3)"};
-    QTest::newRow("STR Locus Tags") << 3 << QStringList{"gridAvailable", "gridSelected", "cmdAddAll"};
-    QTest::newRow("SNP Locus Tags") << 4 << QStringList{"gridAvailable", "gridSelected", "cmdNewSNPLocus"};
-    QTest::newRow("Advanced") << 5 << QStringList{"grdMobility", "chkDyeSpectra(3)"};
-    QTest::newRow("back to General") << 0 << QStringList{"txtSlopeThreshold", "chkSNP"};
+    QTest::newRow("Analysis Method") << 1 << "Analysis &Method" << QStringList{"grdSizeStandard", "cmdSelectAll"};
+    QTest::newRow("Quantitation") << 2 << "&Quantitation" << QStringList{"txtAmount(3)", "cmbUnits(3)"};
+    QTest::newRow("STR Locus Tags") << 3 << "S&TR Locus Tags"
+                                    << QStringList{"gridAvailable", "gridSelected", "cmdAddAll"};
+    QTest::newRow("SNP Locus Tags") << 4 << "SN&P Locus Tags"
+                                    << QStringList{"gridAvailable", "gridSelected", "cmdNewSNPLocus"};
+    QTest::newRow("Advanced") << 5 << "Ad&vanced" << QStringList{"grdMobility", "chkDyeSpectra(3)"};
+    QTest::newRow("back to General") << 0 << "&General" << QStringList{"txtSlopeThreshold", "chkSNP"};
 }
 
 void TestAnalysisPageLoading::tabShowsExactlyItsContent()
 {
     QFETCH(int, tab);
+    QFETCH(QString, caption);
     QFETCH(QStringList, alsoShown);
     PageHost host(true, m_engine);
     inEditor(contextFor(host.loadSet(QStringLiteral("STR Casework 20-Fragment Ladder"))),
@@ -833,6 +837,7 @@ void TestAnalysisPageLoading::tabShowsExactlyItsContent()
                  QVERIFY(control(page, "fraGeneral")->isVisible()); // what the page shows first
                  clickTab(page, tab == 0 ? 5 : 0);
                  clickTab(page, tab);
+                 QCOMPARE(page.findChild<TabControl *>(QStringLiteral("SSTab1"))->Caption(), caption);
                  for (int t = 0; t < kTabContents.size(); ++t) {
                      QWidget *content = control(page, kTabContents.at(t));
                      QVERIFY(content);
