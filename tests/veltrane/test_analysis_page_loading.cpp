@@ -1004,8 +1004,7 @@ void TestAnalysisPageLoading::tabOrderFollowsReadingOrder()
 }
 
 // At the window's smallest size and at a large one, on every tab: nothing overlaps, nothing is cut
-// off, and numeric fields fit their longest entry. The suite runs this once more at double scale with
-// large fonts.
+// off, and numeric fields fit their longest entry. The suite runs this once more at 200% scale.
 void TestAnalysisPageLoading::layoutHoldsAtAnySize()
 {
     sqliteOnly();
