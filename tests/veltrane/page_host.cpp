@@ -10,16 +10,24 @@
 
 namespace veltrane::test {
 
-PageHost::PageHost(bool seed)
-    : PageHost(QString(), seed)
-{}
+PageHost::PageHost(bool seed, const QString &engine)
+    : m_location(std::make_unique<StoreLocation>(engine))
+    , m_locationText(m_location->location())
+{
+    install(seed);
+}
 
 PageHost::PageHost(const QString &location, bool seed)
-    : m_location(location.isEmpty() ? m_dir.filePath(QStringLiteral("store.sqlite")) : location)
+    : m_locationText(location)
+{
+    install(seed);
+}
+
+void PageHost::install(bool seed)
 {
     m_hook = std::make_shared<host::HostUtilities::Capture>();
     host::HostUtilities::setCapture(m_hook);
-    m_store = app::openAndInstall(m_location, seed);
+    m_store = app::openAndInstall(m_locationText, seed);
     // The test's own page classes first, then every page the application knows.
     const host::PageFactory appPages = host::FlowRegistry::instance().pageFactory();
     host::FlowRegistry::instance().setPageFactory([this, appPages](const QString &className) -> QWidget * {
