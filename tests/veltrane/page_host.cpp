@@ -11,10 +11,15 @@
 namespace veltrane::test {
 
 PageHost::PageHost(bool seed)
+    : PageHost(QString(), seed)
+{}
+
+PageHost::PageHost(const QString &storeLocation, bool seed)
 {
     m_hook = std::make_shared<host::HostUtilities::Capture>();
     host::HostUtilities::setCapture(m_hook);
-    m_store = app::openAndInstall(m_dir.filePath(QStringLiteral("store.sqlite")), seed);
+    m_store = app::openAndInstall(
+        storeLocation.isEmpty() ? m_dir.filePath(QStringLiteral("store.sqlite")) : storeLocation, seed);
     // The test's own page classes first, then every page the application knows.
     const host::PageFactory appPages = host::FlowRegistry::instance().pageFactory();
     host::FlowRegistry::instance().setPageFactory([this, appPages](const QString &className) -> QWidget * {

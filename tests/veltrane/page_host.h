@@ -21,6 +21,9 @@ class PageHost
 {
 public:
     explicit PageHost(bool seed = true);
+    // The same over a store of the caller's (a SQLite file or a PostgreSQL URL), created and seeded
+    // when new.
+    explicit PageHost(const QString &storeLocation, bool seed = true);
     ~PageHost();
 
     host::SqlStore &store() { return *m_store; }

@@ -22,22 +22,6 @@ bool isDigit(QChar c)
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-// Digits with at most one "." and at least one digit: the form typed input takes.
-bool isPlainDecimal(const QString &text)
-{
-    bool point = false;
-    bool digit = false;
-    for (const QChar c : text) {
-        if (isDigit(c))
-            digit = true;
-        else if (c == QLatin1Char('.') && !point)
-            point = true;
-        else
-            return false;
-    }
-    return digit;
-}
-
 } // namespace
 
 std::optional<double> parseNumber(const QString &text)
@@ -112,18 +96,20 @@ qint32 powerOf(const QString &text)
 
 bool isAmount(const QString &text)
 {
-    return parseNumber(text).has_value() && !text.contains(QLatin1Char('-'));
+    // A minus in front is a negative quantity, which no amount can be; one in the exponent is fine.
+    return parseNumber(text).has_value() && !text.trimmed().startsWith(QLatin1Char('-'));
 }
 
 QString normalizedMantissa(const QString &text)
 {
-    QString s;
-    if (!isAmount(text))
-        s = QStringLiteral("0.0");
-    else if (isPlainDecimal(text))
-        s = text;
-    else
-        s = QLocale::c().toString(*parseNumber(text), 'f', QLocale::FloatingPointShortest);
+    // The digits come from the text as written, so "1.50" keeps its zero; an exponent only moves the
+    // power (FormatNotation reads it from the whole value).
+    QString s = isAmount(text) ? text.trimmed() : QStringLiteral("0.0");
+    if (s.startsWith(QLatin1Char('+')))
+        s.remove(0, 1);
+    const qsizetype exponent = s.indexOf(QLatin1Char('e'), 0, Qt::CaseInsensitive);
+    if (exponent >= 0)
+        s.truncate(exponent);
     s.remove(QLatin1Char('.'));
     qsizetype zeros = 0;
     while (zeros < s.size() - 1 && s.at(zeros) == QLatin1Char('0'))
