@@ -1,10 +1,12 @@
 #include "editor_harness.h"
 
+#include "platform/forms/combo_box.h"
 #include "platform/forms/tab_control.h"
 #include "platform/forms/text_box.h"
 #include "platform/grid/grid_control.h"
 #include "veltrane/analysis_page/analysis_param_page.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QRandomGenerator>
 #include <QTabBar>
@@ -105,6 +107,24 @@ void EditorHarness::clickCell(GridControl *grid, qint32 row, qint32 col)
 {
     const GridControl::CellPoint point = grid->cellPoint(row, col);
     QTest::mouseClick(point.widget, Qt::LeftButton, {}, point.pos);
+}
+
+void EditorHarness::clickBox(QWidget *button)
+{
+    click(button, QPoint(button->height() / 2, button->height() / 2));
+}
+
+bool EditorHarness::choose(ComboBox *list, const QString &entry)
+{
+    const int index = list->findText(entry);
+    if (index < 0)
+        return false;
+    list->showPopup();
+    QAbstractItemView *view = list->view();
+    const QModelIndex item = view->model()->index(index, 0);
+    view->scrollTo(item);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(item).center());
+    return list->currentIndex() == index;
 }
 
 AnalysisParameterPtr storeCopyOfDefault(PageHost &host, const QString &name,

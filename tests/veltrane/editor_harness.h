@@ -12,6 +12,7 @@
 
 namespace veltrane {
 class AnalysisParamPage;
+class ComboBox;
 class GridControl;
 class TextBox;
 } // namespace veltrane
@@ -48,6 +49,10 @@ public:
     // Clicks a widget at a point (its centre by default).
     void click(QWidget *widget, QPoint pos = QPoint());
     void clickCell(GridControl *grid, qint32 row, qint32 col);
+    // Clicks a check box or option button on its box, wherever its layout stretched it.
+    void clickBox(QWidget *button);
+    // Opens a drop-down list and clicks the entry with that text; false when there is none.
+    bool choose(ComboBox *list, const QString &entry);
 
     bool validate() { return m_page ? pageBase()->raiseValidate() : false; }
     void save() { pageBase()->raiseSave(); }
