@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <cfenv>
 #include <cmath>
+#include <limits>
 
 namespace veltrane {
 
@@ -75,23 +76,35 @@ double wholeValue(double value)
 
 qint32 powerOf(const QString &text)
 {
-    const std::optional<double> d = parseNumber(text);
-    if (!d || *d == 0)
+    // Counted on the decimal digits as written rather than by multiplying or dividing the value by
+    // ten until it reaches 1: in binary those steps drift for exact powers of ten (1e-12 would take
+    // thirteen steps). For every text the fields let a user type the two counts agree.
+    const std::optional<double> value = parseNumber(text);
+    if (!value || *value == 0)
         return 0;
-    double a = std::fabs(*d);
-    qint32 count = 0;
-    if (a < 1) {
-        while (a < 1) {
-            a *= 10;
-            ++count;
-        }
-        return -count;
+    QString t = text.trimmed();
+    if (t.startsWith(QLatin1Char('+')) || t.startsWith(QLatin1Char('-')))
+        t.remove(0, 1);
+    qint64 exponent = 0;
+    const qsizetype e = t.indexOf(QLatin1Char('e'), 0, Qt::CaseInsensitive);
+    if (e >= 0) {
+        // A finite, non-zero value keeps the exponent within a few hundred past its digits, but
+        // the text may pad it with zeros.
+        const qint64 sign = t.at(e + 1) == QLatin1Char('-') ? -1 : 1;
+        for (qsizetype i = e + 1; i < t.size(); ++i)
+            if (isDigit(t.at(i)))
+                exponent = qMin<qint64>(exponent * 10 + t.at(i).digitValue(), 1'000'000'000);
+        exponent *= sign;
+        t.truncate(e);
     }
-    while (a >= 1) {
-        a /= 10;
-        ++count;
-    }
-    return count - 1;
+    const qsizetype point = t.indexOf(QLatin1Char('.'));
+    const qsizetype wholeDigits = point >= 0 ? point : t.size();
+    t.remove(QLatin1Char('.'));
+    qsizetype first = 0;
+    while (t.at(first) == QLatin1Char('0'))
+        ++first; // a non-zero value has a non-zero digit
+    return qint32(qBound<qint64>(qint64(std::numeric_limits<qint32>::min()), wholeDigits - 1 - first + exponent,
+                                 qint64(std::numeric_limits<qint32>::max())));
 }
 
 bool isAmount(const QString &text)

@@ -27,7 +27,7 @@ inline bool isNumber(const QString &text)
 double wholeValue(double value);
 
 // The decimal exponent of the number in a text: 0 for no number and for zero; 0.5 gives -1,
-// 0.0125 -2, 7 0, 150 2, 999 2.
+// 0.0125 -2, 7 0, 150 2, 999 2, 1e-12 -12.
 qint32 powerOf(const QString &text);
 
 // Whether a text is an amount: a number without a minus sign in front (amounts are never negative;
