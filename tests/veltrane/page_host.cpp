@@ -18,7 +18,8 @@ PageHost::PageHost(bool seed, const QString &engine)
 }
 
 PageHost::PageHost(const QString &location, bool seed)
-    : m_locationText(location)
+    : m_location(location.isEmpty() ? std::make_unique<StoreLocation>(QStringLiteral("sqlite")) : nullptr)
+    , m_locationText(location.isEmpty() ? m_location->location() : location)
 {
     install(seed);
 }

@@ -24,7 +24,8 @@ public:
     // A fresh store on an engine ("sqlite", or "postgresql" where a test server is given).
     explicit PageHost(bool seed = true, const QString &engine = QStringLiteral("sqlite"));
     // The same over the store at location (a SQLite file, or a PostgreSQL URL a StoreLocation made).
-    explicit PageHost(const QString &location, bool seed);
+    // An empty location makes a fresh SQLite store.
+    explicit PageHost(const QString &location, bool seed = true);
     ~PageHost();
 
     host::SqlStore &store() { return *m_store; }

@@ -132,6 +132,7 @@ private:
     void chkSNP_Click();
     void optDuration_Click(int Index);
     void DisplayControls();
+    bool snpHoldsMobility() const;
 
     // ---- validation and saving (validation_saving.cpp) ------------------------------------------
     void m_oPageBase_Validate(bool &bIsValid);
