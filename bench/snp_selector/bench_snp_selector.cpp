@@ -18,6 +18,7 @@
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/snp_selector/snp_locus_tag_selector.h"
 
+#include "support/floor_connection.h"
 #include "support/ratio_reporter.h"
 
 #include <QAbstractTableModel>
@@ -195,26 +196,12 @@ struct ShownTable
 
 QSqlDatabase raw()
 {
-    static const QString name = [] {
-        const QString n = QStringLiteral("bench-raw");
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), n);
-        db.setDatabaseName(g_dir.filePath(QStringLiteral("bench.sqlite")));
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-        if (!db.open())
-            qFatal("floor connection: %s", qPrintable(db.lastError().text()));
-        QSqlQuery q(db);
-        q.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
-        q.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
-        q.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
-        return n;
-    }();
-    return QSqlDatabase::database(name);
+    return bench::floorConnection(g_dir.filePath(QStringLiteral("bench.sqlite")));
 }
 
 void exec(QSqlQuery &q)
 {
-    if (!q.exec())
-        qFatal("%s: %s", qPrintable(q.lastQuery()), qPrintable(q.lastError().text()));
+    bench::execOrDie(q);
 }
 
 QString numberText(double value)

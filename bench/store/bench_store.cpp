@@ -8,6 +8,7 @@
 #include "host/objects/sql_object_manager.h"
 #include "host/objects/sql_store.h"
 
+#include "support/floor_connection.h"
 #include "support/ratio_reporter.h"
 #include <QCoreApplication>
 #include <QDateTime>
@@ -19,8 +20,6 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
-#include <QUrl>
-#include <QUrlQuery>
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -135,44 +134,19 @@ SqlStorePtr &store()
 // The floor's own connection, configured as the store configures its connections.
 QSqlDatabase raw()
 {
-    static const QString name = [] {
-        const QString n = QStringLiteral("bench-raw");
-        QSqlDatabase db;
-        if (g_location.startsWith(QLatin1String("postgresql://"))) {
-            const QUrl url(g_location);
-            db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), n);
-            db.setHostName(url.host());
-            db.setPort(url.port(5432));
-            db.setUserName(url.userName());
-            db.setPassword(url.password());
-            db.setDatabaseName(url.path().mid(1));
-            g_orderBy = QStringLiteral(" ORDER BY name_key COLLATE \"C\", id");
-        } else {
-            db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), n);
-            db.setDatabaseName(g_location);
-            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-            g_orderBy = QStringLiteral(" ORDER BY name_key, id");
-        }
-        if (!db.open())
-            qFatal("floor connection: %s", qPrintable(db.lastError().text()));
-        QSqlQuery q(db);
-        const QString schema = QUrlQuery(QUrl(g_location)).queryItemValue(QStringLiteral("schema"));
-        if (!schema.isEmpty())
-            q.exec(QStringLiteral("SET search_path TO \"%1\"").arg(schema));
-        if (db.driverName() == QLatin1String("QSQLITE")) {
-            q.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
-            q.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
-            q.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
-        }
-        return n;
+    static const bool ordered = [] {
+        g_orderBy = g_location.startsWith(QLatin1String("postgresql://"))
+            ? QStringLiteral(" ORDER BY name_key COLLATE \"C\", id")
+            : QStringLiteral(" ORDER BY name_key, id");
+        return true;
     }();
-    return QSqlDatabase::database(name);
+    (void)ordered;
+    return veltrane::bench::floorConnection(g_location);
 }
 
 void exec(QSqlQuery &q)
 {
-    if (!q.exec())
-        qFatal("%s: %s", qPrintable(q.lastQuery()), qPrintable(q.lastError().text()));
+    veltrane::bench::execOrDie(q);
 }
 
 // A write case leaves the database as it found it, and starts with the log of earlier writes folded

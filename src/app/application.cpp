@@ -155,7 +155,9 @@ int run(int argc, char *argv[])
     } releaseHost;
     try {
         const QString location = parser.isSet(db) ? parser.value(db) : defaultStoreLocation();
-        std::shared_ptr<host::SqlStore> store = openAndInstall(location, !parser.isSet(noSeed));
+        host::StoreOptions options;
+        options.seed = !parser.isSet(noSeed);
+        std::shared_ptr<host::SqlStore> store = openAndInstall(location, options);
         if (store->createdOnOpen())
             err << "Created a new store at " << store->location() << '\n';
         if (store->isReadOnly())

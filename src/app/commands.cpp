@@ -136,6 +136,8 @@ void screenshot(CommandIO io, const QString &flow, const QString &file, const Sc
     } else if (!options.setName.isEmpty()) {
         context->Add(toVariant(findSet(options.setName)), keys::kAnalysisParameter);
     }
+    if (sameText(flow, flows::kSaveAnalysisParameterAs)) // as the editor's Save As starts it
+        context->Add(toVariant(ObjectManager().NewObject(types::kAnalysisParameter)), keys::kSaveParamAs);
 
     QString failure;
     host::ServiceWindowDialog::whenShown([&](host::ServiceWindowDialog &window) {

@@ -47,10 +47,8 @@ void registerFlows()
                            [](QWidget *parent) { return new host::STRLocusTagSelector(parent); });
 }
 
-std::shared_ptr<host::SqlStore> openAndInstall(const QString &location, bool seed)
+std::shared_ptr<host::SqlStore> openAndInstall(const QString &location, const host::StoreOptions &options)
 {
-    host::StoreOptions options;
-    options.seed = seed;
     std::shared_ptr<host::SqlStore> store = host::SqlStore::open(location, options);
 
     HostFactories factories;

@@ -10,11 +10,27 @@
 
 namespace veltrane::test {
 
-PageHost::PageHost(bool seed)
+PageHost::PageHost(bool seed, const QString &engine)
+    : m_location(std::make_unique<StoreLocation>(engine))
+    , m_locationText(m_location->location())
+{
+    host::StoreOptions options;
+    options.seed = seed;
+    install(options);
+}
+
+PageHost::PageHost(const QString &location, const host::StoreOptions &options)
+    : m_location(location.isEmpty() ? std::make_unique<StoreLocation>(QStringLiteral("sqlite")) : nullptr)
+    , m_locationText(location.isEmpty() ? m_location->location() : location)
+{
+    install(options);
+}
+
+void PageHost::install(const host::StoreOptions &options)
 {
     m_hook = std::make_shared<host::HostUtilities::Capture>();
     host::HostUtilities::setCapture(m_hook);
-    m_store = app::openAndInstall(m_dir.filePath(QStringLiteral("store.sqlite")), seed);
+    m_store = app::openAndInstall(m_locationText, options);
     // The test's own page classes first, then every page the application knows.
     const host::PageFactory appPages = host::FlowRegistry::instance().pageFactory();
     host::FlowRegistry::instance().setPageFactory([this, appPages](const QString &className) -> QWidget * {

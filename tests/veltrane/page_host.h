@@ -4,26 +4,36 @@
 #include "host/framework/recording_page.h"
 #include "host/framework/service_window_dialog.h"
 #include "host/objects/sql_store.h"
+#include "host/objects/store_fixture.h"
 #include "veltrane/contracts/business_objects.h"
 
 #include <QHash>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 
 namespace veltrane::test {
 
-// The real host layers over a fresh SQLite store in a temporary folder, as the application wires
-// them, with message boxes recorded instead of shown. Tests add page classes of their own
-// (recording pages, a stand-in editor) and flows made of them.
+// The real host layers over a fresh store, as the application wires them, with message boxes
+// recorded instead of shown: a SQLite file in a temporary folder, or a schema of its own on the
+// PostgreSQL test server (engine "postgresql", see storeEngines()). Tests add page classes of their
+// own (recording pages, a stand-in editor) and flows made of them.
 class PageHost
 {
 public:
-    explicit PageHost(bool seed = true);
+    // A fresh store on an engine ("sqlite", or "postgresql" where a test server is given).
+    explicit PageHost(bool seed = true, const QString &engine = QStringLiteral("sqlite"));
+    // The same over the store at location (a SQLite file, or a PostgreSQL URL a StoreLocation made),
+    // opened with options. An empty location makes a fresh SQLite store.
+    explicit PageHost(const QString &location, const host::StoreOptions &options = {});
     ~PageHost();
 
     host::SqlStore &store() { return *m_store; }
+    // Where the store lives, for a second session or another process on the same data.
+    const QString &location() const { return m_locationText; }
+    // Runs one statement directly on the database (rows another program wrote); only for stores
+    // this host made.
+    void executeRaw(const QString &sql) const { m_location->executeRaw(sql); }
     host::HostUtilities::Capture &hook() { return *m_hook; }
     QStringList &log() { return m_log; }
 
@@ -43,7 +53,10 @@ public:
     AnalysisParameterPtr loadSet(const QString &name);
 
 private:
-    QTemporaryDir m_dir;
+    void install(const host::StoreOptions &options);
+
+    std::unique_ptr<StoreLocation> m_location; // outlives the store
+    QString m_locationText;
     std::shared_ptr<host::SqlStore> m_store;
     std::shared_ptr<host::HostUtilities::Capture> m_hook;
     QStringList m_log;

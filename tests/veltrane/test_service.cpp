@@ -42,8 +42,8 @@ void TestService::newSetsAreDistinctAndUnsaved()
     QVERIFY(a != b);
     QVERIFY(a->ID() < 1);
     QVERIFY(b->ID() < 1);
-    const CollectionPtr all = ObjectManager().LoadCollection(QStringLiteral("AnalysisParameters"), {}, {},
-                                                             QStringLiteral("Name"));
+    const CollectionPtr all =
+        ObjectManager().LoadCollection(QStringLiteral("AnalysisParameters"), {}, {}, QStringLiteral("Name"));
     QCOMPARE(all->Count(), host.store().parameterSets(true).size()); // nothing was stored
 }
 
@@ -107,10 +107,14 @@ void TestService::classNamesIgnoreLetterCase_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("className");
-    QTest::newRow("class name in lower case") << "service" << "veltrane::Service";
-    QTest::newRow("identifier in capitals") << "VELTRANE.SERVICE" << "veltrane::Service";
-    QTest::newRow("page in mixed case") << "selectParamPAGE" << "veltrane::SelectParamPage";
-    QTest::newRow("page identifier") << "veltrane.selectparampage" << "veltrane::SelectParamPage";
+    QTest::newRow("class name in lower case") << "service"
+                                              << "veltrane::Service";
+    QTest::newRow("identifier in capitals") << "VELTRANE.SERVICE"
+                                            << "veltrane::Service";
+    QTest::newRow("page in mixed case") << "selectParamPAGE"
+                                        << "veltrane::SelectParamPage";
+    QTest::newRow("page identifier") << "veltrane.selectparampage"
+                                     << "veltrane::SelectParamPage";
 }
 
 void TestService::classNamesIgnoreLetterCase()

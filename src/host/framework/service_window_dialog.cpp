@@ -17,8 +17,6 @@
 
 namespace veltrane::host {
 
-int ServiceWindowDialog::s_flowsRun = 0;
-
 namespace {
 
 QList<ServiceWindowDialog *> &runningWindows()
@@ -199,14 +197,8 @@ void ServiceWindowDialog::clearWhenShown()
     shownActions().clear();
 }
 
-int ServiceWindowDialog::flowsRun()
-{
-    return s_flowsRun;
-}
-
 void ServiceWindowDialog::run()
 {
-    ++s_flowsRun;
     runningWindows().append(this);
     const QByteArray geometry = rememberedGeometry().value(m_options.nameText);
     if (!geometry.isEmpty())
@@ -218,6 +210,21 @@ void ServiceWindowDialog::run()
     if (!m_finished)
         finish(true);
     runningWindows().removeAll(this);
+    if (!runningWindows().isEmpty())
+        runningWindows().last()->flowAboveEnded();
+}
+
+void ServiceWindowDialog::flowAboveEnded()
+{
+    if (m_finished)
+        return;
+    // Raising an event (Save As from CommandClick): the page is activated once that event returns,
+    // before whatever it asked for meanwhile (Proceed). Otherwise a control of the page started the
+    // flow (the selection page's Edit), and the page is activated once that handler has returned.
+    if (m_busy)
+        m_pending.enqueue({Request::Reactivate, 0});
+    else
+        QTimer::singleShot(0, this, [this] { request(Request::Reactivate); });
 }
 
 void ServiceWindowDialog::showEvent(QShowEvent *event)
@@ -333,6 +340,9 @@ void ServiceWindowDialog::perform(Request kind, qint32 command)
     case Request::Proceed:
         commit();
         return;
+    case Request::Reactivate:
+        raise(m_current, "Activate", [](PageBase *base) { base->raiseActivate(); });
+        return;
     case Request::Command:
         break;
     }
@@ -361,13 +371,8 @@ void ServiceWindowDialog::perform(Request kind, qint32 command)
         }
         break;
     default:
-        if (command == kCommandSaveAs || command > kCommandNext) {
-            const int flowsBefore = flowsRun();
+        if (command == kCommandSaveAs || command > kCommandNext)
             raise(m_current, "CommandClick", [command](PageBase *base) { base->raiseCommandClick(command); });
-            // A flow the page started covered it; shown again, the page is activated again.
-            if (!m_finished && flowsRun() != flowsBefore)
-                raise(m_current, "Activate", [](PageBase *base) { base->raiseActivate(); });
-        }
         break;
     }
 }

@@ -25,8 +25,9 @@ namespace veltrane::host {
 // shown; Validate before the user leaves it (Back, Next) or commits; Deactivate when it is left;
 // on commit Save on every page that has been shown, in flow order; at the end Deactivate on the
 // current page and OnExit on every page. A page comes back to the user, and is activated again,
-// after a flow it started from a command has ended and after a Save that failed. A refused Validate keeps the user on
-// the page and saves nothing. Commands that a page asks for while the window is raising one of its events (e.g. a page
+// after a flow started while it was shown has ended (from a command such as Save As, or from one of
+// its own buttons) and after a Save that failed. A refused Validate keeps the user on the page and
+// saves nothing. Commands that a page asks for while the window is raising one of its events (e.g. a page
 // skipping itself from Activate) are queued and carried out as soon as that event returns.
 class ServiceWindowDialog : public QDialog, public veltrane::ServiceWindow, public veltrane::PageSite
 {
@@ -71,8 +72,6 @@ public:
     QList<qint32> offeredCommands() const { return m_offered; }
     QPushButton *button(qint32 command) const; // null for a command the window does not offer
 
-    // How many flows have run in this process (UI thread).
-    static int flowsRun();
     // The innermost window whose flow is running, null when none.
     static ServiceWindowDialog *active();
     // Runs action once, on the next window that is shown, from inside that window's event loop (so
@@ -102,9 +101,11 @@ private:
         QPointer<PageBase> base;
         bool initialized = false;
     };
-    enum class Request { Start, Command, Proceed };
+    enum class Request { Start, Command, Proceed, Reactivate };
 
     void request(Request kind, qint32 command = 0);
+    // A flow started while this window's page was shown has ended: the page is back with the user.
+    void flowAboveEnded();
     void perform(Request kind, qint32 command);
     void showPage(int index);
     void move(int step);
@@ -137,7 +138,6 @@ private:
     bool m_busy = false;
     bool m_announced = false;
     bool m_painted = false;
-    static int s_flowsRun;
     PageBase *m_initializing = nullptr;
     QQueue<QPair<Request, qint32>> m_pending;
 };

@@ -237,6 +237,9 @@ void configure(QSqlDatabase &db, const ConnectionSpec &spec)
         } else {
             execute(db, QStringLiteral("SET client_min_messages TO warning"));
             execute(db, QStringLiteral("SET statement_timeout = %1").arg(qint64(spec.statementTimeout) * 1000));
+            // A writer waits this long for another one that holds what it needs (the same set), then
+            // gives up with a message instead of holding the user's window.
+            execute(db, QStringLiteral("SET lock_timeout = '%1s'").arg(kLockTimeoutSeconds));
             if (!spec.schema.isEmpty())
                 execute(db, QStringLiteral("SET search_path TO \"%1\"").arg(spec.schema));
             recognise(db, spec);
@@ -383,6 +386,13 @@ static Error statementFailed(const QSqlQuery &query, const QString &sql)
     if ((code == QLatin1String("23505") || code == QLatin1String("2067")) && why.contains(QLatin1String("name_key")))
         return Error(kStoreConflict, kSource,
                      QStringLiteral("Another program stored an object of the same name meanwhile. %1").arg(outcome));
+    // SQLITE_BUSY and SQLITE_LOCKED after the busy timeout; PostgreSQL's lock_not_available after its
+    // lock timeout. Either way another program held on to what this change needs.
+    if (code == QLatin1String("5") || code == QLatin1String("6") || code == QLatin1String("55P03"))
+        return Error(kStoreBusy, kSource,
+                     QStringLiteral("Another program kept the store locked for too long (%1). %2 Try again in a "
+                                    "moment.")
+                         .arg(why, outcome));
     if (code == QLatin1String("13") || code == QLatin1String("53100"))
         return Error(kStoreQueryFailed, kSource, QStringLiteral("The store's disk is full (%1). %2").arg(why, outcome));
     if (const PGconn *conn = pgConnection(query.driver()); conn && PQstatus(conn) == CONNECTION_BAD)

@@ -19,6 +19,10 @@ enum class Engine { SQLite, PostgreSQL };
 // programs' databases before anything is changed.
 constexpr qint32 kSqliteApplicationId = 0x56454C54;
 
+// PostgreSQL: how long a writer waits for a row another session holds (a set someone is saving) before
+// the statement fails with kStoreBusy.
+constexpr int kLockTimeoutSeconds = 10;
+
 // A parsed store location. The password never appears in texts shown to people.
 struct ConnectionSpec
 {

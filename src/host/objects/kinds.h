@@ -132,6 +132,9 @@ inline const QString kHasCalibrationColumn = QStringLiteral("has_calibration");
 inline const QString kCalibrationLabel = QStringLiteral("calibration");
 inline const QString kEntriesLabel = QStringLiteral("entries");
 inline const QString kNameLabel = QStringLiteral("name");
+// The column of parameter_sets that says who wrote the set last ("anna on lab-pc-2", see
+// io::workstation()); the store keeps it beside the set's fields, and no file exchanges it.
+inline const QString kModifiedByColumn = QStringLiteral("modified_by");
 
 const ChildList &fragments();      // of a size standard
 const ChildList &selectedPeaks();  // of an entry's calibration

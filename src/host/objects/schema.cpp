@@ -13,6 +13,9 @@ namespace {
 
 using namespace kinds;
 
+// Who wrote a set last, empty for sets written before the store kept track (schema version 2).
+const QString kModifiedBySql = QStringLiteral(" TEXT NOT NULL DEFAULT ''");
+
 QString primaryKey(Engine engine)
 {
     return engine == Engine::SQLite ? QStringLiteral("INTEGER PRIMARY KEY")
@@ -100,8 +103,9 @@ QStringList currentTables(Engine engine)
                          {QStringLiteral("id INTEGER PRIMARY KEY"), QStringLiteral("name TEXT NOT NULL")})
                << childTable(gridColumnRows(), columnsOf(gridColumns()))
                // version counts commits of the row; it is how a session notices that someone else
-               // changed a set since it read it.
-               << namedTable(sets(), engine, {QStringLiteral("version INTEGER NOT NULL DEFAULT 1")});
+               // changed a set since it read it, and modified_by says who it was.
+               << namedTable(sets(), engine,
+                             {QStringLiteral("version INTEGER NOT NULL DEFAULT 1"), kModifiedByColumn + kModifiedBySql});
 
     QStringList entryColumns{
         QStringLiteral("set_id INTEGER NOT NULL REFERENCES %1 (id) ON DELETE CASCADE").arg(sets().table),
@@ -116,7 +120,10 @@ QStringList currentTables(Engine engine)
 // Changes from one version to the next, for stores written by an earlier version: index 0 brings
 // version 1 to 2, and so on. A field added to a kind's description needs its step here as well, since
 // the description only shapes the tables of a new store.
-const QList<QStringList> kUpgrades = {};
+const QList<QStringList> kUpgrades = {
+    // 2: who wrote each set last, so a commit refused because someone else changed the set can say who.
+    {QStringLiteral("ALTER TABLE %1 ADD COLUMN %2%3").arg(sets().table, kModifiedByColumn, kModifiedBySql)},
+};
 static_assert(kCurrentVersion >= 1);
 
 } // namespace

@@ -4,10 +4,12 @@
 #include "host/objects/schema.h"
 #include "host/objects/seed_data.h"
 #include "host/objects/store_io.h"
+#include "veltrane/contracts/stored_rules.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMutexLocker>
 #include <cmath>
 #include <unistd.h>
@@ -17,6 +19,21 @@ namespace veltrane::host {
 namespace {
 
 const QString kSource = QStringLiteral("SqlStore");
+
+// Failures of the store itself rather than of the set: the message then says which set was lost.
+bool storeFailure(const Error &e)
+{
+    switch (e.number()) {
+    case kStoreQueryFailed:
+    case kStoreCannotOpen:
+    case kStoreBusy:
+    case kStoreTimedOut:
+    case kStoreNotWritable:
+        return true;
+    default:
+        return false;
+    }
+}
 
 io::Filter filterFor(qint32 id, const QString &name)
 {
@@ -167,40 +184,59 @@ void SqlStore::commit(FragAnalysisParam &settings)
     const QString name = settings.Name();
     io::requireName(QStringLiteral("parameter set"), name, source);
 
-    io::Context ctx = context();
-    Transaction transaction(*m_pool, Transaction::Write);
-    const std::optional<io::StoredSet> stored = io::findSet(ctx, name, true);
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    io::SetStamp stamp{settings.Attributes(), now, now};
-    if (stored) {
-        if (stored->attributes & limits::kReadOnlyBits)
-            throw Error(kStoreReadOnly, source,
-                        QStringLiteral("The parameter set \"%1\" is read-only and cannot be overwritten. "
-                                       "Save your settings under a new name.")
-                            .arg(stored->name));
-        const std::optional<qint32> seen = seenVersion(name);
-        if (!seen)
-            throw Error(kStoreConflict, source,
-                        QStringLiteral("A parameter set named \"%1\" was stored by someone else meanwhile, so your "
-                                       "settings were not saved. Save them under another name.")
-                            .arg(stored->name));
-        if (*seen != stored->version)
-            throw Error(kStoreConflict, source,
-                        QStringLiteral("The parameter set \"%1\" was changed by someone else after you opened it, so "
-                                       "your changes were not saved. Save them under a new name, or open the set "
-                                       "again.")
-                            .arg(stored->name));
-        stamp.attributes = stored->attributes;
-        stamp.dateCreated = stored->dateCreated;
-    }
-    const io::WrittenSet written = io::writeSet(ctx, settings, stored, stamp);
-    transaction.commit();
+    try {
+        io::Context ctx = context();
+        Transaction transaction(*m_pool, Transaction::Write);
+        const std::optional<io::StoredSet> stored = io::findSet(ctx, name, true);
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        io::SetStamp stamp{settings.Attributes(), now, now};
+        if (stored) {
+            if (stored->attributes & limits::kReadOnlyBits)
+                throw Error(kStoreReadOnly, source,
+                            QStringLiteral("The parameter set \"%1\" is read-only and cannot be overwritten. "
+                                           "Save your settings under a new name.")
+                                .arg(printable(stored->name)));
+            const std::optional<qint32> seen = seenVersion(name);
+            if (!seen || *seen != stored->version) {
+                // Whoever wrote it last is who changed it under us; the store keeps who and when.
+                QString who = printable(io::lastWriter(ctx, stored->id));
+                if (who.isEmpty())
+                    who = QStringLiteral("someone else");
+                const QString when =
+                    QLocale().toString(settings.ConvertDate(stored->dateModified), QLocale::ShortFormat);
+                if (!seen)
+                    throw Error(kStoreConflict, source,
+                                QStringLiteral("A parameter set named \"%1\" was stored by %2 at %3 while you were "
+                                               "editing, so your settings were not saved. Save them under another "
+                                               "name.")
+                                    .arg(printable(stored->name), who, when));
+                throw Error(kStoreConflict, source,
+                            QStringLiteral("The parameter set \"%1\" was changed by %2 at %3, after you opened it, so "
+                                           "your changes were not saved. Save them under a new name, or open the set "
+                                           "again.")
+                                .arg(printable(stored->name), who, when));
+            }
+            stamp.attributes = stored->attributes;
+            stamp.dateCreated = stored->dateCreated;
+        }
+        const io::WrittenSet written = io::writeSet(ctx, settings, stored, stamp);
+        transaction.commit();
 
-    noteVersion(name, written.version);
-    settings.setID(written.id);
-    settings.setAttributes(stamp.attributes);
-    settings.setDateCreated(stamp.dateCreated);
-    settings.setDateModified(stamp.dateModified);
+        noteVersion(name, written.version);
+        settings.setID(written.id);
+        settings.setAttributes(stamp.attributes);
+        settings.setDateCreated(stamp.dateCreated);
+        settings.setDateModified(stamp.dateModified);
+    } catch (const Error &e) {
+        if (!storeFailure(e))
+            throw;
+        // The store's words say what went wrong, not which of the user's sets was lost.
+        QString why = e.description();
+        if (why.size() > 1 && why.at(1).isLower())
+            why[0] = why.at(0).toLower();
+        throw Error(e.number(), e.source(),
+                    QStringLiteral("The parameter set \"%1\" was not saved: %2").arg(printable(name), why));
+    }
 }
 
 qint32 SqlStore::retrieve(SizeCalibration &entry)

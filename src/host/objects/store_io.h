@@ -172,6 +172,14 @@ void writeSets(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &r
 // meanwhile.
 QList<qint32> insertDefinitions(const Context &ctx, Kind kind, const QList<const BusinessObject *> &objects);
 
+// Who writes through this program, as people tell workstations apart: the login name and the
+// machine ("anna on lab-pc-2"). writeSets records it with every set it writes, so that a commit
+// refused because someone else changed the set can say who did.
+QString workstation();
+// Who last wrote the set with this ID; empty when the store does not know (written before it kept
+// track).
+QString lastWriter(const Context &ctx, qint32 setId);
+
 // New definitions; each answers the new ID and throws kStoreDuplicateName when the name is taken.
 qint32 insertProject(const Context &ctx, const QString &name);
 qint32 insertSizeStandard(const Context &ctx, const SizeStandardSettings &standard);

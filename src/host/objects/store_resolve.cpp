@@ -165,4 +165,12 @@ QHash<QString, StoredSet> findSets(const Context &ctx, const QStringList &names,
     return found;
 }
 
+QString lastWriter(const Context &ctx, qint32 setId)
+{
+    Statement st(ctx.db,
+                 QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(kinds::kModifiedByColumn, kinds::sets().table));
+    st.bind(setId).exec();
+    return st.next() ? st.textAt(0) : QString();
+}
+
 } // namespace veltrane::host::io

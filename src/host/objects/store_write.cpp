@@ -6,7 +6,10 @@
 
 #include <QHash>
 #include <QSet>
+#include <QSysInfo>
 #include <cmath>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace veltrane::host::io {
 
@@ -113,8 +116,9 @@ Refers gather(const FragAnalysisParam &s)
 void insertNewSets(const Context &ctx, QList<SetToWrite *> &fresh, const QList<QList<qint32>> &references)
 {
     const auto &d = kinds::sets();
-    const QStringList columns =
-        QStringList{QStringLiteral("name"), QStringLiteral("name_key"), QStringLiteral("version")} + d.columns();
+    const QStringList columns = QStringList{QStringLiteral("name"), QStringLiteral("name_key"),
+                                            QStringLiteral("version"), kinds::kModifiedByColumn} +
+                                d.columns();
     const QString row = QLatin1Char('(') + placeholders(columns.size()) + QLatin1Char(')');
     forBatches(
         fresh.size(),
@@ -126,7 +130,7 @@ void insertNewSets(const Context &ctx, QList<SetToWrite *> &fresh, const QList<Q
             Statement st(ctx.db, sql + QStringLiteral(" ON CONFLICT (name_key) DO NOTHING RETURNING id, name_key"));
             for (qsizetype i = from; i < from + n; ++i) {
                 const FragAnalysisParam &s = *fresh[i]->settings;
-                st.bind(s.Name()).bind(nameKey(s.Name())).bind(1);
+                st.bind(s.Name()).bind(nameKey(s.Name())).bind(1).bind(workstation());
                 bindFields(st, d, s, &fresh[i]->stamp);
                 for (qint32 id : references[i])
                     st.bind(nullableId(id));
@@ -158,9 +162,11 @@ void updateReplacedSets(const Context &ctx, QList<SetToWrite *> &replaced, const
         SetToWrite &w = *replaced[i];
         const FragAnalysisParam &s = *w.settings;
         w.written = {w.replacing->id, w.replacing->version + 1};
-        Statement st(ctx.db, QStringLiteral("UPDATE %1 SET name = ?, name_key = ?, version = ?, %2 = ? WHERE id = ?")
-                                 .arg(d.table, d.columnList().replace(QStringLiteral(", "), QStringLiteral(" = ?, "))));
-        st.bind(s.Name()).bind(nameKey(s.Name())).bind(w.written.version);
+        Statement st(ctx.db,
+                     QStringLiteral("UPDATE %1 SET name = ?, name_key = ?, version = ?, %2 = ?, %3 = ? WHERE id = ?")
+                         .arg(d.table, kinds::kModifiedByColumn,
+                              d.columnList().replace(QStringLiteral(", "), QStringLiteral(" = ?, "))));
+        st.bind(s.Name()).bind(nameKey(s.Name())).bind(w.written.version).bind(workstation());
         bindFields(st, d, s, &w.stamp);
         for (qint32 id : references[i])
             st.bind(nullableId(id));
@@ -273,6 +279,21 @@ WrittenSet writeSet(const Context &ctx, FragAnalysisParam &s, const std::optiona
     QList<SetToWrite> one{SetToWrite{&s, replacing, stamp, {}}};
     writeSets(ctx, one, resolver);
     return one.first().written;
+}
+
+QString workstation()
+{
+    static const QString who = [] {
+        QString user = qEnvironmentVariable("USER");
+        if (user.isEmpty())
+            if (const passwd *entry = ::getpwuid(::getuid()))
+                user = QString::fromLocal8Bit(entry->pw_name);
+        const QString machine = QSysInfo::machineHostName();
+        if (user.isEmpty())
+            return machine;
+        return machine.isEmpty() ? user : QStringLiteral("%1 on %2").arg(user, machine);
+    }();
+    return who;
 }
 
 QList<qint32> insertDefinitions(const Context &ctx, Kind kind, const QList<const BusinessObject *> &objects)

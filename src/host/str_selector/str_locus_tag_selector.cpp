@@ -241,7 +241,8 @@ void STRLocusTagSelector::sortByHeader(GridControl *grid, double row, double col
     trap(Ending::ReportAndStop, kClass, "grid_Click", [&] {
         if (row > 0 || col < 1)
             return;
-        Grids().SortByColumn(grid, m_layout, grid->cellText(0, qint32(col)), true);
+        // The columns are the selector's own, not a stored layout: there is no layout to name.
+        Grids().SortByColumn(grid, GridPtr(), grid->cellText(0, qint32(col)), true);
     });
 }
 

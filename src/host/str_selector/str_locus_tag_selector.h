@@ -49,7 +49,6 @@ private:
     void appendRow(GridControl *grid, const STRLocusTag &tag);
 
     CollectionPtr m_tags; // every stored STR locus tag, by name
-    GridPtr m_layout;
     Label *strAvailable = nullptr;
     Label *strSelected = nullptr;
     GridControl *gridAvailable = nullptr;

@@ -62,6 +62,7 @@ void AnalysisParamPage::m_oPageBase_Initialize(QObject *)
         Initialize();
         HideTabFrames();
         fraGeneral->setVisible(true);
+        fitTabContents();
     });
 }
 

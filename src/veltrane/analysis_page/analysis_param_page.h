@@ -6,8 +6,8 @@
 #include "veltrane/contracts/page_framework.h"
 
 #include <QList>
-#include <optional>
 #include <QWidget>
+#include <optional>
 
 namespace veltrane {
 
@@ -78,6 +78,7 @@ private:
     void PopulateLists();
     void LoadProjects();
     void HideTabFrames();
+    void fitTabContents();
     void SSTab1_Click();
     void MakeGridStatic(GridControl *grid);
 
@@ -131,6 +132,7 @@ private:
     void chkSNP_Click();
     void optDuration_Click(int Index);
     void DisplayControls();
+    bool snpHoldsMobility() const;
 
     // ---- validation and saving (validation_saving.cpp) ------------------------------------------
     void m_oPageBase_Validate(bool &bIsValid);

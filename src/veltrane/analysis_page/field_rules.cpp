@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <cfenv>
 #include <cmath>
+#include <limits>
 
 namespace veltrane {
 
@@ -20,22 +21,6 @@ namespace {
 bool isDigit(QChar c)
 {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
-
-// Digits with at most one "." and at least one digit: the form typed input takes.
-bool isPlainDecimal(const QString &text)
-{
-    bool point = false;
-    bool digit = false;
-    for (const QChar c : text) {
-        if (isDigit(c))
-            digit = true;
-        else if (c == QLatin1Char('.') && !point)
-            point = true;
-        else
-            return false;
-    }
-    return digit;
 }
 
 } // namespace
@@ -91,39 +76,53 @@ double wholeValue(double value)
 
 qint32 powerOf(const QString &text)
 {
-    const std::optional<double> d = parseNumber(text);
-    if (!d || *d == 0)
+    // Counted on the decimal digits as written rather than by multiplying or dividing the value by
+    // ten until it reaches 1: in binary those steps drift for exact powers of ten (1e-12 would take
+    // thirteen steps). For every text the fields let a user type the two counts agree.
+    const std::optional<double> value = parseNumber(text);
+    if (!value || *value == 0)
         return 0;
-    double a = std::fabs(*d);
-    qint32 count = 0;
-    if (a < 1) {
-        while (a < 1) {
-            a *= 10;
-            ++count;
-        }
-        return -count;
+    QString t = text.trimmed();
+    if (t.startsWith(QLatin1Char('+')) || t.startsWith(QLatin1Char('-')))
+        t.remove(0, 1);
+    qint64 exponent = 0;
+    const qsizetype e = t.indexOf(QLatin1Char('e'), 0, Qt::CaseInsensitive);
+    if (e >= 0) {
+        // A finite, non-zero value keeps the exponent within a few hundred past its digits, but
+        // the text may pad it with zeros.
+        const qint64 sign = t.at(e + 1) == QLatin1Char('-') ? -1 : 1;
+        for (qsizetype i = e + 1; i < t.size(); ++i)
+            if (isDigit(t.at(i)))
+                exponent = qMin<qint64>(exponent * 10 + t.at(i).digitValue(), 1'000'000'000);
+        exponent *= sign;
+        t.truncate(e);
     }
-    while (a >= 1) {
-        a /= 10;
-        ++count;
-    }
-    return count - 1;
+    const qsizetype point = t.indexOf(QLatin1Char('.'));
+    const qsizetype wholeDigits = point >= 0 ? point : t.size();
+    t.remove(QLatin1Char('.'));
+    qsizetype first = 0;
+    while (t.at(first) == QLatin1Char('0'))
+        ++first; // a non-zero value has a non-zero digit
+    return qint32(qBound<qint64>(qint64(std::numeric_limits<qint32>::min()), wholeDigits - 1 - first + exponent,
+                                 qint64(std::numeric_limits<qint32>::max())));
 }
 
 bool isAmount(const QString &text)
 {
-    return parseNumber(text).has_value() && !text.contains(QLatin1Char('-'));
+    // A minus in front is a negative quantity, which no amount can be; one in the exponent is fine.
+    return parseNumber(text).has_value() && !text.trimmed().startsWith(QLatin1Char('-'));
 }
 
 QString normalizedMantissa(const QString &text)
 {
-    QString s;
-    if (!isAmount(text))
-        s = QStringLiteral("0.0");
-    else if (isPlainDecimal(text))
-        s = text;
-    else
-        s = QLocale::c().toString(*parseNumber(text), 'f', QLocale::FloatingPointShortest);
+    // The digits come from the text as written, so "1.50" keeps its zero; an exponent only moves the
+    // power (FormatNotation reads it from the whole value).
+    QString s = isAmount(text) ? text.trimmed() : QStringLiteral("0.0");
+    if (s.startsWith(QLatin1Char('+')))
+        s.remove(0, 1);
+    const qsizetype exponent = s.indexOf(QLatin1Char('e'), 0, Qt::CaseInsensitive);
+    if (exponent >= 0)
+        s.truncate(exponent);
     s.remove(QLatin1Char('.'));
     qsizetype zeros = 0;
     while (zeros < s.size() - 1 && s.at(zeros) == QLatin1Char('0'))

@@ -27,15 +27,17 @@ inline bool isNumber(const QString &text)
 double wholeValue(double value);
 
 // The decimal exponent of the number in a text: 0 for no number and for zero; 0.5 gives -1,
-// 0.0125 -2, 7 0, 150 2, 999 2.
+// 0.0125 -2, 7 0, 150 2, 999 2, 1e-12 -12.
 qint32 powerOf(const QString &text);
 
-// Whether a text is an amount: a number without a minus sign (amounts are never negative).
+// Whether a text is an amount: a number without a minus sign in front (amounts are never negative;
+// "2.5e-3" is an amount).
 bool isAmount(const QString &text);
 
-// The normalised mantissa of an amount, one digit before the point: 150 gives 1.50, 12.5 1.25,
-// 7 7.00, 0.0125 1.25, 0 0.00; a text that is no amount gives 0.00. A pasted "+" sign, spaces and an
-// exponent are read first (1.5e3 is 1500 and gives 1.500).
+// The normalised mantissa of an amount, one digit before the point: its digits as written, without
+// the point and the leading zeros. 150 gives 1.50, 12.5 1.25, 7 7.00, 0.0125 1.25, 0 0.00; a text
+// that is no amount gives 0.00. Spaces and a "+" in front are dropped and an exponent is left to the
+// power: " 150 " gives 1.50, "1.50e2" 1.50, "2.5e-3" 2.5.
 QString normalizedMantissa(const QString &text);
 
 // A single-precision value as a field shows it: up to seven significant digits, no trailing zeros,

@@ -116,6 +116,22 @@ void AnalysisParamPage::buildControls()
     auto *advanced = new QVBoxLayout(SSTab1->tabPage(editor::Advanced));
     advanced->addWidget(fraAdvanced = buildAdvanced());
     advanced->addStretch(1);
+
+    // The page hides every tab's contents but the current one's; hidden, they would still count
+    // for the window's size, so that it fits the largest tab from the start and never grows or
+    // jumps as the user changes tabs.
+    // Lists are filled from the store as a set loads: each is as wide as its longest entry, whether
+    // or not its tab has been shown yet.
+    for (ComboBox *list : findChildren<ComboBox *>())
+        list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+
+    for (QWidget *content : {static_cast<QWidget *>(fraGeneral), static_cast<QWidget *>(lblSNPWarning),
+                             static_cast<QWidget *>(fraAnalysisMethod), static_cast<QWidget *>(fraQuantitation),
+                             ctlSTRLocusTagSelector, ctlSNPLocusTagSelector, static_cast<QWidget *>(fraAdvanced)}) {
+        QSizePolicy policy = content->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        content->setSizePolicy(policy);
+    }
 }
 
 QWidget *AnalysisParamPage::buildHeader()
@@ -500,6 +516,25 @@ void AnalysisParamPage::HideTabFrames()
                                  ctlSNPLocusTagSelector, static_cast<QWidget *>(fraAdvanced)})
             content->setVisible(false);
     });
+}
+
+void AnalysisParamPage::fitTabContents()
+{
+    // Layouts measure again only once their widget is shown, and loading fills every tab while all
+    // but one are hidden: measure each tab's contents now, polished as they will be shown and down
+    // to their innermost frames, so that the window fits the largest tab from the start.
+    for (QWidget *content : {static_cast<QWidget *>(fraGeneral), static_cast<QWidget *>(fraAnalysisMethod),
+                             static_cast<QWidget *>(fraQuantitation), ctlSTRLocusTagSelector, ctlSNPLocusTagSelector,
+                             static_cast<QWidget *>(fraAdvanced)}) {
+        content->ensurePolished();
+        // Layouts, and what they keep of each widget's measure, are refreshed as widgets change
+        // while shown; the hidden ones could not pass their changes on.
+        for (QLayout *layout : content->findChildren<QLayout *>())
+            layout->invalidate();
+        for (QWidget *w : content->findChildren<QWidget *>())
+            w->updateGeometry();
+        content->updateGeometry();
+    }
 }
 
 void AnalysisParamPage::SSTab1_Click()

@@ -102,6 +102,13 @@ void AnalysisParamPage::chkSNP_Click()
     });
 }
 
+// SNP analysis sizes by migration time, so while it is ticked "Mobility" stays off, also when a
+// size standard is chosen or the peaks are evaluated again; unticking it lets "Mobility" go.
+bool AnalysisParamPage::snpHoldsMobility() const
+{
+    return chkSNP->Value() == 1;
+}
+
 void AnalysisParamPage::optDuration_Click(int)
 {
     guard(ReportAndStop, "optDuration_Click", [&] { DisplayControls(); });

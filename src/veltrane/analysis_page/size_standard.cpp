@@ -57,9 +57,10 @@ void AnalysisParamPage::ShowSizeStandardControls(bool bShow)
     for (QWidget *control : {static_cast<QWidget *>(lblRequirements), static_cast<QWidget *>(lblSizeStandardFitCoef),
                              static_cast<QWidget *>(lblDye), static_cast<QWidget *>(cmbModel)})
         control->setVisible(bShow);
-    for (QWidget *control : {static_cast<QWidget *>(optMigrationTime), static_cast<QWidget *>(optMobility),
-                             static_cast<QWidget *>(cmdDeselectAll), static_cast<QWidget *>(cmdSelectAll)})
+    for (QWidget *control : {static_cast<QWidget *>(optMigrationTime), static_cast<QWidget *>(cmdDeselectAll),
+                             static_cast<QWidget *>(cmdSelectAll)})
         control->setEnabled(bShow);
+    optMobility->setEnabled(bShow && !snpHoldsMobility());
     if (bShow && !optMigrationTime->Value() && !optMobility->Value())
         optMigrationTime->setValue(true);
     if (!bShow) {
@@ -128,7 +129,7 @@ void AnalysisParamPage::CheckedItems()
             optMobility->setEnabled(false);
             optMigrationTime->setEnabled(false);
         } else if (!sameText(cmbSizeStandard->Text(), stored::kNone)) {
-            optMobility->setEnabled(true);
+            optMobility->setEnabled(!snpHoldsMobility());
             optMigrationTime->setEnabled(true);
             if (m_bLocalSouthernLock) {
                 m_bLocalSouthernLock = false;

@@ -39,7 +39,7 @@ constexpr qint32 kApplicationError = qint32(0x80040000u);
     X(kStoreImportInvalid, 0x50A)   /* an exchange file is malformed or inconsistent */                                \
     X(kStoreImportRefused, 0x50B)   /* an exchange file would overwrite stored sets */                                \
     X(kStoreNotWritable, 0x50C)     /* the store could be opened for reading only */                                   \
-    X(kStoreBusy, 0x50D)            /* another program kept the store's write lock too long */                         \
+    X(kStoreBusy, 0x50D)            /* another program kept the store locked too long */                               \
     X(kStoreTimedOut, 0x50E)        /* the database server did not answer in time */
 
 // Numbers that hosts of components expect from the component machinery itself (late binding, class

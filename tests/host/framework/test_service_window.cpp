@@ -30,6 +30,7 @@ private slots:
     void commandsFollowTheOptions();
     void saveAsRunsANestedFlowThenProceeds();
     void pageIsActivatedAgainWhenItComesBack();
+    void flowFromAPageButtonActivatesThePageAfterwards();
 
 private:
     using Options = std::array<qint32, 6>;
@@ -421,6 +422,23 @@ void TestServiceWindow::pageIsActivatedAgainWhenItComesBack()
              QStringLiteral("A:Initialize A:Activate A:Validate A:Save A:Activate A:CommandClick(3) C:Initialize "
                             "C:Activate C:Deactivate C:OnExit(1) A:Activate A:Validate A:Save A:Deactivate "
                             "A:OnExit(0)"));
+}
+
+void TestServiceWindow::flowFromAPageButtonActivatesThePageAfterwards()
+{
+    // A page's own button (the selection page's Edit) starts a flow. Once the button's handler has
+    // returned, the page is back with the user and is activated again, so it shows what was stored.
+    QString atReturn;
+    const ServiceWindowPtr window = run(QStringLiteral("OnePage"), [&](ServiceWindowDialog &w) {
+        ServiceWindowDialog::whenShown([](ServiceWindowDialog &inner) { perform(inner, QStringLiteral("commit")); });
+        App().RunService(QStringLiteral("AskName"), newCollection(), nullptr, ServiceOptions{});
+        atReturn = m_log.join(QLatin1Char(' '));
+        QCoreApplication::processEvents();
+        perform(w, QStringLiteral("cancel"));
+    });
+    QCOMPARE(atReturn, QStringLiteral("A:Initialize A:Activate C:Initialize C:Activate C:Validate C:Save C:Deactivate "
+                                      "C:OnExit(0)"));
+    QCOMPARE(m_log.join(QLatin1Char(' ')), atReturn + QStringLiteral(" A:Activate A:Deactivate A:OnExit(1)"));
 }
 
 QTEST_MAIN(TestServiceWindow)

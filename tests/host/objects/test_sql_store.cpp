@@ -1,9 +1,9 @@
 #include "host/objects/connection.h"
 #include "host/objects/json_exchange.h"
-#include "support/recording_utilities.h"
 #include "host/objects/sql_object_manager.h"
 #include "host/objects/sql_store.h"
 #include "store_fixture.h"
+#include "support/recording_utilities.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -12,6 +12,7 @@
 #include <QMutex>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -19,8 +20,8 @@
 
 using namespace veltrane;
 using namespace veltrane::host;
-using veltrane::test::errorOf;
 using veltrane::test::describe;
+using veltrane::test::errorOf;
 using veltrane::test::richSet;
 using veltrane::test::StoreLocation;
 
@@ -97,6 +98,7 @@ private slots:
     void listedSetsReadTheirSettingsOnFirstUse();
     void eachThreadUsesItsOwnConnection();
     void memoryStoresArePrivateToTheirSessions();
+    void firstVersionStoreLearnsWhoChangesSets();
 
 private:
     QString m_engine;
@@ -108,7 +110,7 @@ void TestSqlStore::newStoreIsSeededOnce()
     qint32 sets = 0, tags = 0;
     {
         const SqlStorePtr store = m_where->open();
-        QCOMPARE(store->schemaVersion(), 1);
+        QCOMPARE(store->schemaVersion(), 2);
         const auto def = store->parameterSet(0, kDefault);
         QVERIFY(def);
         const FragAnalysisParamPtr s = def->FragAnalysisParam();
@@ -788,4 +790,27 @@ void TestSqlStore::memoryStoresArePrivateToTheirSessions()
 }
 
 VELTRANE_STORE_TEST_MAIN(TestSqlStore)
+void TestSqlStore::firstVersionStoreLearnsWhoChangesSets()
+{
+    // A store made before writers were recorded: its sets say nothing of who wrote them, and once
+    // opened by this version each commit records its workstation.
+    m_where->open();
+    m_where->executeRaw(QStringLiteral("ALTER TABLE parameter_sets DROP COLUMN modified_by"));
+    m_where->executeRaw(QStringLiteral("DELETE FROM schema_migrations WHERE version = 2"));
+    const SqlStorePtr mine = m_where->open();
+    QCOMPARE(mine->schemaVersion(), 2);
+    const SqlStorePtr theirs = mine->openAnother();
+    const QString name = QStringLiteral("SNP Identity Panel");
+    const FragAnalysisParamPtr edited = mine->parameterSet(0, name)->FragAnalysisParam();
+    theirs->parameterSet(0, name)->FragAnalysisParam()->Commit();
+    QString said;
+    try {
+        edited->Commit();
+    } catch (const Error &e) {
+        said = e.description();
+    }
+    QVERIFY2(said.contains(QStringLiteral("\"%1\" was changed by ").arg(name)), qPrintable(said));
+    QVERIFY2(said.contains(QSysInfo::machineHostName()), qPrintable(said));
+}
+
 #include "test_sql_store.moc"

@@ -2,7 +2,7 @@
 
 // The conversions between numbers and their texts that a fuzz target checks, each as a pair: read a
 // text (nothing when it is not a number of the kind) and write a number back. Add a conversion to the
-// table (the editor's, when it has its own) to fuzz it too.
+// table to fuzz it too. (The editor's number texts have a target of their own, fuzz/editor_numbers.)
 
 #include <QString>
 #include <optional>

@@ -1,0 +1,450 @@
+// Opening the parameter set editor: the page made, Initialize raised as the framework raises it,
+// every control filled (all six tabs, both locus tag selectors) and the page painted.
+// Each BM_X runs beside its floor BM_X_Floor; the program prints X / floor for each pair at the end.
+//   OpenSTR100   a set using 100 of 200 stored STR locus tags (the store's other lists as seeded)
+//   OpenSNP5000  a set using 5,000 of 10,000 stored SNP locus tags
+// Floor: the same reads of the same store (the same queries through the business-object manager),
+// the same values filled into stock widgets (QLineEdit, QComboBox, QCheckBox, QRadioButton, and
+// QTableView over a bare table model, tag tables sorted by name) on a QTabWidget, painted.
+// Usage: bench_editor [--benchmark_repetitions=N]
+
+#include "app/host_setup.h"
+#include "host/objects/json_exchange.h"
+#include "veltrane/common/formats.h"
+#include "veltrane/contracts/host_services.h"
+#include "veltrane/service/class_table.h"
+
+#include "support/ratio_reporter.h"
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSet>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <memory>
+#include <vector>
+
+using namespace veltrane;
+
+namespace {
+
+constexpr int kStrTags = 200;
+constexpr int kStrInSet = 100;
+constexpr int kSnpTags = 10000;
+constexpr int kSnpInSet = 5000;
+const QString kStrSet = QStringLiteral("STR panel");
+const QString kSnpSet = QStringLiteral("Genealogy panel");
+
+QTemporaryDir g_dir;
+std::shared_ptr<host::SqlStore> g_store;
+
+// ---- the two stores ------------------------------------------------------------------------------
+
+QString storeFile(const char *name)
+{
+    return g_dir.filePath(QLatin1String(name));
+}
+
+// Makes the store at file the one the pages use (seeded when it is created).
+void use(const QString &file)
+{
+    installHostFactories({});
+    resetThreadHelpers();
+    g_store.reset();
+    g_store = app::openAndInstall(file, true);
+}
+
+FragAnalysisParamPtr newSettings(const QString &name)
+{
+    auto set = FragAnalysisParamPtr::create();
+    set->setName(name);
+    set->setProjectName(QStringLiteral("Default"));
+    set->setTypeCode(limits::kFragAnalysisTypeCode);
+    set->setIdentifyAlleles(0, true);
+    const auto standard = g_store->sizeStandard(0, QStringLiteral("Ladder 50-500 (20 fragments)"))->Data();
+    set->setSizeStandard(standard);
+    auto entry = SizeCalibrationPtr::create();
+    entry->setModelIndex(3);
+    entry->setSelectedPeaks({0, 1, 2, 3, 5, 8, 13});
+    entry->setSizeStandard(standard);
+    set->setSizeCalibration(0, entry);
+    set->setDyeMobilityCalibration(g_store->mobilityCalibrations().first()->Data());
+    return set;
+}
+
+void makeStrStore()
+{
+    use(storeFile("str.sqlite"));
+    for (int i = g_store->strLocusTags().size(); i < kStrTags; ++i) {
+        STRLocusTag tag;
+        tag.setName(QStringLiteral("Locus %1").arg(i, 3, 10, QLatin1Char('0')));
+        tag.setDye(qint16(i % 4));
+        tag.setMinSize(float(80 + i));
+        tag.setMaxSize(float(140 + i));
+        g_store->addStrLocusTag(tag);
+    }
+    auto set = newSettings(kStrSet);
+    const QList<STRLocusTagPtr> tags = g_store->strLocusTags();
+    for (int i = 0; i < kStrInSet; ++i)
+        set->STRLocusTagsOf(0)->Add(toVariant(tags.at(2 * i)));
+    set->Commit();
+}
+
+void makeSnpStore()
+{
+    use(storeFile("snp.sqlite"));
+    const char *alleles[] = {"A/G", "C/T", "A/C", "G/T"};
+    QJsonArray tags;
+    for (int i = g_store->snpLocusTags().size(); i < kSnpTags; ++i)
+        tags.append(QJsonObject{
+            {"name", QStringLiteral("rs%1").arg(1000000 + (i * 7919) % 9000000)},
+            {"tagNumber", 40 + (i % 997) * 0.25},
+            {"texts", QJsonArray{QStringLiteral("Chr %1").arg(1 + i % 22), alleles[i % 4], "coding", "INTRON"}},
+            {"dateModified", "2024-01-15T09:30:00Z"}});
+    host::importStore(*g_store,
+                      QJsonDocument(QJsonObject{{"format", host::kExchangeFormatName},
+                                                {"version", host::kExchangeFormatVersion},
+                                                {"snpLocusTags", tags}}),
+                      QStringLiteral("bench data"));
+    auto set = newSettings(kSnpSet);
+    set->setSNPAnalysis(true);
+    const QList<SNPLocusTagPtr> all = g_store->snpLocusTags();
+    for (int i = 0; i < kSnpInSet; ++i)
+        set->SNPLocusTagsOf(0)->Add(toVariant(all.at(2 * i + 1)->TagData()));
+    set->Commit();
+}
+
+// The set as the selection page hands it over: listed, its settings read.
+AnalysisParameterPtr listedSet(const QString &name)
+{
+    const CollectionPtr sets =
+        ObjectManager().LoadCollection(queries::kAnalysisParametersNotHidden, {}, {}, fields::kName, false, true);
+    AnalysisParameterPtr set = sets->Object<AnalysisParameter>(name);
+    set->FragAnalysisParam();
+    return set;
+}
+
+// ---- the editor, as the framework opens it --------------------------------------------------------
+
+// What the framework's window offers a page: the context and a window that takes titles and button
+// states.
+class Site : public PageSite, public ServiceWindow
+{
+public:
+    CollectionPtr businessContext() const override { return context; }
+    ServiceWindow *window() const override { return const_cast<Site *>(this); }
+    void markDirty(PageBase *) override {}
+    bool WasCancelled() const override { return false; }
+    QString Title() const override { return title; }
+    void SetTitle(const QString &t) override { title = t; }
+    void SetButtonEnabled(qint32, bool) override {}
+    bool IsButtonEnabled(qint32) const override { return true; }
+    void ExecuteCommand(qint32) override {}
+    PageList Pages() const override { return PageList{1}; }
+    void Refresh() override {}
+    void Proceed() override {}
+
+    CollectionPtr context;
+    QString title;
+};
+
+void openEditor(benchmark::State &state, const QString &setName)
+{
+    const AnalysisParameterPtr set = listedSet(setName);
+    for (auto _ : state) {
+        Site site;
+        site.context = newCollection();
+        site.context->Add(toVariant(set), keys::kAnalysisParameter);
+        std::unique_ptr<QWidget> page(createPage(pages::kAnalysisParamPage));
+        PageBase *base = dynamic_cast<IPageAccess *>(page.get())->Page();
+        base->attach(&site);
+        base->raiseInitialize(nullptr);
+        base->raiseActivate();
+        page->resize(760, 660);
+        page->show();
+        QCoreApplication::processEvents();
+        base->detach();
+    }
+}
+
+// ---- the floor: stock widgets --------------------------------------------------------------------
+
+// A bare model over row-major texts under a header row.
+class BareTable : public QAbstractTableModel
+{
+public:
+    explicit BareTable(QStringList header)
+        : m_header(std::move(header))
+    {}
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(cells.size()) / int(m_header.size());
+    }
+    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : m_header.size(); }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return {};
+        return cells[size_t(index.row() * m_header.size() + index.column())];
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
+            return {};
+        return m_header.value(section);
+    }
+    std::vector<QString> cells;
+
+private:
+    QStringList m_header;
+};
+
+// Rows sorted by their first text, as the tag grids are, then handed to a table.
+void fillSorted(BareTable &table, std::vector<std::vector<QString>> &rows)
+{
+    std::stable_sort(rows.begin(), rows.end(), [](const auto &a, const auto &b) {
+        return QString::compare(a.front(), b.front(), Qt::CaseInsensitive) < 0;
+    });
+    for (auto &row : rows)
+        for (QString &cell : row)
+            table.cells.push_back(std::move(cell));
+}
+
+QTableView *tableOf(BareTable *model, QWidget *parent)
+{
+    auto *view = new QTableView(parent);
+    model->setParent(view);
+    view->setModel(model);
+    return view;
+}
+
+QLineEdit *field(const QString &text, QWidget *parent)
+{
+    auto *line = new QLineEdit(text, parent);
+    return line;
+}
+
+QString number(float value)
+{
+    return singleText(value);
+}
+
+// The same reads as the editor and its two selectors, and the same values in stock widgets.
+void openFloor(benchmark::State &state, const QString &setName)
+{
+    const AnalysisParameterPtr set = listedSet(setName);
+    const QStringList models{"Linear", "Quadratic", "Local Southern", "Cubic", "Quartic"};
+    const QStringList units{"g", "mol", "M", "g/L"};
+    for (auto _ : state) {
+        BusinessObjectManager &objects = ObjectManager();
+        for (qint32 layout : {layouts::kMobility, layouts::kSizeStandard, layouts::kSNPLocusTags})
+            objects.LoadObject(types::kGridType, fields::kGridTypeID, QString::number(layout), false, true);
+        const CollectionPtr standards = objects.LoadCollection(queries::kSizeStandards, {}, {}, fields::kName);
+        const CollectionPtr calibrations =
+            objects.LoadCollection(queries::kMobilityCalibrations, {}, {}, fields::kName);
+        objects.LoadCollection(queries::kAnalysisParameters, {}, {}, fields::kName);
+        const CollectionPtr references = objects.LoadCollection(queries::kStandardMobilityReference, {}, {}, {});
+        const CollectionPtr projects = objects.LoadCollection(queries::kProjects, {}, {}, {});
+        const CollectionPtr snpTags = objects.LoadCollection(queries::kSNPLocusTags, {}, {}, fields::kName);
+        const CollectionPtr strTags = objects.LoadCollection(queries::kSTRLocusTags, {}, {}, fields::kName);
+        const FragAnalysisParamPtr s = set->FragAnalysisParam();
+
+        QWidget page;
+        auto *layout = new QVBoxLayout(&page);
+        auto *header = new QFormLayout;
+        layout->addLayout(header);
+        header->addRow(QStringLiteral("Parameter Set Name:"), field(s->Name(), &page));
+        auto *projectList = new QComboBox(&page);
+        for (const auto &project : projects->objects<Project>())
+            projectList->addItem(trimTrailing(project->Name()), project->ProjectID());
+        header->addRow(QStringLiteral("Project:"), projectList);
+        auto *tabs = new QTabWidget(&page);
+        layout->addWidget(tabs);
+
+        auto *general = new QWidget;
+        auto *generalForm = new QFormLayout(general);
+        generalForm->addRow(QStringLiteral("Date created:"), new QLabel(generalDate(s->ConvertDate(s->DateCreated()))));
+        generalForm->addRow(QStringLiteral("Date modified:"),
+                            new QLabel(generalDate(s->ConvertDate(s->DateModified()))));
+        generalForm->addRow(QStringLiteral("Confidence level:"), field(number(s->ConfidenceLevel(0)), general));
+        generalForm->addRow(new QCheckBox(QStringLiteral("Identify STR Alleles")));
+        generalForm->addRow(new QCheckBox(QStringLiteral("SNP Analysis")));
+        generalForm->addRow(QStringLiteral("Relative peak height threshold:"),
+                            field(number(s->RelativePeakHeightThreshold(0)), general));
+        generalForm->addRow(QStringLiteral("Slope threshold:"), field(number(s->SlopeThreshold()), general));
+        tabs->addTab(general, QStringLiteral("&General"));
+
+        auto *method = new QWidget;
+        auto *methodForm = new QFormLayout(method);
+        auto *standardList = new QComboBox(method);
+        for (const auto &standard : standards->objects<SizeStandard>())
+            if (!(standard->Data()->Attributes() & limits::kHiddenBit))
+                standardList->addItem(standard->Name(), standardList->count() + 1);
+        standardList->addItem(stored::kNone, 0);
+        standardList->setCurrentText(s->SizeStandard()->Name());
+        methodForm->addRow(QStringLiteral("Size standard:"), standardList);
+        auto *modelList = new QComboBox(method);
+        modelList->addItems(models);
+        modelList->setCurrentIndex(s->SizeCalibration(0)->ModelIndex());
+        methodForm->addRow(QStringLiteral("Model:"), modelList);
+        methodForm->addRow(new QRadioButton(QStringLiteral("Migration time")));
+        methodForm->addRow(new QRadioButton(QStringLiteral("Mobility")));
+        auto *peaks = new BareTable({QStringLiteral("Use"), QStringLiteral("Peak"), QStringLiteral("Size")});
+        const QList<qint16> selectedPeaks = s->SizeCalibration(0)->SelectedPeaks();
+        const QList<float> sizes = s->SizeStandard()->FragmentSizes();
+        for (int k = 0; k < sizes.size(); ++k)
+            peaks->cells.insert(peaks->cells.end(),
+                                {selectedPeaks.contains(qint16(k)) ? QStringLiteral("1") : QStringLiteral("0"),
+                                 QString::number(k + 1), number(sizes.at(k))});
+        methodForm->addRow(tableOf(peaks, method));
+        tabs->addTab(method, QStringLiteral("Analysis &Method"));
+
+        auto *quantitation = new QWidget;
+        auto *rows = new QFormLayout(quantitation);
+        for (int i = 0; i < 4; ++i) {
+            auto *line = new QHBoxLayout;
+            line->addWidget(field(number(s->QuantSizeTime(i)), quantitation));
+            line->addWidget(field(number(s->QuantWindow(i)), quantitation));
+            const QString amount = QString::number(double(s->QuantAmount(i)), 'e', 2);
+            line->addWidget(field(amount.section(u'e', 0, 0), quantitation));
+            line->addWidget(field(amount.section(u'e', 1), quantitation));
+            auto *unitList = new QComboBox(quantitation);
+            unitList->addItems(units);
+            unitList->setCurrentIndex(s->QuantUnit(i));
+            line->addWidget(unitList);
+            rows->addRow(QStringLiteral("D%1").arg(i + 1), line);
+        }
+        tabs->addTab(quantitation, QStringLiteral("&Quantitation"));
+
+        const auto split = [&](const QStringList &columns, const CollectionPtr &stored, const QSet<qint32> &used,
+                               const auto &idOf, const auto &cellsOf) {
+            auto *tab = new QWidget;
+            auto *line = new QHBoxLayout(tab);
+            std::vector<std::vector<QString>> sides[2];
+            for (const QVariant &item : *stored) {
+                const auto tag = objectFrom<BusinessObject>(item);
+                sides[used.contains(idOf(tag)) ? 1 : 0].push_back(cellsOf(tag));
+            }
+            for (auto &side : sides) {
+                auto *table = new BareTable(columns);
+                fillSorted(*table, side);
+                line->addWidget(tableOf(table, tab));
+            }
+            return tab;
+        };
+        QSet<qint32> strUsed, snpUsed;
+        for (const auto &tag : s->STRLocusTagsOf(0)->objects<STRLocusTag>())
+            strUsed.insert(tag->ID());
+        for (const auto &tag : s->SNPLocusTagsOf(0)->objects<SNPLocusTagSettings>())
+            snpUsed.insert(tag->ID());
+        tabs->addTab(split(
+                         {"Locus Tag", "Dye", "Min Size", "Max Size"}, strTags, strUsed,
+                         [](const QSharedPointer<BusinessObject> &o) { return o->ID(); },
+                         [](const QSharedPointer<BusinessObject> &o) {
+                             const auto tag = qSharedPointerObjectCast<STRLocusTag>(o);
+                             return std::vector<QString>{tag->Name(), QStringLiteral("D%1").arg(tag->Dye() + 1),
+                                                         number(tag->MinSize()), number(tag->MaxSize())};
+                         }),
+                     QStringLiteral("S&TR Locus Tags"));
+        tabs->addTab(split(
+                         {"Name", "Number", "Text 1", "Text 2", "Text 3", "Text 4"}, snpTags, snpUsed,
+                         [](const QSharedPointer<BusinessObject> &o) {
+                             return qSharedPointerObjectCast<SNPLocusTag>(o)->TagData()->ID();
+                         },
+                         [](const QSharedPointer<BusinessObject> &o) {
+                             const auto tag = qSharedPointerObjectCast<SNPLocusTag>(o)->TagData();
+                             return std::vector<QString>{tag->Name(),     number(tag->TagNumber()), tag->TagText1(),
+                                                         tag->TagText2(), tag->TagText3(),          tag->TagText4()};
+                         }),
+                     QStringLiteral("SN&P Locus Tags"));
+
+        auto *advanced = new QWidget;
+        auto *advancedForm = new QFormLayout(advanced);
+        advancedForm->addRow(new QRadioButton(QStringLiteral("Use calculated dye spectra")));
+        advancedForm->addRow(new QRadioButton(QStringLiteral("Use system dye spectra")));
+        for (int i = 0; i < 4; ++i)
+            advancedForm->addRow(new QCheckBox(QStringLiteral("D%1").arg(i + 1)));
+        auto *calibrationList = new QComboBox(advanced);
+        for (const auto &calibration : calibrations->objects<MobilityCalibration>())
+            calibrationList->addItem(calibration->Name());
+        calibrationList->setCurrentText(s->DyeMobilityCalibration()->Name());
+        advancedForm->addRow(QStringLiteral("Dye Mobility Calibration:"), calibrationList);
+        auto *coefficients = new BareTable({"Dye 1", "Dye 2", "Dye 3", "Dye 4"});
+        for (qint16 r = 0; r < 4; ++r)
+            for (qint16 c = 0; c < 4; ++c)
+                coefficients->cells.push_back(
+                    QString::number(double(s->DyeMobilityCalibration()->Coefficient(c, r)), 'f', 6));
+        advancedForm->addRow(tableOf(coefficients, advanced));
+        auto *referenceList = new QComboBox(advanced);
+        referenceList->addItem(stored::kNone, 0);
+        for (const auto &reference : references->objects<SizeCalibration>())
+            referenceList->addItem(trimTrailing(reference->Name()), reference->EnumTypeID());
+        advancedForm->addRow(QStringLiteral("Standard mobility reference:"), referenceList);
+        tabs->addTab(advanced, QStringLiteral("Ad&vanced"));
+
+        page.resize(760, 660);
+        page.show();
+        QCoreApplication::processEvents();
+    }
+}
+
+// ---- the cases -----------------------------------------------------------------------------------
+
+void BM_OpenSTR100(benchmark::State &state)
+{
+    use(storeFile("str.sqlite"));
+    openEditor(state, kStrSet);
+}
+
+void BM_OpenSTR100_Floor(benchmark::State &state)
+{
+    use(storeFile("str.sqlite"));
+    openFloor(state, kStrSet);
+}
+
+void BM_OpenSNP5000(benchmark::State &state)
+{
+    use(storeFile("snp.sqlite"));
+    openEditor(state, kSnpSet);
+}
+
+void BM_OpenSNP5000_Floor(benchmark::State &state)
+{
+    use(storeFile("snp.sqlite"));
+    openFloor(state, kSnpSet);
+}
+
+VELTRANE_BENCHMARK_PAIR(BM_OpenSTR100, ->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_OpenSNP5000, ->Unit(benchmark::kMillisecond));
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    makeStrStore();
+    makeSnpStore();
+    const int status = veltrane::bench::runWithRatios(veltrane::bench::RatioReporter::Clock::Cpu);
+    installHostFactories({});
+    resetThreadHelpers();
+    g_store.reset();
+    return status;
+}
