@@ -2,6 +2,7 @@
 // real flows over the real store, on every engine the suite reaches.
 
 #include "editor_driver.h"
+#include "host/framework/flow_registry.h"
 #include "page_host.h"
 #include "platform/forms/list_box.h"
 #include "veltrane/contracts/host_services.h"
@@ -61,6 +62,7 @@ private slots:
     void saveAsPageNames();
     void clickingAStoredNameRefusesLeaving();
     void saveAsWithoutTheSetToSaveKeepsTheDefaultText();
+    void saveAsThatCannotStartCanBeTriedAgain();
 
 private:
     FragAnalysisParamPtr stored(const QString &name) const { return m_store->stored(name); }
@@ -453,6 +455,24 @@ void TestEditorSaving::saveAsWithoutTheSetToSaveKeepsTheDefaultText()
     QCOMPARE(shown.first().procedureName, QStringLiteral("m_oPageBase_Initialize"));
     QVERIFY(!window->WasCancelled()); // the text is a name no set has
     QCOMPARE(context->Item(keys::kParamName).toString(), QStringLiteral("Analysis Parameter Name"));
+}
+
+void TestEditorSaving::saveAsThatCannotStartCanBeTriedAgain()
+{
+    // The save-as flow is missing: each Save As is reported as such, and none is blocked by what
+    // the one before left in the context.
+    host::FlowRegistry::instance().unregisterFlow(flows::kSaveAnalysisParameterAs);
+    QStringList failures;
+    runEditor(listed(kCasework), false, [&](EditorDriver &editor) {
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            QVERIFY(!editor.click(kCommandSaveAs)); // the editor stays open
+            QCOMPARE(shownReports().size(), attempt + 1);
+            failures << shownReports().last().error.description();
+        }
+    });
+    QCOMPARE(failures.size(), 2);
+    for (const QString &failure : failures)
+        QVERIFY2(failure.contains(flows::kSaveAnalysisParameterAs), qPrintable(failure));
 }
 
 VELTRANE_PAGE_STORE_TEST_MAIN(TestEditorSaving)
