@@ -52,7 +52,8 @@ private slots:
     void snpRule();
     void savedValues_data();
     void savedValues();
-    void emptyPowerFailsTheSaveAndStoresNothing();
+    void unreadableAmountFailsTheSaveAndStoresNothing_data();
+    void unreadableAmountFailsTheSaveAndStoresNothing();
     void cancelledSaveAsChangesNothing();
     void completedSaveAsStoresANewSetAndLeavesTheOldOne();
     void everySaveAfterSaveAsPublishesTheSetAgain();
@@ -268,13 +269,29 @@ void TestEditorSaving::savedValues()
         QVERIFY2(storedLines.contains(line), qPrintable(storedLines.join(QLatin1Char('\n'))));
 }
 
-void TestEditorSaving::emptyPowerFailsTheSaveAndStoresNothing()
+void TestEditorSaving::unreadableAmountFailsTheSaveAndStoresNothing_data()
 {
+    QTest::addColumn<QString>("amount");
+    QTest::addColumn<QString>("power");
+    QTest::addColumn<qint32>("error");
+    QTest::newRow("empty power") << "1.00"
+                                 << "" << qint32(kTypeMismatch);
+    // A pasted power beyond what the leaving rule clamps: too large to store.
+    QTest::newRow("amount beyond single precision") << "9.99"
+                                                    << "99" << qint32(kOverflow);
+}
+
+void TestEditorSaving::unreadableAmountFailsTheSaveAndStoresNothing()
+{
+    QFETCH(QString, amount);
+    QFETCH(QString, power);
+    QFETCH(qint32, error);
     const QString before = storedText(kCasework);
     bool ended = true;
     QString slopeAfter;
     runEditor(listed(kCasework), false, [&](EditorDriver &editor) {
-        editor.apply({QStringLiteral("txtSlopeThreshold=33"), QStringLiteral("txtPower(2)=")});
+        editor.apply({QStringLiteral("txtSlopeThreshold=33"), QStringLiteral("txtAmount(2)=") + amount,
+                      QStringLiteral("txtPower(2)=") + power});
         ended = editor.click(kCommandCommit);
         slopeAfter = editor.text(QStringLiteral("txtSlopeThreshold"));
     });
@@ -282,7 +299,7 @@ void TestEditorSaving::emptyPowerFailsTheSaveAndStoresNothing()
     QCOMPARE(slopeAfter, QStringLiteral("33"));
     const auto shown = shownReports();
     QCOMPARE(shown.size(), 1);
-    QCOMPARE(shown.first().error.number(), qint32(kTypeMismatch));
+    QCOMPARE(shown.first().error.number(), error);
     QCOMPARE(shown.first().procedureName, QStringLiteral("Save"));
     QCOMPARE(storedText(kCasework), before);
 }
