@@ -11,6 +11,7 @@ namespace veltrane {
 // Controls raise the ones that concern them; the library's error type knows all of them.
 #define VELTRANE_RUNTIME_ERRORS(X)                                                                                     \
     X(kInvalidProcedureCall, 5, "Invalid procedure call or argument")                                                  \
+    X(kOverflow, 6, "Overflow")                                                                                        \
     X(kSubscriptOutOfRange, 9, "Subscript out of range")                                                               \
     X(kTypeMismatch, 13, "Type mismatch")                                                                              \
     X(kObjectNotSet, 91, "Object variable not set")                                                                    \

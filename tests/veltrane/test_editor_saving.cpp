@@ -2,6 +2,7 @@
 // real flows over the real store, on every engine the suite reaches.
 
 #include "editor_driver.h"
+#include "host/framework/flow_registry.h"
 #include "page_host.h"
 #include "platform/forms/list_box.h"
 #include "veltrane/contracts/host_services.h"
@@ -51,7 +52,8 @@ private slots:
     void snpRule();
     void savedValues_data();
     void savedValues();
-    void emptyPowerFailsTheSaveAndStoresNothing();
+    void unreadableAmountFailsTheSaveAndStoresNothing_data();
+    void unreadableAmountFailsTheSaveAndStoresNothing();
     void cancelledSaveAsChangesNothing();
     void completedSaveAsStoresANewSetAndLeavesTheOldOne();
     void everySaveAfterSaveAsPublishesTheSetAgain();
@@ -61,6 +63,7 @@ private slots:
     void saveAsPageNames();
     void clickingAStoredNameRefusesLeaving();
     void saveAsWithoutTheSetToSaveKeepsTheDefaultText();
+    void saveAsThatCannotStartCanBeTriedAgain();
 
 private:
     FragAnalysisParamPtr stored(const QString &name) const { return m_store->stored(name); }
@@ -266,13 +269,29 @@ void TestEditorSaving::savedValues()
         QVERIFY2(storedLines.contains(line), qPrintable(storedLines.join(QLatin1Char('\n'))));
 }
 
-void TestEditorSaving::emptyPowerFailsTheSaveAndStoresNothing()
+void TestEditorSaving::unreadableAmountFailsTheSaveAndStoresNothing_data()
 {
+    QTest::addColumn<QString>("amount");
+    QTest::addColumn<QString>("power");
+    QTest::addColumn<qint32>("error");
+    QTest::newRow("empty power") << "1.00"
+                                 << "" << qint32(kTypeMismatch);
+    // A pasted power beyond what the leaving rule clamps: too large to store.
+    QTest::newRow("amount beyond single precision") << "9.99"
+                                                    << "99" << qint32(kOverflow);
+}
+
+void TestEditorSaving::unreadableAmountFailsTheSaveAndStoresNothing()
+{
+    QFETCH(QString, amount);
+    QFETCH(QString, power);
+    QFETCH(qint32, error);
     const QString before = storedText(kCasework);
     bool ended = true;
     QString slopeAfter;
     runEditor(listed(kCasework), false, [&](EditorDriver &editor) {
-        editor.apply({QStringLiteral("txtSlopeThreshold=33"), QStringLiteral("txtPower(2)=")});
+        editor.apply({QStringLiteral("txtSlopeThreshold=33"), QStringLiteral("txtAmount(2)=") + amount,
+                      QStringLiteral("txtPower(2)=") + power});
         ended = editor.click(kCommandCommit);
         slopeAfter = editor.text(QStringLiteral("txtSlopeThreshold"));
     });
@@ -280,7 +299,7 @@ void TestEditorSaving::emptyPowerFailsTheSaveAndStoresNothing()
     QCOMPARE(slopeAfter, QStringLiteral("33"));
     const auto shown = shownReports();
     QCOMPARE(shown.size(), 1);
-    QCOMPARE(shown.first().error.number(), qint32(kTypeMismatch));
+    QCOMPARE(shown.first().error.number(), error);
     QCOMPARE(shown.first().procedureName, QStringLiteral("Save"));
     QCOMPARE(storedText(kCasework), before);
 }
@@ -453,6 +472,24 @@ void TestEditorSaving::saveAsWithoutTheSetToSaveKeepsTheDefaultText()
     QCOMPARE(shown.first().procedureName, QStringLiteral("m_oPageBase_Initialize"));
     QVERIFY(!window->WasCancelled()); // the text is a name no set has
     QCOMPARE(context->Item(keys::kParamName).toString(), QStringLiteral("Analysis Parameter Name"));
+}
+
+void TestEditorSaving::saveAsThatCannotStartCanBeTriedAgain()
+{
+    // The save-as flow is missing: each Save As is reported as such, and none is blocked by what
+    // the one before left in the context.
+    host::FlowRegistry::instance().unregisterFlow(flows::kSaveAnalysisParameterAs);
+    QStringList failures;
+    runEditor(listed(kCasework), false, [&](EditorDriver &editor) {
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            QVERIFY(!editor.click(kCommandSaveAs)); // the editor stays open
+            QCOMPARE(shownReports().size(), attempt + 1);
+            failures << shownReports().last().error.description();
+        }
+    });
+    QCOMPARE(failures.size(), 2);
+    for (const QString &failure : failures)
+        QVERIFY2(failure.contains(flows::kSaveAnalysisParameterAs), qPrintable(failure));
 }
 
 VELTRANE_PAGE_STORE_TEST_MAIN(TestEditorSaving)

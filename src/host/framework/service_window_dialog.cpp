@@ -14,6 +14,7 @@
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace veltrane::host {
 
@@ -371,8 +372,16 @@ void ServiceWindowDialog::perform(Request kind, qint32 command)
         }
         break;
     default:
-        if (command == kCommandSaveAs || command > kCommandNext)
+        if (command == kCommandSaveAs || command > kCommandNext) {
             raise(m_current, "CommandClick", [command](PageBase *base) { base->raiseCommandClick(command); });
+            // Whatever the command did (a flow that ran, or one that could not start and was
+            // reported), the page comes back to the user: it is activated again before anything it
+            // asked for meanwhile, so a command it left half done does not block the next one.
+            const bool queued = std::any_of(m_pending.cbegin(), m_pending.cend(),
+                                            [](const auto &p) { return p.first == Request::Reactivate; });
+            if (!queued && !m_finished)
+                m_pending.prepend({Request::Reactivate, 0});
+        }
         break;
     }
 }

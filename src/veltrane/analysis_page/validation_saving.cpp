@@ -66,7 +66,13 @@ float joinAmount(const QString &mantissa, const QString &power, const QString &p
     const std::optional<double> exponent = parseNumber(power);
     if (!exponent || std::fabs(wholeValue(*exponent)) > double(std::numeric_limits<qint32>::max()))
         throw Error::typeMismatch(powerField, QStringLiteral("the power \"%1\" is not a whole number").arg(power));
-    return float(leadingNumber(mantissa + QLatin1Char('e') + power));
+    // A quantity beyond single precision cannot be stored; one too small to tell from 0 is 0.
+    const double quantity = leadingNumber(mantissa + QLatin1Char('e') + power);
+    if (!std::isfinite(quantity) || std::fabs(quantity) > double(std::numeric_limits<float>::max()))
+        throw Error(
+            kOverflow, powerField,
+            QStringLiteral("%1: %2e%3 is too large an amount").arg(runtimeErrorText(kOverflow), mantissa, power));
+    return float(quantity);
 }
 
 } // namespace editor

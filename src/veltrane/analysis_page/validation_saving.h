@@ -11,7 +11,8 @@ double leadingNumber(const QString &text);
 
 // A quantity from the amount's mantissa and power: the power must be a whole 32-bit number (a
 // type mismatch otherwise, naming the field), then "mantissa e power" is read as a number.
-// 2.5 and 3 give 2500; 1.50 and -4 give 0.00015.
+// 2.5 and 3 give 2500; 1.50 and -4 give 0.00015. An amount too large for single precision is an
+// overflow (error 6), one too small to tell from 0 is 0.
 float joinAmount(const QString &mantissa, const QString &power, const QString &powerField);
 
 } // namespace veltrane::editor

@@ -30,12 +30,6 @@ PublicClass described(const QString &className)
     return p;
 }
 
-// A class of the type library that this build does not make yet.
-PublicClass notBuilt(const QString &className)
-{
-    return described(className);
-}
-
 template <typename T> PublicClass built(const QString &className)
 {
     PublicClass p = described(className);
@@ -70,7 +64,7 @@ Error noClass(const QString &what, const QString &name)
 
 const QList<PublicClass> &publicClasses()
 {
-    // One line per class of the type library; a class that is not built yet says notBuilt.
+    // One line per class of the type library (a class not built would be described(name) alone).
     static const QList<PublicClass> table = {
         built<Service>(QStringLiteral("Service")),
         built<AnalysisParamPage>(pages::kAnalysisParamPage),
