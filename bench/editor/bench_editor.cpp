@@ -64,7 +64,7 @@ void use(const QString &file)
     installHostFactories({});
     resetThreadHelpers();
     g_store.reset();
-    g_store = app::openAndInstall(file, true);
+    g_store = app::openAndInstall(file, host::StoreOptions{.seed = true});
 }
 
 FragAnalysisParamPtr newSettings(const QString &name)

@@ -84,7 +84,7 @@ void storeBigSet(const QString &name)
 
 void setUp()
 {
-    g_store = app::openAndInstall(g_location, true);
+    g_store = app::openAndInstall(g_location, host::StoreOptions{.seed = true});
     host::importStore(*g_store, benchTags(), QStringLiteral("bench data"));
     storeBigSet(kSetName);
     storeBigSet(kFloorName);

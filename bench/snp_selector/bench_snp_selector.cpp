@@ -69,7 +69,7 @@ QJsonDocument benchData()
 
 void setUp()
 {
-    g_store = app::openAndInstall(g_dir.filePath(QStringLiteral("bench.sqlite")), false);
+    g_store = app::openAndInstall(g_dir.filePath(QStringLiteral("bench.sqlite")), host::StoreOptions{.seed = false});
     host::importStore(*g_store, benchData(), QStringLiteral("bench data"));
     const CollectionPtr tags = ObjectManager().LoadCollection(queries::kSNPLocusTags, {}, {}, fields::kName);
     auto set = FragAnalysisParamPtr::create();

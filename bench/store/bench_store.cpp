@@ -136,8 +136,8 @@ QSqlDatabase raw()
 {
     static const bool ordered = [] {
         g_orderBy = g_location.startsWith(QLatin1String("postgresql://"))
-            ? QStringLiteral(" ORDER BY name_key COLLATE \"C\", id")
-            : QStringLiteral(" ORDER BY name_key, id");
+                        ? QStringLiteral(" ORDER BY name_key COLLATE \"C\", id")
+                        : QStringLiteral(" ORDER BY name_key, id");
         return true;
     }();
     (void)ordered;

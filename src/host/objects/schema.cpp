@@ -104,8 +104,9 @@ QStringList currentTables(Engine engine)
                << childTable(gridColumnRows(), columnsOf(gridColumns()))
                // version counts commits of the row; it is how a session notices that someone else
                // changed a set since it read it, and modified_by says who it was.
-               << namedTable(sets(), engine,
-                             {QStringLiteral("version INTEGER NOT NULL DEFAULT 1"), kModifiedByColumn + kModifiedBySql});
+               << namedTable(
+                      sets(), engine,
+                      {QStringLiteral("version INTEGER NOT NULL DEFAULT 1"), kModifiedByColumn + kModifiedBySql});
 
     QStringList entryColumns{
         QStringLiteral("set_id INTEGER NOT NULL REFERENCES %1 (id) ON DELETE CASCADE").arg(sets().table),
@@ -176,7 +177,9 @@ int migrate(const QSqlDatabase &db, const ConnectionSpec &spec)
     if (found == 0) {
         for (const QString &statement : currentTables(spec.engine))
             execute(db, statement);
-        record(kCurrentVersion);
+        // A new store has every version's tables; the table lists each, as an upgraded store's does.
+        for (int version = 1; version <= kCurrentVersion; ++version)
+            record(version);
         return found;
     }
     for (int version = found; version < kCurrentVersion; ++version) {
