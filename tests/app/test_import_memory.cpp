@@ -1,7 +1,7 @@
+#include "lab_data/lab_exchange.h"
+
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 #include <spawn.h>
@@ -32,87 +32,10 @@ std::pair<int, long> peakOf(const QStringList &arguments)
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -2, usage.ru_maxrss};
 }
 
-// An exchange file of count sets shaped like a lab's (a size standard with selected peaks, fifteen STR
-// and four SNP tags each), with the definitions and tags they name.
+// An exchange file of count sets shaped like a lab's, with the definitions and tags they name.
 QByteArray manySets(int count)
 {
-    QJsonArray strTags, snpTags, sets, fragments;
-    for (int i = 0; i < 16; ++i)
-        fragments.append(35 + 30 * i);
-    for (int i = 0; i < 30; ++i)
-        strTags.append(QJsonObject{{"name", QStringLiteral("STR-%1").arg(i)},
-                                   {"dye", i % 4},
-                                   {"minSize", 100 + i},
-                                   {"maxSize", 150 + i},
-                                   {"dateModified", "2024-01-15T09:30:00Z"}});
-    for (int i = 0; i < 2000; ++i)
-        snpTags.append(QJsonObject{{"name", QStringLiteral("rs%1").arg(1000000 + i)},
-                                   {"tagNumber", 40 + i % 400},
-                                   {"texts", QJsonArray{"Chr 1", "A/G", "Identity", ""}},
-                                   {"dateModified", "2024-01-15T09:30:00Z"}});
-    QJsonArray peaks;
-    for (int p = 0; p < 14; ++p)
-        peaks.append(p);
-    QJsonArray rows;
-    for (int r = 0; r < 4; ++r)
-        rows.append(QJsonObject{{"sizeTime", 100 * (r + 1)}, {"window", 5}, {"amount", 1e-9}, {"unit", 0}});
-    for (int s = 0; s < count; ++s) {
-        QJsonArray str, snp;
-        for (int t = 0; t < 15; ++t)
-            str.append(QStringLiteral("STR-%1").arg((s + t) % 30));
-        for (int t = 0; t < 4; ++t)
-            snp.append(QStringLiteral("rs%1").arg(1000000 + (s * 4 + t) % 2000));
-        const QJsonObject entry{{"identifyAlleles", true},
-                                {"relativePeakHeightThreshold", 10},
-                                {"confidenceLevel", 95},
-                                {"calibration", QJsonObject{{"name", ""},
-                                                            {"kind", 1},
-                                                            {"modelIndex", 2},
-                                                            {"migrationVariable", 1},
-                                                            {"enumTypeId", 0},
-                                                            {"selectedPeaks", peaks},
-                                                            {"sizeStandard", "Ladder"}}},
-                                {"strLocusTags", str},
-                                {"snpLocusTags", snp}};
-        sets.append(QJsonObject{{"name", QStringLiteral("Set %1").arg(s)},
-                                {"project", "Lab"},
-                                {"projectId", ""},
-                                {"projectName", "Lab"},
-                                {"typeCode", 1011},
-                                {"attributes", 0},
-                                {"dateCreated", "2024-01-15T09:30:00Z"},
-                                {"dateModified", "2024-02-01T12:00:00Z"},
-                                {"slopeThreshold", 10},
-                                {"snpAnalysis", false},
-                                {"sizeStandard", "Ladder"},
-                                {"mobilityCalibration", "Mobility"},
-                                {"mobilityReference", "Reference"},
-                                {"useCalculatedDyeSpectra", false},
-                                {"dyeSpectra", QJsonArray{true, true, true, true}},
-                                {"idStandardBySize", 1},
-                                {"quantityByHeight", 1},
-                                {"quantitation", rows},
-                                {"entries", QJsonArray{entry}}});
-    }
-    QJsonArray coefficients;
-    for (int r = 0; r < 4; ++r)
-        coefficients.append(QJsonArray{1, 0, 0, 0});
-    return QJsonDocument(
-               QJsonObject{{"format", "veltrane-parameter-sets"},
-                           {"version", 1},
-                           {"projects", QJsonArray{QJsonObject{{"name", "Lab"}}}},
-                           {"sizeStandards", QJsonArray{QJsonObject{{"name", "Ladder"},
-                                                                    {"attributes", 0},
-                                                                    {"dyeIndex", 3},
-                                                                    {"fitCoefficient", 0.9996},
-                                                                    {"fragments", fragments}}}},
-                           {"mobilityCalibrations",
-                            QJsonArray{QJsonObject{{"name", "Mobility"}, {"coefficients", coefficients}}}},
-                           {"mobilityReferences", QJsonArray{QJsonObject{{"name", "Reference"}, {"enumTypeId", 1}}}},
-                           {"strLocusTags", strTags},
-                           {"snpLocusTags", snpTags},
-                           {"sets", sets}})
-        .toJson();
+    return veltrane::testing::labExchange(count, 2000, QStringLiteral("Lab")).toJson();
 }
 
 } // namespace
