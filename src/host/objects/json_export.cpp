@@ -115,7 +115,7 @@ void exportStoreToFile(SqlStore &store, const QString &path, const QStringList &
         // A device, a pipe or a socket takes the document as a stream; replacing it would turn it into
         // a plain file. Only a regular file is replaced as a whole.
         QFile stream(path);
-        if (!stream.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        if (!stream.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             throw cannotWrite(stream.errorString());
         for (qint64 done = 0; done < bytes.size();) {
             const qint64 n = stream.write(bytes.constData() + done, bytes.size() - done);
