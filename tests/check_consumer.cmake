@@ -1,6 +1,7 @@
 # Builds and runs the host project in tests/consumer against Veltrane found with find_package: first
 # straight from the build tree, then from a fresh install prefix.
 #   -DBUILD_DIR=<Veltrane build tree> -DSOURCE_DIR=<tests/consumer> -DWORK_DIR=<scratch folder>
+#   [-DCONSUMER_FLAGS=<compiler and linker flags the consumer needs, such as the sanitizers>]
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 
@@ -14,7 +15,8 @@ endfunction()
 
 function(build_consumer name veltrane_dir)
   set(dir ${WORK_DIR}/${name})
-  run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${dir} -G Ninja -DCMAKE_BUILD_TYPE=Release -DVeltrane_DIR=${veltrane_dir})
+  run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${dir} -G Ninja -DCMAKE_BUILD_TYPE=Release -DVeltrane_DIR=${veltrane_dir}
+      "-DCMAKE_CXX_FLAGS=${CONSUMER_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${CONSUMER_FLAGS}")
   run(${CMAKE_COMMAND} --build ${dir})
   run(${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${dir}/consumer)
   message(STATUS "${name}: ${last_output}")

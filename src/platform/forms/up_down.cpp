@@ -145,7 +145,8 @@ void UpDown::step(int direction)
 
 bool UpDown::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_buddy && event->type() == QEvent::KeyPress && isEnabled()) {
+    // The type first: a buddy being destroyed still sends events, and is no longer a text box then.
+    if (event->type() == QEvent::KeyPress && watched == m_buddy && isEnabled()) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
             if (key->key() == Qt::Key_Up) {
