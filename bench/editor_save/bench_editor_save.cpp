@@ -149,20 +149,22 @@ void BM_EditorSave_Floor(benchmark::State &state)
     QSqlQuery entry = prepared(
         QStringLiteral("INSERT INTO set_entries (set_id, entry_index, identify_alleles, has_calibration, model_index, "
                        "migration_variable, calibration_size_standard_id) VALUES (?, 0, 1, 1, 2, 1, ?)"));
-    QSqlQuery peak = prepared(
-        QStringLiteral("INSERT INTO entry_selected_peaks (set_id, entry_index, position, peak) VALUES (?, 0, ?, ?)"));
-    QSqlQuery strLink = prepared(
-        QStringLiteral("INSERT INTO set_str_tags (set_id, entry_index, position, tag_id) VALUES (?, 0, ?, ?)"));
-    QSqlQuery snpLink = prepared(
-        QStringLiteral("INSERT INTO set_snp_tags (set_id, entry_index, position, tag_id) VALUES (?, 0, ?, ?)"));
-    const auto link = [id](QSqlQuery &q, const QList<qint32> &ids) {
-        for (int t = 0; t < ids.size(); ++t) {
-            q.bindValue(0, id);
-            q.bindValue(1, t);
-            q.bindValue(2, ids[t]);
-            bench::execOrDie(q);
-        }
+    const QString childRow = QStringLiteral("(?, 0, ?, ?)");
+    bench::RowInserter peak(
+        raw(), QStringLiteral("INSERT INTO entry_selected_peaks (set_id, entry_index, position, peak) VALUES "),
+        childRow, 3);
+    bench::RowInserter strLink(
+        raw(), QStringLiteral("INSERT INTO set_str_tags (set_id, entry_index, position, tag_id) VALUES "), childRow, 3);
+    bench::RowInserter snpLink(
+        raw(), QStringLiteral("INSERT INTO set_snp_tags (set_id, entry_index, position, tag_id) VALUES "), childRow, 3);
+    // The rows of each child table, bound in one list: the set, the position, the value.
+    const auto rowsOf = [id](const auto &values) {
+        QList<QVariant> rows;
+        for (qsizetype i = 0; i < values.size(); ++i)
+            rows << id << qint32(i) << qint32(values[i]);
+        return rows;
     };
+    const QList<QVariant> peakRows = rowsOf(peaks), strRows = rowsOf(strIds), snpRows = rowsOf(snpIds);
     for (auto _ : state) {
         QSqlQuery begin(raw());
         begin.exec(sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
@@ -181,14 +183,9 @@ void BM_EditorSave_Floor(benchmark::State &state)
         entry.bindValue(0, id);
         entry.bindValue(1, settings->SizeStandard()->ID());
         bench::execOrDie(entry);
-        for (int p = 0; p < peaks.size(); ++p) {
-            peak.bindValue(0, id);
-            peak.bindValue(1, p);
-            peak.bindValue(2, int(peaks[p]));
-            bench::execOrDie(peak);
-        }
-        link(strLink, strIds);
-        link(snpLink, snpIds);
+        peak.insert(peakRows);
+        strLink.insert(strRows);
+        snpLink.insert(snpRows);
         QSqlQuery commit(raw());
         if (!commit.exec(QStringLiteral("COMMIT")))
             qFatal("COMMIT: %s", qPrintable(commit.lastError().text()));

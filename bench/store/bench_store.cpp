@@ -77,16 +77,7 @@ void exec(QSqlQuery &q)
 // into the database, so that neither case of a pair pays for what the other wrote.
 void settle(const QString &writtenNamePrefix = {})
 {
-    QSqlQuery q(raw());
-    if (!writtenNamePrefix.isEmpty()) {
-        q.prepare(QStringLiteral("DELETE FROM parameter_sets WHERE name_key LIKE ?"));
-        q.addBindValue(QString(writtenNamePrefix.toCaseFolded() + QLatin1Char('%')));
-        exec(q);
-    }
-    if (raw().driverName() == QLatin1String("QSQLITE"))
-        q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-    else
-        q.exec(QStringLiteral("VACUUM ANALYZE"));
+    veltrane::bench::settle(raw(), writtenNamePrefix);
 }
 
 // ---- the list of sets on the selection page ----------------------------------------------------
