@@ -90,7 +90,11 @@ int run(int argc, char *argv[])
     if (!parser.parse(arguments))
         return usageError(err, parser.errorText());
     if (parser.isSet(help)) {
-        out << parser.helpText() << '\n' << kCommandsText;
+        // The options are read before the application object exists, so the parser cannot know the
+        // program's name yet.
+        out << parser.helpText().replace(QLatin1String("<executable_name>"), QCoreApplication::applicationName())
+            << '\n'
+            << kCommandsText;
         return kOk;
     }
 

@@ -19,6 +19,7 @@ private slots:
     void exportThenImportIntoAnEmptyStoreKeepsEverything();
     void screenshotWritesAPicture();
     void typelibPrintsEveryClassWithoutAStore();
+    void helpNamesTheProgram();
     void mistakesAreClearErrors_data();
     void mistakesAreClearErrors();
 
@@ -115,6 +116,13 @@ void TestAppCommands::typelibPrintsEveryClassWithoutAStore()
     QVERIFY(r.out.contains(QLatin1String("0x60030014  method       FormatNotation(Index: 16-bit integer, by reference; "
                                          "sString: text, by reference): text\n")));
     QVERIFY(!QFile::exists(store("typelib.sqlite"))); // printing the surface opens no store
+}
+
+void TestAppCommands::helpNamesTheProgram()
+{
+    const Result help = run({"--help"});
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY2(help.out.startsWith(QLatin1String("Usage: veltrane [options]")), qPrintable(help.out.left(80)));
 }
 
 void TestAppCommands::mistakesAreClearErrors_data()
