@@ -1,6 +1,7 @@
 // The editor's size standard, calibration model, mobility, dye spectra and analysis switches, driven
 // by clicks as a user drives them.
 
+#include "control_states.h"
 #include "editor_harness.h"
 
 #include "platform/forms/check_box.h"
@@ -11,6 +12,8 @@
 #include "platform/forms/option_button.h"
 #include "platform/forms/text_box.h"
 #include "platform/grid/grid_control.h"
+#include "veltrane/analysis_page/analysis_param_page.h"
+#include "veltrane/analysis_page/layout_lists.h"
 
 #include <QLocale>
 #include <QTest>
@@ -20,35 +23,34 @@ using namespace veltrane::test;
 
 namespace {
 
-constexpr int kGeneral = 0;
-constexpr int kAnalysisMethod = 1;
-constexpr int kQuantitation = 2;
-constexpr int kAdvanced = 5;
-
 const QString kLinear = QStringLiteral("Linear");
 const QString kLocalSouthern = QStringLiteral("Local Southern");
 
 // An editor on a stored copy of the default set (16 fragments of "Ladder 35-500"), with its
-// size-calling entry set to the model and migration variable given.
+// size-calling entry set to the model and migration variable given; fill() may change the copy and
+// add to the store before the copy is stored.
 struct Editor
 {
     PageHost host;
     EditorHarness ui{host};
-    explicit Editor(qint32 model = 0, qint32 migration = 0, const std::function<void(FragAnalysisParam &)> &fill = {})
+    explicit Editor(qint32 model = 0, qint32 migration = 0,
+                    const std::function<void(FragAnalysisParam &, host::SqlStore &)> &fill = {})
     {
         QVERIFY(ui.open(storeCopyOfDefault(host, QStringLiteral("Options under test"), [&](FragAnalysisParam &s) {
             s.SizeCalibration(0)->setModelIndex(model);
             s.SizeCalibration(0)->setMigrationVariable(migration);
             if (fill)
-                fill(s);
+                fill(s, host.store());
         })));
     }
     template <typename T> T *get(const char *name) { return ui.control<T>(QLatin1String(name)); }
     GridControl *peaks() { return ui.grid(QStringLiteral("grdSizeStandard")); }
     Label *requirement() { return get<Label>("lblRequirements"); }
-    OptionButton *mobility() { return get<OptionButton>("optMobility"); }
-    OptionButton *migrationTime() { return get<OptionButton>("optMigrationTime"); }
     bool chooseModel(const QString &model) { return ui.choose(get<ComboBox>("cmbModel"), model); }
+    bool chooseStandard(const QString &standard) { return ui.choose(get<ComboBox>("cmbSizeStandard"), standard); }
+    void clickBox(const char *name) { ui.clickBox(get<QWidget>(name)); }
+    // "name=value" expectations of the page's controls (see controlState()).
+    void shows(const QStringList &states) { expect(ui.page(), states); }
     QList<qint16> storedPeaks()
     {
         ui.save();
@@ -83,31 +85,28 @@ void TestAnalysisPageOptions::modelRequirement_data()
 {
     QTest::addColumn<QString>("model");
     QTest::addColumn<QList<qint32>>("ticked"); // grid rows ticked after Deselect All
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("red");
-
-    const QString needs = QStringLiteral("Requires a minimum of %1 selected peaks.");
-    QTest::newRow("Linear, 2") << kLinear << QList<qint32>{2, 5} << needs.arg(2) << false;
-    QTest::newRow("Linear, 1") << kLinear << QList<qint32>{16} << needs.arg(2) << true;
-    QTest::newRow("Linear, none") << kLinear << QList<qint32>{} << needs.arg(2) << true;
-    QTest::newRow("Quadratic, 3") << "Quadratic" << QList<qint32>{1, 2, 3} << needs.arg(3) << false;
-    QTest::newRow("Quadratic, 2") << "Quadratic" << QList<qint32>{1, 3} << needs.arg(3) << true;
-    QTest::newRow("Local Southern, 3") << kLocalSouthern << QList<qint32>{4, 8, 12} << needs.arg(3) << false;
-    QTest::newRow("Local Southern, 2") << kLocalSouthern << QList<qint32>{4, 8} << needs.arg(3) << true;
-    QTest::newRow("Cubic, 4") << "Cubic" << QList<qint32>{1, 2, 3, 4} << needs.arg(4) << false;
-    QTest::newRow("Cubic, 3") << "Cubic" << QList<qint32>{1, 2, 3} << needs.arg(4) << true;
-    QTest::newRow("Quartic, 5") << "Quartic" << QList<qint32>{1, 3, 5, 7, 9} << needs.arg(5) << false;
-    QTest::newRow("Quartic, 4") << "Quartic" << QList<qint32>{1, 3, 5, 7} << needs.arg(5) << true;
+    QTest::addColumn<int>("needs");            // the fewest peaks the model fits
+    QTest::newRow("Linear, 2") << kLinear << QList<qint32>{2, 5} << 2;
+    QTest::newRow("Linear, 1") << kLinear << QList<qint32>{16} << 2;
+    QTest::newRow("Linear, none") << kLinear << QList<qint32>{} << 2;
+    QTest::newRow("Quadratic, 3") << QStringLiteral("Quadratic") << QList<qint32>{1, 2, 3} << 3;
+    QTest::newRow("Quadratic, 2") << QStringLiteral("Quadratic") << QList<qint32>{1, 3} << 3;
+    QTest::newRow("Local Southern, 3") << kLocalSouthern << QList<qint32>{4, 8, 12} << 3;
+    QTest::newRow("Local Southern, 2") << kLocalSouthern << QList<qint32>{4, 8} << 3;
+    QTest::newRow("Cubic, 4") << QStringLiteral("Cubic") << QList<qint32>{1, 2, 3, 4} << 4;
+    QTest::newRow("Cubic, 3") << QStringLiteral("Cubic") << QList<qint32>{1, 2, 3} << 4;
+    QTest::newRow("Quartic, 5") << QStringLiteral("Quartic") << QList<qint32>{1, 3, 5, 7, 9} << 5;
+    QTest::newRow("Quartic, 4") << QStringLiteral("Quartic") << QList<qint32>{1, 3, 5, 7} << 5;
 }
 
 void TestAnalysisPageOptions::modelRequirement()
 {
     QFETCH(QString, model);
     QFETCH(QList<qint32>, ticked);
-    QFETCH(QString, text);
-    QFETCH(bool, red);
+    QFETCH(int, needs);
+    const bool red = ticked.size() < needs;
     Editor editor;
-    editor.ui.showTab(kAnalysisMethod);
+    editor.ui.showTab(editor::AnalysisMethod);
     QVERIFY(editor.chooseModel(model));
     editor.ui.click(editor.get<CommandButton>("cmdDeselectAll"));
     QCOMPARE(editor.requirement()->ForeColor(), colors::kRed); // whatever the model
@@ -116,7 +115,7 @@ void TestAnalysisPageOptions::modelRequirement()
         editor.ui.clickCell(editor.peaks(), row, 1);
         peaks << qint16(row - 1);
     }
-    QCOMPARE(editor.requirement()->Caption(), text);
+    QCOMPARE(editor.requirement()->Caption(), QStringLiteral("Requires a minimum of %1 selected peaks.").arg(needs));
     QCOMPARE(editor.requirement()->ForeColor(), red ? colors::kRed : colors::kBlack);
     QCOMPARE(editor.ui.validate(), !red);
     // With nothing ticked the selection still holds one element, 0; only the colour tells.
@@ -132,7 +131,6 @@ void TestAnalysisPageOptions::localSouthernHoldsTheMigrationVariable_data()
     QTest::addColumn<qint32>("migration"); // 0 migration time, 1 mobility, as loaded
     QTest::addColumn<bool>("peakClickedWhileHeld");
     QTest::addColumn<bool>("mobilityAfter");
-
     QTest::newRow("migration time comes back") << 0 << false << false;
     QTest::newRow("mobility comes back") << 1 << false << true;
     // Every evaluation under "Local Southern" stores the options it finds, the forced ones included.
@@ -145,59 +143,53 @@ void TestAnalysisPageOptions::localSouthernHoldsTheMigrationVariable()
     QFETCH(bool, peakClickedWhileHeld);
     QFETCH(bool, mobilityAfter);
     Editor editor(0, migration);
-    editor.ui.showTab(kAnalysisMethod);
-    QCOMPARE(editor.mobility()->Value(), migration == 1);
-
+    editor.ui.showTab(editor::AnalysisMethod);
+    editor.shows({"optMobility.Value=" + truth(migration == 1)});
     QVERIFY(editor.chooseModel(kLocalSouthern));
-    QVERIFY(editor.mobility()->Value());
-    QVERIFY(!editor.migrationTime()->Value());
-    QVERIFY(!editor.mobility()->isEnabled());
-    QVERIFY(!editor.migrationTime()->isEnabled());
+    editor.shows({"optMobility.Value=true", "optMigrationTime.Value=false", "optMobility.enabled=false",
+                  "optMigrationTime.enabled=false"});
     if (peakClickedWhileHeld)
         editor.ui.clickCell(editor.peaks(), 3, 1);
-
     QVERIFY(editor.chooseModel(kLinear));
-    QVERIFY(editor.mobility()->isEnabled());
-    QVERIFY(editor.migrationTime()->isEnabled());
-    QCOMPARE(editor.mobility()->Value(), mobilityAfter);
-    QCOMPARE(editor.migrationTime()->Value(), !mobilityAfter);
+    editor.shows({"optMobility.enabled=true", "optMigrationTime.enabled=true",
+                  "optMobility.Value=" + truth(mobilityAfter), "optMigrationTime.Value=" + truth(!mobilityAfter)});
 }
 
 void TestAnalysisPageOptions::noSizeStandardHidesItsControls()
 {
+    // The controls that belong to a size standard: shown and usable with one, not without.
+    const auto standardsOwn = [](bool value) {
+        QStringList out;
+        for (const char *name : {"lblDye.Visible", "lblSizeStandardFitCoef.Visible", "lblRequirements.Visible",
+                                 "cmbModel.Visible", "cmdSelectAll.enabled", "cmdDeselectAll.enabled"})
+            out << QLatin1String(name) + u'=' + truth(value);
+        return out;
+    };
     Editor editor(0, 1);
-    editor.ui.showTab(kAnalysisMethod);
-    auto *standard = editor.get<ComboBox>("cmbSizeStandard");
+    editor.ui.showTab(editor::AnalysisMethod);
     editor.ui.click(editor.get<CommandButton>("cmdDeselectAll")); // red: would block, were it shown
-    QVERIFY(editor.ui.choose(standard, QStringLiteral("[None]")));
+    QVERIFY(editor.chooseStandard(QStringLiteral("[None]")));
     QCOMPARE(editor.peaks()->rowCount(), 0);
-    for (const char *hidden : {"lblDye", "lblSizeStandardFitCoef", "lblRequirements", "cmbModel"})
-        QVERIFY2(!editor.get<QWidget>(hidden)->property("Visible").toBool(), hidden);
-    for (const char *disabled : {"cmdSelectAll", "cmdDeselectAll", "optMigrationTime", "optMobility"})
-        QVERIFY2(!editor.get<QWidget>(disabled)->isEnabled(), disabled);
-    QVERIFY(!editor.mobility()->Value());
-    QVERIFY(!editor.migrationTime()->Value());
+    editor.shows(standardsOwn(false) + QStringList{"optMigrationTime.enabled=false", "optMobility.enabled=false",
+                                                   "optMigrationTime.Value=false", "optMobility.Value=false"});
     QVERIFY(editor.ui.validate());
 
     // Chosen again, a size standard starts with every fragment ticked and migration time.
-    QVERIFY(editor.ui.choose(standard, QStringLiteral("Ladder 50-500 (20 fragments)")));
+    QVERIFY(editor.chooseStandard(QStringLiteral("Ladder 50-500 (20 fragments)")));
     QCOMPARE(editor.peaks()->rowCount(), 20);
     for (qint32 row = 1; row <= 20; ++row)
         QCOMPARE(editor.peaks()->cellText(row, 1), QStringLiteral("1"));
     QCOMPARE(editor.peaks()->cellText(20, 3), QStringLiteral("500"));
-    QCOMPARE(editor.get<Label>("lblDye")->Caption(), QStringLiteral("D4"));
-    QCOMPARE(editor.get<Label>("lblSizeStandardFitCoef")->Caption(), QStringLiteral("0.9993"));
-    QVERIFY(editor.migrationTime()->Value());
-    for (const char *shown : {"lblDye", "lblSizeStandardFitCoef", "lblRequirements", "cmbModel"})
-        QVERIFY2(editor.get<QWidget>(shown)->property("Visible").toBool(), shown);
-    QCOMPARE(editor.requirement()->ForeColor(), colors::kBlack);
+    editor.shows(standardsOwn(true) + QStringList{"lblDye=D4", "lblSizeStandardFitCoef=0.9993",
+                                                  "optMigrationTime.Value=true",
+                                                  QStringLiteral("lblRequirements.ForeColor=%1").arg(colors::kBlack)});
     QCOMPARE(editor.storedPeaks().size(), 20);
 }
 
 void TestAnalysisPageOptions::onlyMouseClicksOnBoxesChangeThePeaks()
 {
     Editor editor;
-    editor.ui.showTab(kAnalysisMethod);
+    editor.ui.showTab(editor::AnalysisMethod);
     GridControl *grid = editor.peaks();
     editor.ui.clickCell(grid, 1, 1);
     QCOMPARE(grid->cellText(1, 1), QStringLiteral("0"));
@@ -232,115 +224,81 @@ void TestAnalysisPageOptions::strAndSnpExclude_data()
 void TestAnalysisPageOptions::strAndSnpExclude()
 {
     QFETCH(bool, snpFirst);
-    Editor editor(0, 0, [&](FragAnalysisParam &s) {
+    Editor editor(0, 0, [&](FragAnalysisParam &s, host::SqlStore &) {
         s.setSNPAnalysis(snpFirst);
         s.setIdentifyAlleles(0, !snpFirst);
     });
-    auto *str = editor.get<CheckBox>("chkIDAlleles");
-    auto *snp = editor.get<CheckBox>("chkSNP");
-    auto *warning = editor.get<Label>("lblSNPWarning");
-    QCOMPARE(snp->Value(), snpFirst ? 1 : 0);
-    QCOMPARE(str->Value(), snpFirst ? 0 : 1);
-    QCOMPARE(warning->property("Visible").toBool(), snpFirst);
-    editor.ui.clickBox(snpFirst ? str : snp);
-    QCOMPARE(snp->Value(), snpFirst ? 0 : 1);
-    QCOMPARE(str->Value(), snpFirst ? 1 : 0);
-    QCOMPARE(warning->property("Visible").toBool(), !snpFirst);
+    const auto snpTicked = [](bool snp) {
+        return QStringList{QStringLiteral("chkSNP.Value=%1").arg(int(snp)),
+                           QStringLiteral("chkIDAlleles.Value=%1").arg(int(!snp)),
+                           "lblSNPWarning.Visible=" + truth(snp)};
+    };
+    editor.shows(snpTicked(snpFirst));
+    editor.clickBox(snpFirst ? "chkIDAlleles" : "chkSNP");
+    editor.shows(snpTicked(!snpFirst));
 }
 
 void TestAnalysisPageOptions::snpHoldsTheOptionsItNeeds()
 {
     // Loaded with "Local Southern" (so "Mobility") and "Area".
-    Editor editor(2, 1, [](FragAnalysisParam &s) { s.setQuantityByHeight(0); });
-    auto *model = editor.get<ComboBox>("cmbModel");
-    auto *area = editor.ui.control<OptionButton>(QStringLiteral("optQuantity(1)"));
-    auto *height = editor.ui.control<OptionButton>(QStringLiteral("optQuantity(0)"));
-    QCOMPARE(model->Text(), kLocalSouthern);
-    QVERIFY(area->Value());
-
-    editor.ui.clickBox(editor.get<CheckBox>("chkSNP"));
-    QCOMPARE(model->Text(), kLinear);
-    QVERIFY(editor.migrationTime()->Value());
-    QVERIFY(height->Value());
-    QVERIFY(!model->isEnabled());
-    QVERIFY(!editor.mobility()->isEnabled());
-    QVERIFY(!area->isEnabled());
-    QVERIFY(editor.get<Label>("lblSNPWarning")->property("Visible").toBool());
+    Editor editor(2, 1, [](FragAnalysisParam &s, host::SqlStore &) { s.setQuantityByHeight(0); });
+    editor.shows({"cmbModel=" + kLocalSouthern, "optQuantity(1).Value=true"});
+    editor.clickBox("chkSNP");
+    editor.shows({"cmbModel=" + kLinear, "optMigrationTime.Value=true", "optQuantity(0).Value=true",
+                  "cmbModel.enabled=false", "optMobility.enabled=false", "optQuantity(1).enabled=false",
+                  "lblSNPWarning.Visible=true"});
 
     // The hold lasts while SNP analysis is ticked, whatever else re-evaluates the options.
-    editor.ui.showTab(kAnalysisMethod);
+    editor.ui.showTab(editor::AnalysisMethod);
     editor.ui.clickCell(editor.peaks(), 2, 1);
-    QVERIFY(!editor.mobility()->isEnabled());
-    QVERIFY(editor.ui.choose(editor.get<ComboBox>("cmbSizeStandard"), QStringLiteral("SNP Pair 60/120 (2 fragments)")));
-    QVERIFY(!editor.mobility()->isEnabled());
-    QVERIFY(editor.migrationTime()->isEnabled());
-    QVERIFY(editor.ui.choose(editor.get<ComboBox>("cmbSizeStandard"), QStringLiteral("[None]")));
+    editor.shows({"optMobility.enabled=false"});
+    QVERIFY(editor.chooseStandard(QStringLiteral("SNP Pair 60/120 (2 fragments)")));
+    editor.shows({"optMobility.enabled=false", "optMigrationTime.enabled=true"});
+    QVERIFY(editor.chooseStandard(QStringLiteral("[None]")));
 
     // Unticking lets go without giving back the model or the options, and enables "Mobility" even
     // with no size standard.
-    editor.ui.showTab(kGeneral);
+    editor.ui.showTab(editor::General);
     editor.ui.resetDirty();
-    editor.ui.clickBox(editor.get<CheckBox>("chkSNP"));
+    editor.clickBox("chkSNP");
     QVERIFY(editor.ui.dirtyCount() >= 1);
-    QVERIFY(model->isEnabled());
-    QVERIFY(editor.mobility()->isEnabled());
-    QVERIFY(area->isEnabled());
-    QVERIFY(!editor.get<Label>("lblSNPWarning")->property("Visible").toBool());
-    QCOMPARE(model->Text(), kLinear);
-    QVERIFY(height->Value());
+    editor.shows(QStringList{"cmbModel.enabled=true", "optMobility.enabled=true", "optQuantity(1).enabled=true",
+                             "lblSNPWarning.Visible=false", "cmbModel=" + kLinear, "optQuantity(0).Value=true"});
 }
 
 void TestAnalysisPageOptions::oneDyeStaysTicked()
 {
-    Editor editor(0, 0, [](FragAnalysisParam &s) { s.setUseCalculatedDyeSpectra(false); });
-    editor.ui.showTab(kAdvanced);
-    QList<CheckBox *> dyes;
+    Editor editor(0, 0, [](FragAnalysisParam &s, host::SqlStore &) { s.setUseCalculatedDyeSpectra(false); });
+    editor.ui.showTab(editor::Advanced);
+    editor.shows({"chkDyeSpectra(#).enabled=true"});
     for (int i = 0; i < 4; ++i)
-        dyes << editor.ui.control<CheckBox>(QStringLiteral("chkDyeSpectra(%1)").arg(i));
-    for (CheckBox *dye : dyes)
-        QVERIFY(dye->isEnabled());
-    for (int i = 0; i < 3; ++i)
-        editor.ui.clickBox(dyes.at(i));
-    editor.ui.clickBox(dyes.at(3));
-    QCOMPARE(dyes.at(3)->Value(), 1);
-    QCOMPARE(dyes.at(0)->Value(), 0);
+        editor.clickBox(qPrintable(QStringLiteral("chkDyeSpectra(%1)").arg(i)));
+    editor.shows({"chkDyeSpectra(#).Value=0|0|0|1"});
 
-    editor.ui.clickBox(editor.get<OptionButton>("optUseCalculatedDS"));
-    for (CheckBox *dye : dyes)
-        QVERIFY(!dye->isEnabled());
-    QCOMPARE(dyes.at(3)->Value(), 1);
-    QCOMPARE(dyes.at(2)->Value(), 0);
-    editor.ui.clickBox(editor.get<OptionButton>("optSystemDS"));
-    for (CheckBox *dye : dyes)
-        QVERIFY(dye->isEnabled());
+    editor.clickBox("optUseCalculatedDS");
+    editor.shows({"chkDyeSpectra(#).enabled=false", "chkDyeSpectra(3).Value=1", "chkDyeSpectra(2).Value=0"});
+    editor.clickBox("optSystemDS");
+    editor.shows({"chkDyeSpectra(#).enabled=true"});
 }
 
 void TestAnalysisPageOptions::sizeOrTimeCaptions()
 {
     Editor editor;
-    editor.ui.showTab(kQuantitation);
-    const auto units = [&] {
-        QStringList out;
-        for (int i = 0; i < 4; ++i)
-            out << editor.ui.control<Label>(QStringLiteral("lblWindow(%1)").arg(i))->Caption();
-        return out;
-    };
+    editor.ui.showTab(editor::Quantitation);
     const QString sizeBefore = editor.ui.field(QStringLiteral("txtSizeTime(0)"))->Text();
-    editor.ui.clickBox(editor.ui.control<OptionButton>(QStringLiteral("optDuration(1)")));
-    QCOMPARE(editor.get<Label>("lblStandard")->Caption(), QStringLiteral("Time"));
-    QCOMPARE(units(), QStringList(4, QStringLiteral("min")));
-    QCOMPARE(editor.ui.field(QStringLiteral("txtSizeTime(0)"))->Text(), sizeBefore);
-    editor.ui.clickBox(editor.ui.control<OptionButton>(QStringLiteral("optDuration(0)")));
-    QCOMPARE(editor.get<Label>("lblStandard")->Caption(), QStringLiteral("Size"));
-    QCOMPARE(units(), QStringList(4, QStringLiteral("nt")));
+    editor.clickBox("optDuration(1)");
+    editor.shows({"lblStandard=Time", "lblWindow(#)=min", "txtSizeTime(0)=" + sizeBefore});
+    editor.clickBox("optDuration(0)");
+    editor.shows({"lblStandard=Size", "lblWindow(#)=nt"});
 }
 
 void TestAnalysisPageOptions::mobilityCoefficientsInTheUsersFormat_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QStringList>("row"); // the first row of the grid
-    QTest::newRow("C") << "C" << QStringList{"0.500000", "-0.000031", "1234.500000", "0.000000"};
-    QTest::newRow("German") << "de_DE" << QStringList{"0,500000", "-0,000031", "1.234,500000", "0,000000"};
+    QTest::newRow("C") << QStringLiteral("C") << QStringList{"0.500000", "-0.000031", "1234.500000", "0.000000"};
+    QTest::newRow("German") << QStringLiteral("de_DE")
+                            << QStringList{"0,500000", "-0,000031", "1.234,500000", "0,000000"};
 }
 
 void TestAnalysisPageOptions::mobilityCoefficientsInTheUsersFormat()
@@ -351,18 +309,15 @@ void TestAnalysisPageOptions::mobilityCoefficientsInTheUsersFormat()
     QLocale::setDefault(QLocale(locale));
     const auto restore = qScopeGuard([&] { QLocale::setDefault(before); });
 
-    PageHost host;
     MobilityCalibrationSettings calibration;
     calibration.setName(QStringLiteral("Halves"));
     calibration.setCoefficient(0, 0, 0.5f);
     calibration.setCoefficient(0, 1, -0.000031f);
     calibration.setCoefficient(0, 2, 1234.5f);
-    host.store().addMobilityCalibration(calibration);
-    EditorHarness ui(host);
-    QVERIFY(ui.open(storeCopyOfDefault(host, QStringLiteral("Mobility under test"))));
-    ui.showTab(kAdvanced);
-    GridControl *grid = ui.grid(QStringLiteral("grdMobility"));
-    QVERIFY(ui.choose(ui.control<ComboBox>(QStringLiteral("cmbMobility")), QStringLiteral("Halves")));
+    Editor editor(0, 0, [&](FragAnalysisParam &, host::SqlStore &store) { store.addMobilityCalibration(calibration); });
+    editor.ui.showTab(editor::Advanced);
+    QVERIFY(editor.ui.choose(editor.get<ComboBox>("cmbMobility"), QStringLiteral("Halves")));
+    GridControl *grid = editor.ui.grid(QStringLiteral("grdMobility"));
     QStringList shown;
     for (qint32 col = 1; col <= 4; ++col)
         shown << grid->cellText(1, col);
