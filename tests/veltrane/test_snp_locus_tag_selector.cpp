@@ -1,6 +1,7 @@
 #include "host/framework/flow_registry.h"
 #include "host/snp_tag_editor/snp_tag_editor_page.h"
 #include "page_host.h"
+#include "platform/forms/colors.h"
 #include "platform/forms/command_button.h"
 #include "platform/forms/label.h"
 #include "platform/forms/mouse_pointer.h"
@@ -14,7 +15,6 @@
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
-#include <QSet>
 #include <QTest>
 #include <memory>
 
@@ -23,179 +23,279 @@ using namespace veltrane::test;
 
 namespace {
 
-// One stored tag of a test: its name and number (the texts derive from the name).
-struct TagSpec
+// The names a grid shows, top down.
+QStringList names(const GridControl *grid)
 {
-    QString name;
-    float number = 0;
-};
+    QStringList out;
+    for (qint32 r = 1; r <= grid->rowCount(); ++r)
+        out << grid->cellText(r, 1);
+    return out;
+}
 
-// The selector over a store of its own, shown so that the mouse can reach it.
+// The names in a list of tags or of their settings.
+QStringList namesOf(const CollectionPtr &tags)
+{
+    QStringList out;
+    for (const QVariant &item : *tags)
+        out << (objectFrom<SNPLocusTag>(item) ? objectFrom<SNPLocusTag>(item)->Name()
+                                              : objectFrom<SNPLocusTagSettings>(item)->Name());
+    return out;
+}
+
+// The selector over a store of its own, shown so that the mouse can reach it. The tags are given as
+// "a b:2.5 | x y": stored tags by name (with a number after the colon, else their place in the
+// list), those after the bar listed in the set that init() hands over.
 struct Rig
 {
-    explicit Rig(const QList<TagSpec> &tags)
+    explicit Rig(const QString &tags)
     {
-        for (const TagSpec &spec : tags)
-            storeTag(spec.name, spec.number);
+        const QStringList sides = tags.split(u'|');
+        int place = 0;
+        for (qsizetype side = 0; side < sides.size(); ++side)
+            for (const QString &word : sides.at(side).split(u' ', Qt::SkipEmptyParts)) {
+                const QString name = word.section(u':', 0, 0);
+                auto tag =
+                    qSharedPointerObjectCast<SNPLocusTag>(ObjectManager().NewObject(QStringLiteral("SNPLocusTag")));
+                tag->TagData()->setName(name);
+                tag->TagData()->setTagNumber(word.contains(u':') ? word.section(u':', 1).toFloat() : float(++place));
+                tag->TagData()->setTagText(1, QStringLiteral("chr ") + name.right(1));
+                tag->TagData()->setTagText(4, name.toUpper());
+                tag->Commit();
+                data.insert(name, tag->TagData());
+                if (side == 1)
+                    listed << name;
+            }
         selector = std::make_unique<SNPLocusTagSelector>();
         selector->resize(900, 420);
         selector->show();
         selector->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(selector.get()));
+        PopupMenu::setPopupHook([this](PopupMenu *menu) {
+            menus << menu->objectName();
+            if (MenuItem *item = entry.isEmpty() ? nullptr : menu->item(entry))
+                item->Trigger();
+        });
     }
-    ~Rig() { PopupMenu::setPopupHook({}); }
+    ~Rig()
+    {
+        PopupMenu::setPopupHook({});
+        host::SnpTagEditorPage::setNameAsker({});
+    }
 
-    static SNPLocusTagPtr storeTag(const QString &name, float number)
-    {
-        auto tag = qSharedPointerObjectCast<SNPLocusTag>(ObjectManager().NewObject(QStringLiteral("SNPLocusTag")));
-        tag->TagData()->setName(name);
-        tag->TagData()->setTagNumber(number);
-        tag->TagData()->setTagText(1, QStringLiteral("chr ") + name.right(1));
-        tag->TagData()->setTagText(4, name.toUpper());
-        tag->Commit();
-        return tag;
-    }
-    static SNPLocusTagSettingsPtr stored(const QString &name)
-    {
-        return qSharedPointerObjectCast<SNPLocusTag>(
-                   ObjectManager().LoadObject(QStringLiteral("SNPLocusTag"), QStringLiteral("Name"), name))
-            ->TagData();
-    }
     // A set listing these tags (in this order); without entries when entries is false.
-    AnalysisParameterPtr set(const QStringList &listed, bool entries = true)
+    AnalysisParameterPtr set(const QStringList &tags, bool entries = true)
     {
         return host.commitSet(QStringLiteral("Set %1").arg(++sets), [&](FragAnalysisParam &s) {
             if (!entries)
                 return;
             s.setIdentifyAlleles(0, false);
-            for (const QString &name : listed)
-                s.SNPLocusTagsOf(0)->Add(stored(name));
+            for (const QString &name : tags)
+                s.SNPLocusTagsOf(0)->Add(data.value(name));
         });
     }
-    void init(const QStringList &listed, bool entries = true) { selector->Initialize(set(listed, entries)); }
+    void init() { selector->Initialize(set(listed)); }
 
-    GridControl *grid(const char *name) const { return selector->findChild<GridControl *>(QLatin1String(name)); }
-    GridControl *available() const { return grid("gridAvailable"); }
-    GridControl *selected() const { return grid("gridSelected"); }
-    CommandButton *button(const char *name) const { return selector->findChild<CommandButton *>(QLatin1String(name)); }
-    MenuItem *item(const char *name) const { return selector->findChild<MenuItem *>(QLatin1String(name)); }
-    // The buttons that are enabled, by name.
+    GridControl *grid(const QString &letter) const
+    {
+        return selector->findChild<GridControl *>(letter == QLatin1String("A") ? QStringLiteral("gridAvailable")
+                                                                               : QStringLiteral("gridSelected"));
+    }
+    GridControl *available() const { return grid(QStringLiteral("A")); }
+    GridControl *selected() const { return grid(QStringLiteral("S")); }
+    CommandButton *button(const QString &name) const { return selector->findChild<CommandButton *>(name); }
+    // The enabled buttons, Add and Remove being the single moves.
     QStringList enabledButtons() const
     {
         QStringList on;
-        for (const char *name :
-             {"cmdAddSingle", "cmdRemoveSingle", "cmdAddAll", "cmdRemoveAll", "cmdEditSNPLocus", "cmdNewSNPLocus"})
-            if (button(name)->isEnabled())
-                on << QLatin1String(name);
+        for (const char *name : {"AddSingle", "RemoveSingle", "AddAll", "RemoveAll", "EditSNPLocus", "NewSNPLocus"})
+            if (button(QStringLiteral("cmd") + QLatin1String(name))->isEnabled())
+                on << QString::fromLatin1(name).remove(QLatin1String("Single")).remove(QLatin1String("SNPLocus"));
         return on;
+    }
+    // "available | selected | enabled controls | menu shown", as the tables write it: selected rows
+    // marked with *, "-" for nothing, the enabled buttons followed by the menus' Edit entries (AEdit
+    // for gridAvailable's, SEdit for gridSelected's), the menu part only when one popped up since the
+    // last look.
+    QStringList state()
+    {
+        QStringList parts;
+        for (GridControl *grid : {available(), selected()}) {
+            QStringList rows;
+            for (qint32 r = 1; r <= grid->rowCount(); ++r)
+                rows << (grid->selectedRows().contains(r) ? QStringLiteral("*") : QString()) + grid->cellText(r, 1);
+            parts << rows.join(u' ');
+        }
+        QStringList on = enabledButtons();
+        for (const char *item : {"mnuEditAvailable", "mnuEditSelected"})
+            if (selector->findChild<MenuItem *>(QLatin1String(item))->isEnabled())
+                on << QLatin1Char(item[7]) + QStringLiteral("Edit");
+        parts << on.join(u' ') << (menus.isEmpty() ? QString() : QStringLiteral("menu ") + menus.join(u' '));
+        menus.clear();
+        for (QString &part : parts)
+            part = part.isEmpty() ? QStringLiteral("-") : part;
+        return parts;
     }
 
     PageHost host{false};
     std::unique_ptr<SNPLocusTagSelector> selector;
+    QHash<QString, SNPLocusTagSettingsPtr> data; // of the stored tags
+    QStringList listed;
     int sets = 0;
+    bool switched = false; // Enabled was set
+    QString entry;         // the entry the next menu to pop up chooses
+    QStringList menus;     // the menus that popped up
+    QStringList editor;    // what the user does in the editor window still to come
 };
 
-QStringList names(const GridControl *grid, qint32 col = 1)
+// The rules that hold whatever the user did; answers the first one broken.
+QString broken(Rig &rig)
 {
-    QStringList out;
-    for (qint32 r = 1; r <= grid->rowCount(); ++r)
-        out << grid->cellText(r, col);
-    return out;
+    const bool on = rig.selector->Enabled();
+    const QStringList buttons = rig.enabledButtons();
+    const auto has = [&](const char *name) { return buttons.contains(QLatin1String(name)); };
+    const qint32 left = rig.available()->rowCount(), right = rig.selected()->rowCount();
+    // Window colours until Enabled is first set; then white, or greyed while disabled.
+    const quint32 back = !on ? colors::kButtonFace : rig.switched ? colors::kWhite : colors::kWindowBackground;
+    const quint32 fore = !on ? colors::kGrayText : rig.switched ? colors::kBlack : colors::kWindowText;
+    const std::pair<bool, const char *> rules[] = {
+        {has("AddAll") == (on && left > 0), "Add All is offered for rows in gridAvailable"},
+        {has("RemoveAll") == (on && right > 0), "Remove All is offered for rows in gridSelected"},
+        {!has("Add") || left > 0, "Add without rows to add"},
+        {!has("Remove") || right > 0, "Remove without rows to remove"},
+        {has("New") == on && (on || buttons.isEmpty()), "a disabled selector offers no button, an enabled one New"},
+        {rig.selector->findChild<Label *>(QStringLiteral("strAvailable"))->isEnabled() == on, "the labels follow"},
+        {rig.available()->property("BackColor").toUInt() == back &&
+             rig.selected()->property("ForeColor").toUInt() == fore,
+         "the grids' colours follow"},
+        {rig.selector->NumberOfSelectedLocusTags() == right && rig.selector->SelectedLocusTags()->Count() == right,
+         "the counts follow gridSelected"},
+        {rig.host.shownReports().isEmpty(), "an error was shown"}};
+    for (const auto &[holds, rule] : rules)
+        if (!holds)
+            return QLatin1String(rule);
+    for (GridControl *grid : {rig.available(), rig.selected()})
+        for (const QString &name : names(grid))
+            if (!rig.selector->AllLocusTags()->Object<SNPLocusTag>(name))
+                return QStringLiteral("the row %1 finds no tag").arg(name);
+    return {};
 }
 
-void mouse(GridControl *grid, const QString &action, qint32 row, qint32 col = 1,
-           Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+// The editor's window, played from rig.editor when it opens: "name=..;number=.." fills fields,
+// "as:NAME" saves a copy under NAME, "save" and "cancel" end it.
+void scriptEditor(Rig &rig, const QString &steps)
 {
-    const GridControl::CellPoint at = grid->cellPoint(row, col);
-    QVERIFY(at.widget);
-    if (action == QLatin1String("click")) {
-        QTest::mouseClick(at.widget, Qt::LeftButton, modifiers, at.pos);
-    } else if (action == QLatin1String("right")) {
-        QTest::mouseClick(at.widget, Qt::RightButton, modifiers, at.pos);
-    } else if (action == QLatin1String("double")) {
-        QTest::mouseClick(at.widget, Qt::LeftButton, modifiers, at.pos);
-        QTest::mouseDClick(at.widget, Qt::LeftButton, modifiers, at.pos);
-        QTest::mouseRelease(at.widget, Qt::LeftButton, modifiers, at.pos);
-    }
-}
-
-// Right-clicks a cell and chooses an entry of whichever menu pops up; answers that menu's name.
-QString rightClickAndChoose(GridControl *grid, qint32 row, qint32 col, const QString &entry)
-{
-    QString shown;
-    PopupMenu::setPopupHook([&](PopupMenu *menu) {
-        shown = menu->objectName();
-        if (MenuItem *item = entry.isEmpty() ? nullptr : menu->item(entry))
-            item->Trigger();
-    });
-    mouse(grid, QStringLiteral("right"), row, col);
-    PopupMenu::setPopupHook({});
-    return shown;
-}
-
-QStringList namesOf(const CollectionPtr &tags)
-{
-    QStringList out;
-    for (const QVariant &item : *tags) {
-        if (auto tag = objectFrom<SNPLocusTag>(item))
-            out << tag->Name();
-        else if (auto data = objectFrom<SNPLocusTagSettings>(item))
-            out << data->Name();
-    }
-    return out;
-}
-
-// Starts the editor with the selector's button or menu (start: "new" or "edit GRID ROW") and plays
-// the steps in its window: "name=..;number=.." fills fields, "as:NAME" saves a copy, "save" and
-// "cancel" end it.
-void runEditor(Rig &rig, const QString &start, QStringList steps)
-{
+    rig.editor = steps.split(u' ', Qt::SkipEmptyParts);
     host::SnpTagEditorPage::setNameAsker(
-        [&](QWidget *, const QString &,
-            const std::function<QString(const QString &)> &problem) -> std::optional<QString> {
-            const QString name = steps.takeFirst().mid(3);
-            if (!problem(name).isEmpty())
-                return std::nullopt;
-            return name;
+        [&rig](QWidget *, const QString &, const std::function<QString(const QString &)> &problem) {
+            const QString name = rig.editor.takeFirst().mid(3);
+            return problem(name).isEmpty() ? std::optional<QString>(name) : std::nullopt;
         });
-    bool ran = false;
-    onNextWindow([&](host::ServiceWindowDialog &window) {
-        ran = true;
-        while (!steps.isEmpty()) {
-            const QString step = steps.first();
+    onNextWindow([&rig](host::ServiceWindowDialog &window) {
+        while (!rig.editor.isEmpty()) {
+            const QString step = rig.editor.first();
             if (step.startsWith(QLatin1String("as:"))) {
                 clickCommand(window, 3); // the asker takes the step
                 continue;
             }
-            steps.removeFirst();
-            if (step == QLatin1String("save"))
-                clickCommand(window, 1);
-            else if (step == QLatin1String("cancel"))
-                clickCommand(window, 2);
+            rig.editor.removeFirst();
+            if (step == QLatin1String("save") || step == QLatin1String("cancel"))
+                clickCommand(window, step == QLatin1String("save") ? 1 : 2);
             else
-                for (const QString &assignment : step.split(QLatin1Char(';'))) {
-                    const QString field = assignment.section(QLatin1Char('='), 0, 0);
-                    auto *box = window.findChild<TextBox *>(
-                        field == QLatin1String("name") ? QStringLiteral("txtName") : QStringLiteral("txtTagNumber"));
+                for (const QString &assignment : step.split(u';')) {
+                    auto *box = window.findChild<TextBox *>(assignment.startsWith(QLatin1String("name="))
+                                                                ? QStringLiteral("txtName")
+                                                                : QStringLiteral("txtTagNumber"));
                     box->selectAll();
-                    QTest::keyClicks(box, assignment.section(QLatin1Char('='), 1));
+                    QTest::keyClicks(box, assignment.section(u'=', 1));
                 }
         }
     });
-    if (start == QLatin1String("new")) {
-        QTest::mouseClick(rig.button("cmdNewSNPLocus"), Qt::LeftButton);
-    } else {
-        const QStringList words = start.split(QLatin1Char(' '));
-        GridControl *grid = rig.grid(words.at(1).toLatin1().constData());
-        mouse(grid, QStringLiteral("click"), words.at(2).toInt());
-        QTest::mouseClick(rig.button("cmdEditSNPLocus"), Qt::LeftButton);
-    }
-    host::SnpTagEditorPage::setNameAsker({});
-    QVERIFY(ran);
-    QVERIFY2(rig.host.shownReports().isEmpty(), qPrintable(rig.host.shownReports().value(0).error.description()));
 }
 
-const QList<TagSpec> kFive{{"rs5", 5}, {"rs1", 1}, {"rs4", 4}, {"rs2", 2}, {"rs3", 3}};
+// One action of a user on the selector, or a look at it:
+//   "click A2", "ctrl S1", "shift A3", "double A2", "right S2": the mouse on gridAvailable (A) or
+//   gridSelected (S), row 2 (".4" after the row: column 4; row 0 is the header);
+//   "right A2 mnuAdd": a right click, choosing that entry of the menu that pops up;
+//   "cmdAddAll": a button; "off", "on": Enabled; "editor STEPS": how the next editor window is used;
+//   "= STATE": what rig.state() answers (as far as written), the rules holding and the editor run;
+//   "x shows 7.25": the number of the tag x, in its last row and in AllLocusTags; "A4 is current";
+//   "A2 reads a/1/chr a///A": the cells of a row; "init x y": Initialize with a set listing x and y
+//   ("init -": a set without entries), then what every Initialize gives.
+void act(Rig &rig, const QString &action)
+{
+    const QStringList words = action.split(u' ');
+    const QString &verb = words.first();
+    if (verb == QLatin1String("=")) {
+        const QString expected = action.mid(2);
+        QCOMPARE(rig.state().mid(0, expected.count(QStringLiteral(" | ")) + 1).join(QStringLiteral(" | ")), expected);
+        QVERIFY2(broken(rig).isEmpty(), qPrintable(broken(rig)));
+        QVERIFY2(rig.editor.isEmpty(), qPrintable(QStringLiteral("the editor did not open: ") + action));
+    } else if (verb == QLatin1String("editor")) {
+        scriptEditor(rig, action.mid(7));
+    } else if (verb.startsWith(QLatin1String("cmd"))) {
+        QTest::mouseClick(rig.button(verb), Qt::LeftButton);
+    } else if (verb == QLatin1String("on") || verb == QLatin1String("off")) {
+        rig.selector->putEnabled(verb == QLatin1String("on"));
+        rig.switched = true;
+    } else if (verb == QLatin1String("init")) {
+        rig.selector->Initialize(rig.set(words.mid(1), words.value(1) != QLatin1String("-")));
+        QCOMPARE(rig.selector->AllLocusTags()->Count(), rig.data.size());
+        QCOMPARE(namesOf(rig.selector->SelectedLocusTags()), names(rig.selected()));
+        QCOMPARE(rig.available()->cellText(0, 1), QStringLiteral("Name")); // laid out from layout 24
+        QCOMPARE(rig.available()->columnCount(), 6);
+    } else if (words.value(1) == QLatin1String("reads")) {
+        QStringList cells;
+        for (qint32 col = 1; col <= 6; ++col)
+            cells << rig.grid(verb.left(1))->cellText(verb.mid(1).toInt(), col);
+        QCOMPARE(cells.join(u'/'), action.section(u' ', 2));
+    } else if (words.value(1) == QLatin1String("is")) {
+        QCOMPARE(rig.grid(verb.left(1))->currentRow(), verb.mid(1).toInt());
+    } else if (words.value(1) == QLatin1String("shows")) {
+        QCOMPARE(rig.selector->AllLocusTags()->Object<SNPLocusTag>(verb)->TagData()->TagNumber(),
+                 words.at(2).toFloat());
+        for (GridControl *grid : {rig.available(), rig.selected()})
+            if (const qsizetype row = names(grid).lastIndexOf(verb); row >= 0)
+                QCOMPARE(grid->cellText(qint32(row) + 1, 2), words.at(2));
+    } else {
+        GridControl *grid = rig.grid(words.at(1).left(1));
+        const QString cell = words.at(1).mid(1);
+        const GridControl::CellPoint at =
+            grid->cellPoint(cell.section(u'.', 0, 0).toInt(), cell.contains(u'.') ? cell.section(u'.', 1).toInt() : 1);
+        QVERIFY(at.widget);
+        // The sort menu shows the hourglass while the rows move.
+        const QStringList before = names(grid);
+        QList<int> pointer;
+        const auto watch = QObject::connect(grid->model(), &QAbstractItemModel::layoutAboutToBeChanged,
+                                            [&] { pointer << MousePointer::value(); });
+        const Qt::KeyboardModifiers modifiers = verb == QLatin1String("ctrl")    ? Qt::ControlModifier
+                                                : verb == QLatin1String("shift") ? Qt::ShiftModifier
+                                                                                 : Qt::NoModifier;
+        rig.entry = words.value(2);
+        QTest::mouseClick(at.widget, verb == QLatin1String("right") ? Qt::RightButton : Qt::LeftButton, modifiers,
+                          at.pos);
+        if (verb == QLatin1String("double")) {
+            QTest::mouseDClick(at.widget, Qt::LeftButton, modifiers, at.pos);
+            QTest::mouseRelease(at.widget, Qt::LeftButton, modifiers, at.pos);
+        }
+        rig.entry.clear();
+        QObject::disconnect(watch);
+        const bool sorting =
+            words.value(2) == QLatin1String("mnuAscending") || words.value(2) == QLatin1String("mnuDescending");
+        if (sorting && names(grid) != before)
+            QCOMPARE(pointer, QList<int>{MousePointer::Hourglass});
+        QCOMPARE(MousePointer::value(), int(MousePointer::Default));
+    }
+}
+
+void play(Rig &rig, const QString &actions)
+{
+    for (const QString &action : actions.split(QStringLiteral(", "))) {
+        act(rig, action);
+        if (QTest::currentTestFailed())
+            return;
+    }
+    QVERIFY2(rig.editor.isEmpty(), "the editor did not open");
+}
 
 } // namespace
 
@@ -203,90 +303,17 @@ class TestSNPLocusTagSelector : public QObject
 {
     Q_OBJECT
 private slots:
-    void initializeSplitsByIdAndSortsByName_data();
-    void initializeSplitsByIdAndSortsByName();
-    void rowsShowNumbersAndTexts();
     void saveWritesSelectedGridInItsOrder();
-    void doubleClickMovesAndMakesTheNextRowCurrent_data();
-    void doubleClickMovesAndMakesTheNextRowCurrent();
-    void buttonsAndMenusMoveTags_data();
-    void buttonsAndMenusMoveTags();
-    void headerClickSortsAndLeavesNoCurrentRow();
-    void rightClicks_data();
-    void rightClicks();
-    void sortMenuSortsBySixColumns_data();
-    void sortMenuSortsBySixColumns();
-    void workingInOneGridClearsTheOther();
-    void editIsOfferedForExactlyOneSelectedTag();
-    void disabledSelectorIgnoresTheUser();
-    void editorRuns_data();
-    void editorRuns();
-    void renamedTagsAreFollowed();
-    void menuNewKeepsTheSelection_data();
-    void menuNewKeepsTheSelection();
+    void userActions_data();
+    void userActions();
     void failuresAreShownAndEndTheAction();
     void publicSurfaceAnswersByName();
     void randomCommandsKeepEveryTagOnceAndTheButtonsRight();
 };
 
-void TestSNPLocusTagSelector::initializeSplitsByIdAndSortsByName_data()
-{
-    QTest::addColumn<QStringList>("stored");
-    QTest::addColumn<QStringList>("listed");
-    QTest::addColumn<bool>("entries");
-    QTest::addColumn<QStringList>("available");
-    QTest::addColumn<QStringList>("selected");
-    const QStringList mixed{"b2", "B1", "10", "9", "a"};
-    QTest::newRow("set without entries: everything available")
-        << mixed << QStringList{} << false << QStringList{"9", "10", "a", "B1", "b2"} << QStringList{};
-    QTest::newRow("listed in reverse, shown by name")
-        << mixed << QStringList{"b2", "a", "10"} << true << QStringList{"9", "B1"} << QStringList{"10", "a", "b2"};
-    QTest::newRow("all listed") << QStringList{"x", "y"} << QStringList{"y", "x"} << true << QStringList{}
-                                << QStringList{"x", "y"};
-    QTest::newRow("listed twice shows once")
-        << QStringList{"x", "y"} << QStringList{"y", "y"} << true << QStringList{"x"} << QStringList{"y"};
-}
-
-void TestSNPLocusTagSelector::initializeSplitsByIdAndSortsByName()
-{
-    QFETCH(QStringList, stored);
-    QFETCH(QStringList, listed);
-    QFETCH(bool, entries);
-    QFETCH(QStringList, available);
-    QFETCH(QStringList, selected);
-    QList<TagSpec> specs;
-    for (const QString &name : stored)
-        specs << TagSpec{name, 1};
-    Rig rig(specs);
-    rig.init(listed, entries);
-    QCOMPARE(names(rig.available()), available);
-    QCOMPARE(names(rig.selected()), selected);
-    QCOMPARE(rig.selector->NumberOfSelectedLocusTags(), selected.size());
-    QCOMPARE(namesOf(rig.selector->SelectedLocusTags()), selected);
-    QCOMPARE(rig.selector->AllLocusTags()->Count(), stored.size());
-    QCOMPARE(rig.available()->cellText(0, 1), QStringLiteral("Name")); // laid out from layout 24
-    QCOMPARE(rig.available()->columnCount(), 6);
-
-    // A second Initialize starts from scratch, whatever the user did meanwhile.
-    rig.button("cmdAddAll")->click();
-    rig.init(listed, entries);
-    QCOMPARE(names(rig.available()), available);
-    QCOMPARE(names(rig.selected()), selected);
-}
-
-void TestSNPLocusTagSelector::rowsShowNumbersAndTexts()
-{
-    Rig rig({{"rs1", 1.5f}, {"rs2", 1234567.8f}, {"rs3", 0.1f}, {"rs4", -2}});
-    rig.init({});
-    QCOMPARE(names(rig.available(), 2), (QStringList{"1.5", "1234568", "0.1", "-2"}));
-    QCOMPARE(rig.available()->cellText(1, 3), QStringLiteral("chr 1"));
-    QCOMPARE(rig.available()->cellText(1, 4), QString());
-    QCOMPARE(rig.available()->cellText(2, 6), QStringLiteral("RS2"));
-}
-
 void TestSNPLocusTagSelector::saveWritesSelectedGridInItsOrder()
 {
-    Rig rig(kFive);
+    Rig rig(QStringLiteral("rs5 rs1 rs4 rs2 rs3"));
     // A tag the set lists that is no longer stored is neither shown nor saved again.
     const AnalysisParameterPtr set = rig.set({"rs4", "rs1"});
     auto gone = SNPLocusTagSettingsPtr::create();
@@ -294,11 +321,7 @@ void TestSNPLocusTagSelector::saveWritesSelectedGridInItsOrder()
     gone->setName(QStringLiteral("deleted meanwhile"));
     set->FragAnalysisParam()->SNPLocusTagsOf(0)->Add(gone);
     rig.selector->Initialize(set);
-    QCOMPARE(names(rig.selected()), (QStringList{"rs1", "rs4"}));
-
-    mouse(rig.available(), QStringLiteral("double"), 3); // rs5 moves to the bottom
-    rightClickAndChoose(rig.selected(), 0, 1, QStringLiteral("mnuDescending"));
-    QCOMPARE(names(rig.selected()), (QStringList{"rs5", "rs4", "rs1"}));
+    play(rig, QStringLiteral("= rs2 rs3 rs5 | rs1 rs4, double A3, right S0 mnuDescending, = rs2 rs3 | rs5 rs4 rs1"));
 
     const FragAnalysisParamPtr fresh = set->FragAnalysisParam();
     rig.selector->Save(fresh);
@@ -313,356 +336,117 @@ void TestSNPLocusTagSelector::saveWritesSelectedGridInItsOrder()
     QCOMPARE(empty->EntryCount(), qint16(0));
 }
 
-void TestSNPLocusTagSelector::doubleClickMovesAndMakesTheNextRowCurrent_data()
+void TestSNPLocusTagSelector::userActions_data()
 {
-    QTest::addColumn<QStringList>("stored");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<QString>("current"); // name of the row that is current and selected afterwards
-    QTest::addColumn<QStringList>("enabled");
-    QTest::newRow("last of five") << QStringList{"a", "b", "c", "d", "e"} << 5 << "d"
-                                  << QStringList{"cmdAddSingle", "cmdAddAll", "cmdRemoveAll", "cmdEditSNPLocus",
-                                                 "cmdNewSNPLocus"};
-    QTest::newRow("second of five") << QStringList{"a", "b", "c", "d", "e"} << 2 << "c"
-                                    << QStringList{"cmdAddSingle", "cmdAddAll", "cmdRemoveAll", "cmdEditSNPLocus",
-                                                   "cmdNewSNPLocus"};
-    QTest::newRow("the only row") << QStringList{"a"} << 1 << "" << QStringList{"cmdRemoveAll", "cmdNewSNPLocus"};
-    QTest::newRow("the header row") << QStringList{"a", "b"} << 0 << "" << QStringList{"cmdAddAll", "cmdNewSNPLocus"};
-}
-
-void TestSNPLocusTagSelector::doubleClickMovesAndMakesTheNextRowCurrent()
-{
-    QFETCH(QStringList, stored);
-    QFETCH(int, row);
-    QFETCH(QString, current);
-    QFETCH(QStringList, enabled);
-    QList<TagSpec> specs;
-    for (const QString &name : stored)
-        specs << TagSpec{name, 1};
-    Rig rig(specs);
-    rig.init({});
-    mouse(rig.available(), QStringLiteral("double"), row);
-    if (row > 0) {
-        QCOMPARE(names(rig.selected()), QStringList{stored.at(row - 1)});
-        QCOMPARE(rig.available()->rowCount(), stored.size() - 1);
-    } else {
-        QCOMPARE(rig.available()->rowCount(), stored.size());
-    }
-    const qint32 currentRow = qint32(names(rig.available()).indexOf(current)) + 1;
-    QCOMPARE(rig.available()->currentRow(), current.isEmpty() ? rig.available()->currentRow() : currentRow);
-    QCOMPARE(rig.available()->selectedRows(), current.isEmpty() ? QList<qint32>{} : QList<qint32>{currentRow});
-    QCOMPARE(rig.enabledButtons(), enabled);
-    QVERIFY(rig.host.shownReports().isEmpty());
-}
-
-void TestSNPLocusTagSelector::buttonsAndMenusMoveTags_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<QStringList>("available");
-    QTest::addColumn<QStringList>("selected");
-    QTest::addColumn<QStringList>("enabled");
-    // Five tags a..e, b and d listed; the user works in the grid the action acts on.
-    QTest::newRow("Add All") << "cmdAddAll" << QStringList{} << QStringList{"b", "d", "a", "c", "e"}
-                             << QStringList{"cmdRemoveAll", "cmdNewSNPLocus"};
-    QTest::newRow("Remove All") << "cmdRemoveAll" << QStringList{"a", "c", "e", "b", "d"} << QStringList{}
-                                << QStringList{"cmdAddAll", "cmdNewSNPLocus"};
-    QTest::newRow("Add two selected rows")
-        << "select a, e; cmdAddSingle" << QStringList{"c"} << QStringList{"b", "d", "a", "e"}
-        << QStringList{"cmdAddSingle", "cmdAddAll", "cmdRemoveAll", "cmdEditSNPLocus", "cmdNewSNPLocus"};
-    QTest::newRow("menu Add on selected rows")
-        << "select a, c; menu mnuAdd" << QStringList{"e"} << QStringList{"b", "d", "a", "c"}
-        << QStringList{"cmdAddSingle", "cmdAddAll", "cmdRemoveAll", "cmdEditSNPLocus", "cmdNewSNPLocus"};
-    QTest::newRow("menu Remove on the right-clicked row")
-        << "select d; menu mnuRemove" << QStringList{"a", "c", "e", "d"} << QStringList{"b"}
-        << QStringList{"cmdRemoveSingle", "cmdAddAll", "cmdRemoveAll", "cmdEditSNPLocus", "cmdNewSNPLocus"};
-}
-
-void TestSNPLocusTagSelector::buttonsAndMenusMoveTags()
-{
-    QFETCH(QString, how);
-    QFETCH(QStringList, available);
-    QFETCH(QStringList, selected);
-    QFETCH(QStringList, enabled);
-    Rig rig({{"a", 1}, {"b", 2}, {"c", 3}, {"d", 4}, {"e", 5}});
-    rig.init({"b", "d"});
-    const bool right = how.contains(QLatin1String("Remove")) || how == QLatin1String("cmdRemoveAll");
-    GridControl *grid = right ? rig.selected() : rig.available();
-    if (how.startsWith(QLatin1String("select "))) {
-        const QStringList parts = how.mid(7).split(QLatin1String("; "));
-        bool first = true;
-        for (const QString &name : parts.first().split(QLatin1String(", "))) {
-            mouse(grid, QStringLiteral("click"), qint32(names(grid).indexOf(name)) + 1, 1,
-                  first ? Qt::NoModifier : Qt::ControlModifier);
-            first = false;
-        }
-        const QString action = parts.last();
-        if (action.startsWith(QLatin1String("menu ")))
-            QCOMPARE(rightClickAndChoose(grid, grid->selectedRows().first(), 1, action.mid(5)),
-                     right ? QStringLiteral("mnuSNPLocusSelected") : QStringLiteral("mnuSNPLocusAvailable"));
-        else
-            QTest::mouseClick(rig.button(action.toLatin1().constData()), Qt::LeftButton);
-    } else {
-        QTest::mouseClick(rig.button(how.toLatin1().constData()), Qt::LeftButton);
-    }
-    QCOMPARE(names(rig.available()), available);
-    QCOMPARE(names(rig.selected()), selected);
-    QCOMPARE(rig.enabledButtons(), enabled);
-}
-
-void TestSNPLocusTagSelector::headerClickSortsAndLeavesNoCurrentRow()
-{
-    Rig rig({{"a", 3}, {"b", 1}, {"c", 2}});
-    rig.init({});
-    mouse(rig.available(), QStringLiteral("click"), 2);
-    QVERIFY(rig.button("cmdAddSingle")->isEnabled());
-    mouse(rig.available(), QStringLiteral("click"), 0, 2);
-    QCOMPARE(names(rig.available()), (QStringList{"b", "c", "a"}));
-    QVERIFY(!rig.button("cmdAddSingle")->isEnabled());
-    QVERIFY(rig.button("cmdAddAll")->isEnabled());
-    mouse(rig.available(), QStringLiteral("click"), 0, 2); // the same header again: the other way
-    QCOMPARE(names(rig.available()), (QStringList{"a", "c", "b"}));
-    mouse(rig.available(), QStringLiteral("click"), 1);
-    QVERIFY(rig.button("cmdAddSingle")->isEnabled());
-}
-
-void TestSNPLocusTagSelector::rightClicks_data()
-{
-    QTest::addColumn<QString>("gridName");
-    QTest::addColumn<QList<int>>("selectFirst"); // rows selected by left clicks (Ctrl for the second)
-    QTest::addColumn<int>("row");
-    QTest::addColumn<QString>("menu");
-    QTest::addColumn<QList<int>>("selectedAfter");
-    QTest::addColumn<bool>("editEnabled");
-    QTest::addColumn<bool>("editItemEnabled");
-    QTest::newRow("unselected row") << "gridAvailable" << QList<int>{} << 2 << "mnuSNPLocusAvailable" << QList<int>{2}
-                                    << true << true;
-    QTest::newRow("second unselected row")
-        << "gridAvailable" << QList<int>{1} << 3 << "mnuSNPLocusAvailable" << QList<int>{3} << true << true;
-    QTest::newRow("row of a selection of two")
-        << "gridSelected" << QList<int>{1, 2} << 2 << "mnuSNPLocusSelected" << QList<int>{1, 2} << false << false;
+    QTest::addColumn<QString>("tags");    // as Rig takes them
+    QTest::addColumn<QString>("actions"); // as act() takes them, one after another
+    const auto add = [](const char *name, const char *tags, const char *actions) {
+        QTest::newRow(name) << QString::fromUtf8(tags) << QString::fromUtf8(actions);
+    };
+    // Tags are split by ID and shown by name; a second Initialize starts from scratch, whatever the
+    // user did meanwhile.
+    add("Initialize: a set without entries", "b2 B1 10 9 a",
+        "init -, = 9 10 a B1 b2 | -, cmdAddAll, init -, = 9 10 a B1 b2 | -");
+    add("Initialize: listed in reverse", "b2 B1 10 9 a",
+        "init b2 a 10, = 9 B1 | 10 a b2, cmdAddAll, init b2 a 10, = 9 B1 | 10 a b2");
+    add("Initialize: all listed", "x y", "init y x, = - | x y, cmdRemoveAll, init y x, = - | x y");
+    add("Initialize: listed twice shows once", "x y", "init y y, = x | y, cmdAddAll, init y y, = x | y");
+    add("rows show numbers and texts", "rs1:1.5 rs2:1234567.8 rs3:0.1 rs4:-2",
+        "A1 reads rs1/1.5/chr 1///RS1, A2 reads rs2/1234568/chr 2///RS2, A3 reads rs3/0.1/chr 3///RS3, "
+        "A4 reads rs4/-2/chr 4///RS4");
+    // Moving rows: the row that takes a moved row's place is current and selected.
+    add("double click", "a b c d e", "double A2, = a *c d e | b | Add AddAll RemoveAll Edit New AEdit, A2 is current");
+    add("double click on the last row", "a b c d e",
+        "double A5, = a b c *d | e | Add AddAll RemoveAll Edit New AEdit, A4 is current");
+    add("double click on the only row", "a", "double A1, = - | a | RemoveAll New AEdit");
+    add("double click on the header (its first click sorts)", "a b", "double A0, = b a | - | AddAll New");
+    add("Add All appends in order", "a c e | b d", "cmdAddAll, = - | b d a c e | RemoveAll New");
+    add("Remove All", "a c e | b d", "cmdRemoveAll, = a c e b d | - | AddAll New");
+    add("Add moves the selected rows", "a c e | b d",
+        "click A1, ctrl A3, cmdAddSingle, = *c | b d a e | Add AddAll RemoveAll Edit New AEdit");
+    add("menu Add moves every selected row", "a c e | b d",
+        "click A1, ctrl A2, right A1 mnuAdd, "
+        "= *e | b d a c | Add AddAll RemoveAll Edit New AEdit | menu mnuSNPLocusAvailable");
+    add("menu Remove moves the right-clicked row", "a c e | b d",
+        "click S2, right S2 mnuRemove, "
+        "= a c e d | *b | Remove AddAll RemoveAll Edit New SEdit | menu mnuSNPLocusSelected");
+    // Choosing rows.
+    add("header clicks sort both ways and leave no row current", "a:3 b:1 c:2",
+        "click A2, = a *b c | - | Add AddAll Edit New AEdit, click A0.2, = *b c a | - | AddAll New AEdit, "
+        "click A0.2, = a c *b | - | AddAll New AEdit, click A1, = *a c b | - | Add AddAll Edit New AEdit");
+    add("right click selects an unselected row", "a b c | x y z",
+        "click S1, right A2, "
+        "= a *b c | x y z | Add AddAll RemoveAll Edit New AEdit SEdit | menu mnuSNPLocusAvailable");
+    add("right click on another row moves the selection", "a b c | x y z",
+        "click S1, click A1, right A3, "
+        "= a b *c | x y z | Add AddAll RemoveAll Edit New AEdit SEdit | menu mnuSNPLocusAvailable");
+    add("right click within a selection of two keeps it", "a b c | x y z",
+        "click A1, click S1, ctrl S2, right S2, "
+        "= a b c | *x *y z | Remove AddAll RemoveAll New AEdit | menu mnuSNPLocusSelected");
     // No row is current any more, so the button goes; the menu entry stays as the last selection left it.
-    QTest::newRow("header of gridSelected")
-        << "gridSelected" << QList<int>{1} << 0 << "mnuSNPLocusColumn" << QList<int>{} << false << true;
+    add("right click on a header", "a b c | x y z",
+        "click A1, click S1, right S0, = a b c | x y z | AddAll RemoveAll New AEdit SEdit | menu mnuSNPLocusColumn");
+    add("working in one grid clears the other", "a b | x y",
+        "click A1, ctrl A2, = *a *b | x y | Add AddAll RemoveAll New, "
+        "click S2, = a b | x *y | Remove AddAll RemoveAll Edit New SEdit");
+    add("Edit is offered for exactly one selected tag", "a b c",
+        "= a b c | - | AddAll New, click A1, = *a b c | - | Add AddAll Edit New AEdit, "
+        "ctrl A3, = *a b *c | - | Add AddAll New, ctrl A1, = a b *c | - | Add AddAll Edit New AEdit");
+    add("a disabled selector ignores the user", "a b | x",
+        "click A1, off, = *a b | x | AEdit, double A2, click S1, right S1, click A0.1, = a b | x | AEdit, "
+        "on, = a b | x | AddAll RemoveAll New AEdit, "
+        "click S1, = a b | *x | Remove AddAll RemoveAll Edit New AEdit SEdit");
+    // Capitals come before small letters only where case counts; the menu sorts the grid last
+    // right-clicked, whichever column was clicked.
+    add("menu Ascending ignores case", "rs9:1 | Zeta:1 alpha:2 Beta:1",
+        "click S0.2, = rs9 | Beta Zeta alpha, right S0.4 mnuAscending, "
+        "= rs9 | alpha Beta Zeta | AddAll RemoveAll New | menu mnuSNPLocusColumn");
+    add("menu Descending counts case", "rs9:1 | Zeta:1 alpha:2 Beta:1",
+        "click S0.2, right S0.4 mnuDescending, = rs9 | alpha Zeta Beta");
+    // The editor: a tag saved under its own name updates its row, under another name it is a second
+    // tag; tags the editor stored besides the one it hands back are appended too.
+    add("edited under its name in other case: the row updated", "a b c | x",
+        "editor name=X;number=7.25 save, click S1, cmdEditSNPLocus, = a b c | *x, x shows 7.25");
+    add("edited under a new name: a second row", "a b c | x",
+        "editor name=x2 save, click S1, cmdEditSNPLocus, = a b c x2 | *x, x shows 4");
+    add("edit cancelled", "a b c | x", "editor name=zz cancel, click S1, cmdEditSNPLocus, = a b c | *x, x shows 4");
+    add("saved as twice, then cancelled", "a b c | x",
+        "editor as:b2 as:b3 cancel, click A2, cmdEditSNPLocus, = a *b c b2 b3 | x");
+    add("saved as, then saved", "a b c | x", "editor as:a2 save, click A1, cmdEditSNPLocus, = *a b c a2 | x");
+    add("new tag", "a b c | x", "editor name=n1;number=9 save, cmdNewSNPLocus, = a b c n1 | x, n1 shows 9, x shows 4");
+    add("new tag saved under two names", "a b c | x",
+        "editor name=n1 as:n2 as:n3 save, cmdNewSNPLocus, = a b c n3 n2 | x");
+    add("new tag cancelled after a save", "a b c | x", "editor name=n1 as:n2 cancel, cmdNewSNPLocus, = a b c n2 | x");
+    // A renamed tag is listed twice and answers to both names; a copy saved and then cancelled is
+    // still found among three stored tags listed four times; a new tag that takes the name the
+    // renamed one gave up owns it afterwards.
+    add("renamed tags are followed", "a b c",
+        "editor name=a2 save, click A1, cmdEditSNPLocus, = *a b c a2, "
+        "editor as:x cancel, click A2, cmdEditSNPLocus, = a *b c a2 x, "
+        "editor name=a;number=9 save, cmdNewSNPLocus, = a *b c a2 x a, a shows 9");
+    add("menu New keeps the selection", "a b c",
+        "editor name=n1 save, click A1, ctrl A3, right A3 mnuNewAvailable, "
+        "= *a b *c n1 | - | Add AddAll New | menu mnuSNPLocusAvailable");
+    add("menu New cancelled keeps the selection", "a b c",
+        "editor cancel, click A1, ctrl A3, right A3 mnuNewAvailable, "
+        "= *a b *c | - | Add AddAll New | menu mnuSNPLocusAvailable");
 }
 
-void TestSNPLocusTagSelector::rightClicks()
+void TestSNPLocusTagSelector::userActions()
 {
-    QFETCH(QString, gridName);
-    QFETCH(QList<int>, selectFirst);
-    QFETCH(int, row);
-    QFETCH(QString, menu);
-    QFETCH(QList<int>, selectedAfter);
-    QFETCH(bool, editEnabled);
-    QFETCH(bool, editItemEnabled);
-    Rig rig({{"a", 1}, {"b", 2}, {"c", 3}, {"x", 4}, {"y", 5}, {"z", 6}});
-    rig.init({"x", "y", "z"});
-    GridControl *grid = rig.grid(gridName.toLatin1().constData());
-    GridControl *other = grid == rig.available() ? rig.selected() : rig.available();
-    mouse(other, QStringLiteral("click"), 1); // something to clear in the other grid
-    for (int i = 0; i < selectFirst.size(); ++i)
-        mouse(grid, QStringLiteral("click"), selectFirst[i], 1, i == 0 ? Qt::NoModifier : Qt::ControlModifier);
-    QCOMPARE(rightClickAndChoose(grid, row, 1, QString()), menu);
-    QCOMPARE(grid->selectedRows(), selectedAfter);
-    QCOMPARE(other->selectedRowCount(), 0);
-    QCOMPARE(rig.button("cmdEditSNPLocus")->isEnabled(), editEnabled);
-    QCOMPARE(rig.item(grid == rig.available() ? "mnuEditAvailable" : "mnuEditSelected")->isEnabled(), editItemEnabled);
-    // The single-move button follows the row the right click left current.
-    const bool single = row > 0;
-    QCOMPARE(rig.button(grid == rig.available() ? "cmdAddSingle" : "cmdRemoveSingle")->isEnabled(), single);
-    QVERIFY(!rig.button(grid == rig.available() ? "cmdRemoveSingle" : "cmdAddSingle")->isEnabled());
-}
-
-void TestSNPLocusTagSelector::sortMenuSortsBySixColumns_data()
-{
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<QStringList>("order");
-    // Capitals come before small letters only where case counts.
-    QTest::newRow("ascending ignores case") << "mnuAscending" << QStringList{"alpha", "Beta", "Zeta"};
-    QTest::newRow("descending counts case") << "mnuDescending" << QStringList{"alpha", "Zeta", "Beta"};
-}
-
-void TestSNPLocusTagSelector::sortMenuSortsBySixColumns()
-{
-    QFETCH(QString, entry);
-    QFETCH(QStringList, order);
-    Rig rig({{"Zeta", 1}, {"alpha", 2}, {"Beta", 1}, {"rs9", 1}});
-    rig.init({"Zeta", "alpha", "Beta"});
-    mouse(rig.selected(), QStringLiteral("click"), 0, 2); // by number first, so that either sort moves rows
-    QCOMPARE(names(rig.selected()), (QStringList{"Beta", "Zeta", "alpha"}));
-    QList<int> pointerWhileSorting;
-    QObject::connect(rig.selected()->model(), &QAbstractItemModel::layoutAboutToBeChanged, rig.selector.get(),
-                     [&] { pointerWhileSorting << MousePointer::value(); });
-    // The sort menu acts on the grid last right-clicked, whichever column was clicked.
-    QCOMPARE(rightClickAndChoose(rig.selected(), 0, 4, entry), QStringLiteral("mnuSNPLocusColumn"));
-    QCOMPARE(names(rig.selected()), order);
-    QCOMPARE(pointerWhileSorting, QList<int>{MousePointer::Hourglass});
-    QCOMPARE(MousePointer::value(), int(MousePointer::Default));
-    QCOMPARE(names(rig.available()), QStringList{"rs9"});
-}
-
-void TestSNPLocusTagSelector::workingInOneGridClearsTheOther()
-{
-    Rig rig({{"a", 1}, {"b", 2}, {"x", 3}, {"y", 4}});
-    rig.init({"x", "y"});
-    mouse(rig.available(), QStringLiteral("click"), 1);
-    mouse(rig.available(), QStringLiteral("click"), 2, 1, Qt::ControlModifier);
-    QCOMPARE(rig.available()->selectedRowCount(), 2);
-    mouse(rig.selected(), QStringLiteral("click"), 2);
-    QCOMPARE(rig.available()->selectedRowCount(), 0);
-    QCOMPARE(rig.selected()->selectedRows(), QList<qint32>{2});
-    QVERIFY(!rig.button("cmdAddSingle")->isEnabled());
-    QVERIFY(rig.button("cmdRemoveSingle")->isEnabled());
-    // Add moves nothing now: no row of gridAvailable is selected any more.
-    QTest::mouseClick(rig.button("cmdAddAll"), Qt::LeftButton);
-    QCOMPARE(names(rig.selected()), (QStringList{"x", "y", "a", "b"}));
-}
-
-void TestSNPLocusTagSelector::editIsOfferedForExactlyOneSelectedTag()
-{
-    Rig rig({{"a", 1}, {"b", 2}, {"c", 3}});
-    rig.init({});
-    QVERIFY(!rig.button("cmdEditSNPLocus")->isEnabled());
-    mouse(rig.available(), QStringLiteral("click"), 1);
-    QVERIFY(rig.button("cmdEditSNPLocus")->isEnabled());
-    mouse(rig.available(), QStringLiteral("click"), 3, 1, Qt::ControlModifier);
-    QVERIFY(!rig.button("cmdEditSNPLocus")->isEnabled());
-    QVERIFY(!rig.item("mnuEditAvailable")->isEnabled());
-    mouse(rig.available(), QStringLiteral("click"), 1, 1, Qt::ControlModifier);
-    QVERIFY(rig.button("cmdEditSNPLocus")->isEnabled());
-    QVERIFY(rig.item("mnuEditAvailable")->isEnabled());
-}
-
-void TestSNPLocusTagSelector::disabledSelectorIgnoresTheUser()
-{
-    Rig rig({{"a", 1}, {"b", 2}, {"x", 3}});
-    rig.init({"x"});
-    mouse(rig.available(), QStringLiteral("click"), 1);
-    rig.selector->putEnabled(false);
-    QVERIFY(!rig.selector->Enabled());
-    QCOMPARE(rig.enabledButtons(), QStringList{});
-    QCOMPARE(rig.available()->property("BackColor").toUInt(), 0x8000000Fu);
-    QCOMPARE(rig.selected()->property("ForeColor").toUInt(), 0x80000011u);
-    QVERIFY(!rig.selector->findChild<Label *>(QStringLiteral("strAvailable"))->isEnabled());
-
-    QString menu;
-    PopupMenu::setPopupHook([&](PopupMenu *m) { menu = m->objectName(); });
-    mouse(rig.available(), QStringLiteral("double"), 2);
-    mouse(rig.selected(), QStringLiteral("click"), 1);
-    mouse(rig.selected(), QStringLiteral("right"), 1);
-    mouse(rig.available(), QStringLiteral("click"), 0, 1);
-    QVERIFY(menu.isEmpty());
-    QCOMPARE(names(rig.available()), (QStringList{"a", "b"}));
-    QCOMPARE(names(rig.selected()), QStringList{"x"});
-    QCOMPARE(rig.selected()->selectedRowCount(), 0);
-    QCOMPARE(rig.enabledButtons(), QStringList{});
-
-    rig.selector->putEnabled(true);
-    QCOMPARE(rig.available()->property("BackColor").toUInt(), 0xFFFFFFu);
-    QCOMPARE(rig.enabledButtons(), (QStringList{"cmdAddAll", "cmdRemoveAll", "cmdNewSNPLocus"}));
-    mouse(rig.selected(), QStringLiteral("click"), 1);
-    QCOMPARE(rig.enabledButtons(),
-             (QStringList{"cmdRemoveSingle", "cmdAddAll", "cmdRemoveAll", "cmdEditSNPLocus", "cmdNewSNPLocus"}));
-}
-
-void TestSNPLocusTagSelector::editorRuns_data()
-{
-    // In the editor: "name=..;number=.." fills the fields, "as:NAME" saves a copy, "save"/"cancel"
-    // end the flow. The selector starts with a, b, c available and x selected.
-    QTest::addColumn<QString>("start"); // "edit GRID ROW" or "new"
-    QTest::addColumn<QStringList>("steps");
-    QTest::addColumn<QStringList>("available");
-    QTest::addColumn<QStringList>("selected");
-    QTest::addColumn<QString>("numberOfX"); // column 2 of the row x
-    QTest::newRow("same name in other case: row updated in place")
-        << "edit gridSelected 1" << QStringList{"name=X", "number=7.25", "save"} << QStringList{"a", "b", "c"}
-        << QStringList{"x"} << "7.25";
-    QTest::newRow("new name: a second row at the bottom of gridAvailable")
-        << "edit gridSelected 1" << QStringList{"name=x2", "save"} << QStringList{"a", "b", "c", "x2"}
-        << QStringList{"x"} << "4";
-    QTest::newRow("cancelled: nothing changes") << "edit gridSelected 1" << QStringList{"name=zz", "cancel"}
-                                                << QStringList{"a", "b", "c"} << QStringList{"x"} << "4";
-    QTest::newRow("saved twice then cancelled: the stored tags appended")
-        << "edit gridAvailable 2" << QStringList{"as:b2", "as:b3", "cancel"} << QStringList{"a", "b", "c", "b2", "b3"}
-        << QStringList{"x"} << "4";
-    QTest::newRow("save as then save: the copy once") << "edit gridAvailable 1" << QStringList{"as:a2", "save"}
-                                                      << QStringList{"a", "b", "c", "a2"} << QStringList{"x"} << "4";
-    QTest::newRow("new tag") << "new" << QStringList{"name=n1", "number=9", "save"} << QStringList{"a", "b", "c", "n1"}
-                             << QStringList{"x"} << "4";
-    QTest::newRow("new tag saved under two names") << "new" << QStringList{"name=n1", "as:n2", "as:n3", "save"}
-                                                   << QStringList{"a", "b", "c", "n3", "n2"} << QStringList{"x"} << "4";
-    QTest::newRow("new tag cancelled after a save") << "new" << QStringList{"name=n1", "as:n2", "cancel"}
-                                                    << QStringList{"a", "b", "c", "n2"} << QStringList{"x"} << "4";
-}
-
-void TestSNPLocusTagSelector::editorRuns()
-{
-    QFETCH(QString, start);
-    QFETCH(QStringList, steps);
-    QFETCH(QStringList, available);
-    QFETCH(QStringList, selected);
-    QFETCH(QString, numberOfX);
-    Rig rig({{"a", 1}, {"b", 2}, {"c", 3}, {"x", 4}});
-    rig.init({"x"});
-    runEditor(rig, start, steps);
-    QCOMPARE(names(rig.available()), available);
-    QCOMPARE(names(rig.selected()), selected);
-    QCOMPARE(rig.selected()->cellText(1, 2), numberOfX);
-    // Every row still finds its tag.
-    for (GridControl *grid : {rig.available(), rig.selected()})
-        for (const QString &name : names(grid))
-            QVERIFY2(rig.selector->AllLocusTags()->Object<SNPLocusTag>(name), qPrintable(name));
-}
-
-void TestSNPLocusTagSelector::renamedTagsAreFollowed()
-{
-    Rig rig({{"a", 1}, {"b", 2}, {"c", 3}});
-    rig.init({});
-    // Renamed: a second row, and the collection holds the tag under both names.
-    runEditor(rig, QStringLiteral("edit gridAvailable 1"), {"name=a2", "save"});
-    QCOMPARE(names(rig.available()), (QStringList{"a", "b", "c", "a2"}));
-    // A copy saved and then cancelled is still found among three stored tags that are listed
-    // four times.
-    runEditor(rig, QStringLiteral("edit gridAvailable 2"), {"as:x", "cancel"});
-    QCOMPARE(names(rig.available()), (QStringList{"a", "b", "c", "a2", "x"}));
-    // A new tag may take the name the renamed one gave up; the name then finds the new tag.
-    runEditor(rig, QStringLiteral("new"), {"name=a", "number=9", "save"});
-    QCOMPARE(names(rig.available()), (QStringList{"a", "b", "c", "a2", "x", "a"}));
-    QCOMPARE(rig.selector->AllLocusTags()->Object<SNPLocusTag>(QStringLiteral("a"))->TagData()->TagNumber(), 9.0f);
-}
-
-void TestSNPLocusTagSelector::menuNewKeepsTheSelection_data()
-{
-    QTest::addColumn<bool>("create");
-    QTest::newRow("tag created") << true;
-    QTest::newRow("editor cancelled") << false;
-}
-
-void TestSNPLocusTagSelector::menuNewKeepsTheSelection()
-{
-    QFETCH(bool, create);
-    Rig rig({{"a", 1}, {"b", 2}, {"c", 3}});
-    rig.init({});
-    mouse(rig.available(), QStringLiteral("click"), 1);
-    mouse(rig.available(), QStringLiteral("click"), 3, 1, Qt::ControlModifier);
-    onNextWindow([&](host::ServiceWindowDialog &window) {
-        if (create) {
-            QTest::keyClicks(window.findChild<TextBox *>(QStringLiteral("txtName")), QStringLiteral("new one"));
-            clickCommand(window, 1);
-        } else {
-            clickCommand(window, 2);
-        }
-    });
-    QCOMPARE(rightClickAndChoose(rig.available(), 3, 1, QStringLiteral("mnuNewAvailable")),
-             QStringLiteral("mnuSNPLocusAvailable"));
-    QCOMPARE(names(rig.available()).size(), create ? 4 : 3);
-    QCOMPARE(rig.available()->selectedRows(), (QList<qint32>{1, 3}));
+    QFETCH(QString, tags);
+    QFETCH(QString, actions);
+    Rig rig(tags);
+    rig.init();
+    play(rig, actions);
 }
 
 void TestSNPLocusTagSelector::failuresAreShownAndEndTheAction()
 {
-    Rig rig({{"a", 1}});
-    rig.init({});
+    Rig rig(QStringLiteral("a"));
+    rig.init();
     host::FlowRegistry::instance().unregisterFlow(QStringLiteral("SNPLocusTagEditor"));
-    QTest::mouseClick(rig.button("cmdNewSNPLocus"), Qt::LeftButton);
+    QTest::mouseClick(rig.button(QStringLiteral("cmdNewSNPLocus")), Qt::LeftButton);
     const auto shown = rig.host.shownReports();
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.first().className, QStringLiteral("SNPLocusTagSelector"));
@@ -670,13 +454,13 @@ void TestSNPLocusTagSelector::failuresAreShownAndEndTheAction()
     QCOMPARE(shown.first().error.number(), qint32(kFlowNotRegistered));
     QCOMPARE(names(rig.available()), QStringList{"a"});
     // The selector goes on working.
-    mouse(rig.available(), QStringLiteral("double"), 1);
+    act(rig, QStringLiteral("double A1"));
     QCOMPARE(names(rig.selected()), QStringList{"a"});
 }
 
 void TestSNPLocusTagSelector::publicSurfaceAnswersByName()
 {
-    Rig rig({{"a", 1}, {"b", 2}});
+    Rig rig(QStringLiteral("a b"));
     std::unique_ptr<QObject> made(createObject(QStringLiteral("Veltrane.SNPLocusTagSelector")));
     QVERIFY(qobject_cast<SNPLocusTagSelector *>(made.get()));
     QVERIFY(!dynamic_cast<IPageAccess *>(made.get()));
@@ -711,86 +495,39 @@ void TestSNPLocusTagSelector::randomCommandsKeepEveryTagOnceAndTheButtonsRight()
                              ? quint32(qEnvironmentVariableIntValue("VELTRANE_TEST_SEED"))
                              : QRandomGenerator::global()->generate();
     QRandomGenerator random(seed);
-    QList<TagSpec> specs;
-    QStringList all;
-    for (int i = 0; i < kTags; ++i) {
-        specs << TagSpec{QStringLiteral("rs%1").arg(random.bounded(1000) * 100 + i), float(random.bounded(50))};
-        all << specs.last().name;
-    }
-    Rig rig(specs);
-    rig.init(all.mid(0, kTags / 3));
+    QStringList tags;
+    for (int i = 0; i < kTags; ++i)
+        tags << QStringLiteral("rs%1:%2").arg(random.bounded(1000) * 100 + i).arg(random.bounded(50));
+    Rig rig(tags.mid(kTags / 3).join(u' ') + QStringLiteral(" | ") + tags.mid(0, kTags / 3).join(u' '));
+    rig.init();
+    QStringList all = rig.data.keys();
     std::sort(all.begin(), all.end());
-    QString menuToChoose;
-    PopupMenu::setPopupHook([&](PopupMenu *menu) {
-        if (MenuItem *item = menuToChoose.isEmpty() ? nullptr : menu->item(menuToChoose))
-            item->Trigger();
-    });
 
     QElapsedTimer clock;
     clock.start();
-    QString done;
     for (int step = 0; step < kCommands && clock.elapsed() < 60000; ++step) {
-        const auto where = [&] { return QStringLiteral("seed %1, step %2: %3").arg(seed).arg(step).arg(done); };
-        GridControl *grid = random.bounded(2) ? rig.available() : rig.selected();
-        const qint32 rows = grid->rowCount();
-        const qint32 row = rows > 0 ? qint32(random.bounded(rows)) + 1 : 0;
-        switch (random.bounded(9)) {
-        case 0:
-            done = QStringLiteral("click %1 %2").arg(grid->objectName()).arg(row);
-            mouse(grid, QStringLiteral("click"), row, 1, random.bounded(3) == 0 ? Qt::ControlModifier : Qt::NoModifier);
-            break;
-        case 1:
-            done = QStringLiteral("double click %1 %2").arg(grid->objectName()).arg(row);
-            mouse(grid, QStringLiteral("double"), row);
-            break;
-        case 2: {
-            static const char *const buttons[] = {"cmdAddSingle", "cmdRemoveSingle", "cmdAddAll", "cmdRemoveAll"};
-            const char *name = buttons[random.bounded(4)];
-            done = QLatin1String(name);
-            QTest::mouseClick(rig.button(name), Qt::LeftButton);
-            break;
-        }
-        case 3:
-            menuToChoose = grid == rig.available() ? QStringLiteral("mnuAdd") : QStringLiteral("mnuRemove");
-            done = QStringLiteral("right %1 %2, %3").arg(grid->objectName()).arg(row).arg(menuToChoose);
-            mouse(grid, QStringLiteral("right"), row);
-            break;
-        case 4:
-            menuToChoose = random.bounded(2) ? QStringLiteral("mnuAscending") : QStringLiteral("mnuDescending");
-            done = QStringLiteral("right header %1, %2").arg(grid->objectName(), menuToChoose);
-            mouse(grid, QStringLiteral("right"), 0, 1 + qint32(random.bounded(6)));
-            break;
-        case 5:
-            done = QStringLiteral("header click %1").arg(grid->objectName());
-            mouse(grid, QStringLiteral("click"), 0, 1 + qint32(random.bounded(6)));
-            break;
-        case 6:
-            done = QStringLiteral("Enabled %1").arg(!rig.selector->Enabled());
-            rig.selector->putEnabled(!rig.selector->Enabled());
-            break;
-        default:
-            done = QStringLiteral("shift click %1 %2").arg(grid->objectName()).arg(row);
-            mouse(grid, QStringLiteral("click"), row, 1, Qt::ShiftModifier);
-            break;
-        }
+        const QString grid = random.bounded(2) ? QStringLiteral("A") : QStringLiteral("S");
+        const qint32 rows = rig.grid(grid)->rowCount();
+        const QString cell = grid + QString::number(rows > 0 ? qint32(random.bounded(rows)) + 1 : 0);
+        const QString header = grid + QStringLiteral("0.%1").arg(1 + random.bounded(6));
+        const QString move = grid == QLatin1String("A") ? QStringLiteral(" mnuAdd") : QStringLiteral(" mnuRemove");
+        QStringList actions{"right " + cell + move, "click " + header, "right " + header + " mnuAscending",
+                            "right " + header + " mnuDescending", rig.selector->Enabled() ? "off" : "on"};
+        for (const char *verb :
+             {"click ", "ctrl ", "shift ", "double ", "cmdAddSingle", "cmdRemoveSingle", "cmdAddAll", "cmdRemoveAll"})
+            actions << QLatin1String(verb) + (QLatin1String(verb).endsWith(u' ') ? cell : QString());
+        const QString action = actions.at(random.bounded(qint32(actions.size())));
+        act(rig, action);
+        const QString where = QStringLiteral("seed %1, step %2: %3").arg(seed).arg(step).arg(action);
 
         QStringList both = names(rig.available()) + names(rig.selected());
         std::sort(both.begin(), both.end());
-        QVERIFY2(both == all, qPrintable(where()));
+        QVERIFY2(both == all, qPrintable(where));
         auto settings = FragAnalysisParamPtr::create();
         settings->setIdentifyAlleles(0, false);
         rig.selector->Save(settings);
-        QVERIFY2(namesOf(settings->SNPLocusTagsOf(0)) == names(rig.selected()), qPrintable(where()));
-        QVERIFY2(rig.selector->NumberOfSelectedLocusTags() == rig.selected()->rowCount(), qPrintable(where()));
-        const bool on = rig.selector->Enabled();
-        QVERIFY2(rig.button("cmdAddAll")->isEnabled() == (on && rig.available()->rowCount() > 0), qPrintable(where()));
-        QVERIFY2(rig.button("cmdRemoveAll")->isEnabled() == (on && rig.selected()->rowCount() > 0),
-                 qPrintable(where()));
-        QVERIFY2(!rig.button("cmdAddSingle")->isEnabled() || rig.available()->rowCount() > 0, qPrintable(where()));
-        QVERIFY2(!rig.button("cmdRemoveSingle")->isEnabled() || rig.selected()->rowCount() > 0, qPrintable(where()));
-        QVERIFY2(rig.button("cmdNewSNPLocus")->isEnabled() == on, qPrintable(where()));
-        QVERIFY2(on || rig.enabledButtons().isEmpty(), qPrintable(where()));
-        QVERIFY2(rig.host.shownReports().isEmpty(), qPrintable(where()));
+        QVERIFY2(namesOf(settings->SNPLocusTagsOf(0)) == names(rig.selected()), qPrintable(where));
+        QVERIFY2(broken(rig).isEmpty(), qPrintable(where + QStringLiteral(": ") + broken(rig)));
     }
 }
 
