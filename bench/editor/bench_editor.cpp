@@ -15,6 +15,7 @@
 #include "veltrane/service/class_table.h"
 
 #include "support/ratio_reporter.h"
+#include "support/widget_main.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -434,17 +435,15 @@ VELTRANE_BENCHMARK_PAIR(BM_OpenSNP5000, ->Unit(benchmark::kMillisecond));
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    makeStrStore();
-    makeSnpStore();
-    const int status = veltrane::bench::runWithRatios(veltrane::bench::RatioReporter::Clock::Cpu);
-    installHostFactories({});
-    resetThreadHelpers();
-    g_store.reset();
-    return status;
+    return veltrane::bench::widgetBenchmarkMain(
+        argc, argv, veltrane::bench::RatioReporter::Clock::Cpu,
+        [] {
+            makeStrStore();
+            makeSnpStore();
+        },
+        [] {
+            installHostFactories({});
+            resetThreadHelpers();
+            g_store.reset();
+        });
 }

@@ -5,6 +5,7 @@
 #include "platform/grid/grid_control.h"
 
 #include "support/ratio_reporter.h"
+#include "support/widget_main.h"
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QHash>
@@ -384,11 +385,5 @@ VELTRANE_BENCHMARK_PAIR(BM_SelectByKey, ->Unit(benchmark::kMillisecond));
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    return veltrane::bench::runWithRatios(veltrane::bench::RatioReporter::Clock::Cpu);
+    return veltrane::bench::widgetBenchmarkMain(argc, argv, veltrane::bench::RatioReporter::Clock::Cpu);
 }

@@ -20,6 +20,7 @@
 
 #include "support/floor_connection.h"
 #include "support/ratio_reporter.h"
+#include "support/widget_main.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -493,16 +494,9 @@ VELTRANE_BENCHMARK_PAIR(BM_Save, ->Unit(benchmark::kMillisecond));
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    setUp();
-    const int status = veltrane::bench::runWithRatios(veltrane::bench::RatioReporter::Clock::Cpu);
-    installHostFactories({});
-    resetThreadHelpers();
-    g_store.reset();
-    return status;
+    return veltrane::bench::widgetBenchmarkMain(argc, argv, veltrane::bench::RatioReporter::Clock::Cpu, setUp, [] {
+        installHostFactories({});
+        resetThreadHelpers();
+        g_store.reset();
+    });
 }
