@@ -72,19 +72,20 @@ struct ThreadConnections
 
     ~ThreadConnections()
     {
-        statements.clear();
+        // Claim this thread's connections from their pools first, so a store destroyed on another
+        // thread meanwhile no longer removes them while their statements are being finished here.
+        QStringList claimed;
         for (const ThreadItem &item : std::as_const(items)) {
             const std::shared_ptr<PoolState> pool = item.pool.lock();
             if (!pool)
                 continue;
-            bool remove = false;
-            {
-                QMutexLocker lock(&pool->mutex);
-                remove = item.name != pool->anchor && pool->names.remove(item.name);
-            }
-            if (remove)
-                QSqlDatabase::removeDatabase(item.name);
+            QMutexLocker lock(&pool->mutex);
+            if (item.name != pool->anchor && pool->names.remove(item.name))
+                claimed << item.name;
         }
+        statements.clear();
+        for (const QString &name : std::as_const(claimed))
+            QSqlDatabase::removeDatabase(name);
         t_connectionsGone = true;
     }
 };
