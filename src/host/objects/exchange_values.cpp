@@ -79,8 +79,9 @@ QString item(const QString &path, qsizetype index)
 
 // ---- reading ----------------------------------------------------------------------------------------
 
-Reader::Reader(QString source)
+Reader::Reader(QString source, Names names)
     : m_source(std::move(source))
+    , m_names(names)
 {}
 
 void Reader::fail(const QString &path, const QString &what) const
@@ -116,6 +117,8 @@ QString Reader::name(const QJsonObject &o, const QString &path) const
     const QString n = text(o, path, kinds::kNameLabel);
     if (nameKey(n).isEmpty())
         fail(child(path, kinds::kNameLabel), QStringLiteral("a name may not be empty"));
+    if (m_names == Names::AsStored)
+        return n;
     if (const std::optional<QString> fault = nameFault(n))
         fail(child(path, kinds::kNameLabel), QStringLiteral("\"%1\" cannot be a name: %2").arg(printable(n), *fault));
     return n;

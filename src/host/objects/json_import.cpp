@@ -1,5 +1,6 @@
 #include "host/objects/connection.h"
 #include "host/objects/exchange_kinds.h"
+#include "host/objects/history_io.h"
 #include "host/objects/json_exchange.h"
 #include "host/objects/store_io.h"
 #include "veltrane/contracts/stored_rules.h"
@@ -341,6 +342,7 @@ ImportReport importStore(SqlStore &store, const QByteArray &json, const QString 
 ImportReport importStore(SqlStore &store, const QJsonDocument &document, const QString &sourceName,
                          const ImportOptions &options)
 {
+    io::requireReason(options.reason);
     const Reader reader(sourceName);
     const Parsed parsed = parse(reader, document);
     judgeDefinitions(reader, parsed);
@@ -426,7 +428,8 @@ ImportReport importStore(SqlStore &store, const QJsonDocument &document, const Q
                                                                           : QStringLiteral("no"),
                                  (s.Attributes() & limits::kHiddenBit) ? QStringLiteral("yes") : QStringLiteral("no")));
             }
-            writes.append(io::SetToWrite{&s, replacing, stamp, {}});
+            writes.append(
+                io::SetToWrite{&s, replacing, stamp, io::Change{RevisionAction::Imported, options.reason, 0}, {}});
             report.sets.append(s.Name());
             if (replacing)
                 report.replaced.append(s.Name());

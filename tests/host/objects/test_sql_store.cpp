@@ -1,5 +1,6 @@
 #include "host/objects/connection.h"
 #include "host/objects/json_exchange.h"
+#include "host/objects/set_history.h"
 #include "host/objects/sql_object_manager.h"
 #include "host/objects/sql_store.h"
 #include "store_fixture.h"
@@ -129,7 +130,7 @@ void TestSqlStore::newStoreIsSeededOnce()
     QList<qsizetype> first;
     {
         const SqlStorePtr store = m_where->open(seed);
-        QCOMPARE(store->schemaVersion(), 2);
+        QCOMPARE(store->schemaVersion(), 3);
         // Layouts are the pages' configuration, not sample data: every store has them.
         QCOMPARE(store->gridType(16)->ColumnCount(), 2);
         first = held(*store);
@@ -269,6 +270,14 @@ void TestSqlStore::storesOfTheFirstVersionStillServe()
             .split(u'\n');
     QCOMPARE(held, expected); // a difference is told by its line
     QCOMPARE(store->gridType(layouts::kSizeStandard)->ColumnTitle(3), QStringLiteral("Size"));
+    // Its history begins with the upgrade: one revision of every set, as the set stands.
+    for (const AnalysisParameterPtr &set : store->parameterSets(true)) {
+        const QList<Revision> revisions = setHistory(*store, set->ID());
+        QCOMPARE(revisions.size(), 1);
+        QCOMPARE(revisions.first().action, RevisionAction::Created);
+        QCOMPARE(revisions.first().reason, QStringLiteral("recorded when the history began"));
+        QCOMPARE(describe(*setRevision(*store, set->ID()).settings), describe(*set->FragAnalysisParam()));
+    }
 
     const auto set = richSet(*store, QStringLiteral("Written by this version"));
     store->commit(*set);
@@ -450,10 +459,14 @@ void TestSqlStore::changeByAnotherSessionIsRefused()
     if (firstVersion) {
         m_where->open();
         m_where->executeRaw(QStringLiteral("ALTER TABLE parameter_sets DROP COLUMN modified_by"));
-        m_where->executeRaw(QStringLiteral("DELETE FROM schema_migrations WHERE version = 2"));
+        m_where->executeRaw(QStringLiteral("DROP TABLE set_revisions"));
+        m_where->executeRaw(QStringLiteral("DROP TABLE revision_parts"));
+        if (m_engine != QLatin1String("sqlite"))
+            m_where->executeRaw(QStringLiteral("DROP FUNCTION set_revisions_kept()"));
+        m_where->executeRaw(QStringLiteral("DELETE FROM schema_migrations WHERE version >= 2"));
     }
     const SqlStorePtr a = m_where->open();
-    QCOMPARE(a->schemaVersion(), 2);
+    QCOMPARE(a->schemaVersion(), 3);
     const SqlStorePtr b = a->openAnother();
     b->parameterSets(true); // b lists the names before a creates the set
     editedCopy(a, QStringLiteral("Shared"), 1)->Commit();

@@ -1,0 +1,444 @@
+#include "host/objects/snapshot.h"
+
+#include "host/objects/exchange_kinds.h"
+#include "host/objects/json_exchange.h"
+#include "host/objects/store_rows.h"
+#include "veltrane/contracts/error.h"
+
+#include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSet>
+
+namespace veltrane::host::snapshot {
+
+namespace {
+
+const QString kSetKey = QStringLiteral("set");
+const QString kProjectKey = QStringLiteral("project");
+const QString kProjectsKey = QStringLiteral("projects");
+const QString kStandardKey = QStringLiteral("sizeStandard");
+
+QString nameIn(const QJsonObject &definition)
+{
+    return definition.value(kinds::kNameLabel).toString();
+}
+
+Error unreadable(const QString &what, const QString &why)
+{
+    return Error(kStoreHistoryUnreadable, QStringLiteral("SqlStore"),
+                 QStringLiteral("%1 cannot be read: %2. The revision is kept as it was written; report this to "
+                                "whoever looks after the store.")
+                     .arg(what, why));
+}
+
+// The fields of an object with a place in an exchange object, as putFields puts them, without its
+// references (a snapshot names them by the stored rows the writer resolved).
+template <typename T> void putOwnFields(exchange::ObjectBuilder &out, const kinds::Descriptor<T> &d, const T &object)
+{
+    for (const kinds::Field<T> &f : d.fields)
+        if (!f.path.isEmpty())
+            out.put(f.steps, exchange::toJsonValue(f.type, f.get(object, f.index)));
+}
+
+// The definitions a snapshot copies, each once, in the order the set first names them.
+class Collected
+{
+public:
+    explicit Collected(DefinitionCache &cache)
+        : m_cache(cache)
+    {}
+
+    // The name of the definition, which joins the part's list of its kind; null for none.
+    QJsonValue refer(Kind kind, qint32 id)
+    {
+        if (id <= 0)
+            return QJsonValue(QJsonValue::Null);
+        const QJsonObject &definition = m_cache.definition(kind, id);
+        if (!m_seen[kind].contains(id)) {
+            m_seen[kind].insert(id);
+            m_lists[kind].append(definition);
+        }
+        return nameIn(definition);
+    }
+
+    QJsonArray list(Kind kind) const { return m_lists.value(kind); }
+
+private:
+    DefinitionCache &m_cache;
+    QHash<Kind, QSet<qint32>> m_seen;
+    QHash<Kind, QJsonArray> m_lists;
+};
+
+} // namespace
+
+// ---- definitions read by ID ---------------------------------------------------------------------
+
+DefinitionCache::DefinitionCache(const io::Context &ctx)
+    : m_ctx(ctx)
+{}
+
+void DefinitionCache::prefetch(Kind kind, const QList<qint32> &ids)
+{
+    QList<qint32> missing;
+    QSet<qint32> seen;
+    for (qint32 id : ids)
+        if (id > 0 && !m_found.contains(key(kind, id)) && !seen.contains(id)) {
+            seen.insert(id);
+            missing.append(id);
+        }
+    io::forBatches(missing.size(), [&](qsizetype from, qsizetype n) {
+        kinds::withDescriptor(kind, [&](const auto &d) {
+            using T = typename std::decay_t<decltype(d)>::Object;
+            if constexpr (!std::is_same_v<T, FragAnalysisParam>) {
+                Statement st(m_ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE id IN (%3)")
+                                           .arg(io::columnsWith({"id", "name"}, d), d.table, io::placeholders(n)));
+                for (qsizetype i = 0; i < n; ++i)
+                    st.bind(missing.at(from + i));
+                st.exec();
+                QHash<qint32, QSharedPointer<T>> read;
+                while (st.next()) {
+                    auto object = QSharedPointer<T>::create();
+                    object->setID(st.intAt(0));
+                    object->setName(st.textAt(1));
+                    io::readFields(d, st, 2, *object);
+                    read.insert(object->ID(), object);
+                }
+                st.finish();
+                if constexpr (std::is_same_v<T, SizeStandardSettings>) {
+                    const kinds::ChildList &list = kinds::fragments();
+                    Statement fragments(m_ctx.db, QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 IN (%4) "
+                                                                 "ORDER BY %1, %5")
+                                                      .arg(list.owner.first(), list.value, list.table,
+                                                           io::placeholders(n), list.position));
+                    for (qsizetype i = 0; i < n; ++i)
+                        fragments.bind(missing.at(from + i));
+                    fragments.exec();
+                    QHash<qint32, QList<float>> sizes;
+                    while (fragments.next())
+                        sizes[fragments.intAt(0)].append(fragments.floatAt(1));
+                    for (auto it = read.begin(); it != read.end(); ++it)
+                        (*it)->setFragmentSizes(sizes.value(it.key()));
+                }
+                for (auto it = read.cbegin(); it != read.cend(); ++it)
+                    m_found.insert(key(kind, it.key()), exchange::toJson(**it));
+            }
+        });
+    });
+}
+
+const QJsonObject &DefinitionCache::definition(Kind kind, qint32 id)
+{
+    auto it = m_found.constFind(key(kind, id));
+    if (it == m_found.cend()) {
+        prefetch(kind, {id});
+        it = m_found.constFind(key(kind, id));
+        if (it == m_found.cend())
+            throw Error(kStoreNotFound, QStringLiteral("SqlStore"),
+                        QStringLiteral("The %1 with ID %2 is not stored.").arg(kinds::textOf(kind)).arg(id));
+    }
+    return *it;
+}
+
+// ---- references ---------------------------------------------------------------------------------
+
+References References::of(const FragAnalysisParam &set)
+{
+    References r;
+    r.project = set.ProjectID().toInt();
+    for (const auto &ref : kinds::sets().references) {
+        const BusinessObject *object = ref.get(set);
+        r.set.append(object ? object->ID() : 0);
+    }
+    const auto idsOf = [](const CollectionPtr &list) {
+        QList<qint32> ids;
+        ids.reserve(list->Count());
+        for (const QVariant &item : *list)
+            if (const auto object = objectFrom<BusinessObject>(item))
+                ids.append(object->ID());
+        return ids;
+    };
+    for (qint32 e = 0; e < set.EntryCount(); ++e) {
+        const SizeCalibrationPtr c = set.SizeCalibration(e);
+        r.entryStandards.append(c && c->SizeStandard() ? c->SizeStandard()->ID() : 0);
+        r.str.append(idsOf(set.STRLocusTagsOf(e)));
+        r.snp.append(idsOf(set.SNPLocusTagsOf(e)));
+    }
+    return r;
+}
+
+QList<qint32> References::ids(Kind kind) const
+{
+    QList<qint32> out;
+    const auto &refs = kinds::sets().references;
+    for (qsizetype i = 0; i < refs.size() && i < set.size(); ++i)
+        if (refs[i].target == kind)
+            out.append(set[i]);
+    switch (kind) {
+    case Kind::Project:
+        out.append(project);
+        break;
+    case Kind::SizeStandard:
+        out += entryStandards;
+        break;
+    case Kind::StrTag:
+        for (const auto &list : str)
+            out += list;
+        break;
+    case Kind::SnpTag:
+        for (const auto &list : snp)
+            out += list;
+        break;
+    default:
+        break;
+    }
+    return out;
+}
+
+// ---- encoding -----------------------------------------------------------------------------------
+
+Part makePart(QJsonObject json)
+{
+    Part part;
+    part.encoded = QJsonDocument(json).toJson(QJsonDocument::Compact);
+    part.hash = QCryptographicHash::hash(part.encoded, QCryptographicHash::Sha256);
+    part.json = std::move(json);
+    return part;
+}
+
+Parts encode(const FragAnalysisParam &s, const Dates &dates, const References &references, DefinitionCache &definitions)
+{
+    for (Kind kind : {Kind::Project, Kind::SizeStandard, Kind::MobilityCalibration, Kind::MobilityReference,
+                      Kind::StrTag, Kind::SnpTag})
+        definitions.prefetch(kind, references.ids(kind));
+    Collected collected(definitions);
+
+    const auto &d = kinds::sets();
+    exchange::ObjectBuilder set;
+    for (const kinds::Field<FragAnalysisParam> &f : d.fields) {
+        if (f.path.isEmpty())
+            continue;
+        switch (f.stamp) {
+        case kinds::Stamp::Attributes: // the revision keeps the flags beside its parts
+            break;
+        case kinds::Stamp::DateCreated:
+            set.put(f.steps, exchange::fromDate(dates.created));
+            break;
+        case kinds::Stamp::DateModified:
+            set.put(f.steps, exchange::fromDate(dates.modified));
+            break;
+        case kinds::Stamp::None:
+            set.put(f.steps, exchange::toJsonValue(f.type, f.get(s, f.index)));
+            break;
+        }
+    }
+    // A project the set names by an ID no project row has (an old store) is kept as none.
+    QJsonValue project(QJsonValue::Null);
+    if (references.project > 0) {
+        definitions.prefetch(Kind::Project, {references.project});
+        try {
+            project = nameIn(definitions.definition(Kind::Project, references.project));
+        } catch (const Error &) {
+        }
+    }
+    set.put(kProjectKey, project);
+    for (qsizetype i = 0; i < d.references.size(); ++i)
+        set.put(d.references[i].label, collected.refer(d.references[i].target, references.set.value(i)));
+
+    QJsonArray entries, tagEntries;
+    for (qint32 e = 0; e < s.EntryCount(); ++e) {
+        exchange::ObjectBuilder entry;
+        putOwnFields(entry, kinds::entries(), kinds::SetEntry{const_cast<FragAnalysisParam *>(&s), e});
+        QJsonValue calibration(QJsonValue::Null);
+        if (const SizeCalibrationPtr c = s.SizeCalibration(e)) {
+            exchange::ObjectBuilder fields;
+            putOwnFields(fields, kinds::entryCalibrations(), *c);
+            fields.put(kStandardKey, collected.refer(Kind::SizeStandard, references.entryStandards.value(e)));
+            QJsonArray peaks;
+            for (qint16 p : c->SelectedPeaks())
+                peaks.append(p);
+            fields.put(kinds::selectedPeaks().label, peaks);
+            calibration = fields.take();
+        }
+        entry.put(kinds::kCalibrationLabel, calibration);
+        entries.append(entry.take());
+
+        QJsonArray str, snp;
+        for (qint32 id : references.str.value(e))
+            str.append(definitions.definition(Kind::StrTag, id));
+        for (qint32 id : references.snp.value(e))
+            snp.append(definitions.definition(Kind::SnpTag, id));
+        tagEntries.append(QJsonObject{{kinds::strTagLinks().label, str}, {kinds::snpTagLinks().label, snp}});
+    }
+    set.put(kinds::kEntriesLabel, entries);
+
+    QJsonObject settings{{kSetKey, set.take()}};
+    for (Kind kind : {Kind::SizeStandard, Kind::MobilityCalibration, Kind::MobilityReference})
+        settings.insert(kinds::withDescriptor(kind, [](const auto &k) { return k.list; }), collected.list(kind));
+    return Parts{makePart(std::move(settings)), makePart(QJsonObject{{kinds::kEntriesLabel, tagEntries}})};
+}
+
+// ---- decoding -----------------------------------------------------------------------------------
+
+namespace {
+
+template <typename T, typename Read>
+QHash<QString, QSharedPointer<T>> definitionsIn(const exchange::Reader &r, const QJsonObject &part, Kind kind,
+                                                Read &&read)
+{
+    QHash<QString, QSharedPointer<T>> byName;
+    const QString list = kinds::withDescriptor(kind, [](const auto &d) { return d.list; });
+    const QJsonArray items = r.optionalArray(part, list);
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const QString path = exchange::item(list, i);
+        QSharedPointer<T> object = read(r, r.object(items.at(i), path), path);
+        byName.insert(object->Name(), object);
+    }
+    return byName;
+}
+
+template <typename T>
+QSharedPointer<T> named(const QHash<QString, QSharedPointer<T>> &known, const BusinessObject *standIn)
+{
+    return standIn ? known.value(standIn->Name()) : QSharedPointer<T>();
+}
+
+// The set object of an exchange file: the part's set with its name, flags and tag lists (by name).
+QJsonObject exchangeSet(const QJsonObject &settings, const QJsonObject *tags, const QString &name, qint32 attributes)
+{
+    QJsonObject set = settings.value(kSetKey).toObject();
+    set.insert(kinds::kNameLabel, name);
+    set.insert(QStringLiteral("attributes"), attributes);
+    const QJsonArray tagEntries = tags ? tags->value(kinds::kEntriesLabel).toArray() : QJsonArray();
+    QJsonArray entries = set.value(kinds::kEntriesLabel).toArray();
+    for (qsizetype e = 0; e < entries.size(); ++e) {
+        QJsonObject entry = entries.at(e).toObject();
+        const QJsonObject listed = tagEntries.at(e).toObject();
+        for (const QString &label : {kinds::strTagLinks().label, kinds::snpTagLinks().label}) {
+            QJsonArray names;
+            for (const QJsonValue &tag : listed.value(label).toArray())
+                names.append(tag.toObject().value(kinds::kNameLabel));
+            entry.insert(label, names);
+        }
+        entries[e] = entry;
+    }
+    set.insert(kinds::kEntriesLabel, entries);
+    return set;
+}
+
+} // namespace
+
+Decoded decode(const QJsonObject &settings, const QJsonObject *tags, const QString &name, qint32 attributes,
+               const QString &what)
+{
+    try {
+        const exchange::Reader r(what, exchange::Reader::Names::AsStored);
+        // The tags come from the tags part with their values, not as the names exchange files list.
+        QList<exchange::ReferenceAt> refersTo;
+        const exchange::FileSet file =
+            exchange::readSet(r, exchangeSet(settings, nullptr, name, attributes), kSetKey, refersTo);
+        FragAnalysisParam &s = *file.settings;
+        const auto standards =
+            definitionsIn<SizeStandardSettings>(r, settings, Kind::SizeStandard, exchange::readSizeStandard);
+        const auto calibrations = definitionsIn<MobilityCalibrationSettings>(r, settings, Kind::MobilityCalibration,
+                                                                             exchange::readMobilityCalibration);
+        const auto references =
+            definitionsIn<SizeCalibration>(r, settings, Kind::MobilityReference, exchange::readMobilityReference);
+        s.setSizeStandard(named(standards, s.SizeStandard().data()));
+        s.setDyeMobilityCalibration(named(calibrations, s.DyeMobilityCalibration().data()));
+        s.setStandardMobilityReference(named(references, s.StandardMobilityReference().data()));
+        for (qint32 e = 0; e < s.EntryCount(); ++e)
+            if (const SizeCalibrationPtr c = s.SizeCalibration(e))
+                c->setSizeStandard(named(standards, c->SizeStandard().data()));
+
+        if (tags) {
+            const QJsonArray tagEntries = r.array(*tags, {}, kinds::kEntriesLabel, s.EntryCount());
+            for (qint32 e = 0; e < s.EntryCount(); ++e) {
+                const QString entryPath = exchange::item(kinds::kEntriesLabel, e);
+                const QJsonObject listed = r.object(tagEntries.at(e), entryPath);
+                const QString strLabel = kinds::strTagLinks().label, snpLabel = kinds::snpTagLinks().label;
+                const QJsonArray str = r.array(listed, entryPath, strLabel);
+                for (qsizetype t = 0; t < str.size(); ++t) {
+                    const QString path = exchange::item(exchange::child(entryPath, strLabel), t);
+                    s.STRLocusTagsOf(e)->Add(exchange::readStrTag(r, r.object(str.at(t), path), path));
+                }
+                const QJsonArray snp = r.array(listed, entryPath, snpLabel);
+                for (qsizetype t = 0; t < snp.size(); ++t) {
+                    const QString path = exchange::item(exchange::child(entryPath, snpLabel), t);
+                    s.SNPLocusTagsOf(e)->Add(exchange::readSnpTag(r, r.object(snp.at(t), path), path));
+                }
+            }
+        }
+        return Decoded{file.settings, file.project};
+    } catch (const Error &e) {
+        if (e.number() == kStoreHistoryUnreadable)
+            throw;
+        throw unreadable(what, e.description());
+    }
+}
+
+QJsonObject exchangeDocument(const QJsonObject &settings, const QJsonObject &tags, const QString &name,
+                             qint32 attributes)
+{
+    QJsonObject document{{QStringLiteral("format"), kExchangeFormatName},
+                         {QStringLiteral("version"), kExchangeFormatVersion}};
+    const QJsonObject set = exchangeSet(settings, &tags, name, attributes);
+    QJsonArray projects;
+    if (set.value(kProjectKey).isString())
+        projects.append(QJsonObject{{kinds::kNameLabel, set.value(kProjectKey)}});
+    document.insert(kProjectsKey, projects);
+    for (Kind kind : {Kind::SizeStandard, Kind::MobilityCalibration, Kind::MobilityReference}) {
+        const QString list = kinds::withDescriptor(kind, [](const auto &d) { return d.list; });
+        document.insert(list, settings.value(list).toArray());
+    }
+    // Tags listed by several entries are defined once.
+    for (const QString &label : {kinds::strTagLinks().label, kinds::snpTagLinks().label}) {
+        QJsonArray definitions;
+        QSet<QString> names;
+        for (const QJsonValue &entry : tags.value(kinds::kEntriesLabel).toArray())
+            for (const QJsonValue &tag : entry.toObject().value(label).toArray())
+                if (!names.contains(nameIn(tag.toObject()))) {
+                    names.insert(nameIn(tag.toObject()));
+                    definitions.append(tag);
+                }
+        document.insert(label, definitions);
+    }
+    document.insert(kinds::sets().list, QJsonArray{set});
+    return document;
+}
+
+Counts countsOf(const QJsonObject &settings, const QJsonObject &tags)
+{
+    Counts counts;
+    const QJsonValue standard = settings.value(kSetKey).toObject().value(kStandardKey);
+    counts.sizeStandard = standard.isString() ? standard.toString() : stored::kNone;
+    for (const QJsonValue &entry : tags.value(kinds::kEntriesLabel).toArray()) {
+        counts.str += entry.toObject().value(kinds::strTagLinks().label).toArray().size();
+        counts.snp += entry.toObject().value(kinds::snpTagLinks().label).toArray().size();
+    }
+    return counts;
+}
+
+// ---- stored form --------------------------------------------------------------------------------
+
+QByteArray pack(const QByteArray &encoded)
+{
+    return qCompress(encoded, 9);
+}
+
+QJsonObject unpack(const QByteArray &stored, int encoding, const QString &what)
+{
+    if (encoding != kEncoding)
+        throw unreadable(
+            what, QStringLiteral("it was written in encoding %1, which this program does not know").arg(encoding));
+    const QByteArray encoded = qUncompress(stored);
+    if (encoded.isEmpty())
+        throw unreadable(what, QStringLiteral("its stored data is damaged"));
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(encoded, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        throw unreadable(what, QStringLiteral("its stored data is not a snapshot"));
+    return document.object();
+}
+
+} // namespace veltrane::host::snapshot
