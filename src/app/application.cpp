@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "app/commands.h"
+#include "app/history_commands.h"
 #include "app/host_setup.h"
 #include "host/framework/flow_registry.h"
 #include "host/framework/host_utilities.h"
@@ -29,6 +30,25 @@ const char *const kCommandsText = R"(Commands:
   screenshot FLOW FILE.png [--set NAME | --new] [--tab TAB]
                                    render the first page of a flow into a PNG file (no display needed)
   typelib                          the library's public classes, interfaces, members and dispatch ids
+
+History and life cycle (every change is kept as a revision: who, when, why, and the whole set):
+  history NAME [--json]            the revisions of a set, newest first: number, time, who, action,
+                                   what changed, and the reason given
+  show NAME --revision N [--json]  the whole set as revision N left it (--json alone: the latest)
+  diff A B [--all] [--json]        two sets field by field, in the editor's terms
+  diff NAME --revision N [--against M] [--all] [--json]
+                                   revision N of a set against M (or against the set as it is now)
+  restore NAME --revision N        make the set what revision N held (a new revision)
+  rename OLD NEW                   give a set another name
+  delete NAME                      remove a set from the store; its history stays
+  undelete NAME [--as NEW]         bring a deleted set back, under its name or NEW
+  deleted                          the deleted sets, most recent first
+  lock NAME, unlock NAME           make a set read-only, or writable again
+  hide NAME, unhide NAME           leave a set out of the lists users pick from, or list it again
+  Each change takes --reason TEXT, kept with its revision. A deleted set is found by its last name;
+  when several deleted sets had it, name the one you mean with --id N (its number, from deleted).
+  A refused change leaves the store as it was and exits with status 1; a mistake in the command
+  exits with status 2.
 )";
 
 enum ExitCode { kOk = 0, kFailed = 1, kBadUsage = 2 };
@@ -83,7 +103,24 @@ int run(int argc, char *argv[])
     const QCommandLineOption tab(QStringLiteral("tab"),
                                  QStringLiteral("screenshot: show this tab (its number from 1, or its caption)."),
                                  QStringLiteral("tab"));
-    parser.addOptions({help, db, noSeed, output, replace, keepAttributes, set, newSet, tab});
+    const QCommandLineOption revision(QStringLiteral("revision"),
+                                      QStringLiteral("show, diff, restore: this revision of the set."),
+                                      QStringLiteral("N"));
+    const QCommandLineOption against(QStringLiteral("against"),
+                                     QStringLiteral("diff: compare with this revision rather than the set now."),
+                                     QStringLiteral("M"));
+    const QCommandLineOption setNumber(QStringLiteral("id"),
+                                       QStringLiteral("history, show, undelete: the set with this number."),
+                                       QStringLiteral("N"));
+    const QCommandLineOption reason(QStringLiteral("reason"),
+                                    QStringLiteral("a change, import: why, kept with the revision."),
+                                    QStringLiteral("text"));
+    const QCommandLineOption as(QStringLiteral("as"), QStringLiteral("undelete: under this name."),
+                                QStringLiteral("name"));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("history, diff, show: write JSON."));
+    const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("diff: every field, not only the differences."));
+    parser.addOptions({help, db, noSeed, output, replace, keepAttributes, set, newSet, tab, revision, against,
+                       setNumber, reason, as, json, all});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See the commands below."),
                                  QStringLiteral("[command [arguments]]"));
 
@@ -101,11 +138,35 @@ int run(int argc, char *argv[])
     const QStringList positional = parser.positionalArguments();
     const QString command = positional.value(0);
     const QStringList args = positional.mid(1);
-    static const QStringList known{"list", "show", "export", "import", "screenshot", "typelib"};
+    static const QStringList known{"list",     "show", "export",  "import",  "screenshot", "typelib",
+                                   "history",  "diff", "deleted", "restore", "rename",     "delete",
+                                   "undelete", "lock", "unlock",  "hide",    "unhide"};
     if (!command.isEmpty() && !known.contains(command))
         return usageError(err, QStringLiteral("unknown command \"%1\"").arg(command));
-    if (command == QLatin1String("show") && args.size() != 1)
+    // Numbers of revisions and sets count from 1.
+    HistoryOptions history;
+    for (const auto &[option, target] : {std::pair{&revision, &history.revision}, std::pair{&against, &history.against},
+                                         std::pair{&setNumber, &history.setNumber}}) {
+        if (!parser.isSet(*option))
+            continue;
+        bool ok = false;
+        const int n = parser.value(*option).toInt(&ok);
+        if (!ok || n < 1)
+            return usageError(err, QStringLiteral("--%1 takes a number from 1 up, not \"%2\"")
+                                       .arg(option->names().constFirst(), parser.value(*option)));
+        *target = n;
+    }
+    history.reason = parser.value(reason);
+    history.newName = parser.value(as);
+    history.json = parser.isSet(json);
+    history.all = parser.isSet(all);
+    const bool historyCommand = isHistoryCommand(command, history);
+    if (historyCommand) {
+        if (const QString problem = historyUsageError(command, args, history); !problem.isEmpty())
+            return usageError(err, problem);
+    } else if (command == QLatin1String("show") && args.size() != 1) {
         return usageError(err, QStringLiteral("show takes one parameter set name"));
+    }
     if (command == QLatin1String("import") && args.size() != 1)
         return usageError(err, QStringLiteral("import takes one file"));
     if (command == QLatin1String("list") && !args.isEmpty())
@@ -114,12 +175,23 @@ int run(int argc, char *argv[])
         return usageError(err, QStringLiteral("screenshot takes a flow name and a .png file"));
     // An option that does not apply to the command is a mistake to point out, not one to ignore.
     const std::pair<const QCommandLineOption *, const char *> commandOptions[] = {
-        {&output, "export"},  {&replace, "import"},    {&keepAttributes, "import"},
-        {&set, "screenshot"}, {&newSet, "screenshot"}, {&tab, "screenshot"}};
-    for (const auto &[option, owner] : commandOptions)
-        if (parser.isSet(*option) && command != QLatin1String(owner))
+        {&output, "export"},
+        {&replace, "import"},
+        {&keepAttributes, "import"},
+        {&set, "screenshot"},
+        {&newSet, "screenshot"},
+        {&tab, "screenshot"},
+        {&revision, "show, diff, restore"},
+        {&against, "diff"},
+        {&setNumber, "history, show, undelete"},
+        {&reason, "restore, rename, delete, undelete, lock, unlock, hide, unhide, import"},
+        {&as, "undelete"},
+        {&json, "history, diff, show"},
+        {&all, "diff"}};
+    for (const auto &[option, owners] : commandOptions)
+        if (parser.isSet(*option) && !QString::fromLatin1(owners).split(QStringLiteral(", ")).contains(command))
             return usageError(
-                err, QStringLiteral("--%1 applies to %2 only").arg(option->names().constLast(), QLatin1String(owner)));
+                err, QStringLiteral("--%1 applies to %2 only").arg(option->names().constLast(), QLatin1String(owners)));
     if (command == QLatin1String("typelib")) // needs neither a store nor a display
         return args.isEmpty() ? (printTypeLibrary(CommandIO{out, err}), kOk)
                               : usageError(err, QStringLiteral("typelib takes no arguments"));
@@ -173,6 +245,8 @@ int run(int argc, char *argv[])
             service.SelectAnalysisParameters();
         } else if (command == QLatin1String("list")) {
             listSets(io);
+        } else if (historyCommand) {
+            runHistoryCommand(io, *store, command, args, history);
         } else if (command == QLatin1String("show")) {
             showSet(io, args.first());
         } else if (command == QLatin1String("export")) {
@@ -181,6 +255,7 @@ int run(int argc, char *argv[])
             host::ImportOptions options;
             options.replaceExisting = parser.isSet(replace);
             options.keepAttributes = parser.isSet(keepAttributes);
+            options.reason = history.reason;
             importSets(io, *store, args.first(), options);
         } else if (command == QLatin1String("screenshot")) {
             screenshot(io, args.at(0), args.at(1),
