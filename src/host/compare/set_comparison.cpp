@@ -90,13 +90,41 @@ QString snpTagText(const SNPLocusTagSettings &tag)
         .arg(singleText(tag.TagNumber()), tag.TagText1(), tag.TagText2(), tag.TagText3(), tag.TagText4());
 }
 
-// The key tags are matched by: trailing blanks and letter case do not count.
+// The key tags are matched by: trailing blanks and letter case do not count. Most names are plain
+// lower-case ASCII already ("rs1490413"), which are their own keys.
 QString tagKey(const QString &name)
 {
     qsizetype end = name.size();
     while (end > 0 && name.at(end - 1) == QLatin1Char(' '))
         --end;
-    return (end == name.size() ? name : name.left(end)).toCaseFolded();
+    bool plain = end == name.size();
+    for (qsizetype i = 0; plain && i < end; ++i) {
+        const char16_t c = name.at(i).unicode();
+        plain = c < 0x80 && !(c >= u'A' && c <= u'Z');
+    }
+    return plain ? name : name.left(end).toCaseFolded();
+}
+
+// A tag of a set's list, with the key it is matched by.
+struct Tag
+{
+    QString key;
+    QString name;
+    const BusinessObject *object = nullptr;
+    const STRLocusTag *str = nullptr;         // one of these two, or neither for an item of another class
+    const SNPLocusTagSettings *snp = nullptr; // (the store never lists one)
+    qsizetype position = 0;                   // in the list: tags of one name keep their order
+};
+
+// Whether two tags of one name hold the same values (the time they were saved aside).
+bool sameValues(const Tag &a, const Tag &b)
+{
+    if (a.str && b.str)
+        return a.str->Dye() == b.str->Dye() && a.str->MinSize() == b.str->MinSize() &&
+               a.str->MaxSize() == b.str->MaxSize();
+    if (a.snp && b.snp)
+        return a.snp->TagNumber() == b.snp->TagNumber() && a.snp->TagTexts() == b.snp->TagTexts();
+    return !a.str && !b.str && !a.snp && !b.snp;
 }
 
 // The calibration of an entry and the size standard whose fragments its peaks number.
@@ -189,6 +217,11 @@ private:
 
     void build()
     {
+        qsizetype tagCount = 0;
+        for (const FragAnalysisParam *s : {m_left, m_right})
+            for (qint32 e = 0; s && e < s->EntryCount(); ++e)
+                tagCount += s->STRLocusTagsOf(e)->Count() + s->SNPLocusTagsOf(e)->Count();
+        m_result.rows.reserve(128 + tagCount);
         header(captions::kParameterSetName, [](const FragAnalysisParam &s) -> QString { return s.Name(); });
         header(captions::kProject, [](const FragAnalysisParam &s) -> QString { return s.ProjectName(); });
         header(kReadOnly, [](const FragAnalysisParam &s) -> QString { return yesNo(s.isReadOnly()); });
@@ -340,12 +373,6 @@ private:
     }
 
     // The tags of one list of both sides, matched by name: one row per tag, in the order of their keys.
-    struct Tag
-    {
-        QString key;
-        const BusinessObject *object;
-    };
-
     static std::vector<Tag> sortedTags(const FragAnalysisParam *s, Tab tab, qint32 entry)
     {
         std::vector<Tag> tags;
@@ -353,21 +380,34 @@ private:
             return tags;
         const CollectionPtr list = tab == editor::STRLocusTags ? s->STRLocusTagsOf(entry) : s->SNPLocusTagsOf(entry);
         tags.reserve(size_t(list->Count()));
-        for (const QVariant &item : *list)
-            if (const auto object = qobject_cast<const BusinessObject *>(item.value<ObjectPtr>().data()))
-                tags.push_back(Tag{tagKey(object->Name()), object});
-        std::stable_sort(tags.begin(), tags.end(), [](const Tag &a, const Tag &b) { return a.key < b.key; });
+        for (const QVariant &item : *list) {
+            QObject *object = item.value<ObjectPtr>().data();
+            Tag tag;
+            tag.object = qobject_cast<const BusinessObject *>(object);
+            if (!tag.object)
+                continue;
+            if (tab == editor::STRLocusTags)
+                tag.str = qobject_cast<const STRLocusTag *>(object);
+            else
+                tag.snp = qobject_cast<const SNPLocusTagSettings *>(object);
+            tag.name = tag.object->Name();
+            tag.key = tagKey(tag.name);
+            tag.position = qsizetype(tags.size());
+            tags.push_back(std::move(tag));
+        }
+        std::sort(tags.begin(), tags.end(), [](const Tag &a, const Tag &b) {
+            const int order = QString::compare(a.key, b.key);
+            return order != 0 ? order < 0 : a.position < b.position;
+        });
         return tags;
     }
 
-    static QString details(Tab tab, const BusinessObject *tag)
+    static QString details(const Tag &tag)
     {
-        if (tab == editor::STRLocusTags) {
-            if (const auto *str = qobject_cast<const STRLocusTag *>(tag))
-                return strTagText(*str);
-        } else if (const auto *snp = qobject_cast<const SNPLocusTagSettings *>(tag)) {
-            return snpTagText(*snp);
-        }
+        if (tag.str)
+            return strTagText(*tag.str);
+        if (tag.snp)
+            return snpTagText(*tag.snp);
         return kTagListed;
     }
 
@@ -382,24 +422,27 @@ private:
             ComparedField f;
             f.group = group;
             f.tab = tabName;
-            const bool takeLeft = l < left.size() && (r >= right.size() || left[l].key <= right[r].key);
-            const bool takeRight = r < right.size() && (l >= left.size() || right[r].key <= left[l].key);
-            const BusinessObject *a = takeLeft ? left[l++].object : nullptr;
-            const BusinessObject *b = takeRight ? right[r++].object : nullptr;
-            f.caption = entryCaption((b ? b : a)->Name(), entry);
+            const int order = l >= left.size()    ? 1
+                              : r >= right.size() ? -1
+                                                  : QString::compare(left[l].key, right[r].key);
+            const Tag *a = order <= 0 ? &left[l++] : nullptr;
+            const Tag *b = order >= 0 ? &right[r++] : nullptr;
+            // A tag's name is its caption as it stands ("&" and ":" are part of some names).
+            const QString &name = (b ? b : a)->name;
+            f.caption = entry == 0 ? name : QStringLiteral("%1 (entry %2)").arg(name).arg(entry + 1);
             f.inLeft = a != nullptr;
             f.inRight = b != nullptr;
             if (a && b) {
                 // A tag on both sides shows its values only where they differ.
-                const QString da = details(tab, a), db = details(tab, b);
-                if (da != db || a->Name() != b->Name()) {
-                    f.left = a->Name() == b->Name() ? da : a->Name() + QStringLiteral(": ") + da;
-                    f.right = a->Name() == b->Name() ? db : b->Name() + QStringLiteral(": ") + db;
-                } else {
+                if (a->name == b->name && sameValues(*a, *b)) {
                     f.left = f.right = kTagListed;
+                } else {
+                    const QString da = details(*a), db = details(*b);
+                    f.left = a->name == b->name ? da : a->name + QStringLiteral(": ") + da;
+                    f.right = a->name == b->name ? db : b->name + QStringLiteral(": ") + db;
                 }
             } else {
-                const QString &shown = oneSide && m_tagDetails ? details(tab, a ? a : b) : kTagListed;
+                const QString shown = oneSide && m_tagDetails ? details(a ? *a : *b) : kTagListed;
                 (a ? f.left : f.right) = shown;
             }
             finish(f);

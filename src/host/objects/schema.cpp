@@ -121,8 +121,9 @@ QStringList historyTables(Engine engine)
                 QStringLiteral("reason TEXT NOT NULL DEFAULT ''"), QStringLiteral("summary TEXT NOT NULL DEFAULT ''"),
                 QStringLiteral("settings_part %1 NOT NULL REFERENCES %2 (hash)").arg(blob, io::kPartsTable),
                 QStringLiteral("tags_part %1 NOT NULL REFERENCES %2 (hash)").arg(blob, io::kPartsTable),
-                QStringLiteral("PRIMARY KEY (set_id, revision)")}),
-        QStringLiteral("CREATE INDEX set_revisions_action ON %1 (action, set_id)").arg(io::kRevisionsTable)};
+                QStringLiteral("tag_links %1 NOT NULL").arg(blob), QStringLiteral("PRIMARY KEY (set_id, revision)")}),
+        QStringLiteral("CREATE INDEX set_revisions_action ON %1 (action, set_id)").arg(io::kRevisionsTable),
+        QStringLiteral("CREATE INDEX set_revisions_links ON %1 (tag_links)").arg(io::kRevisionsTable)};
     const QString refusal = QStringLiteral("revisions of parameter sets are never changed or removed");
     if (engine == Engine::SQLite) {
         for (const char *event : {"UPDATE", "DELETE"})
@@ -152,10 +153,11 @@ void recordHistoryBeginning(const io::Context &ctx)
     all.finish();
     const QString reason = QStringLiteral("recorded when the history began");
     io::forBatches(ids.size(), [&](qsizetype from, qsizetype n) {
+        snapshot::DefinitionCache definitions(ctx);
         QList<io::RevisionRecord> records;
         for (qsizetype i = from; i < from + n; ++i)
-            records.append(io::currentSet(ctx, ids.at(i), RevisionAction::Created, reason));
-        io::recordRevisions(ctx, records);
+            records.append(io::currentSet(ctx, ids.at(i), RevisionAction::Created, reason, definitions));
+        io::recordRevisions(ctx, records, definitions);
     });
 }
 

@@ -115,8 +115,9 @@ Outcome changeRow(const io::Context &ctx, const io::StoredSet &s, const QString 
     if (modified)
         st.bind(QDateTime::currentSecsSinceEpoch());
     st.bind(s.id).exec();
-    QList<io::RevisionRecord> records{io::currentSet(ctx, s.id, action, reason)};
-    io::recordRevisions(ctx, records);
+    snapshot::DefinitionCache definitions(ctx);
+    QList<io::RevisionRecord> records{io::currentSet(ctx, s.id, action, reason, definitions)};
+    io::recordRevisions(ctx, records, definitions);
     return Outcome{records.first().recorded, s.name, name, s.version + 1};
 }
 
@@ -387,8 +388,9 @@ Revision deleteSet(SqlStore &store, const QString &name, const QString &reason)
         refuseDefault(s, QStringLiteral("deleted"));
         refuseReadOnly(s, QStringLiteral("deleted"));
         // The revision keeps the set as it was, so it can come back; its entries and lists go with it.
-        QList<io::RevisionRecord> records{io::currentSet(ctx, s.id, RevisionAction::Deleted, reason)};
-        io::recordRevisions(ctx, records);
+        snapshot::DefinitionCache definitions(ctx);
+        QList<io::RevisionRecord> records{io::currentSet(ctx, s.id, RevisionAction::Deleted, reason, definitions)};
+        io::recordRevisions(ctx, records, definitions);
         Statement remove(ctx.db, QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(kinds::sets().table));
         remove.bind(s.id).exec();
         return Outcome{records.first().recorded, s.name, QString(), 0};

@@ -8,7 +8,12 @@
 #include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLocale>
+#include <QMap>
 #include <QSet>
+#include <QtEndian>
+#include <cmath>
+#include <cstring>
 
 namespace veltrane::host::snapshot {
 
@@ -78,12 +83,126 @@ DefinitionCache::DefinitionCache(const io::Context &ctx)
     : m_ctx(ctx)
 {}
 
+namespace {
+
+// JSON text of a string: quotes, backslashes and control characters escaped, everything else as
+// UTF-8.
+void appendString(QByteArray &out, const QString &text)
+{
+    out += '"';
+    for (qsizetype i = 0; i < text.size();) {
+        const char16_t u = text.at(i).unicode();
+        if (u >= 0x80) {
+            // A run of other characters at once, so a pair of surrogates stays one character.
+            qsizetype end = i + 1;
+            while (end < text.size() && text.at(end).unicode() >= 0x80)
+                ++end;
+            out += QStringView(text).mid(i, end - i).toUtf8();
+            i = end;
+            continue;
+        }
+        if (u == u'"' || u == u'\\') {
+            out += '\\';
+            out += char(u);
+        } else if (u < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        } else {
+            out += char(u);
+        }
+        ++i;
+    }
+    out += '"';
+}
+
+void appendValue(QByteArray &out, const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::String:
+        appendString(out, value.toString());
+        break;
+    case QJsonValue::Bool:
+        out += value.toBool() ? "true" : "false";
+        break;
+    case QJsonValue::Double: {
+        const double d = value.toDouble();
+        if (d == std::floor(d) && std::abs(d) < 1e15)
+            out += QByteArray::number(qint64(d));
+        else
+            out += QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
+        break;
+    }
+    default:
+        out += "null";
+        break;
+    }
+}
+
+// How the rows of a kind become objects: the object's keys in order, each with the fields (in column
+// order) that give its value, a value (one field), a list (one per item) or a table (row by row).
+struct Member
+{
+    QString key;
+    QList<int> fields; // positions in the descriptor's fields; none for the name and for fragments
+    int columns = 0;   // of a table; 0 for a value or a list
+    bool list = false;
+    bool name = false;
+};
+
+template <typename T> QList<Member> membersOf(const kinds::Descriptor<T> &d)
+{
+    QMap<QString, Member> byKey;
+    byKey.insert(kinds::kNameLabel, Member{kinds::kNameLabel, {}, 0, false, true});
+    for (int i = 0; i < d.fields.size(); ++i) {
+        const kinds::Field<T> &f = d.fields[i];
+        if (f.path.isEmpty())
+            continue;
+        Member &m = byKey[f.steps.first().key];
+        m.key = f.steps.first().key;
+        m.fields.append(i);
+        m.list = f.steps.size() > 1;
+        if (f.steps.size() > 2)
+            m.columns = f.steps.at(2).count;
+    }
+    if constexpr (std::is_same_v<T, SizeStandardSettings>)
+        byKey.insert(kinds::fragments().label, Member{kinds::fragments().label, {}, 0, true, false});
+    return byKey.values(); // in the order of their keys
+}
+
+} // namespace
+
+const QByteArray &DefinitionCache::dateText(qint64 storedTime)
+{
+    auto it = m_dates.constFind(storedTime);
+    if (it == m_dates.cend()) {
+        QByteArray text;
+        appendValue(text, exchange::fromDate(storedTime));
+        it = m_dates.insert(storedTime, text);
+    }
+    return *it;
+}
+
+const QByteArray &DefinitionCache::floatText(float value)
+{
+    quint32 bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    auto it = m_floats.constFind(bits);
+    if (it == m_floats.cend()) {
+        QByteArray text;
+        appendValue(text, exchange::fromFloat(value));
+        it = m_floats.insert(bits, text);
+    }
+    return *it;
+}
+
 void DefinitionCache::prefetch(Kind kind, const QList<qint32> &ids)
 {
     QList<qint32> missing;
     QSet<qint32> seen;
     for (qint32 id : ids)
-        if (id > 0 && !m_found.contains(key(kind, id)) && !seen.contains(id)) {
+        if (id > 0 && !m_texts.contains(key(kind, id)) && !seen.contains(id)) {
             seen.insert(id);
             missing.append(id);
         }
@@ -91,52 +210,104 @@ void DefinitionCache::prefetch(Kind kind, const QList<qint32> &ids)
         kinds::withDescriptor(kind, [&](const auto &d) {
             using T = typename std::decay_t<decltype(d)>::Object;
             if constexpr (!std::is_same_v<T, FragAnalysisParam>) {
+                static const QList<Member> members = membersOf(d);
+                QHash<qint32, QByteArray> fragments;
+                if constexpr (std::is_same_v<T, SizeStandardSettings>) {
+                    const kinds::ChildList &list = kinds::fragments();
+                    Statement st(m_ctx.db, QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 IN (%4) ORDER BY %1, %5")
+                                               .arg(list.owner.first(), list.value, list.table, io::placeholders(n),
+                                                    list.position));
+                    for (qsizetype i = 0; i < n; ++i)
+                        st.bind(missing.at(from + i));
+                    st.exec();
+                    while (st.next()) {
+                        QByteArray &sizes = fragments[st.intAt(0)];
+                        if (!sizes.isEmpty())
+                            sizes += ',';
+                        appendValue(sizes, exchange::fromFloat(st.floatAt(1)));
+                    }
+                }
                 Statement st(m_ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE id IN (%3)")
                                            .arg(io::columnsWith({"id", "name"}, d), d.table, io::placeholders(n)));
                 for (qsizetype i = 0; i < n; ++i)
                     st.bind(missing.at(from + i));
                 st.exec();
-                QHash<qint32, QSharedPointer<T>> read;
+                // The exchange object straight from the row, as exchange::toJson writes it for the object.
                 while (st.next()) {
-                    auto object = QSharedPointer<T>::create();
-                    object->setID(st.intAt(0));
-                    object->setName(st.textAt(1));
-                    io::readFields(d, st, 2, *object);
-                    read.insert(object->ID(), object);
+                    const qint32 id = st.intAt(0);
+                    QByteArray text = "{";
+                    for (const Member &m : members) {
+                        if (text.size() > 1)
+                            text += ',';
+                        appendString(text, m.key);
+                        text += ':';
+                        if (m.name) {
+                            appendString(text, st.textAt(1));
+                            continue;
+                        }
+                        if (m.fields.isEmpty()) { // a size standard's fragments
+                            text += '[' + fragments.value(id) + ']';
+                            continue;
+                        }
+                        if (m.list)
+                            text += '[';
+                        for (qsizetype i = 0; i < m.fields.size(); ++i) {
+                            if (m.columns && i % m.columns == 0)
+                                text += i ? ",[" : "[";
+                            else if (i)
+                                text += ',';
+                            const auto &f = d.fields[m.fields[i]];
+                            const int column = 2 + m.fields[i];
+                            switch (f.type) {
+                            case kinds::Type::Date:
+                                text += dateText(st.int64At(column));
+                                break;
+                            case kinds::Type::Text:
+                                appendString(text, st.textAt(column));
+                                break;
+                            case kinds::Type::Int16:
+                            case kinds::Type::Int32:
+                                text += QByteArray::number(st.intAt(column));
+                                break;
+                            case kinds::Type::Bool:
+                                text += st.intAt(column) ? "true" : "false";
+                                break;
+                            case kinds::Type::Float:
+                                text += floatText(st.floatAt(column));
+                                break;
+                            }
+                            if (m.columns && i % m.columns == m.columns - 1)
+                                text += ']';
+                        }
+                        if (m.list)
+                            text += ']';
+                    }
+                    text += '}';
+                    m_texts.insert(key(kind, id), text);
                 }
-                st.finish();
-                if constexpr (std::is_same_v<T, SizeStandardSettings>) {
-                    const kinds::ChildList &list = kinds::fragments();
-                    Statement fragments(m_ctx.db, QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 IN (%4) "
-                                                                 "ORDER BY %1, %5")
-                                                      .arg(list.owner.first(), list.value, list.table,
-                                                           io::placeholders(n), list.position));
-                    for (qsizetype i = 0; i < n; ++i)
-                        fragments.bind(missing.at(from + i));
-                    fragments.exec();
-                    QHash<qint32, QList<float>> sizes;
-                    while (fragments.next())
-                        sizes[fragments.intAt(0)].append(fragments.floatAt(1));
-                    for (auto it = read.begin(); it != read.end(); ++it)
-                        (*it)->setFragmentSizes(sizes.value(it.key()));
-                }
-                for (auto it = read.cbegin(); it != read.cend(); ++it)
-                    m_found.insert(key(kind, it.key()), exchange::toJson(**it));
             }
         });
     });
 }
 
-const QJsonObject &DefinitionCache::definition(Kind kind, qint32 id)
+const QByteArray &DefinitionCache::text(Kind kind, qint32 id)
 {
-    auto it = m_found.constFind(key(kind, id));
-    if (it == m_found.cend()) {
+    auto it = m_texts.constFind(key(kind, id));
+    if (it == m_texts.cend()) {
         prefetch(kind, {id});
-        it = m_found.constFind(key(kind, id));
-        if (it == m_found.cend())
+        it = m_texts.constFind(key(kind, id));
+        if (it == m_texts.cend())
             throw Error(kStoreNotFound, QStringLiteral("SqlStore"),
                         QStringLiteral("The %1 with ID %2 is not stored.").arg(kinds::textOf(kind)).arg(id));
     }
+    return *it;
+}
+
+const QJsonObject &DefinitionCache::definition(Kind kind, qint32 id)
+{
+    auto it = m_objects.constFind(key(kind, id));
+    if (it == m_objects.cend())
+        it = m_objects.insert(key(kind, id), QJsonDocument::fromJson(text(kind, id)).object());
     return *it;
 }
 
@@ -165,6 +336,23 @@ References References::of(const FragAnalysisParam &set)
         r.snp.append(idsOf(set.SNPLocusTagsOf(e)));
     }
     return r;
+}
+
+QByteArray References::tagLinks() const
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const auto add = [&hash](const QList<qint32> &ids, char list) {
+        hash.addData(QByteArrayView(&list, 1));
+        for (qint32 id : ids) {
+            const quint32 le = qToLittleEndian(quint32(id));
+            hash.addData(QByteArrayView(reinterpret_cast<const char *>(&le), sizeof le));
+        }
+    };
+    for (qsizetype e = 0; e < str.size(); ++e) {
+        add(str.at(e), 's');
+        add(snp.value(e), 'p');
+    }
+    return hash.result();
 }
 
 QList<qint32> References::ids(Kind kind) const
@@ -197,6 +385,11 @@ QList<qint32> References::ids(Kind kind) const
 
 // ---- encoding -----------------------------------------------------------------------------------
 
+QJsonObject Part::object() const
+{
+    return json.isEmpty() && !encoded.isEmpty() ? QJsonDocument::fromJson(encoded).object() : json;
+}
+
 Part makePart(QJsonObject json)
 {
     Part part;
@@ -206,10 +399,10 @@ Part makePart(QJsonObject json)
     return part;
 }
 
-Parts encode(const FragAnalysisParam &s, const Dates &dates, const References &references, DefinitionCache &definitions)
+Part settingsPart(const FragAnalysisParam &s, const Dates &dates, const References &references,
+                  DefinitionCache &definitions)
 {
-    for (Kind kind : {Kind::Project, Kind::SizeStandard, Kind::MobilityCalibration, Kind::MobilityReference,
-                      Kind::StrTag, Kind::SnpTag})
+    for (Kind kind : {Kind::Project, Kind::SizeStandard, Kind::MobilityCalibration, Kind::MobilityReference})
         definitions.prefetch(kind, references.ids(kind));
     Collected collected(definitions);
 
@@ -235,7 +428,6 @@ Parts encode(const FragAnalysisParam &s, const Dates &dates, const References &r
     // A project the set names by an ID no project row has (an old store) is kept as none.
     QJsonValue project(QJsonValue::Null);
     if (references.project > 0) {
-        definitions.prefetch(Kind::Project, {references.project});
         try {
             project = nameIn(definitions.definition(Kind::Project, references.project));
         } catch (const Error &) {
@@ -245,7 +437,7 @@ Parts encode(const FragAnalysisParam &s, const Dates &dates, const References &r
     for (qsizetype i = 0; i < d.references.size(); ++i)
         set.put(d.references[i].label, collected.refer(d.references[i].target, references.set.value(i)));
 
-    QJsonArray entries, tagEntries;
+    QJsonArray entries;
     for (qint32 e = 0; e < s.EntryCount(); ++e) {
         exchange::ObjectBuilder entry;
         putOwnFields(entry, kinds::entries(), kinds::SetEntry{const_cast<FragAnalysisParam *>(&s), e});
@@ -262,20 +454,44 @@ Parts encode(const FragAnalysisParam &s, const Dates &dates, const References &r
         }
         entry.put(kinds::kCalibrationLabel, calibration);
         entries.append(entry.take());
-
-        QJsonArray str, snp;
-        for (qint32 id : references.str.value(e))
-            str.append(definitions.definition(Kind::StrTag, id));
-        for (qint32 id : references.snp.value(e))
-            snp.append(definitions.definition(Kind::SnpTag, id));
-        tagEntries.append(QJsonObject{{kinds::strTagLinks().label, str}, {kinds::snpTagLinks().label, snp}});
     }
     set.put(kinds::kEntriesLabel, entries);
 
     QJsonObject settings{{kSetKey, set.take()}};
     for (Kind kind : {Kind::SizeStandard, Kind::MobilityCalibration, Kind::MobilityReference})
         settings.insert(kinds::withDescriptor(kind, [](const auto &k) { return k.list; }), collected.list(kind));
-    return Parts{makePart(std::move(settings)), makePart(QJsonObject{{kinds::kEntriesLabel, tagEntries}})};
+    return makePart(std::move(settings));
+}
+
+Part tagsPart(const References &references, DefinitionCache &definitions)
+{
+    definitions.prefetch(Kind::StrTag, references.ids(Kind::StrTag));
+    definitions.prefetch(Kind::SnpTag, references.ids(Kind::SnpTag));
+    // Written as text: the part of a set of thousands of tags is their texts joined, in the canonical
+    // form (keys in order, no blanks) of the settings part.
+    Part part;
+    QByteArray &out = part.encoded;
+    out = "{\"entries\":[";
+    for (qsizetype e = 0; e < references.str.size(); ++e) {
+        out += e ? ",{\"snpLocusTags\":[" : "{\"snpLocusTags\":[";
+        const QList<qint32> snp = references.snp.value(e);
+        for (qsizetype t = 0; t < snp.size(); ++t) {
+            if (t)
+                out += ',';
+            out += definitions.text(Kind::SnpTag, snp[t]);
+        }
+        out += "],\"strLocusTags\":[";
+        const QList<qint32> &str = references.str.at(e);
+        for (qsizetype t = 0; t < str.size(); ++t) {
+            if (t)
+                out += ',';
+            out += definitions.text(Kind::StrTag, str[t]);
+        }
+        out += "]}";
+    }
+    out += "]}";
+    part.hash = QCryptographicHash::hash(out, QCryptographicHash::Sha256);
+    return part;
 }
 
 // ---- decoding -----------------------------------------------------------------------------------
@@ -407,23 +623,17 @@ QJsonObject exchangeDocument(const QJsonObject &settings, const QJsonObject &tag
     return document;
 }
 
-Counts countsOf(const QJsonObject &settings, const QJsonObject &tags)
+QString sizeStandardOf(const QJsonObject &settings)
 {
-    Counts counts;
     const QJsonValue standard = settings.value(kSetKey).toObject().value(kStandardKey);
-    counts.sizeStandard = standard.isString() ? standard.toString() : stored::kNone;
-    for (const QJsonValue &entry : tags.value(kinds::kEntriesLabel).toArray()) {
-        counts.str += entry.toObject().value(kinds::strTagLinks().label).toArray().size();
-        counts.snp += entry.toObject().value(kinds::snpTagLinks().label).toArray().size();
-    }
-    return counts;
+    return standard.isString() ? standard.toString() : stored::kNone;
 }
 
 // ---- stored form --------------------------------------------------------------------------------
 
 QByteArray pack(const QByteArray &encoded)
 {
-    return qCompress(encoded, 9);
+    return qCompress(encoded);
 }
 
 QJsonObject unpack(const QByteArray &stored, int encoding, const QString &what)

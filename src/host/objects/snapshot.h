@@ -9,7 +9,10 @@
 // - the tags part: per entry, the STR and the SNP locus tags it lists, in order, each with every value.
 // A part is stored once, under the SHA-256 of its canonical encoding (compact JSON, keys in order),
 // compressed; revisions that keep a part unchanged (a lock, a rename, a save that leaves the tags as
-// they were) share it, so the tag lists of a large set are paid for once.
+// they were) share it, so the tag lists of a large set are paid for once. A revision of a set that
+// lists the same tags (by stored ID) as its revision before takes that revision's tags part without
+// reading the tags again: a tag's values change only through the store, which then records a
+// revision of every set listing it, so the part before still holds the tags' values.
 
 #include "host/objects/store_io.h"
 
@@ -21,7 +24,9 @@
 
 namespace veltrane::host::snapshot {
 
-// The definitions snapshots copy, read by ID and kept for one transaction as their exchange objects.
+// The definitions snapshots copy, read by ID and kept for one transaction as their exchange objects,
+// written straight from their rows as canonical JSON text (a large set's tags part is thousands of
+// them, joined).
 class DefinitionCache
 {
 public:
@@ -29,14 +34,22 @@ public:
 
     // Reads those not read yet, in batches.
     void prefetch(Kind kind, const QList<qint32> &ids);
-    // The exchange object of a stored definition (kStoreNotFound when no row has the ID).
+    // The exchange object of a stored definition, as compact JSON with its keys in order, and as an
+    // object (kStoreNotFound when no row has the ID).
+    const QByteArray &text(Kind kind, qint32 id);
     const QJsonObject &definition(Kind kind, qint32 id);
 
 private:
     static quint64 key(Kind kind, qint32 id) { return (quint64(kind) << 32) | quint32(id); }
+    const QByteArray &dateText(qint64 storedTime);
+    const QByteArray &floatText(float value);
 
     const io::Context &m_ctx;
-    QHash<quint64, QJsonObject> m_found;
+    QHash<quint64, QByteArray> m_texts;
+    QHash<quint64, QJsonObject> m_objects;
+    // Tags saved in the same second, and numbers many tags share, are written once.
+    QHash<qint64, QByteArray> m_dates;
+    QHash<quint32, QByteArray> m_floats;
 };
 
 // The rows a set refers to, by place: what a writer resolved, or what a set read from the store carries.
@@ -52,32 +65,33 @@ struct References
     static References of(const FragAnalysisParam &set);
     // Every ID of the kind, for DefinitionCache::prefetch.
     QList<qint32> ids(Kind kind) const;
+    // The tags the entries list, by ID and place, as one hash: equal for two revisions that list the
+    // same stored tags in the same order.
+    QByteArray tagLinks() const;
 };
 
 struct Part
 {
-    QJsonObject json;
-    QByteArray encoded; // canonical
+    QJsonObject json;   // empty where only the text was written (a tags part); object() reads it
+    QByteArray encoded; // canonical; empty for a part taken over from the revision before (stored already)
     QByteArray hash;    // SHA-256 of encoded
+
+    QJsonObject object() const;
 };
 
 Part makePart(QJsonObject json);
 
-struct Parts
-{
-    Part settings;
-    Part tags;
-};
-
-// The snapshot of a set about to be stored: its fields as the object holds them, except the dates
-// (from dates, as the store stamps them), and its definitions as stored under the references.
+// The settings part of a set about to be stored: its fields as the object holds them, except the
+// dates (as the store stamps them), and its definitions as stored under the references.
 struct Dates
 {
     qint64 created = 0;
     qint64 modified = 0;
 };
-Parts encode(const FragAnalysisParam &set, const Dates &dates, const References &references,
-             DefinitionCache &definitions);
+Part settingsPart(const FragAnalysisParam &set, const Dates &dates, const References &references,
+                  DefinitionCache &definitions);
+// The tags part: the tags the references list, with their stored values.
+Part tagsPart(const References &references, DefinitionCache &definitions);
 
 // A set from its parts, with its definitions attached (objects without IDs; names as stored then).
 // Without tags (nullptr) the entries list none, which is all a comparison of unchanged tags needs.
@@ -95,15 +109,9 @@ Decoded decode(const QJsonObject &settings, const QJsonObject *tags, const QStri
 QJsonObject exchangeDocument(const QJsonObject &settings, const QJsonObject &tags, const QString &name,
                              qint32 attributes);
 
-// The size standard a snapshot names, and how many STR and SNP tags it lists (for the summary of a new
-// set, without decoding it).
-struct Counts
-{
-    QString sizeStandard;
-    qsizetype str = 0;
-    qsizetype snp = 0;
-};
-Counts countsOf(const QJsonObject &settings, const QJsonObject &tags);
+// The size standard a settings part names ("[None]" for none), for the summary of a new set without
+// decoding it.
+QString sizeStandardOf(const QJsonObject &settings);
 
 // The stored form of a part, and back (kStoreHistoryUnreadable when it is damaged).
 constexpr int kEncoding = 1; // zlib-compressed compact JSON

@@ -148,6 +148,13 @@ void SqlStore::noteVersion(const QString &setName, qint32 version)
     m_seen.insert(nameKey(setName), version);
 }
 
+void SqlStore::noteVersions(const QList<std::pair<QString, qint32>> &byNameKey)
+{
+    QMutexLocker lock(&m_seenMutex);
+    for (const auto &[key, version] : byNameKey)
+        m_seen.insert(key, version);
+}
+
 void SqlStore::forgetVersion(const QString &setName)
 {
     QMutexLocker lock(&m_seenMutex);

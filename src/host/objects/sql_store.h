@@ -113,6 +113,8 @@ public:
     // The version of the named set this session last read or wrote, if any.
     std::optional<qint32> seenVersion(const QString &setName) const;
     void noteVersion(const QString &setName, qint32 version);
+    // The same for many sets at once, by their name keys (nameKey()).
+    void noteVersions(const QList<std::pair<QString, qint32>> &byNameKey);
     // Forgets the set of that name (this session renamed or deleted it).
     void forgetVersion(const QString &setName);
 

@@ -6,7 +6,6 @@
 #include "veltrane/contracts/stored_rules.h"
 
 #include <QSet>
-#include <QTimeZone>
 #include <algorithm>
 
 namespace veltrane::host {
@@ -21,7 +20,7 @@ static_assert(std::size(kActionNames) == size_t(RevisionAction::Undeleted) + 1);
 
 QDateTime fromStoredTime(qint64 seconds)
 {
-    return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc());
+    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
 }
 
 // The columns of a revision as Revision holds them, in the order revisionAt reads them.
@@ -54,19 +53,46 @@ QHash<qint32, io::StoredRevision> latestRevisions(const io::Context &ctx, const 
 {
     QHash<qint32, io::StoredRevision> latest;
     io::forBatches(setIds.size(), [&](qsizetype from, qsizetype n) {
-        Statement st(ctx.db, QStringLiteral("SELECT %1, settings_part, tags_part FROM %2 r WHERE r.set_id IN (%3) "
-                                            "AND r.revision = (SELECT MAX(x.revision) FROM %2 x "
-                                            "WHERE x.set_id = r.set_id)")
-                                 .arg(kRevisionColumns, io::kRevisionsTable, io::placeholders(n)));
+        Statement st(ctx.db,
+                     QStringLiteral("SELECT %1, settings_part, tags_part, tag_links FROM %2 r WHERE r.set_id IN (%3) "
+                                    "AND r.revision = (SELECT MAX(x.revision) FROM %2 x "
+                                    "WHERE x.set_id = r.set_id)")
+                         .arg(kRevisionColumns, io::kRevisionsTable, io::placeholders(n)));
         for (qsizetype i = 0; i < n; ++i)
             st.bind(setIds.at(from + i));
         st.exec();
         while (st.next()) {
             const Revision r = revisionAt(st, 0);
-            latest.insert(r.setId, io::StoredRevision{r, st.value(10).toByteArray(), st.value(11).toByteArray()});
+            latest.insert(r.setId, io::StoredRevision{r, st.value(10).toByteArray(), st.value(11).toByteArray(),
+                                                      st.value(12).toByteArray()});
         }
     });
     return latest;
+}
+
+// The tags parts of stored sets that list the tags of the links (by stored ID, in order), as their last
+// revision holds them: the last revision of a stored set holds its tags' values, since an edit of a
+// tag records a revision of every set listing it. (A deleted set's does not: nothing records its
+// revisions.)
+QHash<QByteArray, QByteArray> tagsOfStoredSets(const io::Context &ctx, const QList<QByteArray> &links)
+{
+    QHash<QByteArray, QByteArray> found;
+    QList<QByteArray> distinct;
+    for (const QByteArray &l : links)
+        if (!distinct.contains(l))
+            distinct.append(l);
+    io::forBatches(distinct.size(), [&](qsizetype from, qsizetype n) {
+        Statement st(ctx.db, QStringLiteral("SELECT r.tag_links, r.tags_part FROM %1 r JOIN %2 p ON p.id = r.set_id "
+                                            "WHERE r.tag_links IN (%3) AND r.action <> 'deleted' AND r.revision = "
+                                            "(SELECT MAX(x.revision) FROM %1 x WHERE x.set_id = r.set_id)")
+                                 .arg(io::kRevisionsTable, kinds::sets().table, io::placeholders(n)));
+        for (qsizetype i = 0; i < n; ++i)
+            st.bind(QVariant(distinct.at(from + i)));
+        st.exec();
+        while (st.next())
+            found.insert(st.value(0).toByteArray(), st.value(1).toByteArray());
+    });
+    return found;
 }
 
 // The stored parts of the hashes, unpacked.
@@ -96,7 +122,7 @@ void storeParts(const io::Context &ctx, const QList<const snapshot::Part *> &par
     QList<const snapshot::Part *> distinct;
     QSet<QByteArray> seen;
     for (const snapshot::Part *p : parts)
-        if (!seen.contains(p->hash)) {
+        if (!p->encoded.isEmpty() && !seen.contains(p->hash)) {
             seen.insert(p->hash);
             distinct.append(p);
         }
@@ -136,22 +162,26 @@ QString summaryOf(const io::RevisionRecord &record, const io::StoredRevision *pr
                   const QHash<QByteArray, QJsonObject> &loaded)
 {
     if (!previous) {
-        const snapshot::Counts counts = snapshot::countsOf(record.parts.settings.json, record.parts.tags.json);
-        return newSetSummary(counts.sizeStandard, counts.str, counts.snp);
+        qsizetype str = 0, snp = 0;
+        for (const QList<qint32> &list : record.references.str)
+            str += list.size();
+        for (const QList<qint32> &list : record.references.snp)
+            snp += list.size();
+        return newSetSummary(snapshot::sizeStandardOf(record.settings.json), str, snp);
     }
     const auto part = [&](const QByteArray &hash, const snapshot::Part &now) -> QJsonObject {
-        return hash == now.hash ? now.json : loaded.value(hash);
+        return hash == now.hash ? now.object() : loaded.value(hash);
     };
     // Unchanged tags need not be read: both sides then list none, and no tag row differs.
-    const bool tagsChanged = previous->tagsHash != record.parts.tags.hash;
-    const QJsonObject before = part(previous->settingsHash, record.parts.settings);
-    const QJsonObject tagsBefore = tagsChanged ? part(previous->tagsHash, record.parts.tags) : QJsonObject();
+    const bool tagsChanged = previous->tagsHash != record.tags.hash;
+    const QJsonObject before = part(previous->settingsHash, record.settings);
+    const QJsonObject tagsBefore = tagsChanged ? part(previous->tagsHash, record.tags) : QJsonObject();
     const QString label = what(record.name, previous->revision.number);
     const snapshot::Decoded old = snapshot::decode(before, tagsChanged ? &tagsBefore : nullptr, previous->revision.name,
                                                    previous->revision.attributes, label);
+    const QJsonObject tagsNow = tagsChanged ? record.tags.object() : QJsonObject();
     const snapshot::Decoded now =
-        snapshot::decode(record.parts.settings.json, tagsChanged ? &record.parts.tags.json : nullptr, record.name,
-                         record.attributes, label);
+        snapshot::decode(record.settings.json, tagsChanged ? &tagsNow : nullptr, record.name, record.attributes, label);
     return compareSets(*old.settings, *now.settings).summary();
 }
 
@@ -207,7 +237,7 @@ void requireReason(const QString &reason)
             QStringLiteral("A reason is one line of printable text; this one holds %1.").arg(printable(reason)));
 }
 
-void recordRevisions(const Context &ctx, QList<RevisionRecord> &records)
+void recordRevisions(const Context &ctx, QList<RevisionRecord> &records, snapshot::DefinitionCache &definitions)
 {
     if (records.isEmpty())
         return;
@@ -216,15 +246,49 @@ void recordRevisions(const Context &ctx, QList<RevisionRecord> &records)
         setIds.append(r.setId);
     QHash<qint32, StoredRevision> latest = latestRevisions(ctx, setIds);
 
+    // The tags parts: the one before where the set lists the same tags; for a new set, the part of a
+    // stored set that lists the same tags (a set saved under a new name); else made from the tags'
+    // rows, those of the whole batch read together.
+    QList<RevisionRecord *> fresh, unmatched;
+    for (RevisionRecord &r : records) {
+        r.tags = {};
+        const auto it = latest.constFind(r.setId);
+        if (r.tagsAsBefore && it != latest.cend() && it->tagLinks == r.references.tagLinks())
+            r.tags.hash = it->tagsHash;
+        else if (r.tagsAsBefore && it == latest.cend())
+            unmatched.append(&r);
+        else
+            fresh.append(&r);
+    }
+    QList<QByteArray> links;
+    for (const RevisionRecord *r : std::as_const(unmatched))
+        links.append(r->references.tagLinks());
+    const QHash<QByteArray, QByteArray> listing = tagsOfStoredSets(ctx, links);
+    for (RevisionRecord *r : std::as_const(unmatched)) {
+        const auto it = listing.constFind(r->references.tagLinks());
+        if (it != listing.cend())
+            r->tags.hash = *it;
+        else
+            fresh.append(r);
+    }
+    for (Kind kind : {Kind::StrTag, Kind::SnpTag}) {
+        QList<qint32> ids;
+        for (const RevisionRecord *r : std::as_const(fresh))
+            ids += r->references.ids(kind);
+        definitions.prefetch(kind, ids);
+    }
+    for (RevisionRecord *r : std::as_const(fresh))
+        r->tags = snapshot::tagsPart(r->references, definitions);
+
     // The parts of the revisions before, where a summary needs them and they are not the new ones.
     QList<QByteArray> wanted;
     for (const RevisionRecord &r : std::as_const(records)) {
         const auto it = latest.constFind(r.setId);
         if (it == latest.cend())
             continue;
-        if (it->settingsHash != r.parts.settings.hash)
+        if (it->settingsHash != r.settings.hash)
             wanted.append(it->settingsHash);
-        if (it->tagsHash != r.parts.tags.hash)
+        if (it->tagsHash != r.tags.hash)
             wanted.append(it->tagsHash);
     }
     const QHash<QByteArray, QJsonObject> loaded =
@@ -242,8 +306,8 @@ void recordRevisions(const Context &ctx, QList<RevisionRecord> &records)
         r.recorded.reason = r.reason;
         r.recorded.summary = summaryOf(r, it == latest.end() ? nullptr : &*it, loaded);
         // A set recorded twice in one batch numbers its second revision after its first.
-        latest.insert(r.setId, StoredRevision{r.recorded, r.parts.settings.hash, r.parts.tags.hash});
-        parts << &r.parts.settings << &r.parts.tags;
+        latest.insert(r.setId, StoredRevision{r.recorded, r.settings.hash, r.tags.hash, r.references.tagLinks()});
+        parts << &r.settings << &r.tags;
     }
     storeParts(ctx, parts);
 
@@ -253,15 +317,15 @@ void recordRevisions(const Context &ctx, QList<RevisionRecord> &records)
     const QString when = server ? QStringLiteral("CAST(FLOOR(EXTRACT(EPOCH FROM statement_timestamp())) AS BIGINT)")
                                 : QStringLiteral("CAST(strftime('%s', 'now') AS INTEGER)");
     const QString who = server ? QStringLiteral("session_user") : QStringLiteral("?");
-    const QString row = QStringLiteral("(?, ?, ?, ?, ?, %1, %2, ?, ?, ?, ?, ?)").arg(when, who);
-    const int width = server ? 10 : 11;
+    const QString row = QStringLiteral("(?, ?, ?, ?, ?, %1, %2, ?, ?, ?, ?, ?, ?)").arg(when, who);
+    const int width = server ? 11 : 12;
     QHash<QPair<qint32, qint32>, RevisionRecord *> byNumber;
     for (RevisionRecord &r : records)
         byNumber.insert({r.setId, r.recorded.number}, &r);
     forBatches(
         records.size(),
         [&](qsizetype from, qsizetype n) {
-            QString sql = QStringLiteral("INSERT INTO %1 (%2, settings_part, tags_part) VALUES ")
+            QString sql = QStringLiteral("INSERT INTO %1 (%2, settings_part, tags_part, tag_links) VALUES ")
                               .arg(kRevisionsTable, kRevisionColumns);
             for (qsizetype i = 0; i < n; ++i)
                 sql += i ? QStringLiteral(", ") + row : row;
@@ -274,8 +338,9 @@ void recordRevisions(const Context &ctx, QList<RevisionRecord> &records)
                 st.bind(actionName(r.action))
                     .bind(r.reason)
                     .bind(r.recorded.summary)
-                    .bind(QVariant(r.parts.settings.hash))
-                    .bind(QVariant(r.parts.tags.hash));
+                    .bind(QVariant(r.settings.hash))
+                    .bind(QVariant(r.tags.hash))
+                    .bind(QVariant(r.references.tagLinks()));
             }
             st.exec();
             while (st.next())
@@ -287,21 +352,23 @@ void recordRevisions(const Context &ctx, QList<RevisionRecord> &records)
         batchRows(width));
 }
 
-RevisionRecord currentSet(const Context &ctx, qint32 setId, RevisionAction action, const QString &reason)
+RevisionRecord currentSet(const Context &ctx, qint32 setId, RevisionAction action, const QString &reason,
+                          snapshot::DefinitionCache &definitions)
 {
     FragAnalysisParam set;
     if (!readSettings(ctx, Filter::byId(setId), set))
         throw Error(kStoreNotFound, kSource, QStringLiteral("No parameter set has the number %1.").arg(setId));
-    snapshot::DefinitionCache definitions(ctx);
-    return RevisionRecord{setId,
-                          set.Name(),
-                          set.ProjectName(),
-                          set.Attributes(),
-                          action,
-                          reason,
-                          snapshot::encode(set, snapshot::Dates{set.DateCreated(), set.DateModified()},
-                                           snapshot::References::of(set), definitions),
-                          {}};
+    RevisionRecord record;
+    record.setId = setId;
+    record.name = set.Name();
+    record.projectName = set.ProjectName();
+    record.attributes = set.Attributes();
+    record.action = action;
+    record.reason = reason;
+    record.references = snapshot::References::of(set);
+    record.settings = snapshot::settingsPart(set, snapshot::Dates{set.DateCreated(), set.DateModified()},
+                                             record.references, definitions);
+    return record;
 }
 
 bool tagChangesSets(const Context &ctx, const SNPLocusTagSettings &tag)
@@ -338,15 +405,19 @@ void recordTagChange(const Context &ctx, Kind kind, qint32 tagId)
                 lock.bind(setIds.at(from + i));
             lock.exec();
         });
+    // The tags listed are the same; what they hold is not.
+    snapshot::DefinitionCache definitions(ctx);
     QList<RevisionRecord> records;
-    for (qint32 id : std::as_const(setIds))
-        records.append(currentSet(ctx, id, RevisionAction::Saved, QString()));
-    recordRevisions(ctx, records);
+    for (qint32 id : std::as_const(setIds)) {
+        records.append(currentSet(ctx, id, RevisionAction::Saved, QString(), definitions));
+        records.last().tagsAsBefore = false;
+    }
+    recordRevisions(ctx, records, definitions);
 }
 
 std::optional<StoredRevision> storedRevision(const Context &ctx, qint32 setId, qint32 number)
 {
-    const QString select = QStringLiteral("SELECT %1, settings_part, tags_part FROM %2 WHERE set_id = ?")
+    const QString select = QStringLiteral("SELECT %1, settings_part, tags_part, tag_links FROM %2 WHERE set_id = ?")
                                .arg(kRevisionColumns, kRevisionsTable);
     Statement st(ctx.db, number > 0 ? select + QStringLiteral(" AND revision = ?")
                                     : select + QStringLiteral(" ORDER BY revision DESC LIMIT 1"));
@@ -356,7 +427,8 @@ std::optional<StoredRevision> storedRevision(const Context &ctx, qint32 setId, q
     st.exec();
     if (!st.next())
         return std::nullopt;
-    return StoredRevision{revisionAt(st, 0), st.value(10).toByteArray(), st.value(11).toByteArray()};
+    return StoredRevision{revisionAt(st, 0), st.value(10).toByteArray(), st.value(11).toByteArray(),
+                          st.value(12).toByteArray()};
 }
 
 QJsonObject storedPart(const Context &ctx, const QByteArray &hash, const QString &what)
@@ -433,9 +505,9 @@ QList<SetOverview> setOverview(SqlStore &store, bool includeDeleted)
         const QString table = kinds::sets().table;
         Statement st(ctx.db,
                      QStringLiteral("SELECT p.id, p.name, p.project_name, p.attributes, p.version, r.revision, "
-                                    "r.changed_at, r.changed_by, r.action FROM %1 p LEFT JOIN %2 r ON r.set_id = "
-                                    "p.id AND r.revision = (SELECT MAX(x.revision) FROM %2 x WHERE x.set_id = "
-                                    "p.id)")
+                                    "r.changed_at, r.changed_by, r.action, p.name_key FROM %1 p LEFT JOIN %2 r ON "
+                                    "r.set_id = p.id AND r.revision = (SELECT MAX(x.revision) FROM %2 x WHERE "
+                                    "x.set_id = p.id)")
                              .arg(table, io::kRevisionsTable) +
                          io::orderBy(ctx, QStringLiteral("p.")));
         st.exec();
@@ -445,7 +517,7 @@ QList<SetOverview> setOverview(SqlStore &store, bool includeDeleted)
             o.name = st.textAt(1);
             o.projectName = st.textAt(2);
             o.attributes = st.intAt(3);
-            versions.append({o.name, st.intAt(4)});
+            versions.append({st.textAt(9), st.intAt(4)});
             o.revisions = st.intAt(5);
             o.lastChanged = fromStoredTime(st.int64At(6));
             o.lastChangedBy = st.textAt(7);
@@ -465,8 +537,7 @@ QList<SetOverview> setOverview(SqlStore &store, bool includeDeleted)
         }
         return 0;
     });
-    for (const auto &[name, version] : std::as_const(versions))
-        store.noteVersion(name, version);
+    store.noteVersions(versions);
     return sets;
 }
 

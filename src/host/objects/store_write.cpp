@@ -330,8 +330,7 @@ void writeSets(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &r
     // The revisions, with snapshots of what was written; the definitions of the whole batch are read
     // together.
     snapshot::DefinitionCache definitions(ctx);
-    for (Kind kind : {Kind::Project, Kind::SizeStandard, Kind::MobilityCalibration, Kind::MobilityReference,
-                      Kind::StrTag, Kind::SnpTag}) {
+    for (Kind kind : {Kind::Project, Kind::SizeStandard, Kind::MobilityCalibration, Kind::MobilityReference}) {
         QList<qint32> ids;
         for (const snapshot::References &r : std::as_const(resolved))
             ids += r.ids(kind);
@@ -342,17 +341,18 @@ void writeSets(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &r
     for (qsizetype i = 0; i < sets.size(); ++i) {
         const SetToWrite &w = sets[i];
         const FragAnalysisParam &s = *w.settings;
-        records.append(RevisionRecord{
-            w.written.id,
-            s.Name(),
-            s.ProjectName(),
-            w.stamp.attributes,
-            w.change.action,
-            w.change.reason,
-            snapshot::encode(s, snapshot::Dates{w.stamp.dateCreated, w.stamp.dateModified}, resolved[i], definitions),
-            {}});
+        RevisionRecord &r = records.emplace_back();
+        r.setId = w.written.id;
+        r.name = s.Name();
+        r.projectName = s.ProjectName();
+        r.attributes = w.stamp.attributes;
+        r.action = w.change.action;
+        r.reason = w.change.reason;
+        r.references = resolved[i];
+        r.settings = snapshot::settingsPart(s, snapshot::Dates{w.stamp.dateCreated, w.stamp.dateModified}, r.references,
+                                            definitions);
     }
-    recordRevisions(ctx, records);
+    recordRevisions(ctx, records, definitions);
     for (qsizetype i = 0; i < sets.size(); ++i)
         sets[i].written.revision = records[i].recorded;
 }

@@ -157,6 +157,14 @@ void TestSetHistory::everyChangeRecordsOneRevision_data()
     QTest::newRow("undelete") << "undelete"
                               << "undeleted"
                               << "";
+    // A new set listing the tags another set lists shares that set's part, which holds the tags' values
+    // now; a deleted set's does not, since nothing records its revisions when a tag changes.
+    QTest::newRow("save as after a tag edit") << "save as"
+                                              << "created"
+                                              << "new set";
+    QTest::newRow("save as after a tag edit, lister deleted") << "save as deleted"
+                                                              << "created"
+                                                              << "new set";
 }
 
 void TestSetHistory::everyChangeRecordsOneRevision()
@@ -177,9 +185,9 @@ void TestSetHistory::everyChangeRecordsOneRevision()
     }
     if (change == QLatin1String("undelete"))
         deleteSet(store, kSet);
-    const QString setName =
-        change == QLatin1String("commit new") || change == QLatin1String("import new") ? QStringLiteral("Fresh") : kSet;
-    const qint32 id = change.endsWith(QLatin1String(" new")) ? 0 : setIdByName(store, kSet);
+    const bool fresh = change.endsWith(QLatin1String(" new")) || change.startsWith(QLatin1String("save as"));
+    const QString setName = fresh ? QStringLiteral("Fresh") : kSet;
+    const qint32 id = fresh ? 0 : setIdByName(store, kSet);
     const qint32 before = id ? setHistory(store, id).first().number : 0;
     const FragAnalysisParamPtr beforeDeletion = storedSet(store, kSet);
     const QString reason = QStringLiteral("checked by %1").arg(change);
@@ -191,6 +199,14 @@ void TestSetHistory::everyChangeRecordsOneRevision()
         s->setSlopeThreshold(12);
         store.commit(*s);
     } else if (change == QLatin1String("commit new")) {
+        store.commit(*richSet(store, setName));
+    } else if (change.startsWith(QLatin1String("save as"))) {
+        if (change.endsWith(QLatin1String("deleted")))
+            deleteSet(store, kSet);
+        const SNPLocusTagPtr tag =
+            store.snpLocusTag(0, richSet(store, kSet)->SNPLocusTagsOf(0)->Object<SNPLocusTagSettings>(1)->Name());
+        tag->TagData()->setTagText4(QStringLiteral("since"));
+        store.commit(*tag);
         store.commit(*richSet(store, setName));
     } else if (change.startsWith(QLatin1String("import"))) {
         auto s = richSet(store, setName);
@@ -250,7 +266,8 @@ void TestSetHistory::everyChangeRecordsOneRevision()
     QCOMPARE(last.who, recordedWho(store));
     QVERIFY2(last.time.toSecsSinceEpoch() >= started - 2 && last.time.toSecsSinceEpoch() <= started + 60,
              qPrintable(last.time.toString(Qt::ISODate)));
-    if (change != QLatin1String("commit") && change != QLatin1String("commit new") && change != QLatin1String("tag"))
+    // Saves have no reason to give.
+    if (last.action != RevisionAction::Saved && last.action != RevisionAction::Created)
         QCOMPARE(last.reason, reason);
     QVERIFY2(last.summary.contains(summary), qPrintable(last.summary));
 
