@@ -172,9 +172,13 @@ void TestEditorSaving::commitOnAStoredSet_data()
         QStringList{"Row 3 = spectra 1 sizeTime 400 window 10 amount 0.000150000007 unit 3"});
     row("empty power", QStringList{slope, "txtAmount(2)=1.00", "txtPower(2)="}, "", qint32(kTypeMismatch),
         QStringList{});
-    // A pasted power beyond what the leaving rule clamps: too large to store.
-    row("amount beyond single precision", QStringList{slope, "txtAmount(2)=9.99", "txtPower(2)=99"}, "",
+    // Powers set by a host, beyond what the leaving rule clamps: too large to store, or no power.
+    row("amount beyond single precision", QStringList{slope, "txtAmount(2)=3.403", "txtPower(2)=38"}, "",
         qint32(kOverflow), QStringList{});
+    row("amount beyond any number", QStringList{slope, "txtAmount(2)=1.00", "txtPower(2)=2147483647"}, "",
+        qint32(kOverflow), QStringList{});
+    row("power beyond 32 bits", QStringList{slope, "txtAmount(2)=1.00", "txtPower(2)=2147483648"}, "",
+        qint32(kTypeMismatch), QStringList{});
 }
 
 void TestEditorSaving::commitOnAStoredSet()
