@@ -19,6 +19,7 @@
 #include <QLoggingCategory>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTemporaryFile>
 #include <QTextStream>
 #include <cstdio>
 
@@ -62,6 +63,26 @@ constexpr double kMaxScale = 4;
 bool isExchangeFile(const QString &argument)
 {
     return argument.endsWith(QLatin1String(".json"), Qt::CaseInsensitive) || argument.contains(QLatin1Char('/'));
+}
+
+// The offscreen platform with one screen of 8192 x 8192 pixels (the description is written to file):
+// Qt keeps a window within two thirds of its screen, and the platform's usual screen, 800 x 600, is a
+// mere 200 x 150 at 400%. Windows are laid out as on any screen; only the limit goes.
+QByteArray largeOffscreenScreen(QTemporaryFile &description)
+{
+    if (!description.open())
+        return "offscreen";
+    description.write(R"({"screens": [{"name": "screenshot", "x": 0, "y": 0, "width": 8192, "height": 8192,)"
+                      R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    description.flush();
+    // The platform says, for every window it shows this way, that it cannot pass size hints on: no
+    // window manager asks for them here.
+    static const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &message) {
+            if (message != QLatin1String("This plugin does not support propagateSizeHints()"))
+                previous(type, context, message);
+        });
+    return "offscreen:configfile=" + QFile::encodeName(description.fileName());
 }
 
 void applyPalette(const QString &name)
@@ -162,6 +183,7 @@ int run(int argc, char *argv[])
     QStringList args = positional.mid(1);
     static const QStringList known{"list", "show", "export", "import", "screenshot", "typelib"};
     QString fileToOpen;
+    QTemporaryFile screens(QDir::tempPath() + QStringLiteral("/veltrane-screens-XXXXXX.json"));
     if (!command.isEmpty() && !known.contains(command)) {
         if (!isExchangeFile(command))
             return usageError(err, QStringLiteral("unknown command \"%1\"").arg(command));
@@ -209,7 +231,11 @@ int run(int argc, char *argv[])
         }
     } else {
         // Commands run without a display; their reports go to the exit status and standard error.
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        // A screenshot is drawn on a screen large enough for every window at every scale.
+        const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+        if (command == QLatin1String("screenshot") && (platform.isEmpty() || platform == "offscreen"))
+            qputenv("QT_QPA_PLATFORM", largeOffscreenScreen(screens));
+        else if (platform.isEmpty())
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QLoggingCategory::setFilterRules(QStringLiteral("veltrane.*.warning=false"));
     }
