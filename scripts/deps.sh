@@ -10,6 +10,8 @@ packages=(
   postgresql
   libbenchmark-dev
   xvfb
+  # packages, desktop files and manual pages: made, checked and unpacked by the package test
+  dpkg-dev file lintian help2man man-db desktop-file-utils appstream shared-mime-info
 )
 
 missing=()
