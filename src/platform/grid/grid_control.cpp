@@ -2,8 +2,10 @@
 
 #include "platform/forms/colors.h"
 #include "platform/forms/twips.h"
+#include "platform/grid/grid_accessible.h"
 #include "platform/grid/grid_model.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFocusEvent>
 #include <QHeaderView>
@@ -114,6 +116,11 @@ GridControl::GridControl(QWidget *parent)
     , m_backColorBeforeStatic(colors::kWindowBackground)
     , m_widthTwips(1, -1)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(gridAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     m_model = new GridModel(this);
     setModel(m_model);
     m_delegate = new Delegate(this);
@@ -562,6 +569,7 @@ void GridControl::assertSortIndicator()
 void GridControl::announceSelection()
 {
     viewport()->update();
+    announceGridSelection(this);
     emit selectionChanged();
 }
 
@@ -733,11 +741,14 @@ void GridControl::insertRows(qint32 before, GridRows rows)
 {
     if (rows.isEmpty())
         return;
+    const qint32 count = rows.count();
+    before = std::clamp(before, 1, rowCount() + 1);
     {
         QuietCurrent quiet(this);
         m_model->insertRows(before, std::move(rows));
     }
     forgetSortOrder();
+    announceGridRowsArrived(this, before, count);
 }
 
 } // namespace veltrane
