@@ -121,7 +121,7 @@ void GridControl::clickCell(qint32 row, qint32 col)
     emit activated();
     if (row >= 1) {
         if (!m_static)
-            setCurrentCell(row, std::max(col, std::max(currentColumn(), 1)));
+            setCurrentCell(row, col >= 1 ? col : std::max(currentColumn(), 1));
         pressOnRow(row, Qt::NoModifier);
         if (m_model->isCheckBox(row, col) && userMayToggle())
             toggleCheckBox(row, col);
