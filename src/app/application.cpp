@@ -3,16 +3,24 @@
 #include "app/commands.h"
 #include "app/history_commands.h"
 #include "app/host_setup.h"
+#include "app/import_window.h"
 #include "host/framework/flow_registry.h"
 #include "host/framework/host_utilities.h"
+#include "platform/forms/colors.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/contracts/stored_rules.h"
+#include "veltrane/contracts/vocabulary.h"
 #include "veltrane/service/service.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 #include <QLoggingCategory>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTemporaryFile>
 #include <QTextStream>
 #include <cstdio>
 
@@ -22,36 +30,91 @@ namespace {
 
 const char *const kCommandsText = R"(Commands:
   (none)                           open the parameter set selection window
+  FILE.json                        open the window and offer to import the parameter sets in FILE
+                                   (what opening a .veltrane.json file from the desktop does)
   list                             the parameter sets users see, one per line
   show NAME                        the summary of one parameter set
   export [NAME...] [-o FILE]       the named sets (all when none) as JSON, to FILE or standard output
-  import FILE [--replace] [--keep-attributes]
+  import FILE [--replace] [--keep-attributes] [--reason TEXT]
                                    read sets from a JSON file made by export
-  screenshot FLOW FILE.png [--set NAME | --new] [--tab TAB]
+  screenshot FLOW FILE.png [--set NAME | --new] [--tab TAB] [--palette NAME] [--scale FACTOR]
                                    render the first page of a flow into a PNG file (no display needed)
   typelib                          the library's public classes, interfaces, members and dispatch ids
 
-History and life cycle (every change is kept as a revision: who, when, why, and the whole set):
+History and life cycle (each change is kept as a revision: who, when, why, and the whole set):
   history NAME [--json]            the revisions of a set, newest first: number, time, who, action,
                                    what changed, and the reason given
   show NAME --revision N [--json]  the whole set as revision N left it (--json alone: the latest)
-  diff A B [--all] [--json]        two sets field by field, in the editor's terms
+  diff NAME NAME [--all] [--json]  two sets field by field, in the editor's terms
   diff NAME --revision N [--against M] [--all] [--json]
                                    revision N of a set against M (or against the set as it is now)
   restore NAME --revision N        make the set what revision N held (a new revision)
-  rename OLD NEW                   give a set another name
+  rename NAME NEW                  give a set another name
   delete NAME                      remove a set from the store; its history stays
   undelete NAME [--as NEW]         bring a deleted set back, under its name or NEW
   deleted                          the deleted sets, most recent first
-  lock NAME, unlock NAME           make a set read-only, or writable again
-  hide NAME, unhide NAME           leave a set out of the lists users pick from, or list it again
-  Each change takes --reason TEXT, kept with its revision. A deleted set is found by its last name;
-  when several deleted sets had it, name the one you mean with --id N (its number, from deleted).
-  A refused change leaves the store as it was and exits with status 1; a mistake in the command
-  exits with status 2.
+  lock NAME                        make a set read-only
+  unlock NAME                      make a read-only set writable again
+  hide NAME                        leave a set out of the lists users pick from
+  unhide NAME                      list a hidden set again
+Each change takes --reason TEXT, kept with its revision. A deleted set is found by its last name;
+where several deleted sets had it, --id N names the one meant (its number, as deleted shows it). A
+refused change leaves the store as it was and exits with status 1; a mistaken command, with 2.
 )";
 
 enum ExitCode { kOk = 0, kFailed = 1, kBadUsage = 2 };
+
+// The flows a screenshot can show, as the help lists them.
+QString flowsText()
+{
+    return QStringLiteral("Flows (for screenshot): %1\n")
+        .arg(QStringList{flows::kSelectAnalysisParameters, flows::kEditAnalysisParameters,
+                         flows::kSaveAnalysisParameterAs, flows::kSNPLocusTagEditor}
+                 .join(QStringLiteral(", ")));
+}
+
+// The palettes --palette offers; "desktop" leaves the colours to the desktop.
+const QStringList kPalettes{QStringLiteral("desktop"), QStringLiteral("light"), QStringLiteral("dark")};
+// Screenshots are drawn at 50% to 400%.
+constexpr double kMinScale = 0.5;
+constexpr double kMaxScale = 4;
+
+// A first argument that is no command but names a file ends in .json or holds a folder: the desktop
+// passes the exchange file the user opened.
+bool isExchangeFile(const QString &argument)
+{
+    return argument.endsWith(QLatin1String(".json"), Qt::CaseInsensitive) || argument.contains(QLatin1Char('/'));
+}
+
+// The offscreen platform with one screen of 8192 x 8192 pixels (the description is written to file):
+// Qt keeps a window within two thirds of its screen, and the platform's usual screen, 800 x 600, is a
+// mere 200 x 150 at 400%. Windows are laid out as on any screen; only the limit goes.
+QByteArray largeOffscreenScreen(QTemporaryFile &description)
+{
+    if (!description.open())
+        return "offscreen";
+    description.write(R"({"screens": [{"name": "screenshot", "x": 0, "y": 0, "width": 8192, "height": 8192,)"
+                      R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    description.flush();
+    // The platform says, for every window it shows this way, that it cannot pass size hints on: no
+    // window manager asks for them here.
+    static const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &message) {
+            if (message != QLatin1String("This plugin does not support propagateSizeHints()"))
+                previous(type, context, message);
+        });
+    return "offscreen:configfile=" + QFile::encodeName(description.fileName());
+}
+
+void applyPalette(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String("desktop"))
+        return;
+    // Both are Fusion's: the light one as the style makes it, the dark one in dark colours.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(name == QLatin1String("dark") ? colors::darkPalette()
+                                                           : QApplication::style()->standardPalette());
+}
 
 bool hasDisplay()
 {
@@ -77,15 +140,20 @@ int run(int argc, char *argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
 
     QCoreApplication::setApplicationName(QStringLiteral("veltrane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.1"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELTRANE_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Fragment analysis parameter sets: select, create, edit, save."));
     const QCommandLineOption help(QStringList{"h", "help"}, QStringLiteral("Show this help."));
-    const QCommandLineOption db(QStringLiteral("db"),
-                                QStringLiteral("The store: a SQLite file path or a postgresql:// URL (default: %1).")
-                                    .arg(defaultStoreLocation()),
-                                QStringLiteral("location"));
+    const QCommandLineOption version(QStringList{"v", "version"}, QStringLiteral("Show the program's version."));
+    // The default store is shown as the user knows the place: under "~".
+    QString defaultStore = defaultStoreLocation();
+    if (const QString home = QDir::homePath(); defaultStore.startsWith(home + QLatin1Char('/')))
+        defaultStore.replace(0, home.size(), QStringLiteral("~"));
+    const QCommandLineOption db(
+        QStringLiteral("db"),
+        QStringLiteral("The store: a SQLite file path or a postgresql:// URL (default: %1).").arg(defaultStore),
+        QStringLiteral("location"));
     const QCommandLineOption noSeed(QStringLiteral("no-seed"),
                                     QStringLiteral("Create a new store without the default data."));
     const QCommandLineOption output(QStringList{"o", "output"}, QStringLiteral("export: write to this file."),
@@ -103,6 +171,14 @@ int run(int argc, char *argv[])
     const QCommandLineOption tab(QStringLiteral("tab"),
                                  QStringLiteral("screenshot: show this tab (its number from 1, or its caption)."),
                                  QStringLiteral("tab"));
+    const QCommandLineOption palette(
+        QStringLiteral("palette"),
+        QStringLiteral("The window's colours: %1 (default: the desktop's).").arg(kPalettes.join(QStringLiteral(", "))),
+        QStringLiteral("name"));
+    const QCommandLineOption scale(
+        QStringLiteral("scale"),
+        QStringLiteral("screenshot: draw at this scale, from %1 to %2 (2 for 200%).").arg(kMinScale).arg(kMaxScale),
+        QStringLiteral("factor"));
     const QCommandLineOption revision(QStringLiteral("revision"),
                                       QStringLiteral("show, diff, restore: this revision of the set."),
                                       QStringLiteral("N"));
@@ -112,15 +188,17 @@ int run(int argc, char *argv[])
     const QCommandLineOption setNumber(QStringLiteral("id"),
                                        QStringLiteral("history, show, undelete: the set with this number."),
                                        QStringLiteral("N"));
-    const QCommandLineOption reason(QStringLiteral("reason"),
-                                    QStringLiteral("a change, import: why, kept with the revision."),
-                                    QStringLiteral("text"));
+    const QCommandLineOption reason(
+        QStringLiteral("reason"),
+        QStringLiteral("restore, rename, delete, undelete, lock, unlock, hide, unhide, import: why, kept with the "
+                       "revision."),
+        QStringLiteral("text"));
     const QCommandLineOption as(QStringLiteral("as"), QStringLiteral("undelete: under this name."),
                                 QStringLiteral("name"));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("history, diff, show: write JSON."));
     const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("diff: every field, not only the differences."));
-    parser.addOptions({help, db, noSeed, output, replace, keepAttributes, set, newSet, tab, revision, against,
-                       setNumber, reason, as, json, all});
+    parser.addOptions({help, version, db, noSeed, output, replace, keepAttributes, set, newSet, tab, palette, scale,
+                       revision, against, setNumber, reason, as, json, all});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See the commands below."),
                                  QStringLiteral("[command [arguments]]"));
 
@@ -131,18 +209,31 @@ int run(int argc, char *argv[])
         // program's name yet.
         out << parser.helpText().replace(QLatin1String("<executable_name>"), QCoreApplication::applicationName())
             << '\n'
-            << kCommandsText;
+            << kCommandsText << '\n'
+            << flowsText();
+        return kOk;
+    }
+    if (parser.isSet(version)) {
+        out << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion() << '\n';
         return kOk;
     }
 
     const QStringList positional = parser.positionalArguments();
-    const QString command = positional.value(0);
-    const QStringList args = positional.mid(1);
+    QString command = positional.value(0);
+    QStringList args = positional.mid(1);
     static const QStringList known{"list",     "show", "export",  "import",  "screenshot", "typelib",
                                    "history",  "diff", "deleted", "restore", "rename",     "delete",
                                    "undelete", "lock", "unlock",  "hide",    "unhide"};
-    if (!command.isEmpty() && !known.contains(command))
-        return usageError(err, QStringLiteral("unknown command \"%1\"").arg(command));
+    QString fileToOpen;
+    QTemporaryFile screens(QDir::tempPath() + QStringLiteral("/veltrane-screens-XXXXXX.json"));
+    if (!command.isEmpty() && !known.contains(command)) {
+        if (!isExchangeFile(command))
+            return usageError(err, QStringLiteral("unknown command \"%1\"").arg(command));
+        if (!args.isEmpty())
+            return usageError(err, QStringLiteral("open one file at a time"));
+        fileToOpen = command;
+        command.clear();
+    }
     // Numbers of revisions and sets count from 1.
     HistoryOptions history;
     for (const auto &[option, target] : {std::pair{&revision, &history.revision}, std::pair{&against, &history.against},
@@ -181,6 +272,7 @@ int run(int argc, char *argv[])
         {&set, "screenshot"},
         {&newSet, "screenshot"},
         {&tab, "screenshot"},
+        {&scale, "screenshot"},
         {&revision, "show, diff, restore"},
         {&against, "diff"},
         {&setNumber, "history, show, undelete"},
@@ -192,6 +284,17 @@ int run(int argc, char *argv[])
         if (parser.isSet(*option) && !QString::fromLatin1(owners).split(QStringLiteral(", ")).contains(command))
             return usageError(
                 err, QStringLiteral("--%1 applies to %2 only").arg(option->names().constLast(), QLatin1String(owners)));
+    if (parser.isSet(palette) && !kPalettes.contains(parser.value(palette)))
+        return usageError(err, QStringLiteral("--palette takes one of: %1").arg(kPalettes.join(QStringLiteral(", "))));
+    if (parser.isSet(scale)) {
+        bool isNumber = false;
+        const double factor = parser.value(scale).toDouble(&isNumber);
+        if (!isNumber || factor < kMinScale || factor > kMaxScale)
+            return usageError(err,
+                              QStringLiteral("--scale takes a number from %1 to %2").arg(kMinScale).arg(kMaxScale));
+        // Read by the application object as it starts.
+        qputenv("QT_SCALE_FACTOR", parser.value(scale).toLatin1());
+    }
     if (command == QLatin1String("typelib")) // needs neither a store nor a display
         return args.isEmpty() ? (printTypeLibrary(CommandIO{out, err}), kOk)
                               : usageError(err, QStringLiteral("typelib takes no arguments"));
@@ -204,12 +307,17 @@ int run(int argc, char *argv[])
         }
     } else {
         // Commands run without a display; their reports go to the exit status and standard error.
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        // A screenshot is drawn on a screen large enough for every window at every scale.
+        const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+        if (command == QLatin1String("screenshot") && (platform.isEmpty() || platform == "offscreen"))
+            qputenv("QT_QPA_PLATFORM", largeOffscreenScreen(screens));
+        else if (platform.isEmpty())
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QLoggingCategory::setFilterRules(QStringLiteral("veltrane.*.warning=false"));
     }
 
     QApplication application(argc, argv);
+    applyPalette(parser.value(palette));
     // Commands have no one to show a message box to: reports a page would show are collected and
     // end the command with a failure instead.
     std::shared_ptr<host::HostUtilities::Capture> unattended;
@@ -241,6 +349,12 @@ int run(int argc, char *argv[])
                 << " for reading only: you cannot write to it or to its folder, so nothing can be saved.\n";
         CommandIO io{out, err};
         if (command.isEmpty()) {
+            if (!fileToOpen.isEmpty()) {
+                // Whatever the user decides, the selection window follows, with what the store
+                // holds now.
+                ImportWindow window(*store, QFileInfo(fileToOpen).absoluteFilePath());
+                window.exec();
+            }
             Service service;
             service.SelectAnalysisParameters();
         } else if (command == QLatin1String("list")) {

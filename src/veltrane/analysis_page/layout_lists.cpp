@@ -75,6 +75,7 @@ void AnalysisParamPage::buildControls()
     SSTab1 = make<TabControl>(this, QStringLiteral("SSTab1"));
     for (int tab = editor::General; tab < editor::TabCount; ++tab)
         SSTab1->AddTab(editor::tabCaption(editor::Tab(tab)));
+    SSTab1->tabBar()->setAccessibleName(QStringLiteral("Settings"));
     outer->addWidget(SSTab1, 1);
 
     auto *general = new QVBoxLayout(SSTab1->tabPage(editor::General));
@@ -150,6 +151,9 @@ QWidget *AnalysisParamPage::buildHeader()
     lblAnalysisParameter->setTextInteractionFlags(Qt::TextSelectableByMouse);
     addRow(grid, captions::kParameterSetName, {samePlace(header, txtParameterSetName, lblAnalysisParameter)})
         ->setBuddy(txtParameterSetName);
+    // The caption stands outside the place the field shares with its label, so a screen reader does
+    // not find it by itself.
+    txtParameterSetName->setAccessibleName(editor::plainCaption(captions::kParameterSetName));
 
     cmbProjects = make<ComboBox>(header, QStringLiteral("cmbProjects"));
     cmbProjects->setMinimumContentsLength(24);
@@ -157,6 +161,8 @@ QWidget *AnalysisParamPage::buildHeader()
     lblProject = make<Label>(header, QStringLiteral("lblProject"));
     auto *projectPlace = samePlace(header, cmbProjects, lblProject);
     addRow(grid, captions::kProject, {projectPlace})->setBuddy(cmbProjects);
+    cmbProjects->setAccessibleName(editor::plainCaption(captions::kProject));
+    cmbProjects->setAccessibleDescription(cmbProjects->accessibleName());
     grid->setColumnStretch(1, 1);
     txtParameterSetName->setMinimumWidth(cmbProjects->sizeHint().width());
     return header;
@@ -329,6 +335,15 @@ Frame *AnalysisParamPage::buildQuantitation()
         ComboBox *units = make(values, cmbUnits, i);
         units->setMinimumContentsLength(4);
         grid->addWidget(units, r, 8);
+        // The fields of a row stand under column titles and beside the row's dye: a screen reader
+        // hears both (the size or time and the window's unit follow the ID standard).
+        window->setAccessibleName(editor::quantitationFieldName(i, QStringLiteral("+/- Window")));
+        amount->setAccessibleName(editor::quantitationFieldName(i, QStringLiteral("Amount")));
+        power->setAccessibleName(editor::quantitationFieldName(i, QStringLiteral("Amount power of ten")));
+        // Lists on Linux speak their current entry as their name, so the column goes in the description.
+        units->setAccessibleName(editor::quantitationFieldName(i, QStringLiteral("Units")));
+        units->setAccessibleDescription(units->accessibleName());
+        sizeTime->setAccessibleName(editor::quantitationFieldName(i, lblStandard->Caption()));
     }
     grid->setColumnStretch(9, 1);
     layout->addWidget(values);
@@ -360,6 +375,7 @@ Frame *AnalysisParamPage::buildAdvanced()
     cmbMobility->setMinimumContentsLength(24);
     addRow(mobilityLayout, captions::kDyeMobilityCalibration, {cmbMobility});
     grdMobility = make<GridControl>(mobility, QStringLiteral("grdMobility"));
+    grdMobility->setAccessibleName(QStringLiteral("Dye Mobility Calibration coefficients"));
     mobilityLayout->addWidget(grdMobility, mobilityLayout->rowCount(), 0, 1, 3);
     cmbMobilityReference = make<ComboBox>(mobility, QStringLiteral("cmbMobilityReference"));
     cmbMobilityReference->setMinimumContentsLength(24);
