@@ -216,10 +216,13 @@ void printDiff(CommandIO io, host::SqlStore &store, const QStringList &args, con
         const qint32 setId = setNumberOf(store, args.first(), o);
         left = revisionSide(store, setId, *o.revision);
         // Against the set as it is now: its stored form, or the last revision of a deleted set.
-        right = o.against ? revisionSide(store, setId, *o.against)
-                : host::setHistory(store, setId).first().action == RevisionAction::Deleted
-                    ? revisionSide(store, setId, 0)
-                    : storedSide(store, host::setHistory(store, setId).first().name);
+        if (o.against) {
+            right = revisionSide(store, setId, *o.against);
+        } else {
+            const Revision last = host::setHistory(store, setId).first();
+            right =
+                last.action == RevisionAction::Deleted ? revisionSide(store, setId, 0) : storedSide(store, last.name);
+        }
     } else {
         left = storedSide(store, args.at(0));
         right = storedSide(store, args.at(1));
