@@ -40,11 +40,7 @@ template <typename F> Revision act(SqlStore &store, const QString &which, const 
     } catch (const Error &e) {
         if (!io::storeFailure(e))
             throw;
-        // The store's words say what went wrong, not which set was left as it was.
-        QString why = e.description();
-        if (why.size() > 1 && why.at(1).isLower())
-            why[0] = why.at(0).toLower();
-        throw Error(e.number(), e.source(), QStringLiteral("Nothing was done to %1: %2").arg(which, why));
+        throw io::undone(e, QStringLiteral("Nothing was done to %1").arg(which));
     }
     if (!outcome.forget.isEmpty())
         store.forgetVersion(outcome.forget);

@@ -441,18 +441,11 @@ Part settingsPart(const FragAnalysisParam &s, const Dates &dates, const Referenc
     for (qint32 e = 0; e < s.EntryCount(); ++e) {
         exchange::ObjectBuilder entry;
         putOwnFields(entry, kinds::entries(), kinds::SetEntry{const_cast<FragAnalysisParam *>(&s), e});
-        QJsonValue calibration(QJsonValue::Null);
-        if (const SizeCalibrationPtr c = s.SizeCalibration(e)) {
-            exchange::ObjectBuilder fields;
-            putOwnFields(fields, kinds::entryCalibrations(), *c);
-            fields.put(kStandardKey, collected.refer(Kind::SizeStandard, references.entryStandards.value(e)));
-            QJsonArray peaks;
-            for (qint16 p : c->SelectedPeaks())
-                peaks.append(p);
-            fields.put(kinds::selectedPeaks().label, peaks);
-            calibration = fields.take();
-        }
-        entry.put(kinds::kCalibrationLabel, calibration);
+        const SizeCalibrationPtr c = s.SizeCalibration(e);
+        entry.put(kinds::kCalibrationLabel,
+                  exchange::calibrationJson(c.data(),
+                                            c ? collected.refer(Kind::SizeStandard, references.entryStandards.value(e))
+                                              : QJsonValue(QJsonValue::Null)));
         entries.append(entry.take());
     }
     set.put(kinds::kEntriesLabel, entries);

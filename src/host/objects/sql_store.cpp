@@ -238,11 +238,7 @@ void SqlStore::commit(FragAnalysisParam &settings)
         if (!io::storeFailure(e))
             throw;
         // The store's words say what went wrong, not which of the user's sets was lost.
-        QString why = e.description();
-        if (why.size() > 1 && why.at(1).isLower())
-            why[0] = why.at(0).toLower();
-        throw Error(e.number(), e.source(),
-                    QStringLiteral("The parameter set \"%1\" was not saved: %2").arg(printable(name), why));
+        throw io::undone(e, QStringLiteral("The parameter set \"%1\" was not saved").arg(printable(name)));
     }
 }
 

@@ -218,6 +218,9 @@ void insertGridType(const Context &ctx, const GridType &layout);
 // Whether an error is a failure of the store itself (it could not be reached or written, it refused a
 // statement) rather than a refusal of what was asked: its message then says what was not done.
 bool storeFailure(const Error &e);
+// Such a failure told as what it left undone: "The parameter set "X" was not saved: " and the store's
+// words, which say what went wrong.
+Error undone(const Error &e, const QString &whatWasNotDone);
 
 // Throws kStoreInvalidObject (from source) when the object of the kind (what: "parameter set") cannot be
 // stored under the name: an empty one, or one that breaks the rules of nameFault().

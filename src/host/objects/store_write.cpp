@@ -41,6 +41,14 @@ bool storeFailure(const Error &e)
     }
 }
 
+Error undone(const Error &e, const QString &whatWasNotDone)
+{
+    QString why = e.description();
+    if (why.size() > 1 && why.at(1).isLower())
+        why[0] = why.at(0).toLower();
+    return Error(e.number(), e.source(), whatWasNotDone + QStringLiteral(": ") + why);
+}
+
 // Every writer comes through here (commits of the pages, imports, seed data), so a name that breaks
 // the rules never reaches either engine, which would keep it differently.
 void requireName(const QString &what, const QString &name, const QString &source)
