@@ -181,13 +181,13 @@ int run(int argc, char *argv[])
         QStringLiteral("factor"));
     const QCommandLineOption revision(QStringLiteral("revision"),
                                       QStringLiteral("show, diff, restore: this revision of the set."),
-                                      QStringLiteral("N"));
+                                      QStringLiteral("number"));
     const QCommandLineOption against(QStringLiteral("against"),
                                      QStringLiteral("diff: compare with this revision rather than the set now."),
-                                     QStringLiteral("M"));
+                                     QStringLiteral("number"));
     const QCommandLineOption setNumber(QStringLiteral("id"),
                                        QStringLiteral("history, show, undelete: the set with this number."),
-                                       QStringLiteral("N"));
+                                       QStringLiteral("number"));
     const QCommandLineOption reason(
         QStringLiteral("reason"),
         QStringLiteral("restore, rename, delete, undelete, lock, unlock, hide, unhide, import: why, kept with the "
