@@ -31,6 +31,7 @@
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
+#include <functional>
 
 using namespace veltrane;
 using namespace veltrane::host;
@@ -149,66 +150,53 @@ void BM_SaveOverSetWith1000SnpTags_Floor(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * kTagsInBigSet);
 }
 
+// Saves the set under a new name each time, with the store's commit or without the revision; with a
+// new tag list each time when asked (one tag swapped for another), so that its part is new too.
+void saveUnderNewNames(benchmark::State &state, const QString &prefix, bool newTagList,
+                       const std::function<void(FragAnalysisParam &)> &save)
+{
+    const FragAnalysisParamPtr set = editedSet(kTagsInBigSet);
+    const auto tags = store()->snpLocusTags();
+    int serial = 0;
+    settle();
+    for (auto _ : state) {
+        ++serial;
+        set->setName(QStringLiteral("%1 %2 %3").arg(prefix).arg(QDateTime::currentMSecsSinceEpoch()).arg(serial));
+        if (newTagList) {
+            set->SNPLocusTagsOf(0)->Remove(1);
+            set->SNPLocusTagsOf(0)->Add(tags.at((serial * 7919) % kSnpTags)->TagData());
+        }
+        save(*set);
+    }
+    settle(prefix);
+    state.SetItemsProcessed(state.iterations() * kTagsInBigSet);
+}
+
+void commit(FragAnalysisParam &set)
+{
+    store()->commit(set);
+}
+
 // Save As: a new set each time, listing the tags of a stored set, whose part its first revision shares.
 void BM_SaveNewSetWith1000SnpTags(benchmark::State &state)
 {
-    const FragAnalysisParamPtr set = editedSet(kTagsInBigSet);
-    static int serial = 0;
-    settle();
-    for (auto _ : state) {
-        set->setName(QStringLiteral("Big new %1").arg(++serial));
-        store()->commit(*set);
-    }
-    settle(QStringLiteral("Big new "));
-    state.SetItemsProcessed(state.iterations() * kTagsInBigSet);
+    saveUnderNewNames(state, QStringLiteral("Big new"), false, commit);
 }
 
 void BM_SaveNewSetWith1000SnpTags_Floor(benchmark::State &state)
 {
-    const FragAnalysisParamPtr set = editedSet(kTagsInBigSet);
-    static int serial = 0;
-    settle();
-    for (auto _ : state) {
-        set->setName(QStringLiteral("Big fresh %1").arg(++serial));
-        saveWithoutHistory(*set);
-    }
-    settle(QStringLiteral("Big fresh "));
-    state.SetItemsProcessed(state.iterations() * kTagsInBigSet);
+    saveUnderNewNames(state, QStringLiteral("Big fresh"), false, saveWithoutHistory);
 }
 
 // A set under a new name listing tags no stored set lists: its revision stores the tag list's part.
 void BM_SaveNewTagListWith1000SnpTags(benchmark::State &state)
 {
-    const FragAnalysisParamPtr set = editedSet(kTagsInBigSet);
-    const auto tags = store()->snpLocusTags();
-    static int serial = 0;
-    settle();
-    for (auto _ : state) {
-        ++serial;
-        set->setName(QStringLiteral("Big list %1").arg(serial));
-        set->SNPLocusTagsOf(0)->Remove(1);
-        set->SNPLocusTagsOf(0)->Add(tags.at((serial * 7919) % kSnpTags)->TagData());
-        store()->commit(*set);
-    }
-    settle(QStringLiteral("Big list "));
-    state.SetItemsProcessed(state.iterations() * kTagsInBigSet);
+    saveUnderNewNames(state, QStringLiteral("Big list"), true, commit);
 }
 
 void BM_SaveNewTagListWith1000SnpTags_Floor(benchmark::State &state)
 {
-    const FragAnalysisParamPtr set = editedSet(kTagsInBigSet);
-    const auto tags = store()->snpLocusTags();
-    static int serial = 0;
-    settle();
-    for (auto _ : state) {
-        ++serial;
-        set->setName(QStringLiteral("Big floor list %1").arg(serial));
-        set->SNPLocusTagsOf(0)->Remove(1);
-        set->SNPLocusTagsOf(0)->Add(tags.at((serial * 7919) % kSnpTags)->TagData());
-        saveWithoutHistory(*set);
-    }
-    settle(QStringLiteral("Big floor list "));
-    state.SetItemsProcessed(state.iterations() * kTagsInBigSet);
+    saveUnderNewNames(state, QStringLiteral("Big floor list"), true, saveWithoutHistory);
 }
 
 // ---- the history of a set with 1,000 revisions ----------------------------------------------------
