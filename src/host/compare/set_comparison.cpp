@@ -119,6 +119,8 @@ struct Tag
 // Whether two tags of one name hold the same values (the time they were saved aside).
 bool sameValues(const Tag &a, const Tag &b)
 {
+    if (a.object == b.object)
+        return true;
     if (a.str && b.str)
         return a.str->Dye() == b.str->Dye() && a.str->MinSize() == b.str->MinSize() &&
                a.str->MaxSize() == b.str->MaxSize();
@@ -383,13 +385,14 @@ private:
         for (const QVariant &item : *list) {
             QObject *object = item.value<ObjectPtr>().data();
             Tag tag;
-            tag.object = qobject_cast<const BusinessObject *>(object);
+            if (tab == editor::STRLocusTags)
+                tag.object = tag.str = qobject_cast<const STRLocusTag *>(object);
+            else
+                tag.object = tag.snp = qobject_cast<const SNPLocusTagSettings *>(object);
+            if (!tag.object)
+                tag.object = qobject_cast<const BusinessObject *>(object);
             if (!tag.object)
                 continue;
-            if (tab == editor::STRLocusTags)
-                tag.str = qobject_cast<const STRLocusTag *>(object);
-            else
-                tag.snp = qobject_cast<const SNPLocusTagSettings *>(object);
             tag.name = tag.object->Name();
             tag.key = tagKey(tag.name);
             tag.position = qsizetype(tags.size());
