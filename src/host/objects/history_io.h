@@ -28,6 +28,7 @@ struct RevisionRecord
     snapshot::References references;
     bool tagsAsBefore = true;
     snapshot::Part tags; // made by recordRevisions
+    QByteArray tagLinks; // the references' tag links, worked out by recordRevisions
     Revision recorded;   // filled in: number, time, who, summary
 };
 

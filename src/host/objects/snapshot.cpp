@@ -20,6 +20,9 @@ namespace veltrane::host::snapshot {
 namespace {
 
 const QString kSetKey = QStringLiteral("set");
+// Parts are found by this hash of their text: a 256-bit cryptographic hash, so no two texts share one,
+// and one that costs little beside the write it goes with.
+constexpr auto kHash = QCryptographicHash::Blake2b_256;
 const QString kProjectKey = QStringLiteral("project");
 const QString kProjectsKey = QStringLiteral("projects");
 const QString kStandardKey = QStringLiteral("sizeStandard");
@@ -36,44 +39,6 @@ Error unreadable(const QString &what, const QString &why)
                                 "whoever looks after the store.")
                      .arg(what, why));
 }
-
-// The fields of an object with a place in an exchange object, as putFields puts them, without its
-// references (a snapshot names them by the stored rows the writer resolved).
-template <typename T> void putOwnFields(exchange::ObjectBuilder &out, const kinds::Descriptor<T> &d, const T &object)
-{
-    for (const kinds::Field<T> &f : d.fields)
-        if (!f.path.isEmpty())
-            out.put(f.steps, exchange::toJsonValue(f.type, f.get(object, f.index)));
-}
-
-// The definitions a snapshot copies, each once, in the order the set first names them.
-class Collected
-{
-public:
-    explicit Collected(DefinitionCache &cache)
-        : m_cache(cache)
-    {}
-
-    // The name of the definition, which joins the part's list of its kind; null for none.
-    QJsonValue refer(Kind kind, qint32 id)
-    {
-        if (id <= 0)
-            return QJsonValue(QJsonValue::Null);
-        const QJsonObject &definition = m_cache.definition(kind, id);
-        if (!m_seen[kind].contains(id)) {
-            m_seen[kind].insert(id);
-            m_lists[kind].append(definition);
-        }
-        return nameIn(definition);
-    }
-
-    QJsonArray list(Kind kind) const { return m_lists.value(kind); }
-
-private:
-    DefinitionCache &m_cache;
-    QHash<Kind, QSet<qint32>> m_seen;
-    QHash<Kind, QJsonArray> m_lists;
-};
 
 } // namespace
 
@@ -284,6 +249,7 @@ void DefinitionCache::prefetch(Kind kind, const QList<qint32> &ids)
                     }
                     text += '}';
                     m_texts.insert(key(kind, id), text);
+                    m_names.insert(key(kind, id), st.textAt(1));
                 }
             }
         });
@@ -301,6 +267,12 @@ const QByteArray &DefinitionCache::text(Kind kind, qint32 id)
                         QStringLiteral("The %1 with ID %2 is not stored.").arg(kinds::textOf(kind)).arg(id));
     }
     return *it;
+}
+
+QString DefinitionCache::name(Kind kind, qint32 id)
+{
+    text(kind, id); // read when not yet, or not stored
+    return m_names.value(key(kind, id));
 }
 
 const QJsonObject &DefinitionCache::definition(Kind kind, qint32 id)
@@ -340,7 +312,7 @@ References References::of(const FragAnalysisParam &set)
 
 QByteArray References::tagLinks() const
 {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QCryptographicHash hash(kHash);
     const auto add = [&hash](const QList<qint32> &ids, char list) {
         hash.addData(QByteArrayView(&list, 1));
         for (qint32 id : ids) {
@@ -387,17 +359,141 @@ QList<qint32> References::ids(Kind kind) const
 
 QJsonObject Part::object() const
 {
-    return json.isEmpty() && !encoded.isEmpty() ? QJsonDocument::fromJson(encoded).object() : json;
+    return QJsonDocument::fromJson(encoded).object();
 }
 
-Part makePart(QJsonObject json)
+namespace {
+
+// Where a descriptor's fields stand in its exchange object, worked out once: an object's keys in order,
+// a list's items, a value's field; and the keys whose text the writer is handed (references, stamps).
+struct Node
 {
-    Part part;
-    part.encoded = QJsonDocument(json).toJson(QJsonDocument::Compact);
-    part.hash = QCryptographicHash::hash(part.encoded, QCryptographicHash::Sha256);
-    part.json = std::move(json);
-    return part;
+    int field = -1;
+    QString handed;
+    bool list = false;
+    QList<Node> items;
+    QMap<QString, Node> members; // in the order of their keys
+};
+
+template <typename T> Node layoutOf(const kinds::Descriptor<T> &d, const QStringList &handed)
+{
+    Node root;
+    for (int i = 0; i < d.fields.size(); ++i) {
+        const kinds::Field<T> &f = d.fields[i];
+        if (f.path.isEmpty() || f.stamp == kinds::Stamp::Attributes) // the revision keeps the flags
+            continue;
+        Node *n = &root;
+        for (const kinds::PathStep &step : f.steps) {
+            if (!step.key.isEmpty()) {
+                n = &n->members[step.key];
+                continue;
+            }
+            n->list = true;
+            if (n->items.size() < step.count)
+                n->items.resize(step.count);
+            n = &n->items[step.index];
+        }
+        if (f.stamp == kinds::Stamp::None)
+            n->field = i;
+        else
+            n->handed = f.steps.last().key;
+    }
+    for (const QString &key : handed)
+        root.members[key].handed = key;
+    return root;
 }
+
+// The text of a stored value of the type, as the exchange format writes it.
+void appendStored(QByteArray &out, kinds::Type type, const QVariant &stored, DefinitionCache &cache)
+{
+    switch (type) {
+    case kinds::Type::Text:
+        appendString(out, stored.toString());
+        break;
+    case kinds::Type::Int16:
+    case kinds::Type::Int32:
+        out += QByteArray::number(stored.toInt());
+        break;
+    case kinds::Type::Bool:
+        out += stored.toInt() ? "true" : "false";
+        break;
+    case kinds::Type::Date:
+        out += cache.dateText(stored.toLongLong());
+        break;
+    case kinds::Type::Float:
+        out += cache.floatText(float(stored.toDouble()));
+        break;
+    }
+}
+
+template <typename T>
+void writeNode(QByteArray &out, const Node &n, const kinds::Descriptor<T> &d, const T &object,
+               const QHash<QString, QByteArray> &handed, DefinitionCache &cache)
+{
+    if (!n.handed.isEmpty()) {
+        out += handed.value(n.handed, QByteArrayLiteral("null"));
+    } else if (n.field >= 0) {
+        const kinds::Field<T> &f = d.fields[n.field];
+        appendStored(out, f.type, f.get(object, f.index), cache);
+    } else if (n.list) {
+        out += '[';
+        for (qsizetype i = 0; i < n.items.size(); ++i) {
+            if (i)
+                out += ',';
+            writeNode(out, n.items[i], d, object, handed, cache);
+        }
+        out += ']';
+    } else {
+        out += '{';
+        bool first = true;
+        for (auto it = n.members.cbegin(); it != n.members.cend(); ++it) {
+            if (!first)
+                out += ',';
+            first = false;
+            appendString(out, it.key());
+            out += ':';
+            writeNode(out, it.value(), d, object, handed, cache);
+        }
+        out += '}';
+    }
+}
+
+// The definitions a snapshot copies, each once, in the order the set first names them.
+class Collected
+{
+public:
+    explicit Collected(DefinitionCache &cache)
+        : m_cache(cache)
+    {}
+
+    // The name of the definition as JSON text, the definition joining the part's list of its kind;
+    // null for none.
+    QByteArray refer(Kind kind, qint32 id)
+    {
+        if (id <= 0)
+            return QByteArrayLiteral("null");
+        const QByteArray &text = m_cache.text(kind, id);
+        if (!m_seen[kind].contains(id)) {
+            m_seen[kind].insert(id);
+            QByteArray &list = m_lists[kind];
+            if (!list.isEmpty())
+                list += ',';
+            list += text;
+        }
+        QByteArray name;
+        appendString(name, m_cache.name(kind, id));
+        return name;
+    }
+
+    QByteArray list(Kind kind) const { return '[' + m_lists.value(kind) + ']'; }
+
+private:
+    DefinitionCache &m_cache;
+    QHash<Kind, QSet<qint32>> m_seen;
+    QHash<Kind, QByteArray> m_lists;
+};
+
+} // namespace
 
 Part settingsPart(const FragAnalysisParam &s, const Dates &dates, const References &references,
                   DefinitionCache &definitions)
@@ -406,54 +502,66 @@ Part settingsPart(const FragAnalysisParam &s, const Dates &dates, const Referenc
         definitions.prefetch(kind, references.ids(kind));
     Collected collected(definitions);
 
+    // Written as canonical text, as the tags part is: keys in order, no blanks.
     const auto &d = kinds::sets();
-    exchange::ObjectBuilder set;
-    for (const kinds::Field<FragAnalysisParam> &f : d.fields) {
-        if (f.path.isEmpty())
-            continue;
-        switch (f.stamp) {
-        case kinds::Stamp::Attributes: // the revision keeps the flags beside its parts
-            break;
-        case kinds::Stamp::DateCreated:
-            set.put(f.steps, exchange::fromDate(dates.created));
-            break;
-        case kinds::Stamp::DateModified:
-            set.put(f.steps, exchange::fromDate(dates.modified));
-            break;
-        case kinds::Stamp::None:
-            set.put(f.steps, exchange::toJsonValue(f.type, f.get(s, f.index)));
-            break;
-        }
-    }
+    static const QStringList referenceLabels = [] {
+        QStringList labels;
+        for (const auto &r : kinds::sets().references)
+            labels << r.label;
+        return labels;
+    }();
+    static const Node setLayout = layoutOf(d, referenceLabels + QStringList{kProjectKey, kinds::kEntriesLabel});
+    static const Node entryLayout = layoutOf(kinds::entries(), {kinds::kCalibrationLabel});
+    static const Node calibrationLayout =
+        layoutOf(kinds::entryCalibrations(), {kStandardKey, kinds::selectedPeaks().label});
+
+    QHash<QString, QByteArray> handed;
+    handed.insert(QStringLiteral("dateCreated"), definitions.dateText(dates.created));
+    handed.insert(QStringLiteral("dateModified"), definitions.dateText(dates.modified));
     // A project the set names by an ID no project row has (an old store) is kept as none.
-    QJsonValue project(QJsonValue::Null);
+    QByteArray project = QByteArrayLiteral("null");
     if (references.project > 0) {
         try {
-            project = nameIn(definitions.definition(Kind::Project, references.project));
+            project.clear();
+            appendString(project, definitions.name(Kind::Project, references.project));
         } catch (const Error &) {
+            project = QByteArrayLiteral("null");
         }
     }
-    set.put(kProjectKey, project);
+    handed.insert(kProjectKey, project);
     for (qsizetype i = 0; i < d.references.size(); ++i)
-        set.put(d.references[i].label, collected.refer(d.references[i].target, references.set.value(i)));
+        handed.insert(d.references[i].label, collected.refer(d.references[i].target, references.set.value(i)));
 
-    QJsonArray entries;
+    QByteArray entries = "[";
     for (qint32 e = 0; e < s.EntryCount(); ++e) {
-        exchange::ObjectBuilder entry;
-        putOwnFields(entry, kinds::entries(), kinds::SetEntry{const_cast<FragAnalysisParam *>(&s), e});
-        const SizeCalibrationPtr c = s.SizeCalibration(e);
-        entry.put(kinds::kCalibrationLabel,
-                  exchange::calibrationJson(c.data(),
-                                            c ? collected.refer(Kind::SizeStandard, references.entryStandards.value(e))
-                                              : QJsonValue(QJsonValue::Null)));
-        entries.append(entry.take());
+        if (e)
+            entries += ',';
+        QByteArray calibration = QByteArrayLiteral("null");
+        if (const SizeCalibrationPtr c = s.SizeCalibration(e)) {
+            QByteArray peaks = "[";
+            for (qint16 p : c->SelectedPeaks())
+                peaks += (peaks.size() > 1 ? "," : "") + QByteArray::number(p);
+            peaks += ']';
+            const QHash<QString, QByteArray> calibrationHanded{
+                {kStandardKey, collected.refer(Kind::SizeStandard, references.entryStandards.value(e))},
+                {kinds::selectedPeaks().label, peaks}};
+            calibration.clear();
+            writeNode(calibration, calibrationLayout, kinds::entryCalibrations(), *c, calibrationHanded, definitions);
+        }
+        writeNode(entries, entryLayout, kinds::entries(), kinds::SetEntry{const_cast<FragAnalysisParam *>(&s), e},
+                  QHash<QString, QByteArray>{{kinds::kCalibrationLabel, calibration}}, definitions);
     }
-    set.put(kinds::kEntriesLabel, entries);
+    entries += ']';
+    handed.insert(kinds::kEntriesLabel, entries);
 
-    QJsonObject settings{{kSetKey, set.take()}};
-    for (Kind kind : {Kind::SizeStandard, Kind::MobilityCalibration, Kind::MobilityReference})
-        settings.insert(kinds::withDescriptor(kind, [](const auto &k) { return k.list; }), collected.list(kind));
-    return makePart(std::move(settings));
+    Part part;
+    QByteArray set;
+    writeNode(set, setLayout, d, s, handed, definitions);
+    part.encoded = "{\"mobilityCalibrations\":" + collected.list(Kind::MobilityCalibration) +
+                   ",\"mobilityReferences\":" + collected.list(Kind::MobilityReference) + ",\"set\":" + set +
+                   ",\"sizeStandards\":" + collected.list(Kind::SizeStandard) + '}';
+    part.hash = QCryptographicHash::hash(part.encoded, kHash);
+    return part;
 }
 
 Part tagsPart(const References &references, DefinitionCache &definitions)
@@ -483,7 +591,7 @@ Part tagsPart(const References &references, DefinitionCache &definitions)
         out += "]}";
     }
     out += "]}";
-    part.hash = QCryptographicHash::hash(out, QCryptographicHash::Sha256);
+    part.hash = QCryptographicHash::hash(out, kHash);
     return part;
 }
 
@@ -616,10 +724,13 @@ QJsonObject exchangeDocument(const QJsonObject &settings, const QJsonObject &tag
     return document;
 }
 
-QString sizeStandardOf(const QJsonObject &settings)
+QString sizeStandardName(const References &references, DefinitionCache &definitions)
 {
-    const QJsonValue standard = settings.value(kSetKey).toObject().value(kStandardKey);
-    return standard.isString() ? standard.toString() : stored::kNone;
+    const auto &refs = kinds::sets().references;
+    for (qsizetype i = 0; i < refs.size(); ++i)
+        if (refs[i].target == Kind::SizeStandard && references.set.value(i) > 0)
+            return definitions.name(Kind::SizeStandard, references.set.value(i));
+    return stored::kNone;
 }
 
 // ---- stored form --------------------------------------------------------------------------------

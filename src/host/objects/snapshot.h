@@ -7,7 +7,7 @@
 //   keeps) with the size-calling entries, and the size standards, dye mobility calibration and mobility
 //   reference it refers to, each with every value;
 // - the tags part: per entry, the STR and the SNP locus tags it lists, in order, each with every value.
-// A part is stored once, under the SHA-256 of its canonical encoding (compact JSON, keys in order),
+// A part is stored once, under the BLAKE2b-256 hash of its canonical encoding (compact JSON, keys in order),
 // compressed; revisions that keep a part unchanged (a lock, a rename, a save that leaves the tags as
 // they were) share it, so the tag lists of a large set are paid for once. A revision of a set that
 // lists the same tags (by stored ID) as its revision before takes that revision's tags part without
@@ -38,15 +38,19 @@ public:
     // object (kStoreNotFound when no row has the ID).
     const QByteArray &text(Kind kind, qint32 id);
     const QJsonObject &definition(Kind kind, qint32 id);
+    QString name(Kind kind, qint32 id);
+
+    // A time and a single as exchange texts write them (many tags share theirs).
+    const QByteArray &dateText(qint64 storedTime);
+    const QByteArray &floatText(float value);
 
 private:
     static quint64 key(Kind kind, qint32 id) { return (quint64(kind) << 32) | quint32(id); }
-    const QByteArray &dateText(qint64 storedTime);
-    const QByteArray &floatText(float value);
 
     const io::Context &m_ctx;
     QHash<quint64, QByteArray> m_texts;
     QHash<quint64, QJsonObject> m_objects;
+    QHash<quint64, QString> m_names;
     // Tags saved in the same second, and numbers many tags share, are written once.
     QHash<qint64, QByteArray> m_dates;
     QHash<quint32, QByteArray> m_floats;
@@ -72,14 +76,11 @@ struct References
 
 struct Part
 {
-    QJsonObject json;   // empty where only the text was written (a tags part); object() reads it
     QByteArray encoded; // canonical; empty for a part taken over from the revision before (stored already)
-    QByteArray hash;    // SHA-256 of encoded
+    QByteArray hash;    // BLAKE2b-256 of encoded
 
-    QJsonObject object() const;
+    QJsonObject object() const; // the text read
 };
-
-Part makePart(QJsonObject json);
 
 // The settings part of a set about to be stored: its fields as the object holds them, except the
 // dates (as the store stamps them), and its definitions as stored under the references.
@@ -109,9 +110,8 @@ Decoded decode(const QJsonObject &settings, const QJsonObject *tags, const QStri
 QJsonObject exchangeDocument(const QJsonObject &settings, const QJsonObject &tags, const QString &name,
                              qint32 attributes);
 
-// The size standard a settings part names ("[None]" for none), for the summary of a new set without
-// decoding it.
-QString sizeStandardOf(const QJsonObject &settings);
+// The name of the size standard a set refers to ("[None]" for none), for the summary of a new set.
+QString sizeStandardName(const References &references, DefinitionCache &definitions);
 
 // The stored form of a part, and back (kStoreHistoryUnreadable when it is damaged).
 constexpr int kEncoding = 1; // zlib-compressed compact JSON

@@ -159,7 +159,7 @@ void storeParts(const io::Context &ctx, const QList<const snapshot::Part *> &par
 
 // What a revision changed from the one before, in the comparison's words.
 QString summaryOf(const io::RevisionRecord &record, const io::StoredRevision *previous,
-                  const QHash<QByteArray, QJsonObject> &loaded)
+                  const QHash<QByteArray, QJsonObject> &loaded, snapshot::DefinitionCache &definitions)
 {
     if (!previous) {
         qsizetype str = 0, snp = 0;
@@ -167,7 +167,7 @@ QString summaryOf(const io::RevisionRecord &record, const io::StoredRevision *pr
             str += list.size();
         for (const QList<qint32> &list : record.references.snp)
             snp += list.size();
-        return newSetSummary(snapshot::sizeStandardOf(record.settings.json), str, snp);
+        return newSetSummary(snapshot::sizeStandardName(record.references, definitions), str, snp);
     }
     const auto part = [&](const QByteArray &hash, const snapshot::Part &now) -> QJsonObject {
         return hash == now.hash ? now.object() : loaded.value(hash);
@@ -180,8 +180,8 @@ QString summaryOf(const io::RevisionRecord &record, const io::StoredRevision *pr
     const snapshot::Decoded old = snapshot::decode(before, tagsChanged ? &tagsBefore : nullptr, previous->revision.name,
                                                    previous->revision.attributes, label);
     const QJsonObject tagsNow = tagsChanged ? record.tags.object() : QJsonObject();
-    const snapshot::Decoded now =
-        snapshot::decode(record.settings.json, tagsChanged ? &tagsNow : nullptr, record.name, record.attributes, label);
+    const snapshot::Decoded now = snapshot::decode(record.settings.object(), tagsChanged ? &tagsNow : nullptr,
+                                                   record.name, record.attributes, label);
     return compareSets(*old.settings, *now.settings).summary();
 }
 
@@ -246,26 +246,27 @@ void recordRevisions(const Context &ctx, QList<RevisionRecord> &records, snapsho
         setIds.append(r.setId);
     QHash<qint32, StoredRevision> latest = latestRevisions(ctx, setIds);
 
-    // The tags parts: the one before where the set lists the same tags; for a new set, the part of a
-    // stored set that lists the same tags (a set saved under a new name); else made from the tags'
-    // rows, those of the whole batch read together.
+    // The tags parts: the one before where the set lists the same tags; for a set saved under a new
+    // name, the part of a stored set that lists the same tags (an import, whose lists are mostly new,
+    // does not look); else made from the tags' rows, those of the whole batch read together.
     QList<RevisionRecord *> fresh, unmatched;
     for (RevisionRecord &r : records) {
         r.tags = {};
+        r.tagLinks = r.references.tagLinks();
         const auto it = latest.constFind(r.setId);
-        if (r.tagsAsBefore && it != latest.cend() && it->tagLinks == r.references.tagLinks())
+        if (r.tagsAsBefore && it != latest.cend() && it->tagLinks == r.tagLinks)
             r.tags.hash = it->tagsHash;
-        else if (r.tagsAsBefore && it == latest.cend())
+        else if (r.tagsAsBefore && it == latest.cend() && r.action == RevisionAction::Created)
             unmatched.append(&r);
         else
             fresh.append(&r);
     }
     QList<QByteArray> links;
     for (const RevisionRecord *r : std::as_const(unmatched))
-        links.append(r->references.tagLinks());
+        links.append(r->tagLinks);
     const QHash<QByteArray, QByteArray> listing = tagsOfStoredSets(ctx, links);
     for (RevisionRecord *r : std::as_const(unmatched)) {
-        const auto it = listing.constFind(r->references.tagLinks());
+        const auto it = listing.constFind(r->tagLinks);
         if (it != listing.cend())
             r->tags.hash = *it;
         else
@@ -304,9 +305,9 @@ void recordRevisions(const Context &ctx, QList<RevisionRecord> &records, snapsho
         r.recorded.attributes = r.attributes;
         r.recorded.action = r.action;
         r.recorded.reason = r.reason;
-        r.recorded.summary = summaryOf(r, it == latest.end() ? nullptr : &*it, loaded);
+        r.recorded.summary = summaryOf(r, it == latest.end() ? nullptr : &*it, loaded, definitions);
         // A set recorded twice in one batch numbers its second revision after its first.
-        latest.insert(r.setId, StoredRevision{r.recorded, r.settings.hash, r.tags.hash, r.references.tagLinks()});
+        latest.insert(r.setId, StoredRevision{r.recorded, r.settings.hash, r.tags.hash, r.tagLinks});
         parts << &r.settings << &r.tags;
     }
     storeParts(ctx, parts);
@@ -340,7 +341,7 @@ void recordRevisions(const Context &ctx, QList<RevisionRecord> &records, snapsho
                     .bind(r.recorded.summary)
                     .bind(QVariant(r.settings.hash))
                     .bind(QVariant(r.tags.hash))
-                    .bind(QVariant(r.references.tagLinks()));
+                    .bind(QVariant(r.tagLinks));
             }
             st.exec();
             while (st.next())
