@@ -123,7 +123,8 @@ QStringList historyTables(Engine engine)
                 QStringLiteral("tags_part %1 NOT NULL REFERENCES %2 (hash)").arg(blob, io::kPartsTable),
                 QStringLiteral("tag_links %1 NOT NULL").arg(blob), QStringLiteral("PRIMARY KEY (set_id, revision)")}),
         QStringLiteral("CREATE INDEX set_revisions_action ON %1 (action, set_id)").arg(io::kRevisionsTable),
-        QStringLiteral("CREATE INDEX set_revisions_links ON %1 (tag_links)").arg(io::kRevisionsTable)};
+        QStringLiteral("CREATE INDEX set_revisions_links ON %1 (tag_links, set_id, revision)")
+            .arg(io::kRevisionsTable)};
     const QString refusal = QStringLiteral("revisions of parameter sets are never changed or removed");
     if (engine == Engine::SQLite) {
         for (const char *event : {"UPDATE", "DELETE"})

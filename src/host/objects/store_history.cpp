@@ -73,25 +73,23 @@ QHash<qint32, io::StoredRevision> latestRevisions(const io::Context &ctx, const 
 // The tags parts of stored sets that list the tags of the links (by stored ID, in order), as their last
 // revision holds them: the last revision of a stored set holds its tags' values, since an edit of a
 // tag records a revision of every set listing it. (A deleted set's does not: nothing records its
-// revisions.)
+// revisions.) The newest such revision is looked at first, and is nearly always the one.
 QHash<QByteArray, QByteArray> tagsOfStoredSets(const io::Context &ctx, const QList<QByteArray> &links)
 {
     QHash<QByteArray, QByteArray> found;
-    QList<QByteArray> distinct;
-    for (const QByteArray &l : links)
-        if (!distinct.contains(l))
-            distinct.append(l);
-    io::forBatches(distinct.size(), [&](qsizetype from, qsizetype n) {
-        Statement st(ctx.db, QStringLiteral("SELECT r.tag_links, r.tags_part FROM %1 r JOIN %2 p ON p.id = r.set_id "
-                                            "WHERE r.tag_links IN (%3) AND r.action <> 'deleted' AND r.revision = "
-                                            "(SELECT MAX(x.revision) FROM %1 x WHERE x.set_id = r.set_id)")
-                                 .arg(io::kRevisionsTable, kinds::sets().table, io::placeholders(n)));
-        for (qsizetype i = 0; i < n; ++i)
-            st.bind(QVariant(distinct.at(from + i)));
-        st.exec();
-        while (st.next())
-            found.insert(st.value(0).toByteArray(), st.value(1).toByteArray());
-    });
+    for (const QByteArray &l : links) {
+        if (found.contains(l))
+            continue;
+        Statement st(ctx.db, QStringLiteral("SELECT r.tags_part FROM %1 r WHERE r.tag_links = ? AND r.action <> "
+                                            "'deleted' AND EXISTS (SELECT 1 FROM %2 p WHERE p.id = r.set_id) AND "
+                                            "NOT EXISTS (SELECT 1 FROM %1 x WHERE x.set_id = r.set_id AND x.revision "
+                                            "> r.revision) ORDER BY r.tag_links, r.set_id DESC, r.revision DESC "
+                                            "LIMIT 1")
+                                 .arg(io::kRevisionsTable, kinds::sets().table));
+        st.bind(QVariant(l)).exec();
+        if (st.next())
+            found.insert(l, st.value(0).toByteArray());
+    }
     return found;
 }
 
