@@ -48,23 +48,28 @@ QString what(const QString &name, qint32 number)
     return QStringLiteral("Revision %1 of the parameter set \"%2\"").arg(number).arg(printable(name));
 }
 
-// The latest revision of each set, with the hashes of its parts.
-QHash<qint32, io::StoredRevision> latestRevisions(const io::Context &ctx, const QList<qint32> &setIds)
+// The latest revision of each set, with the hashes of its parts; and the settings part each holds,
+// packed (one read for both, since a summary needs it whenever the settings changed).
+QHash<qint32, io::StoredRevision> latestRevisions(const io::Context &ctx, const QList<qint32> &setIds,
+                                                  QHash<QByteArray, std::pair<int, QByteArray>> &settingsParts)
 {
     QHash<qint32, io::StoredRevision> latest;
     io::forBatches(setIds.size(), [&](qsizetype from, qsizetype n) {
         Statement st(ctx.db,
-                     QStringLiteral("SELECT %1, settings_part, tags_part, tag_links FROM %2 r WHERE r.set_id IN (%3) "
-                                    "AND r.revision = (SELECT MAX(x.revision) FROM %2 x "
-                                    "WHERE x.set_id = r.set_id)")
-                         .arg(kRevisionColumns, io::kRevisionsTable, io::placeholders(n)));
+                     QStringLiteral("SELECT %1, settings_part, tags_part, tag_links, s.encoding, s.data FROM %2 r "
+                                    "LEFT JOIN %3 s ON s.hash = r.settings_part WHERE r.set_id IN (%4) "
+                                    "AND r.revision = (SELECT MAX(x.revision) FROM %2 x WHERE x.set_id = r.set_id)")
+                         .arg(kRevisionColumns, io::kRevisionsTable, io::kPartsTable, io::placeholders(n)));
         for (qsizetype i = 0; i < n; ++i)
             st.bind(setIds.at(from + i));
         st.exec();
         while (st.next()) {
             const Revision r = revisionAt(st, 0);
-            latest.insert(r.setId, io::StoredRevision{r, st.value(10).toByteArray(), st.value(11).toByteArray(),
-                                                      st.value(12).toByteArray()});
+            const io::StoredRevision &stored =
+                *latest.insert(r.setId, io::StoredRevision{r, st.value(10).toByteArray(), st.value(11).toByteArray(),
+                                                           st.value(12).toByteArray()});
+            if (!st.value(14).isNull())
+                settingsParts.insert(stored.settingsHash, {st.intAt(13), st.value(14).toByteArray()});
         }
     });
     return latest;
@@ -114,22 +119,27 @@ QHash<QByteArray, QJsonObject> storedParts(const io::Context &ctx, const QList<Q
     return parts;
 }
 
-// Stores the parts no revision stored yet, compressed; the same part of two sessions at once is kept once.
-void storeParts(const io::Context &ctx, const QList<const snapshot::Part *> &parts)
+// Stores the parts no revision stored yet, compressed; the same part of two sessions at once is kept
+// once. Parts known to be stored are skipped; of the others, only the large ones are looked for first
+// (a small one costs less to send again than to look for).
+void storeParts(const io::Context &ctx, const QList<const snapshot::Part *> &parts, const QSet<QByteArray> &known)
 {
-    QList<const snapshot::Part *> distinct;
-    QSet<QByteArray> seen;
+    constexpr qsizetype kLookFirst = 16 * 1024;
+    QList<const snapshot::Part *> distinct, large;
+    QSet<QByteArray> seen = known;
     for (const snapshot::Part *p : parts)
         if (!p->encoded.isEmpty() && !seen.contains(p->hash)) {
             seen.insert(p->hash);
             distinct.append(p);
+            if (p->encoded.size() >= kLookFirst)
+                large.append(p);
         }
     QSet<QByteArray> stored;
-    io::forBatches(distinct.size(), [&](qsizetype from, qsizetype n) {
+    io::forBatches(large.size(), [&](qsizetype from, qsizetype n) {
         Statement st(
             ctx.db, QStringLiteral("SELECT hash FROM %1 WHERE hash IN (%2)").arg(io::kPartsTable, io::placeholders(n)));
         for (qsizetype i = 0; i < n; ++i)
-            st.bind(QVariant(distinct.at(from + i)->hash));
+            st.bind(QVariant(large.at(from + i)->hash));
         st.exec();
         while (st.next())
             stored.insert(st.value(0).toByteArray());
@@ -242,7 +252,11 @@ void recordRevisions(const Context &ctx, QList<RevisionRecord> &records, snapsho
     QList<qint32> setIds;
     for (const RevisionRecord &r : std::as_const(records))
         setIds.append(r.setId);
-    QHash<qint32, StoredRevision> latest = latestRevisions(ctx, setIds);
+    QHash<QByteArray, std::pair<int, QByteArray>> packedSettings;
+    QHash<qint32, StoredRevision> latest = latestRevisions(ctx, setIds, packedSettings);
+    QSet<QByteArray> known;
+    for (const StoredRevision &r : std::as_const(latest))
+        known << r.settingsHash << r.tagsHash;
 
     // The tags parts: the one before where the set lists the same tags; for a set saved under a new
     // name, the part of a stored set that lists the same tags (an import, whose lists are mostly new,
@@ -280,18 +294,25 @@ void recordRevisions(const Context &ctx, QList<RevisionRecord> &records, snapsho
         r->tags = snapshot::tagsPart(r->references, definitions);
 
     // The parts of the revisions before, where a summary needs them and they are not the new ones.
+    const QString before = QStringLiteral("The revision before this change");
     QList<QByteArray> wanted;
+    QHash<QByteArray, QJsonObject> unpacked;
     for (const RevisionRecord &r : std::as_const(records)) {
         const auto it = latest.constFind(r.setId);
         if (it == latest.cend())
             continue;
-        if (it->settingsHash != r.settings.hash)
-            wanted.append(it->settingsHash);
+        if (it->settingsHash != r.settings.hash) {
+            const auto packed = packedSettings.constFind(it->settingsHash);
+            if (packed == packedSettings.cend())
+                wanted.append(it->settingsHash);
+            else if (!unpacked.contains(it->settingsHash))
+                unpacked.insert(it->settingsHash, snapshot::unpack(packed->second, packed->first, before));
+        }
         if (it->tagsHash != r.tags.hash)
             wanted.append(it->tagsHash);
     }
-    const QHash<QByteArray, QJsonObject> loaded =
-        storedParts(ctx, wanted, QStringLiteral("The revision before this change"));
+    QHash<QByteArray, QJsonObject> loaded = storedParts(ctx, wanted, before);
+    loaded.insert(unpacked);
 
     QList<const snapshot::Part *> parts;
     for (RevisionRecord &r : records) {
@@ -308,7 +329,7 @@ void recordRevisions(const Context &ctx, QList<RevisionRecord> &records, snapsho
         latest.insert(r.setId, StoredRevision{r.recorded, r.settings.hash, r.tags.hash, r.tagLinks});
         parts << &r.settings << &r.tags;
     }
-    storeParts(ctx, parts);
+    storeParts(ctx, parts, known);
 
     // The time comes from the database, and on PostgreSQL who it is too: the server's own session
     // user, which a client cannot choose.
