@@ -55,23 +55,27 @@ void TestTextBox::filterSeesTypedCharactersOnly_data()
 {
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
-    QTest::addColumn<int>("code"); // -1: no KeyPress
+    QTest::addColumn<int>("code");     // -1: no KeyPress
+    QTest::addColumn<QString>("left"); // what "12" becomes with the digits-and-point filter
 
-    QTest::newRow("digit") << int(Qt::Key_7) << 0 << 55;
-    QTest::newRow("letter") << int(Qt::Key_A) << 0 << 97;
-    QTest::newRow("point") << int(Qt::Key_Period) << 0 << 46;
-    QTest::newRow("minus") << int(Qt::Key_Minus) << 0 << 45;
-    QTest::newRow("comma") << int(Qt::Key_Comma) << 0 << 44;
-    QTest::newRow("space") << int(Qt::Key_Space) << 0 << 32;
-    QTest::newRow("backspace") << int(Qt::Key_Backspace) << 0 << 8;
-    QTest::newRow("ctrl+c") << int(Qt::Key_C) << int(Qt::ControlModifier) << 3;
-    QTest::newRow("ctrl+v") << int(Qt::Key_V) << int(Qt::ControlModifier) << 22;
-    QTest::newRow("ctrl+x") << int(Qt::Key_X) << int(Qt::ControlModifier) << 24;
-    QTest::newRow("delete") << int(Qt::Key_Delete) << 0 << -1;
-    QTest::newRow("left") << int(Qt::Key_Left) << 0 << -1;
-    QTest::newRow("return") << int(Qt::Key_Return) << 0 << -1;
-    QTest::newRow("escape") << int(Qt::Key_Escape) << 0 << -1;
-    QTest::newRow("alt+g access key") << int(Qt::Key_G) << int(Qt::AltModifier) << -1;
+    QTest::newRow("digit") << int(Qt::Key_7) << 0 << 55 << "127";
+    QTest::newRow("letter") << int(Qt::Key_A) << 0 << 97 << "12";
+    QTest::newRow("point") << int(Qt::Key_Period) << 0 << 46 << "12.";
+    QTest::newRow("minus") << int(Qt::Key_Minus) << 0 << 45 << "12";
+    QTest::newRow("comma") << int(Qt::Key_Comma) << 0 << 44 << "12";
+    QTest::newRow("space") << int(Qt::Key_Space) << 0 << 32 << "12";
+    QTest::newRow("backspace") << int(Qt::Key_Backspace) << 0 << 8 << "1";
+    QTest::newRow("ctrl+c") << int(Qt::Key_C) << int(Qt::ControlModifier) << 3 << "12";
+    QTest::newRow("ctrl+v") << int(Qt::Key_V) << int(Qt::ControlModifier) << 22 << "12";
+    QTest::newRow("ctrl+x") << int(Qt::Key_X) << int(Qt::ControlModifier) << 24 << "12";
+    QTest::newRow("delete") << int(Qt::Key_Delete) << 0 << -1 << "12";
+    QTest::newRow("left") << int(Qt::Key_Left) << 0 << -1 << "12";
+    QTest::newRow("return") << int(Qt::Key_Return) << 0 << -1 << "12";
+    QTest::newRow("escape") << int(Qt::Key_Escape) << 0 << -1 << "12";
+    // No access key or shortcut takes these, so the letter would be typed: it passes the filter.
+    QTest::newRow("alt+e") << int(Qt::Key_E) << int(Qt::AltModifier) << 101 << "12";
+    QTest::newRow("meta+e") << int(Qt::Key_E) << int(Qt::MetaModifier) << 101 << "12";
+    QTest::newRow("alt+5") << int(Qt::Key_5) << int(Qt::AltModifier) << 53 << "125";
 }
 
 void TestTextBox::filterSeesTypedCharactersOnly()
@@ -79,12 +83,17 @@ void TestTextBox::filterSeesTypedCharactersOnly()
     QFETCH(int, key);
     QFETCH(int, modifiers);
     QFETCH(int, code);
+    QFETCH(QString, left);
 
     TextBox box;
+    box.setText(QStringLiteral("12"));
+    box.setCursorPosition(2);
     QList<int> seen;
     connect(&box, &TextBox::KeyPress, [&](qint16 &keyAscii) { seen.append(keyAscii); });
+    connect(&box, &TextBox::KeyPress, &numericFilter);
     QTest::keyClick(&box, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QCOMPARE(seen, code < 0 ? QList<int>() : QList<int>{code});
+    QCOMPARE(box.Text(), left);
 }
 
 void TestTextBox::filterDecides_data()
