@@ -100,6 +100,7 @@ private slots:
     void storedDefinitionsAreReusedByName();
     void attributesComeFromAFileOnlyWhenAsked_data();
     void attributesComeFromAFileOnlyWhenAsked();
+    void definitionAttributesKeepEveryBit();
     void malformedInputImportsNothing_data();
     void malformedInputImportsNothing();
     void setsTheEditorWouldRefuseAreNotImported_data();
@@ -241,10 +242,11 @@ void TestJsonExchange::attributesComeFromAFileOnlyWhenAsked_data()
     QTest::addColumn<int>("stored"); // -1: the set is new to the store
     QTest::addColumn<bool>("keep");
     QTest::addColumn<int>("expected");
+    // The file's 0x105: read-only (1), hidden (4) and a bit the program does not interpret (0x100).
     QTest::newRow("new set") << -1 << false << 0;
-    QTest::newRow("new set, kept") << -1 << true << 5;
+    QTest::newRow("new set, kept") << -1 << true << 0x105;
     QTest::newRow("ordinary stored set") << 0 << false << 0;
-    QTest::newRow("ordinary stored set, kept") << 0 << true << 5;
+    QTest::newRow("ordinary stored set, kept") << 0 << true << 0x105;
     QTest::newRow("hidden stored set") << 4 << false << 4;
 }
 
@@ -256,7 +258,7 @@ void TestJsonExchange::attributesComeFromAFileOnlyWhenAsked()
     const QString name = QStringLiteral("Exchange \"full\" set ✓");
     // The file would make the set read-only and hidden, which nobody could undo from the program.
     const QJsonDocument file =
-        withNode(exportStore(*m_source, {name}), QStringLiteral("sets[0].attributes"), QJsonValue(5));
+        withNode(exportStore(*m_source, {name}), QStringLiteral("sets[0].attributes"), QJsonValue(0x105));
     const SqlStorePtr target = m_targetWhere->open(true);
     if (stored >= 0) {
         auto set = richSet(*target, name);
@@ -266,7 +268,9 @@ void TestJsonExchange::attributesComeFromAFileOnlyWhenAsked()
     const ImportReport report = importStore(*target, file, QStringLiteral("flags.json"), ImportOptions{true, keep});
     const auto back = target->parameterSet(0, name)->FragAnalysisParam();
     QCOMPARE(back->Attributes(), expected);
-    QCOMPARE(report.notes.size(), expected == 5 ? 0 : 1);
+    QCOMPARE(report.notes.size(), expected == 0x105 ? 0 : 1);
+    QCOMPARE(exportStore(*target, {name}).object()[QStringLiteral("sets")][0][QStringLiteral("attributes")].toInt(),
+             expected);
     if (expected == 0) {
         // Still listed, and still the importer's to change.
         const QList<AnalysisParameterPtr> listed = target->parameterSets(false);
@@ -275,6 +279,25 @@ void TestJsonExchange::attributesComeFromAFileOnlyWhenAsked()
         auto edit = richSet(*target, name);
         target->commit(*edit);
     }
+}
+
+void TestJsonExchange::definitionAttributesKeepEveryBit()
+{
+    // 12: hidden (4), and a bit the program does not interpret (8), stored and exported as it is.
+    const QJsonDocument file =
+        withNode(exportStore(*m_source), QStringLiteral("sizeStandards[0].attributes"), QJsonValue(12));
+    const QString name = file.object()[QStringLiteral("sizeStandards")][0][QStringLiteral("name")].toString();
+    const SqlStorePtr target = m_targetWhere->open(false);
+    importStore(*target, file, QStringLiteral("definitions.json"), kRestore);
+    qint32 stored = -1;
+    for (const SizeStandardPtr &standard : target->sizeStandards())
+        if (standard->Name() == name)
+            stored = standard->Data()->Attributes();
+    QCOMPARE(stored, 12);
+    const QJsonArray again = exportStore(*target).object()[QStringLiteral("sizeStandards")].toArray();
+    QVERIFY(std::any_of(again.cbegin(), again.cend(), [&](const QJsonValue &s) {
+        return s[QStringLiteral("name")].toString() == name && s[QStringLiteral("attributes")].toInt() == 12;
+    }));
 }
 
 void TestJsonExchange::malformedInputImportsNothing_data()
@@ -366,7 +389,6 @@ void TestJsonExchange::setsTheEditorWouldRefuseAreNotImported_data()
     QTest::newRow("relative peak height")
         << "sets[1].entries[0].relativePeakHeightThreshold" << QJsonValue(1e30) << "is 1e+30, not from 0 to 100";
     QTest::newRow("no entries") << "sets[1].entries" << QJsonValue(QJsonArray()) << "at least one size-calling entry";
-    QTest::newRow("attributes") << "sets[1].attributes" << QJsonValue(-1) << "bits beyond 7";
     QTest::newRow("type code") << "sets[1].typeCode" << QJsonValue(1012) << "typeCode: is 1012, not 1011";
     QTest::newRow("slope threshold") << "sets[1].slopeThreshold" << QJsonValue(0) << "is 0, not from 1 to 1000";
     QTest::newRow("size or time") << row.arg(0) + "sizeTime" << QJsonValue(2500) << "is 2500, not from 0 to 2000";
