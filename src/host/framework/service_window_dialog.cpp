@@ -281,7 +281,14 @@ bool ServiceWindowDialog::defaultEnabled(qint32 command) const
 
 bool ServiceWindowDialog::IsButtonEnabled(qint32 button) const
 {
+    if (button == kCommandCommit && loadFailed())
+        return false;
     return m_explicit.value(button, defaultEnabled(button));
+}
+
+bool ServiceWindowDialog::loadFailed() const
+{
+    return std::any_of(m_pages.cbegin(), m_pages.cend(), [](const Page &p) { return p.loadFailed; });
 }
 
 void ServiceWindowDialog::ExecuteCommand(qint32 command)
@@ -420,7 +427,8 @@ void ServiceWindowDialog::showPage(int index)
     if (!page.initialized) {
         page.initialized = true;
         const QScopedValueRollback initializing(m_initializing, page.base.data());
-        raise(index, "Initialize", [](PageBase *base) { base->raiseInitialize(nullptr); });
+        if (!raise(index, "Initialize", [](PageBase *base) { base->raiseInitialize(nullptr); }))
+            m_pages[index].loadFailed = true;
     }
     if (page.widget)
         m_stack->setCurrentWidget(page.widget);
@@ -448,7 +456,9 @@ void ServiceWindowDialog::move(int step)
 
 void ServiceWindowDialog::commit()
 {
-    if (!validateCurrent())
+    // A page that could not load what it shows would save less than there is (a list it never
+    // filled, say): such a flow is not committed, by button or by Proceed, only cancelled.
+    if (loadFailed() || !validateCurrent())
         return;
     for (int i = 0; i < m_pages.size(); ++i) {
         if (!m_pages.at(i).initialized)

@@ -27,8 +27,10 @@ namespace veltrane::host {
 // current page and OnExit on every page. A page comes back to the user, and is activated again,
 // after a flow started while it was shown has ended (from a command such as Save As, or from one of
 // its own buttons) and after a Save that failed. A refused Validate keeps the user on the page and
-// saves nothing. Commands that a page asks for while the window is raising one of its events (e.g. a page
-// skipping itself from Activate) are queued and carried out as soon as that event returns.
+// saves nothing. A page whose Initialize failed keeps the flow from being committed (the commit button
+// stays off; Cancel ends it). Commands that a page asks for while the window is raising one of its
+// events (e.g. a page skipping itself from Activate) are queued and carried out as soon as that event
+// returns.
 class ServiceWindowDialog : public QDialog, public veltrane::ServiceWindow, public veltrane::PageSite
 {
     Q_OBJECT
@@ -100,6 +102,7 @@ private:
         QPointer<QWidget> widget;
         QPointer<PageBase> base;
         bool initialized = false;
+        bool loadFailed = false; // its Initialize raised an error
     };
     enum class Request { Start, Command, Proceed, Reactivate };
 
@@ -113,6 +116,7 @@ private:
     void commit();
     void finish(bool cancelled);
     bool defaultEnabled(qint32 command) const;
+    bool loadFailed() const;
     void buildButtons();
     void updateUi();
     QString caption(qint32 command) const;
