@@ -28,7 +28,9 @@ const char *const kCommandsText = R"(Commands:
                                    read sets from a JSON file made by export
   screenshot FLOW FILE.png [--set NAME | --new] [--tab TAB]
                                    render the first page of a flow into a PNG file (no display needed)
-  typelib                          the library's public classes, interfaces, members and dispatch ids
+  typelib [--registry]             the library's public classes, interfaces, members and dispatch ids;
+                                   with --registry, those of every type library the component registry
+                                   holds, read from the registry without loading any library
 )";
 
 enum ExitCode { kOk = 0, kFailed = 1, kBadUsage = 2 };
@@ -83,7 +85,9 @@ int run(int argc, char *argv[])
     const QCommandLineOption tab(QStringLiteral("tab"),
                                  QStringLiteral("screenshot: show this tab (its number from 1, or its caption)."),
                                  QStringLiteral("tab"));
-    parser.addOptions({help, db, noSeed, output, replace, keepAttributes, set, newSet, tab});
+    const QCommandLineOption registry(QStringLiteral("registry"),
+                                      QStringLiteral("typelib: the type libraries of the component registry."));
+    parser.addOptions({help, db, noSeed, output, replace, keepAttributes, set, newSet, tab, registry});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See the commands below."),
                                  QStringLiteral("[command [arguments]]"));
 
@@ -114,14 +118,14 @@ int run(int argc, char *argv[])
         return usageError(err, QStringLiteral("screenshot takes a flow name and a .png file"));
     // An option that does not apply to the command is a mistake to point out, not one to ignore.
     const std::pair<const QCommandLineOption *, const char *> commandOptions[] = {
-        {&output, "export"},  {&replace, "import"},    {&keepAttributes, "import"},
-        {&set, "screenshot"}, {&newSet, "screenshot"}, {&tab, "screenshot"}};
+        {&output, "export"},     {&replace, "import"}, {&keepAttributes, "import"}, {&set, "screenshot"},
+        {&newSet, "screenshot"}, {&tab, "screenshot"}, {&registry, "typelib"}};
     for (const auto &[option, owner] : commandOptions)
         if (parser.isSet(*option) && command != QLatin1String(owner))
             return usageError(
                 err, QStringLiteral("--%1 applies to %2 only").arg(option->names().constLast(), QLatin1String(owner)));
     if (command == QLatin1String("typelib")) // needs neither a store nor a display
-        return args.isEmpty() ? (printTypeLibrary(CommandIO{out, err}), kOk)
+        return args.isEmpty() ? (printTypeLibrary(CommandIO{out, err}, parser.isSet(registry)), kOk)
                               : usageError(err, QStringLiteral("typelib takes no arguments"));
 
     if (command.isEmpty()) {

@@ -204,6 +204,7 @@ components::Registration registration()
     for (const PublicClass &c : publicClasses())
         r.classes.append({c.classId, c.className, c.progId(), path, QStringLiteral("Apartment"), lib.libId,
                           lib.version(), c.isControl});
+    r.types = lib;
     return r;
 }
 
