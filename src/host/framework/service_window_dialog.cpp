@@ -8,6 +8,7 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QMap>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QShowEvent>
@@ -30,6 +31,12 @@ QList<std::function<void(ServiceWindowDialog &)>> &shownActions()
 {
     static QList<std::function<void(ServiceWindowDialog &)>> actions;
     return actions;
+}
+
+QMap<int, std::function<void(ServiceWindowDialog &)>> &shownWatchers()
+{
+    static QMap<int, std::function<void(ServiceWindowDialog &)>> watchers;
+    return watchers;
 }
 
 // Window sizes by name text, so a flow opens as large as the user left it during this session.
@@ -198,6 +205,18 @@ void ServiceWindowDialog::clearWhenShown()
     shownActions().clear();
 }
 
+int ServiceWindowDialog::watchShown(std::function<void(ServiceWindowDialog &window)> watcher)
+{
+    static int last = 0;
+    shownWatchers().insert(++last, std::move(watcher));
+    return last;
+}
+
+void ServiceWindowDialog::unwatchShown(int watch)
+{
+    shownWatchers().remove(watch);
+}
+
 void ServiceWindowDialog::run()
 {
     runningWindows().append(this);
@@ -239,6 +258,12 @@ void ServiceWindowDialog::showEvent(QShowEvent *event)
         if (m_finished || !isVisible())
             return;
         emit shown();
+        const QPointer<ServiceWindowDialog> self(this);
+        for (const auto &watcher : QList(shownWatchers().values())) {
+            watcher(*this);
+            if (!self || m_finished)
+                return;
+        }
         if (!shownActions().isEmpty())
             shownActions().takeFirst()(*this);
     });

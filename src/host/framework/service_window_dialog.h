@@ -81,6 +81,10 @@ public:
     static void whenShown(std::function<void(ServiceWindowDialog &window)> action);
     // Drops the actions no window has taken yet (a test whose flow ended before it was shown).
     static void clearWhenShown();
+    // Runs watcher on every window as it is shown, from inside its event loop and before the
+    // whenShown actions, until unwatchShown is given the answer.
+    static int watchShown(std::function<void(ServiceWindowDialog &window)> watcher);
+    static void unwatchShown(int watch);
 
     // Whether the window has painted itself at least once (it is then laid out as the user sees it).
     bool hasPainted() const { return m_painted; }

@@ -34,6 +34,7 @@ namespace {
 
 const QString kLibrary = QStringLiteral(VELTRANE_LIBRARY_PATH);
 const QString kRegister = QStringLiteral(VELTRANE_REGISTER_PATH);
+const QString kHostLibrary = QStringLiteral(VELTRANE_HOST_LIBRARY_PATH);
 const QString kApp = QStringLiteral(VELTRANE_APP_PATH);
 const QUuid kPageAccess(QStringLiteral("{93587343-9FFF-4F30-8780-CA783AAC6675}"));
 
@@ -70,6 +71,7 @@ private slots:
     void everyClassByProgId();
     void unloadableOnlyWithoutObjectsOrLocks();
     void registryHoldsThePublishedTypes();
+    void editorFindsTheOutsideControlInTheRegistry();
     void unknownNamesAreClearErrors();
     void concurrentRegistrationsLeaveAWholeRegistry();
     void theUsersEntryWins();
@@ -113,6 +115,8 @@ void TestComponentHost::initTestCase()
                       other.typeLib.library, QStringLiteral("Apartment"), other.typeLib.libId, QStringLiteral("2.0"),
                       false}};
     components::registerComponents(other, components::Scope::User);
+    // The host's own component library, whose STR locus tag selector the editor finds here.
+    QCOMPARE(runRegister({QStringLiteral("--user"), kHostLibrary}), 0);
     m_before = snapshot(m_user);
 
     QVERIFY2(!libraryMapped(), "the host must not link the library");
@@ -261,6 +265,21 @@ void TestComponentHost::registryHoldsThePublishedTypes()
     QVERIFY2(printed.contains(typelib::describe(*types) + QStringLiteral("Library: ") +
                               QFileInfo(kLibrary).absoluteFilePath() + QLatin1Char('\n')),
              qPrintable(printed));
+    QVERIFY2(printed.contains(QStringLiteral("Type library VeltraneHost ")), qPrintable(printed));
+}
+
+void TestComponentHost::editorFindsTheOutsideControlInTheRegistry()
+{
+    // The editor places the host's STR locus tag selector on its STR tab, made by the host's
+    // component library, which this program does not link either.
+    std::unique_ptr<QWidget> editor(
+        qobject_cast<QWidget *>(createComponent(QStringLiteral("Veltrane.AnalysisParamPage")).take()));
+    QVERIFY(editor);
+    QWidget *selector = editor->findChild<QWidget *>(QStringLiteral("ctlSTRLocusTagSelector"));
+    QVERIFY(selector);
+    QCOMPARE(QString::fromLatin1(selector->metaObject()->className()),
+             QStringLiteral("veltrane::host::STRLocusTagSelector"));
+    QVERIFY(m_hook->reports.isEmpty());
 }
 
 void TestComponentHost::unknownNamesAreClearErrors()
