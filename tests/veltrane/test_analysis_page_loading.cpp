@@ -644,11 +644,9 @@ void TestAnalysisPageLoading::everySetOpensFromTheSelectionWindow()
 void TestAnalysisPageLoading::strSelectorMovesAndSavesTags_data()
 {
     sqliteOnly();
-    QTest::addColumn<QStringList>("steps");    // "MOUSE GRID ROW" (click, ctrl, shift, double, title) or "BUTTON"
+    QTest::addColumn<QStringList>("steps");    // "MOUSE GRID ROW" (click, ctrl, shift, title) or "BUTTON"
     QTest::addColumn<QStringList>("selected"); // "@aN": row N of "Available" as opened; "@a*": all of them
     const QStringList set{"Amelogenin", "D16S539", "D21S11"};
-    QTest::newRow("double click adds") << QStringList{"double available 1"} << set + QStringList{"@a1"};
-    QTest::newRow("double click removes") << QStringList{"double selected 2"} << QStringList{"Amelogenin", "D21S11"};
     QTest::newRow("> with Ctrl") << QStringList{"click available 2", "ctrl available 4", "cmdAddSingle"}
                                  << set + QStringList{"@a2", "@a4"};
     QTest::newRow("> with Shift") << QStringList{"click available 1", "shift available 3", "cmdAddSingle"}
@@ -690,8 +688,6 @@ void TestAnalysisPageLoading::strSelectorMovesAndSavesTags()
                                                     : words.at(0) == QLatin1String("shift") ? Qt::ShiftModifier
                                                                                             : Qt::NoModifier;
             QTest::mouseClick(at.widget, Qt::LeftButton, modifiers, at.pos);
-            if (words.at(0) == QLatin1String("double"))
-                QTest::mouseDClick(at.widget, Qt::LeftButton, modifiers, at.pos);
         }
         QCOMPARE(gridNames(page, "ctlSTRLocusTagSelector", "gridSelected"), expected);
         QCOMPARE(gridNames(page, "ctlSTRLocusTagSelector", "gridAvailable").size() + expected.size(),

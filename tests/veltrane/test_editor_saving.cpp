@@ -330,13 +330,6 @@ void TestEditorSaving::commitOnAStoredSet_data()
     row("slope 1001", QStringList{"txtSlopeThreshold=1001"}, "txtSlopeThreshold", 0, QStringList{});
     row("[None] size standard", QStringList{"cmbSizeStandard=[None]", slope}, "", 0,
         QStringList{"SizeStandard = nothing", "EntryCount = 1", "Entry 0 SizeCalibration = nothing"});
-    row("[None] mobility reference", QStringList{"cmbMobilityReference=[None]", slope}, "", 0,
-        QStringList{"StandardMobilityReference = nothing"});
-    row("other mobility reference", QStringList{"cmbMobilityReference=Long Polymer Reference", slope}, "", 0,
-        QStringList{"StandardMobilityReference = \"Long Polymer Reference\"",
-                    "StandardMobilityReference.Kind/EnumTypeID = 0 3"});
-    row("amount 2.5 power 3", QStringList{"txtAmount(0)=2.5", "txtPower(0)=3", slope}, "", 0,
-        QStringList{"Row 0 = spectra 1 sizeTime 100 window 5 amount 2500 unit 0"});
     row("amount 1.50 power -4", QStringList{"txtAmount(3)=1.50", "txtPower(3)=-4", "cmbUnits(3)=g/L", slope}, "", 0,
         QStringList{"Row 3 = spectra 1 sizeTime 400 window 10 amount 0.000150000007 unit 3"});
     row("empty power", QStringList{slope, "txtAmount(2)=1.00", "txtPower(2)="}, "", qint32(kTypeMismatch),

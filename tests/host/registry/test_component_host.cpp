@@ -66,7 +66,6 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void serviceByProgIdRunsTheSelectionFlow();
-    void newAnalysisParameterByDispatchId();
     void everyClassByProgId_data();
     void everyClassByProgId();
     void unloadableOnlyWithoutObjectsOrLocks();
@@ -162,17 +161,6 @@ void TestComponentHost::serviceByProgIdRunsTheSelectionFlow()
     QCOMPARE(shownPage, QStringLiteral("veltrane::SelectParamPage"));
     QCOMPARE(keysAtStart, 0);
     QVERIFY(m_hook->boxes.isEmpty());
-}
-
-void TestComponentHost::newAnalysisParameterByDispatchId()
-{
-    const ComponentObject service = createComponent(QStringLiteral("{C8FE094E-FDC7-4B52-AE2E-CF582DB72750}"));
-    const ObjectPtr first = service.call(0x60030002).value<ObjectPtr>();
-    const ObjectPtr second = service.call(0x60030002).value<ObjectPtr>();
-    QVERIFY(first && second && first != second);
-    QCOMPARE(QString::fromLatin1(first->metaObject()->className()), QStringLiteral("veltrane::AnalysisParameter"));
-    QCOMPARE(first->property("ID").toInt(), 0); // new and unsaved
-    QCOMPARE(test::errorNumberOf([&] { service.call(0x60030002, {1}); }), qint32(kDispBadParamCount));
 }
 
 void TestComponentHost::everyClassByProgId_data()
