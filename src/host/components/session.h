@@ -14,8 +14,9 @@ class ServiceWindowDialog;
 
 // The host's side of a program that does not link the library, as one object it creates through
 // the component registry ("VeltraneHost.Session"): Open opens a store and installs the page
-// framework, the business objects over that store and the grid utilities for the calling thread,
-// and registers the flows whose pages it then makes through the registry ("Veltrane.<page>").
+// framework, the business objects over that store and the grid utilities for the process (each
+// thread makes its own from them), and registers the flows whose pages it then makes through the
+// registry ("Veltrane.<page>"). One session is open at a time.
 //
 // Unattended records error reports instead of showing them (ReportCount, LastReport). A handler
 // set as OnWindowShown is called through its member with dispatch id 0 with a Window object each
