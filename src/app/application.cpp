@@ -38,7 +38,9 @@ const char *const kCommandsText = R"(Commands:
                                    read sets from a JSON file made by export
   screenshot FLOW FILE.png [--set NAME | --new] [--tab TAB] [--palette NAME] [--scale FACTOR]
                                    render the first page of a flow into a PNG file (no display needed)
-  typelib                          the library's public classes, interfaces, members and dispatch ids
+  typelib [--registry]             the library's public classes, interfaces, members and dispatch ids;
+                                   with --registry, those of every type library the component registry
+                                   holds, read from the registry without loading any library
 )";
 
 enum ExitCode { kOk = 0, kFailed = 1, kBadUsage = 2 };
@@ -158,7 +160,10 @@ int run(int argc, char *argv[])
         QStringLiteral("scale"),
         QStringLiteral("screenshot: draw at this scale, from %1 to %2 (2 for 200%).").arg(kMinScale).arg(kMaxScale),
         QStringLiteral("factor"));
-    parser.addOptions({help, version, db, noSeed, output, replace, keepAttributes, set, newSet, tab, palette, scale});
+    const QCommandLineOption registry(QStringLiteral("registry"),
+                                      QStringLiteral("typelib: the type libraries of the component registry."));
+    parser.addOptions(
+        {help, version, db, noSeed, output, replace, keepAttributes, set, newSet, tab, palette, scale, registry});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See the commands below."),
                                  QStringLiteral("[command [arguments]]"));
 
@@ -203,7 +208,7 @@ int run(int argc, char *argv[])
     // An option that does not apply to the command is a mistake to point out, not one to ignore.
     const std::pair<const QCommandLineOption *, const char *> commandOptions[] = {
         {&output, "export"},     {&replace, "import"}, {&keepAttributes, "import"}, {&set, "screenshot"},
-        {&newSet, "screenshot"}, {&tab, "screenshot"}, {&scale, "screenshot"}};
+        {&newSet, "screenshot"}, {&tab, "screenshot"}, {&scale, "screenshot"},           {&registry, "typelib"}};
     for (const auto &[option, owner] : commandOptions)
         if (parser.isSet(*option) && command != QLatin1String(owner))
             return usageError(
@@ -220,7 +225,7 @@ int run(int argc, char *argv[])
         qputenv("QT_SCALE_FACTOR", parser.value(scale).toLatin1());
     }
     if (command == QLatin1String("typelib")) // needs neither a store nor a display
-        return args.isEmpty() ? (printTypeLibrary(CommandIO{out, err}), kOk)
+        return args.isEmpty() ? (printTypeLibrary(CommandIO{out, err}, parser.isSet(registry)), kOk)
                               : usageError(err, QStringLiteral("typelib takes no arguments"));
 
     if (command.isEmpty()) {

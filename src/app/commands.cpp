@@ -4,6 +4,7 @@
 #include "host/objects/json_exchange.h"
 #include "platform/forms/tab_control.h"
 #include "veltrane/common/formats.h"
+#include "veltrane/contracts/component_registry.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/contracts/stored_rules.h"
@@ -173,9 +174,27 @@ void screenshot(CommandIO io, const QString &flow, const QString &file, const Sc
     io.err << "Wrote " << file << '\n';
 }
 
-void printTypeLibrary(CommandIO io)
+void printTypeLibrary(CommandIO io, bool fromRegistry)
 {
-    io.out << typelib::describe(typelib::typeLibrary());
+    if (!fromRegistry) {
+        io.out << typelib::describe(typelib::typeLibrary());
+        return;
+    }
+    const QList<components::RegisteredTypeLibrary> registered = components::registeredTypeLibraries();
+    if (registered.isEmpty())
+        io.err << "No type library is registered in " << components::searchFolders().join(QStringLiteral(", ")) << '\n';
+    bool first = true;
+    for (const components::RegisteredTypeLibrary &r : registered) {
+        if (!first)
+            io.out << '\n';
+        first = false;
+        if (r.types)
+            io.out << typelib::describe(*r.types);
+        else
+            io.out << "Type library " << r.entry.name << ' ' << components::guidText(r.entry.libId) << ", version "
+                   << r.entry.version << " (no types registered)\n";
+        io.out << "Library: " << r.entry.library << '\n';
+    }
 }
 
 } // namespace veltrane::app

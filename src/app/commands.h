@@ -37,7 +37,9 @@ struct ScreenshotOptions
 // Renders the first page of a flow offscreen into a PNG file, started with the options the library
 // starts that flow with.
 void screenshot(CommandIO io, const QString &flow, const QString &file, const ScreenshotOptions &options);
-// The library's type library: classes, interfaces, members and dispatch ids.
-void printTypeLibrary(CommandIO io);
+// The library's type library: classes, interfaces, members and dispatch ids; or, fromRegistry, every
+// type library the component registry holds, as registered (a library that registered no types is
+// named with its file only).
+void printTypeLibrary(CommandIO io, bool fromRegistry = false);
 
 } // namespace veltrane::app

@@ -243,7 +243,7 @@ QString pathOf(const QString &setPath, const RuleBreak &b)
     return setPath;
 }
 
-// Definitions take values the pages can show: dyes of the four rows, attributes of the defined bits.
+// Definitions take values the pages can show: dyes of the four rows. Attributes may hold any bits.
 void judgeDefinitions(const Reader &r, const Parsed &parsed)
 {
     const auto dye = [&r](const QString &path, const QString &label, qint32 v) {
@@ -253,11 +253,6 @@ void judgeDefinitions(const Reader &r, const Parsed &parsed)
     };
     for (const auto &[path, s] : parsed.sizeStandards) {
         dye(path, kinds::sizeStandards().field(QStringLiteral("DyeIndex"))->path, s->DyeIndex());
-        if ((s->Attributes() & ~limits::kDefinedAttributeBits) != 0)
-            r.fail(child(path, kinds::sizeStandards().field(QStringLiteral("Attributes"))->path),
-                   QStringLiteral("is %1, which holds bits beyond %2")
-                       .arg(s->Attributes())
-                       .arg(limits::kDefinedAttributeBits));
     }
     for (const auto &[path, t] : parsed.strTags)
         dye(path, kinds::strTags().field(QStringLiteral("Dye"))->path, t->Dye());

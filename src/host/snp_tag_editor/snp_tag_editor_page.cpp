@@ -358,4 +358,19 @@ QWidget *createHostPage(const QString &className)
     return nullptr;
 }
 
+void registerParameterFlows(PageFactory libraryPages)
+{
+    auto &registry = FlowRegistry::instance();
+    registry.setPageFactory([libraryPages = std::move(libraryPages)](const QString &className) -> QWidget * {
+        if (QWidget *page = createHostPage(className))
+            return page;
+        return libraryPages(className);
+    });
+    registry.registerFlow(flows::kSelectAnalysisParameters, {pages::kSelectParamPage}, {}, titles::kAnalysisParameters);
+    registry.registerFlow(flows::kEditAnalysisParameters, {pages::kAnalysisParamPage}, {}, titles::kEditParameters);
+    registry.registerFlow(flows::kSaveAnalysisParameterAs, {pages::kSaveAsParamPage}, {},
+                          QStringLiteral("Save Analysis Parameters As"));
+    registry.registerFlow(snpTagEditorFlow());
+}
+
 } // namespace veltrane::host

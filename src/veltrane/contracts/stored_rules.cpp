@@ -238,10 +238,6 @@ QList<RuleBreak> ruleBreaks(const FragAnalysisParam &s)
     if (s.TypeCode() != limits::kFragAnalysisTypeCode)
         judge.add(at(P::Set, "TypeCode"),
                   QStringLiteral("is %1, not %2").arg(s.TypeCode()).arg(limits::kFragAnalysisTypeCode));
-    if ((s.Attributes() & ~limits::kDefinedAttributeBits) != 0)
-        judge.add(
-            at(P::Set, "Attributes"),
-            QStringLiteral("is %1, which holds bits beyond %2").arg(s.Attributes()).arg(limits::kDefinedAttributeBits));
     judge.within(at(P::Set, "SlopeThreshold"), s.SlopeThreshold(), limits::kSlopeThreshold);
     judge.choice(at(P::Set, "IDStandardBySize"), s.IDStandardBySize(), 2);
     judge.choice(at(P::Set, "QuantityByHeight"), s.QuantityByHeight(), 2);

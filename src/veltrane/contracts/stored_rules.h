@@ -47,9 +47,9 @@ struct RuleBreak
 
 // The values of the set the editor's rules refuse, in the order of its fields: the ranges of
 // veltrane::limits, a size or time greater than its window, whole-number choices within their lists
-// (calibration model, migration variable, units, kinds, options), attributes within the defined bits,
-// at least one size-calling entry, and selected peaks within the entry's size standard, once each and
-// as many as the model needs. Sizes of a size standard count only when the set's objects carry them.
+// (calibration model, migration variable, units, kinds, options), at least one size-calling entry, and selected peaks
+// within the entry's size standard, once each and as many as the model needs. Sizes of a size standard count only when
+// the set's objects carry them.
 QList<RuleBreak> ruleBreaks(const FragAnalysisParam &settings);
 
 } // namespace veltrane

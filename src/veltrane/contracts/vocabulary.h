@@ -121,11 +121,10 @@ constexpr qint32 kSNPLocusTags = 24;
 namespace limits {
 // Size-calling entries of one parameter set (entries 0 to 255).
 constexpr qint32 kSizeCallingEntries = 256;
-// Attribute bits of a stored parameter set: either of the two lowest makes it read-only; 4 hides it.
+// Attribute bits of a stored parameter set or size standard: either of the two lowest makes it
+// read-only, 4 hides it. Other bits mean nothing here; they are stored and exported as they are.
 constexpr qint32 kReadOnlyBits = 3;
 constexpr qint32 kHiddenBit = 4;
-// Every attribute bit a stored parameter set may carry.
-constexpr qint32 kDefinedAttributeBits = kReadOnlyBits | kHiddenBit;
 // The type code of a fragment analysis parameter set's settings.
 constexpr qint32 kFragAnalysisTypeCode = 1011;
 // Calibration models 0 to 4 and quantity units 0 to 3 ("g", "mol", "M", "g/L").

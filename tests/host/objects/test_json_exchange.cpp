@@ -142,6 +142,7 @@ private slots:
     void storedDefinitionsAreReusedByName();
     void attributesComeFromAFileOnlyWhenAsked_data();
     void attributesComeFromAFileOnlyWhenAsked();
+    void definitionAttributesKeepEveryBit();
     void importChecksEveryValue_data();
     void importChecksEveryValue();
     void filesRoundTrip();
@@ -281,10 +282,11 @@ void TestJsonExchange::attributesComeFromAFileOnlyWhenAsked_data()
     QTest::addColumn<int>("stored"); // -1: the set is new to the store
     QTest::addColumn<bool>("keep");
     QTest::addColumn<int>("expected");
+    // The file's 0x105: read-only (1), hidden (4) and a bit the program does not interpret (0x100).
     QTest::newRow("new set") << -1 << false << 0;
-    QTest::newRow("new set, kept") << -1 << true << 5;
+    QTest::newRow("new set, kept") << -1 << true << 0x105;
     QTest::newRow("ordinary stored set") << 0 << false << 0;
-    QTest::newRow("ordinary stored set, kept") << 0 << true << 5;
+    QTest::newRow("ordinary stored set, kept") << 0 << true << 0x105;
     QTest::newRow("hidden stored set") << 4 << false << 4;
 }
 
@@ -296,7 +298,7 @@ void TestJsonExchange::attributesComeFromAFileOnlyWhenAsked()
     const QString name = QStringLiteral("Exchange \"full\" set ✓");
     // The file would make the set read-only and hidden, which nobody could undo from the program.
     const QJsonDocument file =
-        withNode(exportStore(*m_source, {name}), QStringLiteral("sets[0].attributes"), QJsonValue(5));
+        withNode(exportStore(*m_source, {name}), QStringLiteral("sets[0].attributes"), QJsonValue(0x105));
     const SqlStorePtr target = m_targetWhere->open(true);
     if (stored >= 0) {
         auto set = richSet(*target, name);
@@ -306,7 +308,9 @@ void TestJsonExchange::attributesComeFromAFileOnlyWhenAsked()
     const ImportReport report = importStore(*target, file, QStringLiteral("flags.json"), ImportOptions{true, keep});
     const auto back = target->parameterSet(0, name)->FragAnalysisParam();
     QCOMPARE(back->Attributes(), expected);
-    QCOMPARE(report.notes.size(), expected == 5 ? 0 : 1);
+    QCOMPARE(report.notes.size(), expected == 0x105 ? 0 : 1);
+    QCOMPARE(exportStore(*target, {name}).object()[QStringLiteral("sets")][0][QStringLiteral("attributes")].toInt(),
+             expected);
     if (expected == 0) {
         // Still listed, and still the importer's to change.
         const QList<AnalysisParameterPtr> listed = target->parameterSets(false);
@@ -315,6 +319,25 @@ void TestJsonExchange::attributesComeFromAFileOnlyWhenAsked()
         auto edit = richSet(*target, name);
         target->commit(*edit);
     }
+}
+
+void TestJsonExchange::definitionAttributesKeepEveryBit()
+{
+    // 12: hidden (4), and a bit the program does not interpret (8), stored and exported as it is.
+    const QJsonDocument file =
+        withNode(exportStore(*m_source), QStringLiteral("sizeStandards[0].attributes"), QJsonValue(12));
+    const QString name = file.object()[QStringLiteral("sizeStandards")][0][QStringLiteral("name")].toString();
+    const SqlStorePtr target = m_targetWhere->open(false);
+    importStore(*target, file, QStringLiteral("definitions.json"), kRestore);
+    qint32 stored = -1;
+    for (const SizeStandardPtr &standard : target->sizeStandards())
+        if (standard->Name() == name)
+            stored = standard->Data()->Attributes();
+    QCOMPARE(stored, 12);
+    const QJsonArray again = exportStore(*target).object()[QStringLiteral("sizeStandards")].toArray();
+    QVERIFY(std::any_of(again.cbegin(), again.cend(), [&](const QJsonValue &s) {
+        return s[QStringLiteral("name")].toString() == name && s[QStringLiteral("attributes")].toInt() == 12;
+    }));
 }
 
 void TestJsonExchange::importChecksEveryValue_data()
@@ -376,8 +399,8 @@ void TestJsonExchange::importChecksEveryValue_data()
 
     row("type code 1010", QStringList{set + "typeCode=1010"}, "is 1010, not 1011");
     row("type code 1012", QStringList{set + "typeCode=1012"}, "is 1012, not 1011");
-    row("attributes 7", QStringList{set + "attributes=7"}, "");
-    row("attributes 8", QStringList{set + "attributes=8"}, "is 8, which holds bits beyond 7");
+    // Bits the program does not interpret are kept as they are (see definitionAttributesKeepEveryBit).
+    row("attributes with a bit beyond hidden", QStringList{set + "attributes=13"}, "");
     range("slope", set + "slopeThreshold", 1, 1000, "not from 1 to 1000");
     choice("size or time option", set + "idStandardBySize", 1);
     choice("height or area option", set + "quantityByHeight", 1);
@@ -406,8 +429,7 @@ void TestJsonExchange::importChecksEveryValue_data()
     row("peak twice", QStringList{calibration + "selectedPeaks[1]=0"}, "a second time");
 
     choice("size standard dye", "sizeStandards[0].dyeIndex", 3);
-    row("size standard attributes 7", QStringList{"sizeStandards[0].attributes=7"}, "");
-    row("size standard attributes 8", QStringList{"sizeStandards[0].attributes=8"}, "bits beyond 7");
+    row("size standard attributes with a bit beyond hidden", QStringList{"sizeStandards[0].attributes=12"}, "");
     row("STR tag dye -1", QStringList{"strLocusTags[0].dye=-1"}, "is -1, not from 0 to 3");
     choice("STR tag dye", "strLocusTags[0].dye", 3);
 }
