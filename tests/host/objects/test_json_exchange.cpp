@@ -4,6 +4,7 @@
 #include "support/recording_utilities.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -104,9 +105,13 @@ private slots:
     void malformedInputImportsNothing();
     void setsTheEditorWouldRefuseAreNotImported_data();
     void setsTheEditorWouldRefuseAreNotImported();
+    void valuesAtTheEdgesOfTheRules_data();
+    void valuesAtTheEdgesOfTheRules();
     void filesRoundTrip();
     void filesOfTheFirstFormatStillImport();
     void specialFilesAreWrittenAsStreams();
+    void exportsNeverWriteOverAStore_data();
+    void exportsNeverWriteOverAStore();
     void onlyRegularFilesOfBoundedSizeAreRead_data();
     void onlyRegularFilesOfBoundedSizeAreRead();
     void documentsInOtherFormsAreNamed_data();
@@ -489,7 +494,27 @@ void TestJsonExchange::specialFilesAreWrittenAsStreams()
     QCOMPARE(::stat(QFile::encodeName(pipe).constData(), &status), 0);
     QVERIFY2(S_ISFIFO(status.st_mode), "the pipe was replaced by a file");
 
-    Error e = errorOf([&] { exportStoreToFile(*m_source, dir.path()); });
+    // A pipe nobody comes to read is refused after a while rather than waited on for ever (should it be,
+    // a reader comes later so the test ends).
+    const QString unread = dir.filePath(QStringLiteral("unread"));
+    QCOMPARE(::mkfifo(QFile::encodeName(unread).constData(), 0600), 0);
+    Error e;
+    OutputRules impatient;
+    impatient.pipeReaderWaitMs = 300;
+    std::unique_ptr<QThread> exporter(QThread::create([&] {
+        e = errorOf([&] { exportStoreToFile(*m_source, unread, {}, ExportScope::ReferencedObjects, impatient); });
+    }));
+    exporter->start();
+    if (!exporter->wait(10000)) {
+        PipeReader late(unread);
+        late.start();
+        QVERIFY(exporter->wait(30000) && late.wait(30000));
+        QFAIL("the export waited for a reader of the pipe");
+    }
+    QCOMPARE(e.number(), qint32(kStoreCannotOpen));
+    QVERIFY2(e.description().contains(QLatin1String("nothing reads from")), qPrintable(e.description()));
+
+    e = errorOf([&] { exportStoreToFile(*m_source, dir.path()); });
     QCOMPARE(e.number(), qint32(kStoreCannotOpen));
     QVERIFY2(e.description().contains(QLatin1String("folder")), qPrintable(e.description()));
 
@@ -502,6 +527,72 @@ void TestJsonExchange::specialFilesAreWrittenAsStreams()
     QVERIFY2(e.description().contains(QLatin1String("No space left")), qPrintable(e.description()));
     QCOMPARE(::stat(QFile::encodeName(full).constData(), &status), 0);
     QVERIFY2(S_ISCHR(status.st_mode), "the device was replaced by a file");
+}
+
+void TestJsonExchange::exportsNeverWriteOverAStore_data()
+{
+    QTest::addColumn<QString>("output"); // %s: the store's file; %o: another store's; %d: a folder of the test's
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<QString>("says"); // empty: written
+    const char *ours = "the store being worked on";
+    QTest::newRow("the store") << "%s" << false << ours;
+    QTest::newRow("the store, replacing allowed") << "%s" << true << ours;
+    QTest::newRow("its write-ahead log") << "%s-wal" << true << ours;
+    QTest::newRow("the log's index") << "%s-shm" << true << ours;
+    QTest::newRow("its journal, not there now") << "%s-journal" << true << ours;
+    QTest::newRow("another spelling") << "%d/../store/./store.sqlite" << true << ours;
+    QTest::newRow("a link to it") << "%d/link" << true << ours;
+    QTest::newRow("a link to its log, not there now") << "%d/link-journal" << true << ours;
+    QTest::newRow("a second name of it") << "%d/hard" << true << ours;
+    QTest::newRow("another store") << "%o" << false << "holds a database, perhaps another store";
+    QTest::newRow("another store's log") << "%o-wal" << false << "holds a database";
+    QTest::newRow("another store, replacing allowed") << "%o" << true << "";
+    QTest::newRow("a file beside the store") << "%s.json" << false << "";
+}
+
+void TestJsonExchange::exportsNeverWriteOverAStore()
+{
+    if (m_engine != QLatin1String("sqlite"))
+        QSKIP("the files of a store are a SQLite store's");
+    QFETCH(QString, output);
+    QFETCH(bool, replace);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    // The store in a folder of its own beside the test's, so that other spellings can reach it.
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("store")) && QDir(dir.path()).mkpath(QStringLiteral("here")));
+    const QString file = dir.filePath(QStringLiteral("store/store.sqlite"));
+    const SqlStorePtr store = SqlStore::open(file);
+    const QString before = heldSets(*store);
+    const QString here = dir.filePath(QStringLiteral("here"));
+    QCOMPARE(::symlink(QFile::encodeName(file).constData(), QFile::encodeName(here + "/link").constData()), 0);
+    QCOMPARE(::symlink(QFile::encodeName(file + "-journal").constData(),
+                       QFile::encodeName(here + "/link-journal").constData()),
+             0);
+    QCOMPARE(::link(QFile::encodeName(file).constData(), QFile::encodeName(here + "/hard").constData()), 0);
+    const QString other = m_targetWhere->location();
+    m_targetWhere->open(false);
+    output.replace(QLatin1String("%s"), file).replace(QLatin1String("%o"), other).replace(QLatin1String("%d"), here);
+    const QByteArray otherBefore = contentOf(other);
+
+    const Error e = errorOf([&] {
+        exportStoreToFile(*store, output, {QStringLiteral("SNP Identity Panel")}, ExportScope::ReferencedObjects,
+                          OutputRules{nullptr, replace, QStringLiteral("ask to replace it")});
+    });
+    if (says.isEmpty()) {
+        QVERIFY2(e.number() == 0, qPrintable(e.description()));
+        QCOMPARE(QJsonDocument::fromJson(contentOf(output)).object().value(QStringLiteral("sets")).toArray().size(), 1);
+    } else {
+        QCOMPARE(e.number(), qint32(kStoreCannotOpen));
+        QVERIFY2(e.description().contains(says) && e.description().contains(QLatin1String("nothing was written")),
+                 qPrintable(e.description()));
+        // How to write over a database is told where it would help.
+        QCOMPARE(e.description().contains(QLatin1String("(ask to replace it)")),
+                 !replace && says.contains(QLatin1String("holds a database")));
+        QCOMPARE(contentOf(other), otherBefore);
+    }
+    // The store is whole, and nothing of its own was made beside it.
+    QCOMPARE(heldSets(*SqlStore::open(file)), before);
+    QVERIFY(!QFile::exists(file + QStringLiteral("-journal")));
 }
 
 void TestJsonExchange::onlyRegularFilesOfBoundedSizeAreRead_data()
