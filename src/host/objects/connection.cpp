@@ -1,6 +1,7 @@
 #include "host/objects/connection.h"
 
 #include "veltrane/contracts/error.h"
+#include "veltrane/contracts/keyed_collection.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -787,17 +788,7 @@ QString nameKey(const QString &name)
     qsizetype n = name.size();
     while (n > 0 && name.at(n - 1) == QLatin1Char(' '))
         --n;
-    // Most names are plain ASCII, whose folding is lowering; lists of thousands of names go by here.
-    const QChar *text = name.constData();
-    QString key(n, Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(key.data());
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c >= 0x80)
-            return name.left(n).toCaseFolded();
-        out[i] = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
-    }
-    return key;
+    return KeyedCollection::fold(n == name.size() ? name : name.left(n));
 }
 
 } // namespace veltrane::host

@@ -37,6 +37,8 @@ public:
     QJsonValue field(const QJsonObject &o, const QString &path, const QString &key) const;
     QString text(const QJsonObject &o, const QString &path, const QString &key) const;
     QString name(const QJsonObject &o, const QString &path) const;
+    // Fails at path unless the text may be a stored name (see nameFault()).
+    void checkName(const QString &name, const QString &path) const;
     // A reference by name, or null for none.
     std::optional<QString> reference(const QJsonObject &o, const QString &path, const QString &key) const;
     float real(const QJsonValue &v, const QString &path) const;

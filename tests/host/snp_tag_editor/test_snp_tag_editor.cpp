@@ -46,10 +46,13 @@ void type(QWidget *window, const QString &name, const QString &text)
     TextBox *box = field(window, name);
     QVERIFY2(box, qPrintable(name));
     box->selectAll();
+    const bool typeable = std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
     if (text.isEmpty())
         QTest::keyClick(box, Qt::Key_Delete);
-    else
+    else if (typeable)
         QTest::keyClicks(box, text);
+    else
+        box->insert(text); // pasted, as what no keyboard has is entered
 }
 
 struct Outcome
@@ -111,6 +114,12 @@ void TestSnpTagEditor::refusesWhatCannotBeStored_data()
     QTest::newRow("number that is none") << "txtTagNumber"
                                          << "12x"
                                          << "txtTagNumber";
+    QTest::newRow("an invisible character in the name") << "txtName"
+                                                        << "rs\u200B3"
+                                                        << "txtName";
+    QTest::newRow("a line separator in a text") << "txtTagText2"
+                                                << "A\u2028B"
+                                                << "txtTagText2";
 }
 
 void TestSnpTagEditor::refusesWhatCannotBeStored()
@@ -156,6 +165,8 @@ void TestSnpTagEditor::saveStoresTheTagAndCounts_data()
     QTest::newRow("stored tag, same name in other case") << false << "RS1";
     QTest::newRow("stored tag renamed") << false << "rs1b";
     QTest::newRow("new tag") << true << "rs9";
+    QTest::newRow("new tag, as long a name as a tag may have")
+        << true << QString(limits::kNameLength, QLatin1Char('n'));
 }
 
 void TestSnpTagEditor::saveStoresTheTagAndCounts()
