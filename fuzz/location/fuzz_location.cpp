@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // A password begins with a character of its own and holds no "@", which would end it.
     const QString password = QStringLiteral("S3c") + QString::fromUtf8(parts[2]).remove(QLatin1Char('@'));
     const QString rest = QString::fromUtf8(parts.mid(3).join('\0'));
-    if ((prefix + user + rest).contains(password))
+    if (QString(prefix + user + rest).contains(password))
         return 0; // the password could not be told from the rest
     const QString location = prefix + user + QLatin1Char(':') + password + QLatin1Char('@') + rest;
     const QString shown = parsed(location);

@@ -16,7 +16,6 @@
 
 #include <QCoreApplication>
 #include <QUrl>
-#include <QUrlQuery>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,9 +25,20 @@ using namespace veltrane::host;
 
 namespace {
 
-QList<SqlStorePtr> &stores()
+// A seeded in-memory SQLite store, and a PostgreSQL one when VELTRANE_TEST_PG_URL names a server. (Made
+// before the list is, so they go before the database connections' own records do at the exit.)
+const QList<SqlStorePtr> &stores()
 {
-    static QList<SqlStorePtr> list;
+    static const QList<SqlStorePtr> list = [] {
+        QList<SqlStorePtr> opened{SqlStore::open(QStringLiteral(":memory:"))};
+        const QString server = qEnvironmentVariable("VELTRANE_TEST_PG_URL");
+        if (!server.isEmpty()) {
+            QUrl url(server);
+            url.setQuery(QStringLiteral("schema=fuzz_names_%1").arg(QCoreApplication::applicationPid()));
+            opened.append(SqlStore::open(url.toString()));
+        }
+        return opened;
+    }();
     return list;
 }
 
@@ -86,13 +96,7 @@ void checkStore(SqlStore &store, const QString &text, bool nameAllowed, bool tex
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     static QCoreApplication application(*argc, *argv);
-    stores().append(SqlStore::open(QStringLiteral(":memory:")));
-    const QString server = qEnvironmentVariable("VELTRANE_TEST_PG_URL");
-    if (!server.isEmpty()) {
-        QUrl url(server);
-        url.setQuery(QStringLiteral("schema=fuzz_names_%1").arg(QCoreApplication::applicationPid()));
-        stores().append(SqlStore::open(url.toString()));
-    }
+    stores();
     return 0;
 }
 

@@ -185,9 +185,9 @@ int run(int argc, char *argv[])
         options.seed = !parser.isSet(noSeed);
         std::shared_ptr<host::SqlStore> store = openAndInstall(location, options);
         if (store->createdOnOpen())
-            err << "Created a new store at " << store->location() << '\n';
+            err << "Created a new store at " << printable(store->location()) << '\n';
         if (store->isReadOnly())
-            err << "Opened the store at " << store->location()
+            err << "Opened the store at " << printable(store->location())
                 << " for reading only: you cannot write to it or to its folder, so nothing can be saved.\n";
         CommandIO io{out, err};
         const host::OutputRules outputRules{store.get(), parser.isSet(replace),

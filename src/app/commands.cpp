@@ -76,7 +76,7 @@ void exportSets(CommandIO io, host::SqlStore &store, const QStringList &names, c
         return;
     }
     host::exportStoreToFile(store, file, names, host::ExportScope::ReferencedObjects, rules);
-    io.err << "Exported to " << file << '\n';
+    io.err << "Exported to " << printable(file) << '\n';
 }
 
 void importSets(CommandIO io, host::SqlStore &store, const QString &file, const host::ImportOptions &options)
@@ -197,7 +197,7 @@ void screenshot(CommandIO io, const QString &flow, const QString &file, const Sc
     if (png.isEmpty())
         throw Error(kApplicationError, kSource, QStringLiteral("The flow %1 showed no window.").arg(flow));
     host::writeOutputFile(file, png, rules, kSource);
-    io.err << "Wrote " << file << '\n';
+    io.err << "Wrote " << printable(file) << '\n';
 }
 
 void printTypeLibrary(CommandIO io)

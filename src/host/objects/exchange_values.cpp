@@ -88,6 +88,12 @@ void Reader::fail(const QString &path, const QString &what) const
     throw Error(kStoreImportInvalid, kImportSource, QStringLiteral("%1: %2: %3").arg(m_source, path, what));
 }
 
+void Reader::failSyntax(qint64 offset, const QString &what) const
+{
+    throw Error(kStoreImportInvalid, kImportSource,
+                QStringLiteral("%1: not valid JSON at character %2: %3").arg(m_source).arg(offset).arg(what));
+}
+
 QJsonObject Reader::object(const QJsonValue &value, const QString &path) const
 {
     if (!value.isObject())

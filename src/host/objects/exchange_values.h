@@ -32,6 +32,8 @@ public:
     explicit Reader(QString source);
 
     [[noreturn]] void fail(const QString &path, const QString &what) const;
+    // The document is not JSON at that byte.
+    [[noreturn]] void failSyntax(qint64 offset, const QString &what) const;
 
     QJsonObject object(const QJsonValue &value, const QString &path) const;
     QJsonValue field(const QJsonObject &o, const QString &path, const QString &key) const;

@@ -85,8 +85,7 @@ QJsonValue valueOf(const Reader &r, const exchange::ByteSource &source, const ex
     try {
         return exchange::parseValue(source, span);
     } catch (const exchange::SyntaxError &e) {
-        r.fail(QStringLiteral("(document)"),
-               QStringLiteral("not valid JSON at character %1: %2").arg(e.offset).arg(e.reason));
+        r.failSyntax(e.offset, e.reason);
     }
 }
 
@@ -475,6 +474,7 @@ ImportReport importFrom(SqlStore &store, const exchange::ByteSource &source, con
         throw invalid(QStringLiteral("this is not an exchange document, which is a JSON object beginning with {"));
     QList<exchange::ScannedMember> scanned;
     try {
+        // The lists whose items are read one at a time; only the sets' names are wanted now.
         const QSet<QString> lists{kinds::projects().list,
                                   kinds::sizeStandards().list,
                                   kinds::mobilityCalibrations().list,
@@ -484,7 +484,7 @@ ImportReport importFrom(SqlStore &store, const exchange::ByteSource &source, con
                                   kinds::sets().list};
         scanned = exchange::scanDocument(source, start, lists, {kinds::sets().list});
     } catch (const exchange::SyntaxError &e) {
-        throw invalid(QStringLiteral("not valid JSON at character %1: %2").arg(e.offset).arg(e.reason));
+        reader.failSyntax(e.offset, e.reason);
     }
     const Parsed parsed = parse(reader, source, scanned);
     scanned.clear();

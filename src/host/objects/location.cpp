@@ -1,6 +1,7 @@
 #include "host/objects/connection.h"
 
 #include "veltrane/contracts/error.h"
+#include "veltrane/contracts/stored_rules.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -114,6 +115,14 @@ ConnectionSpec ConnectionSpec::parse(const QString &location)
     if (trimmed.isEmpty())
         throw Error(kStoreLocationInvalid, kSource, QStringLiteral("No store location was given."));
 
+    // No file or URL has them, and a terminal would act on them where the location is shown.
+    for (const QChar c : trimmed)
+        if (c.category() == QChar::Other_Control)
+            throw Error(kStoreLocationInvalid, kSource,
+                        QStringLiteral("The store location \"%1\" is not usable: it holds a control character "
+                                       "(U+%2).")
+                            .arg(printable(redactedLocation(trimmed)),
+                                 QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'))));
     static const QString example = QStringLiteral("postgresql://user@host:5432/database");
     const QRegularExpressionMatch scheme = kSchemePrefix.match(trimmed);
     const bool postgreSQL = scheme.hasMatch() && isPostgreSQLScheme(scheme.captured(1));
@@ -170,7 +179,8 @@ QString ConnectionSpec::memoryUri()
 
 void ConnectionSpec::parseUrl(const QString &trimmed, ConnectionSpec &spec)
 {
-    // QUrl's own error texts quote the URL, password included, so the reasons given are ours.
+    // QUrl's own error texts quote the URL, password included, so the reasons given are ours, and what
+    // they repeat of the URL is redacted too.
     const QUrl url(trimmed, QUrl::StrictMode);
     if (!url.isValid())
         throw invalidLocation(trimmed, QStringLiteral("it is not a valid URL (check the port, and write special "
@@ -218,13 +228,13 @@ void ConnectionSpec::parseUrl(const QString &trimmed, ConnectionSpec &spec)
             throw invalidLocation(trimmed, QStringLiteral("unknown option \"%1\" (known: schema, connect_timeout, "
                                                           "statement_timeout, keepalives_idle, keepalives_interval, "
                                                           "keepalives_count)")
-                                               .arg(key));
+                                               .arg(redactedLocation(key)));
         bool ok = false;
         const int v = value.toInt(&ok);
         if (!ok || v < 1 || v > 86400)
             throw invalidLocation(trimmed, QStringLiteral("%1 must be a whole number of seconds from 1 to 86400, not "
                                                           "\"%2\"")
-                                               .arg(key, value));
+                                               .arg(key, redactedLocation(value)));
         *number->second = v;
     }
 }

@@ -162,8 +162,11 @@ std::optional<QString> nameFault(const QString &raw)
 std::optional<QString> textFault(const QString &text)
 {
     qsizetype characters = 0;
-    if (std::optional<QString> fault = forEachCharacter(text, [&characters](char32_t) -> std::optional<QString> {
+    if (std::optional<QString> fault = forEachCharacter(text, [&characters](char32_t c) -> std::optional<QString> {
             ++characters;
+            // SQLite takes one at the start of a text for the mark of its byte order, and drops it.
+            if (c == 0xFEFF)
+                return QStringLiteral("it holds a byte order mark (U+FEFF)");
             return std::nullopt;
         }))
         return fault;

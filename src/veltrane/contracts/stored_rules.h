@@ -33,8 +33,8 @@ std::optional<QString> nameFault(const QString &name);
 
 // Why a stored text other than a name (an SNP locus tag's texts, a calibration's name, a project name a
 // set carries) cannot be stored, or nothing when it can: it may hold any printable text of up to
-// limits::kTextLength characters, but no control characters, line or paragraph separators, or text
-// that is not valid Unicode.
+// limits::kTextLength characters, but no control characters, line or paragraph separators, byte order
+// marks, or text that is not valid Unicode.
 std::optional<QString> textFault(const QString &text);
 
 // Text as it can safely be shown on a terminal or in a message: control and invisible characters and

@@ -201,6 +201,7 @@ void TestSqlStore::unusableStoresAreRefused_data()
     // SQLite's own URIs, options and all, and the one an in-memory store is made with.
     bad("SQLite URI", "file:store.sqlite?vfs=unix-none&nolock=1", "looks like a URL");
     bad("in-memory URI", "file:veltrane-memory-1?mode=memory&cache=shared", "looks like a URL");
+    bad("escape sequence", "\x1b[2Jstore.sqlite", "control character (U+001B)");
     QTest::newRow("not a database") << "%1" << QStringList() << int(kStoreCannotOpen) << QStringList{"%1"};
     QTest::newRow("folder is a file") << "%1/store.sqlite" << QStringList() << int(kStoreCannotOpen)
                                       << QStringList{"%1"};
@@ -503,6 +504,7 @@ void TestSqlStore::textsFollowOneRuleOnBothEngines_data()
     QTest::newRow("NUL") << QString::fromUtf16(u"A\0B", 3) << "(U+0000)";
     QTest::newRow("escape sequence") << QStringLiteral("\x1b[2JCleared") << "(U+001B)";
     QTest::newRow("line break") << QStringLiteral("one\ntwo") << "(U+000A)";
+    QTest::newRow("byte order mark, which SQLite drops") << QStringLiteral("\uFEFFtext") << "(U+FEFF)";
     QTest::newRow("lone surrogate") << QStringLiteral("S") + QChar(0xDC78) + QStringLiteral("x") << "not valid Unicode";
     QTest::newRow("256 characters") << QString(256, QLatin1Char('t')) << "256 characters long";
     QTest::newRow("255 characters") << QString(255, QLatin1Char('t')) << "";
