@@ -10,6 +10,10 @@ packages=(
   postgresql
   libbenchmark-dev
   xvfb
+  # packages, desktop files and manual pages: made, checked and unpacked by the package test
+  dpkg-dev file lintian help2man man-db desktop-file-utils appstream shared-mime-info
+  # the screen reader test: a session bus, the accessibility bus and registry, a client, keys
+  dbus-daemon at-spi2-core python3-pyatspi xdotool
 )
 
 missing=()

@@ -21,6 +21,8 @@ const QString kCasework = QStringLiteral("STR Casework 20-Fragment Ladder");
 const QString kSnpPanel = QStringLiteral("SNP Identity Panel");
 const QString kQuickSizing = QStringLiteral("Quick Sizing (no size standard)");
 const QString kHidden = QStringLiteral("Archived Settings 2019");
+// A copy of the SNP panel whose standard has three fragments, two of them selected (made by snpRule).
+const QString kThreeFragments = QStringLiteral("SNP panel on three fragments");
 const QString kRequired = QStringLiteral("Fragment Analysis Parameters Name is required");
 const QString kNotUnique = QStringLiteral("Fragment Analysis Parameters Name is not unique");
 constexpr quint32 kYellow = 65535;
@@ -172,9 +174,13 @@ void TestEditorSaving::commitOnAStoredSet_data()
         QStringList{"Row 3 = spectra 1 sizeTime 400 window 10 amount 0.000150000007 unit 3"});
     row("empty power", QStringList{slope, "txtAmount(2)=1.00", "txtPower(2)="}, "", qint32(kTypeMismatch),
         QStringList{});
-    // A pasted power beyond what the leaving rule clamps: too large to store.
-    row("amount beyond single precision", QStringList{slope, "txtAmount(2)=9.99", "txtPower(2)=99"}, "",
+    // Powers set by a host, beyond what the leaving rule clamps: too large to store, or no power.
+    row("amount beyond single precision", QStringList{slope, "txtAmount(2)=3.403", "txtPower(2)=38"}, "",
         qint32(kOverflow), QStringList{});
+    row("amount beyond any number", QStringList{slope, "txtAmount(2)=1.00", "txtPower(2)=2147483647"}, "",
+        qint32(kOverflow), QStringList{});
+    row("power beyond 32 bits", QStringList{slope, "txtAmount(2)=1.00", "txtPower(2)=2147483648"}, "",
+        qint32(kTypeMismatch), QStringList{});
 }
 
 void TestEditorSaving::commitOnAStoredSet()
@@ -226,6 +232,7 @@ void TestEditorSaving::snpRule_data()
     row("first validation ignores the rule", kCasework, false, true);
     row("second validation refuses 20 fragments", kCasework, true, false);
     row("second validation takes 2 fragments, both selected", kSnpPanel, true, true);
+    row("second validation refuses 3 fragments, 2 selected", kThreeFragments, true, false);
     row("no size standard, no rule", kQuickSizing, true, true);
 }
 
@@ -234,6 +241,20 @@ void TestEditorSaving::snpRule()
     QFETCH(QString, opened);
     QFETCH(bool, failFirst);
     QFETCH(bool, saved);
+    if (opened == kThreeFragments) {
+        SizeStandardSettings three;
+        three.setName(QStringLiteral("SNP Triple 60/90/120"));
+        three.setFragmentSizes({60, 90, 120});
+        m_store->host().store().addSizeStandard(three);
+        const SizeStandardSettingsPtr standard = m_store->host().store().sizeStandard(0, three.Name())->Data();
+        const FragAnalysisParamPtr copy = listed(kSnpPanel)->FragAnalysisParam();
+        copy->setName(opened);
+        copy->setSizeStandard(standard);
+        copy->SizeCalibration(0)->setSizeStandard(standard);
+        copy->SizeCalibration(0)->setSelectedPeaks({0, 1});
+        copy->Commit();
+    }
+    const QString before = storedText(opened);
     bool ended = false;
     runEditor(listed(opened), false, [&](EditorDriver &editor) {
         editor.apply(QStringLiteral("chkSNP=1"));
@@ -245,7 +266,10 @@ void TestEditorSaving::snpRule()
         ended = editor.click(kCommandCommit);
     });
     QCOMPARE(ended, saved);
-    QCOMPARE(stored(opened)->SNPAnalysis(), saved || opened == kSnpPanel);
+    if (saved)
+        QVERIFY(stored(opened)->SNPAnalysis());
+    else
+        QCOMPARE(storedText(opened), before);
 }
 
 void TestEditorSaving::saveAsCancelledOrCompleted_data()

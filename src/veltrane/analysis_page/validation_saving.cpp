@@ -58,7 +58,8 @@ double leadingNumber(const QString &text)
     }
     bool ok = false;
     const double value = QLocale::c().toDouble(t.left(end), &ok);
-    return ok ? value : 0;
+    // A number beyond any double reads as infinite, so that it counts as too large rather than as 0.
+    return ok || std::isinf(value) ? value : 0;
 }
 
 float joinAmount(const QString &mantissa, const QString &power, const QString &powerField)

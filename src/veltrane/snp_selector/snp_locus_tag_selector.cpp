@@ -93,6 +93,8 @@ void SNPLocusTagSelector::buildControls()
     const auto moveButton = [this](const char *name, const char *caption, const char *tip) {
         auto *button = make<CommandButton>(this, QLatin1String(name), QLatin1String(caption));
         button->setToolTip(QLatin1String(tip));
+        // A screen reader says what the button does, not its arrows.
+        button->setAccessibleName(QLatin1String(tip));
         const int side = std::max(twips::toPixels(kMoveButtonTwips, this), button->fontMetrics().height() + 8);
         button->setFixedSize(side, side);
         return button;
@@ -139,6 +141,12 @@ void SNPLocusTagSelector::buildControls()
     layout->setColumnStretch(0, 1);
     layout->setColumnStretch(2, 1);
     layout->setRowStretch(1, 1);
+    // The keyboard goes the way the eye does: the available tags, the buttons between the lists,
+    // the selected tags, then the buttons below.
+    QWidget *const order[] = {gridAvailable, cmdAddSingle, cmdRemoveSingle, cmdAddAll,
+                              cmdRemoveAll,  gridSelected, cmdEditSNPLocus, cmdNewSNPLocus};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void SNPLocusTagSelector::buildMenus()

@@ -93,6 +93,8 @@ private slots:
     void newStoreIsSeededOnce();
     void unusableStoresAreRefused_data();
     void unusableStoresAreRefused();
+    void urlOptionsAreTakenUpToTheirLimits_data();
+    void urlOptionsAreTakenUpToTheirLimits();
     void storesOfTheFirstVersionStillServe();
     void everyFieldSurvivesCommitAndRetrieve_data();
     void everyFieldSurvivesCommitAndRetrieve();
@@ -227,9 +229,12 @@ void TestSqlStore::unusableStoresAreRefused_data()
         << QStringList{"CREATE TABLE schema_migrations (version INTEGER, applied_at BIGINT)",
                        "CREATE TABLE parameter_sets (id INTEGER, name TEXT, name_key TEXT, version INTEGER)"}
         << int(kStoreCannotOpen) << QStringList{"another program", "schema_migrations"};
-    QTest::newRow("a newer version's store")
-        << "%db" << QStringList{"store", "INSERT INTO schema_migrations (version, applied_at) VALUES (99, 0)"}
-        << int(kStoreSchemaTooNew) << QStringList{"99"};
+    const int newer = schema::kCurrentVersion + 1;
+    QTest::newRow("the next version's store")
+        << "%db"
+        << QStringList{"store",
+                       QStringLiteral("INSERT INTO schema_migrations (version, applied_at) VALUES (%1, 0)").arg(newer)}
+        << int(kStoreSchemaTooNew) << QStringList{QStringLiteral("schema version %1, which is newer").arg(newer)};
 }
 
 void TestSqlStore::unusableStoresAreRefused()
@@ -270,6 +275,54 @@ void TestSqlStore::unusableStoresAreRefused()
     }
     // Nothing of the store's was added beside it, so it is refused alike again.
     QCOMPARE(refused(open, number, says), QString());
+}
+
+void TestSqlStore::urlOptionsAreTakenUpToTheirLimits_data()
+{
+    QTest::addColumn<QString>("query"); // after postgresql://u@host:5432/db, or the port when it starts with ':'
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QVariant>("taken"); // as the parsed location holds it; none: refused
+    for (const char *option :
+         {"connect_timeout", "statement_timeout", "keepalives_idle", "keepalives_interval", "keepalives_count"}) {
+        // A time-out of 0 would switch the watchdog off.
+        for (const int seconds : {0, 1, 86400, 86401})
+            QTest::addRow("%s=%d", option, seconds)
+                << QStringLiteral("?%1=%2").arg(QLatin1String(option)).arg(seconds) << QString::fromLatin1(option)
+                << (seconds >= 1 && seconds <= 86400 ? QVariant(seconds) : QVariant());
+    }
+    for (const int port : {0, 1, 65535, 65536})
+        QTest::addRow("port %d", port) << QStringLiteral(":%1").arg(port) << "port"
+                                       << (port >= 1 && port <= 65535 ? QVariant(port) : QVariant());
+    const QString name = QStringLiteral("S") + QString(62, u'x'); // taken in lower case
+    QTest::newRow("schema of 63 characters") << QString("?schema=" + name) << "schema" << QVariant(name.toLower());
+    QTest::newRow("schema of 64 characters") << QString("?schema=" + name + u'x') << "schema" << QVariant();
+}
+
+void TestSqlStore::urlOptionsAreTakenUpToTheirLimits()
+{
+    if (m_engine != QLatin1String("sqlite"))
+        QSKIP("read before any server is asked");
+    QFETCH(QString, query);
+    QFETCH(QString, option);
+    QFETCH(QVariant, taken);
+    const QString location = query.startsWith(u':') ? QStringLiteral("postgresql://u@host%1/db").arg(query)
+                                                    : QStringLiteral("postgresql://u@host:5432/db") + query;
+    ConnectionSpec spec;
+    const Error e = errorOf([&] { spec = ConnectionSpec::parse(location); });
+    if (!taken.isValid()) {
+        QCOMPARE(e.number(), qint32(kStoreLocationInvalid));
+        QVERIFY2(e.description().contains(option), qPrintable(e.description()));
+        return;
+    }
+    QCOMPARE(e.number(), 0);
+    const QHash<QString, QVariant> held{{"connect_timeout", spec.connectTimeout},
+                                        {"statement_timeout", spec.statementTimeout},
+                                        {"keepalives_idle", spec.keepalivesIdle},
+                                        {"keepalives_interval", spec.keepalivesInterval},
+                                        {"keepalives_count", spec.keepalivesCount},
+                                        {"port", spec.port},
+                                        {"schema", spec.schema}};
+    QCOMPARE(held.value(option), taken);
 }
 
 void TestSqlStore::storesOfTheFirstVersionStillServe()
@@ -682,6 +735,8 @@ void TestSqlStore::failedCommitLeavesNoTrace_data()
     // The default set is read-only, whichever way its name is typed.
     QTest::newRow("read-only set") << "read-only" << true;
     QTest::newRow("read-only set, name as typed") << "read-only, as typed" << true;
+    // Either of the two lowest attribute bits makes a set read-only; the default set has the first.
+    QTest::newRow("read-only set, second bit") << "read-only, second bit" << true;
 }
 
 void TestSqlStore::failedCommitLeavesNoTrace()
@@ -690,12 +745,16 @@ void TestSqlStore::failedCommitLeavesNoTrace()
     QFETCH(bool, overStoredSet);
     const SqlStorePtr store = m_where->open();
     const bool readOnly = fault.startsWith(QLatin1String("read-only"));
-    const QString name = !readOnly ? QStringLiteral("Fragile")
+    const bool secondBit = fault.endsWith(QLatin1String("second bit"));
+    const QString name = !readOnly || secondBit ? QStringLiteral("Fragile")
                          : fault.endsWith(QLatin1String("typed"))
                              ? QStringLiteral("defaultfragmentanalysisparameters  ")
                              : kDefault;
-    if (overStoredSet && !readOnly)
-        editedCopy(store, name, 1)->Commit();
+    if (overStoredSet && (!readOnly || secondBit)) {
+        const auto stored = editedCopy(store, name, 1);
+        stored->setAttributes(secondBit ? 2 : 0);
+        stored->Commit();
+    }
     const QString before = overStoredSet ? describe(*retrieved(store, name)) : QString();
     const qsizetype sets = store->parameterSets(true).size();
 
@@ -722,7 +781,9 @@ void TestSqlStore::failedCommitLeavesNoTrace()
     }
     const QString culprit = fault == QLatin1String("not a number") ? QStringLiteral("ConfidenceLevel(1)") : missing;
     if (readOnly)
-        QCOMPARE(refused([&] { bad->Commit(); }, kStoreReadOnly, {kDefault, QStringLiteral("new name")}), QString());
+        QCOMPARE(
+            refused([&] { bad->Commit(); }, kStoreReadOnly, {secondBit ? name : kDefault, QStringLiteral("new name")}),
+            QString());
     else
         QCOMPARE(refused([&] { bad->Commit(); }, kStoreInvalidObject, {culprit, name}), QString());
 
@@ -734,7 +795,7 @@ void TestSqlStore::failedCommitLeavesNoTrace()
         QVERIFY(!retrieved(fresh, name));
     QCOMPARE(bad->ID(), 0);
     // The session is not confused by the failure: the next good commit goes through.
-    editedCopy(store, QStringLiteral("Fragile"), 3)->Commit();
+    editedCopy(store, secondBit ? QStringLiteral("Sturdy") : QStringLiteral("Fragile"), 3)->Commit();
 }
 
 void TestSqlStore::retrieveFindsNamesAsCollectionsCompareThem_data()

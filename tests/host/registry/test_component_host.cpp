@@ -298,7 +298,18 @@ void TestComponentHost::theUsersEntryWins()
 void TestComponentHost::unregisterRemovesExactlyItsEntries()
 {
     QVERIFY(snapshot(m_user).size() > m_before.size());
+    // Another library took one of Veltrane's names over after Veltrane registered; the name stays its.
+    components::Registration takeover;
+    takeover.typeLib = {QUuid::createUuid(), QStringLiteral("Takeover"), QStringLiteral("1.0"), 0x409,
+                        QStringLiteral("/opt/takeover/libtakeover.so")};
+    takeover.classes = {{QUuid::createUuid(), QStringLiteral("Service"), QStringLiteral("Veltrane.Service"),
+                         takeover.typeLib.library, QStringLiteral("Apartment"), takeover.typeLib.libId,
+                         QStringLiteral("1.0"), false}};
+    components::registerComponents(takeover, components::Scope::User);
     QCOMPARE(runRegister({QStringLiteral("--unregister"), QStringLiteral("--user"), kLibrary}), 0);
+    QCOMPARE(components::findProgId(QStringLiteral("Veltrane.Service")).value_or(QUuid()),
+             takeover.classes.first().clsid);
+    components::unregisterComponents(takeover, components::Scope::User);
     QCOMPARE(snapshot(m_user), m_before);
     QCOMPARE(test::errorNumberOf([] { createComponent(QStringLiteral("Veltrane.Service")); }),
              qint32(kInvalidClassString));

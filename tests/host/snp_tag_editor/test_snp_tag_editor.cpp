@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QLocale>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -114,6 +115,9 @@ void TestSnpTagEditor::refusesWhatCannotBeStored_data()
     QTest::newRow("number that is none") << "txtTagNumber"
                                          << "12x"
                                          << "txtTagNumber";
+    QTest::newRow("number past single precision") << "txtTagNumber"
+                                                  << "3.4028236e38"
+                                                  << "txtTagNumber";
     QTest::newRow("an invisible character in the name") << "txtName"
                                                         << "rs\u200B3"
                                                         << "txtName";
@@ -162,17 +166,22 @@ void TestSnpTagEditor::saveStoresTheTagAndCounts_data()
 {
     QTest::addColumn<bool>("isNew");
     QTest::addColumn<QString>("name");
-    QTest::newRow("stored tag, same name in other case") << false << "RS1";
-    QTest::newRow("stored tag renamed") << false << "rs1b";
-    QTest::newRow("new tag") << true << "rs9";
+    QTest::addColumn<QString>("number");
+    QTest::newRow("stored tag, same name in other case") << false << "RS1"
+                                                         << "42.5";
+    QTest::newRow("stored tag renamed") << false << "rs1b"
+                                        << "-0.25";
+    QTest::newRow("new tag, a number of single precision's largest") << true << "rs9"
+                                                                     << "3.4028234e38";
     QTest::newRow("new tag, as long a name as a tag may have")
-        << true << QString(limits::kNameLength, QLatin1Char('n'));
+        << true << QString(limits::kNameLength, QLatin1Char('n')) << "1";
 }
 
 void TestSnpTagEditor::saveStoresTheTagAndCounts()
 {
     QFETCH(bool, isNew);
     QFETCH(QString, name);
+    QFETCH(QString, number);
     PageHost host(false);
     const SNPLocusTagPtr tag =
         isNew ? qSharedPointerObjectCast<SNPLocusTag>(ObjectManager().NewObject(QStringLiteral("SNPLocusTag")))
@@ -181,7 +190,7 @@ void TestSnpTagEditor::saveStoresTheTagAndCounts()
     const Outcome outcome = runEditor(tag, [&](host::ServiceWindowDialog &window) {
         title = window.Title();
         type(&window, QStringLiteral("txtName"), name);
-        type(&window, QStringLiteral("txtTagNumber"), QStringLiteral("42.5"));
+        type(&window, QStringLiteral("txtTagNumber"), number);
         type(&window, QStringLiteral("txtTagText3"), QStringLiteral("promoter"));
         clickCommand(window, 1);
     });
@@ -194,7 +203,7 @@ void TestSnpTagEditor::saveStoresTheTagAndCounts()
     const SNPLocusTagSettingsPtr now = storedTag(name);
     QVERIFY(now);
     QCOMPARE(now->ID(), tag->TagData()->ID());
-    QCOMPARE(now->TagNumber(), 42.5f);
+    QCOMPARE(now->TagNumber(), QLocale::c().toFloat(number));
     QCOMPARE(now->TagText(3), QStringLiteral("promoter"));
     if (!isNew)
         QCOMPARE(now->TagText(2), QStringLiteral("A/G")); // what was not edited stays
