@@ -23,6 +23,7 @@ private slots:
     void cleanupTestCase();
     void everyCommandLeavesTheStoreAsItWas_data();
     void everyCommandLeavesTheStoreAsItWas();
+    void aStoreLeftHalfWrittenIsLeftToItsOwner();
 
 private:
     QString m_owner; // a system user made for the test, and removed after it
@@ -173,6 +174,44 @@ void TestAppSharedStore::everyCommandLeavesTheStoreAsItWas()
         veltrane::test::runAppAs(m_owner, {"--db", file, "import", "--replace", json}, ownerHome);
     QVERIFY2(imported.exitCode == 0, qPrintable(imported.err));
     QCOMPARE(imported.out, QStringLiteral("replaced: SNP Identity Panel\n"));
+}
+
+void TestAppSharedStore::aStoreLeftHalfWrittenIsLeftToItsOwner()
+{
+    // The owner's program was killed while it wrote, and the log's index went (a copy of the folder
+    // without it, say): what the log holds can only be made whole by someone who may write.
+    QTemporaryDir base;
+    const QFile::Permissions enter = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                     QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(base.path(), enter));
+    const QString folder = base.filePath(QStringLiteral("shared"));
+    const QString ownerHome = base.filePath(QStringLiteral("owner"));
+    const QString home = base.filePath(QStringLiteral("reader"));
+    QVERIFY(ownedFolder(folder, m_owner, enter | QFile::WriteGroup | QFile::WriteOther, true));
+    QVERIFY(ownedFolder(ownerHome, m_owner, enter));
+    QVERIFY(ownedFolder(home, QStringLiteral("nobody"), enter | QFile::WriteGroup | QFile::WriteOther));
+    const QString file = folder + QStringLiteral("/store.sqlite");
+    QProcess writer;
+    writer.start(QStringLiteral("runuser"),
+                 {QStringLiteral("-u"), m_owner, QStringLiteral("--"), QStringLiteral(VELTRANE_STORE_CHILD),
+                  QStringLiteral("commit-loop"), file, QStringLiteral("Owner's set")});
+    QElapsedTimer started;
+    started.start();
+    while (!writer.canReadLine() && started.elapsed() < 30000)
+        writer.waitForReadyRead(100);
+    writer.kill();
+    QVERIFY(writer.waitForFinished(10000));
+    QVERIFY(QFileInfo(file + QStringLiteral("-wal")).size() > 0);
+    QVERIFY(QFile::remove(file + QStringLiteral("-shm")));
+    const QStringList left = QDir(folder).entryList(QDir::Files);
+
+    const AppResult read = veltrane::test::runAppUnprivileged({"--db", file, "list"}, home);
+    QCOMPARE(read.exitCode, 1);
+    QVERIFY2(read.err.contains(QLatin1String("stopped before it had finished")), qPrintable(read.err));
+    QCOMPARE(QDir(folder).entryList(QDir::Files), left);
+    // Its owner opens it, and it serves everyone again.
+    QCOMPARE(veltrane::test::runAppAs(m_owner, {"--db", file, "list"}, ownerHome).exitCode, 0);
+    QCOMPARE(veltrane::test::runAppUnprivileged({"--db", file, "list"}, home).exitCode, 0);
 }
 
 QTEST_GUILESS_MAIN(TestAppSharedStore)

@@ -407,8 +407,9 @@ bool copyOnce(sqlite3 *target, const QSqlDatabase &into, const ConnectionSpec &s
     const QString wal = source.file + QStringLiteral("-wal");
     const QString shm = source.file + QStringLiteral("-shm");
     const FileState before(source.file), walBefore(wal), shmBefore(shm);
+    const FileState journal(source.file + QStringLiteral("-journal"));
     const bool logged = walBefore.exists && walBefore.size > 0;
-    if (logged && !shmBefore.exists)
+    if ((logged && !shmBefore.exists) || (journal.exists && journal.size > 0))
         throw cannotOpen(source, QStringLiteral("a program that was writing to it stopped before it had finished, and "
                                                 "only someone who may write to the store can complete that (its owner "
                                                 "opening it once does)"));
