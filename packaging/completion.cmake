@@ -4,7 +4,8 @@
 #
 # What it reads of the help:
 #   option lines    "  -o, --output <file>   export: write to this file."  (a value in <>; a
-#                   description starting "command:" belongs to that command, any other is global)
+#                   description starting "command:" or "command, command:" belongs to those
+#                   commands, any other is global)
 #   command lines   "  show NAME   ..." under "Commands:"; the words in capitals are the command's
 #                   arguments (NAME: a parameter set, FLOW: a flow, FILE or FILE.ext: a file, "..."
 #                   repeats); options in the synopsis and their values are left out
@@ -54,9 +55,12 @@ foreach(line IN LISTS lines)
     if(long STREQUAL "--palette" AND description MATCHES "colours: ([a-z, ]+) \\(")
       string(REPLACE "," "" palettes "${CMAKE_MATCH_1}")
     endif()
-    if(description MATCHES "^([a-z][a-z-]*): ")
-      list(APPEND owners ${CMAKE_MATCH_1})
-      string(APPEND options_of_${CMAKE_MATCH_1} " ${names}")
+    if(description MATCHES "^([a-z][a-z-]*(, [a-z][a-z-]*)*): ")
+      string(REPLACE ", " ";" commands_of_option "${CMAKE_MATCH_1}")
+      foreach(owner IN LISTS commands_of_option)
+        list(APPEND owners ${owner})
+        string(APPEND options_of_${owner} " ${names}")
+      endforeach()
     else()
       string(APPEND global_options " ${names}")
     endif()

@@ -133,6 +133,13 @@ constexpr qint32 kUnitCount = 4;
 // Rows of the quantitation table and dyes of the dye spectra.
 constexpr qint32 kQuantitationRows = 4;
 
+// The longest name of a stored object (a parameter set, a size standard, a tag, a project, ...) and the
+// longest of its other texts (an SNP locus tag's texts, a calibration's name), in characters as
+// Unicode counts them (after the name is composed, see storedName()). A name is as long as the save-as
+// page lets one be typed; lists, grids and the editor show either whole.
+constexpr qint32 kNameLength = 128;
+constexpr qint32 kTextLength = 255;
+
 // The ranges the editor accepts (minimum and maximum, both included).
 struct Range
 {
