@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libqt6sql6-sqlite libqt6sql6-psql libpq-dev
+  libqt6sql6-sqlite libsqlite3-dev libqt6sql6-psql libpq-dev
   postgresql
   libbenchmark-dev
   xvfb

@@ -7,6 +7,7 @@
 #include "host/framework/flow_registry.h"
 #include "host/framework/host_utilities.h"
 #include "platform/forms/colors.h"
+#include "veltrane/common/formats.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/contracts/stored_rules.h"
@@ -34,12 +35,16 @@ const char *const kCommandsText = R"(Commands:
                                    (what opening a .veltrane.json file from the desktop does)
   list                             the parameter sets users see, one per line
   show NAME                        the summary of one parameter set
-  export [NAME...] [-o FILE]       the named sets (all when none) as JSON, to FILE or standard output
+  export [NAME...] [-o FILE [--replace]]
+                                   the named sets (all when none) as JSON, to FILE or standard output
   import FILE [--replace] [--keep-attributes] [--reason TEXT]
                                    read sets from a JSON file made by export
-  screenshot FLOW FILE.png [--set NAME | --new] [--tab TAB] [--palette NAME] [--scale FACTOR]
-                                   render the first page of a flow into a PNG file (no display needed)
-  typelib                          the library's public classes, interfaces, members and dispatch ids
+  screenshot FLOW FILE.png [--set NAME | --new] [--tab TAB] [--palette NAME] [--scale FACTOR] [--replace]
+                                   render the first page of a flow into a PNG file (no display needed);
+                                   EditAnalysisParameters shows the set NAME, or a new set with --new
+  typelib [--registry]             the library's public classes, interfaces, members and dispatch ids;
+                                   with --registry, those of every type library the component registry
+                                   holds, read from the registry without loading any library
 
 History and life cycle (each change is kept as a revision: who, when, why, and the whole set):
   history NAME [--json]            the revisions of a set, newest first: number, time, who, action,
@@ -159,15 +164,18 @@ int run(int argc, char *argv[])
     const QCommandLineOption output(QStringList{"o", "output"}, QStringLiteral("export: write to this file."),
                                     QStringLiteral("file"));
     const QCommandLineOption replace(QStringLiteral("replace"),
-                                     QStringLiteral("import: write over stored sets of the same names."));
+                                     QStringLiteral("import, export, screenshot: write over what is there (import: "
+                                                    "stored sets of the same names, export and screenshot: a file "
+                                                    "that holds a database)."));
     const QCommandLineOption keepAttributes(
         QStringLiteral("keep-attributes"),
         QStringLiteral("import: give the sets the read-only and hidden flags the file says (restoring a store)."));
     const QCommandLineOption set(QStringLiteral("set"),
-                                 QStringLiteral("screenshot: hand this parameter set to the flow."),
+                                 QStringLiteral("screenshot: show this parameter set in EditAnalysisParameters."),
                                  QStringLiteral("name"));
-    const QCommandLineOption newSet(
-        QStringLiteral("new"), QStringLiteral("screenshot: a new set made from the default set, as New makes it."));
+    const QCommandLineOption newSet(QStringLiteral("new"),
+                                    QStringLiteral("screenshot: show EditAnalysisParameters with a new set made from "
+                                                   "the default set, as New makes it."));
     const QCommandLineOption tab(QStringLiteral("tab"),
                                  QStringLiteral("screenshot: show this tab (its number from 1, or its caption)."),
                                  QStringLiteral("tab"));
@@ -179,6 +187,8 @@ int run(int argc, char *argv[])
         QStringLiteral("scale"),
         QStringLiteral("screenshot: draw at this scale, from %1 to %2 (2 for 200%).").arg(kMinScale).arg(kMaxScale),
         QStringLiteral("factor"));
+    const QCommandLineOption registry(QStringLiteral("registry"),
+                                      QStringLiteral("typelib: the type libraries of the component registry."));
     const QCommandLineOption revision(QStringLiteral("revision"),
                                       QStringLiteral("show, diff, restore: this revision of the set."),
                                       QStringLiteral("number"));
@@ -198,7 +208,7 @@ int run(int argc, char *argv[])
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("history, diff, show: write JSON."));
     const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("diff: every field, not only the differences."));
     parser.addOptions({help, version, db, noSeed, output, replace, keepAttributes, set, newSet, tab, palette, scale,
-                       revision, against, setNumber, reason, as, json, all});
+                       registry, revision, against, setNumber, reason, as, json, all});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See the commands below."),
                                  QStringLiteral("[command [arguments]]"));
 
@@ -265,25 +275,37 @@ int run(int argc, char *argv[])
     if (command == QLatin1String("screenshot") && args.size() != 2)
         return usageError(err, QStringLiteral("screenshot takes a flow name and a .png file"));
     // An option that does not apply to the command is a mistake to point out, not one to ignore.
-    const std::pair<const QCommandLineOption *, const char *> commandOptions[] = {
-        {&output, "export"},
-        {&replace, "import"},
-        {&keepAttributes, "import"},
-        {&set, "screenshot"},
-        {&newSet, "screenshot"},
-        {&tab, "screenshot"},
-        {&scale, "screenshot"},
-        {&revision, "show, diff, restore"},
-        {&against, "diff"},
-        {&setNumber, "history, show, undelete"},
-        {&reason, "restore, rename, delete, undelete, lock, unlock, hide, unhide, import"},
-        {&as, "undelete"},
-        {&json, "history, diff, show"},
-        {&all, "diff"}};
+    const std::pair<const QCommandLineOption *, QStringList> commandOptions[] = {
+        {&output, {"export"}},         {&replace, {"import", "export", "screenshot"}},
+        {&keepAttributes, {"import"}}, {&set, {"screenshot"}},
+        {&newSet, {"screenshot"}},     {&tab, {"screenshot"}},
+        {&scale, {"screenshot"}},      {&registry, {"typelib"}},
+        {&revision, {"show", "diff", "restore"}},
+        {&against, {"diff"}},
+        {&setNumber, {"history", "show", "undelete"}},
+        {&reason, {"restore", "rename", "delete", "undelete", "lock", "unlock", "hide", "unhide", "import"}},
+        {&as, {"undelete"}},
+        {&json, {"history", "diff", "show"}},
+        {&all, {"diff"}}};
     for (const auto &[option, owners] : commandOptions)
-        if (parser.isSet(*option) && !QString::fromLatin1(owners).split(QStringLiteral(", ")).contains(command))
-            return usageError(
-                err, QStringLiteral("--%1 applies to %2 only").arg(option->names().constLast(), QLatin1String(owners)));
+        if (parser.isSet(*option) && !owners.contains(command))
+            return usageError(err, QStringLiteral("--%1 applies to %2 only")
+                                       .arg(option->names().constLast(), owners.join(QStringLiteral(", "))));
+    if (command == QLatin1String("export") && parser.isSet(replace) && !parser.isSet(output))
+        return usageError(err, QStringLiteral("--replace applies to export with --output only"));
+    if (command == QLatin1String("screenshot")) {
+        // Only the editor is handed a set; it needs one, from the store or new.
+        const bool editor = sameText(args.at(0), flows::kEditAnalysisParameters);
+        if (parser.isSet(set) && parser.isSet(newSet))
+            return usageError(err, QStringLiteral("--set and --new cannot be given together"));
+        if (!editor && (parser.isSet(set) || parser.isSet(newSet)))
+            return usageError(err, QStringLiteral("--%1 applies to screenshot %2 only")
+                                       .arg(parser.isSet(set) ? QStringLiteral("set") : QStringLiteral("new"),
+                                            flows::kEditAnalysisParameters));
+        if (editor && !parser.isSet(set) && !parser.isSet(newSet))
+            return usageError(err, QStringLiteral("screenshot %1 needs the set to show: --set NAME, or --new")
+                                       .arg(flows::kEditAnalysisParameters));
+    }
     if (parser.isSet(palette) && !kPalettes.contains(parser.value(palette)))
         return usageError(err, QStringLiteral("--palette takes one of: %1").arg(kPalettes.join(QStringLiteral(", "))));
     if (parser.isSet(scale)) {
@@ -296,7 +318,7 @@ int run(int argc, char *argv[])
         qputenv("QT_SCALE_FACTOR", parser.value(scale).toLatin1());
     }
     if (command == QLatin1String("typelib")) // needs neither a store nor a display
-        return args.isEmpty() ? (printTypeLibrary(CommandIO{out, err}), kOk)
+        return args.isEmpty() ? (printTypeLibrary(CommandIO{out, err}, parser.isSet(registry)), kOk)
                               : usageError(err, QStringLiteral("typelib takes no arguments"));
 
     if (command.isEmpty()) {
@@ -343,11 +365,13 @@ int run(int argc, char *argv[])
         options.seed = !parser.isSet(noSeed);
         std::shared_ptr<host::SqlStore> store = openAndInstall(location, options);
         if (store->createdOnOpen())
-            err << "Created a new store at " << store->location() << '\n';
+            err << "Created a new store at " << printable(store->location()) << '\n';
         if (store->isReadOnly())
-            err << "Opened the store at " << store->location()
+            err << "Opened the store at " << printable(store->location())
                 << " for reading only: you cannot write to it or to its folder, so nothing can be saved.\n";
         CommandIO io{out, err};
+        const host::OutputRules outputRules{store.get(), parser.isSet(replace),
+                                            QStringLiteral("give --replace to write over it")};
         if (command.isEmpty()) {
             if (!fileToOpen.isEmpty()) {
                 // Whatever the user decides, the selection window follows, with what the store
@@ -364,7 +388,7 @@ int run(int argc, char *argv[])
         } else if (command == QLatin1String("show")) {
             showSet(io, args.first());
         } else if (command == QLatin1String("export")) {
-            exportSets(io, *store, args, parser.value(output));
+            exportSets(io, *store, args, parser.value(output), outputRules);
         } else if (command == QLatin1String("import")) {
             host::ImportOptions options;
             options.replaceExisting = parser.isSet(replace);
@@ -373,7 +397,7 @@ int run(int argc, char *argv[])
             importSets(io, *store, args.first(), options);
         } else if (command == QLatin1String("screenshot")) {
             screenshot(io, args.at(0), args.at(1),
-                       ScreenshotOptions{parser.value(set), parser.isSet(newSet), parser.value(tab)});
+                       ScreenshotOptions{parser.value(set), parser.isSet(newSet), parser.value(tab)}, outputRules);
         }
     } catch (const Error &e) {
         out.flush();

@@ -54,8 +54,8 @@ screenshot|;SelectAnalysisParameters EditAnalysisParameters SaveAnalyisParameter
 screenshot|EditAnalysisParameters|shot;;EditAnalysisParameters
 --;--db --help --palette;--replace --output
 import|--;--replace --keep-attributes --db --help --palette;--output --set --tab
-screenshot|--;--set --new --tab --scale --palette;--replace --output
-export|-;-o --output --db;--replace
+screenshot|--;--set --new --tab --scale --palette --replace;--output --keep-attributes
+export|-;-o --output --db --replace;--set
 --palette|;desktop light dark;list
 --db|STORE|show|;DefaultFragmentAnalysisParameters Lab_set_2;list
 --db|STORE|show|La;Lab_set_2;DefaultFragmentAnalysisParameters

@@ -253,6 +253,7 @@ void TestAnalysisPageFields::amountIsNormalisedOnLeaving_data()
     row("retyped text", 1.5e-6f, "1.50", "", "1.50", "-6");
     row("pasted exponent", 1.0f, "", "2.5e-3", "2.5", "-3");
     row("pasted with spaces", 1.0e2f, "", " 150 ", "1.50", "4");
+    // The amount keeps its value: its power follows the digits, not GetPower's steps (-13).
     row("pasted power of ten", 1.0f, "", "1e-12", "1.00", "-12");
     row("pasted exponent keeps its digits", 1.0f, "", "1.50e2", "1.50", "2");
     row("pasted negative", 1.0e2f, "", "-150", "0.00", "2");
@@ -292,6 +293,11 @@ void TestAnalysisPageFields::powerOfAText_data()
     row("1000", "1000", 3);
     row("0.001", "0.001", -3);
     row("spaces and exponent", " 2.5e-7 ", -7);
+    // Stepped by ten in doubles: the last tenth that takes as many steps as it has zeros, and the
+    // first that takes one more; the digits would say -11 and -12.
+    row("0.0000000001 in ten steps", "0.0000000001", -10);
+    row("0.00000000001 in twelve steps", "0.00000000001", -12);
+    row("1e-12 in thirteen steps", "1e-12", -13);
 }
 
 void TestAnalysisPageFields::powerOfAText()

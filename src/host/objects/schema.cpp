@@ -5,6 +5,7 @@
 #include "veltrane/contracts/error.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QSqlQuery>
 #include <QStringList>
 
@@ -98,7 +99,7 @@ QString blobSql(Engine engine)
     return engine == Engine::SQLite ? QStringLiteral("BLOB") : QStringLiteral("BYTEA");
 }
 
-// The history (version 3): revisions of every set, and the snapshot parts they share by hash. A
+// The history (version 4): revisions of every set, and the snapshot parts they share by hash. A
 // revision keeps the set's number but no reference to its row, since a deleted set keeps its history.
 // The database itself refuses to change or remove a revision.
 QStringList historyTables(Engine engine)
@@ -188,9 +189,65 @@ QStringList currentTables(Engine engine)
     return statements;
 }
 
-// Changes from one version to the next, for stores written by an earlier version: the statements and
-// what is done after them. A field added to a kind's description needs its step here as well, since
-// the description only shapes the tables of a new store.
+// 3: name keys composed (NFC) as well as case folded (see nameKey()), so that a name typed in another
+// Unicode form finds the stored one and cannot be stored beside it. Names stay as they were written,
+// but where an older store holds two names that are now one (one composed, one not), the one whose key
+// changes is renamed "<name> (2)" (or the next free number): two objects of one name could not be
+// listed, and neither is lost.
+void composeNameKeys(const QSqlDatabase &db)
+{
+    const QStringList tables{projects().table,
+                             sizeStandards().table,
+                             mobilityCalibrations().table,
+                             mobilityReferences().table,
+                             strTags().table,
+                             snpTags().table,
+                             sets().table};
+    for (const QString &table : tables) {
+        struct Row
+        {
+            qint32 id;
+            QString name;
+            QString key;
+        };
+        QList<Row> all;
+        {
+            Statement rows(db, QStringLiteral("SELECT id, name, name_key FROM %1 ORDER BY id").arg(table));
+            rows.exec();
+            while (rows.next())
+                all.append({rows.intAt(0), rows.textAt(1), rows.textAt(2)});
+        }
+        QSet<QString> taken;
+        for (const Row &row : std::as_const(all))
+            if (nameKey(row.name) == row.key)
+                taken.insert(row.key);
+        QList<Row> changed;
+        for (const Row &row : std::as_const(all)) {
+            if (nameKey(row.name) == row.key)
+                continue;
+            Row now{row.id, row.name, nameKey(row.name)};
+            for (int n = 2; taken.contains(now.key); ++n) {
+                now.name = QStringLiteral("%1 (%2)").arg(row.name, QString::number(n));
+                now.key = nameKey(now.name);
+            }
+            taken.insert(now.key);
+            changed.append(now);
+        }
+        // Through keys no name can have (they hold a control character), so no step meets a key that
+        // is still to move.
+        Statement park(db, QStringLiteral("UPDATE %1 SET name_key = ? WHERE id = ?").arg(table));
+        for (const Row &row : std::as_const(changed))
+            park.bind(QStringLiteral("\x01%1").arg(row.id)).bind(row.id).exec();
+        Statement update(db, QStringLiteral("UPDATE %1 SET name = ?, name_key = ? WHERE id = ?").arg(table));
+        for (const Row &row : std::as_const(changed))
+            update.bind(row.name).bind(row.key).bind(row.id).exec();
+    }
+}
+
+// Changes from one version to the next, for stores written by an earlier version: index 0 brings
+// version 1 to 2, and so on. A field added to a kind's description needs its step here as well, since
+// the description only shapes the tables of a new store. A step is statements, and work the program
+// does on the rows after them.
 struct Upgrade
 {
     QStringList (*statements)(Engine engine);
@@ -202,7 +259,9 @@ const Upgrade kUpgrades[] = {
         return QStringList{
             QStringLiteral("ALTER TABLE %1 ADD COLUMN %2%3").arg(sets().table, kModifiedByColumn, kModifiedBySql)};
     }},
-    // 3: the history of every set.
+    // 3: name keys composed as well as case folded.
+    {[](Engine) { return QStringList(); }, [](const io::Context &ctx) { composeNameKeys(ctx.db); }},
+    // 4: the history of every set.
     {historyTables, recordHistoryBeginning},
 };
 static_assert(std::size(kUpgrades) == kCurrentVersion - 1);

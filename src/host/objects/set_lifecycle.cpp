@@ -107,14 +107,14 @@ Outcome changeRow(const io::Context &ctx, const io::StoredSet &s, const QString 
     if (modified)
         sql += QStringLiteral(", date_modified = ?");
     Statement st(ctx.db, sql + QStringLiteral(" WHERE id = ?"));
-    st.bind(name).bind(nameKey(name)).bind(attributes).bind(s.version + 1).bind(io::workstation());
+    st.bind(storedName(name)).bind(nameKey(name)).bind(attributes).bind(s.version + 1).bind(io::workstation());
     if (modified)
         st.bind(QDateTime::currentSecsSinceEpoch());
     st.bind(s.id).exec();
     snapshot::DefinitionCache definitions(ctx);
     QList<io::RevisionRecord> records{io::currentSet(ctx, s.id, action, reason, definitions)};
     io::recordRevisions(ctx, records, definitions);
-    return Outcome{records.first().recorded, s.name, name, s.version + 1};
+    return Outcome{records.first().recorded, s.name, storedName(name), s.version + 1};
 }
 
 template <typename F> Revision onStored(SqlStore &store, const QString &name, const QString &reason, F &&body)

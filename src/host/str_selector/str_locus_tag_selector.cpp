@@ -119,12 +119,10 @@ STRLocusTagSelector::STRLocusTagSelector(QWidget *parent)
 
 STRLocusTagSelector::~STRLocusTagSelector() = default;
 
-void STRLocusTagSelector::registerDispatchTable()
+QList<automation::Member> STRLocusTagSelector::members()
 {
     using namespace automation;
-    DispatchTable table;
-    table.className = QString::fromLatin1(kClass);
-    table.members = {
+    return {
         Member{
             QStringLiteral("Initialize"),
             CallKind::Method,
@@ -140,7 +138,11 @@ void STRLocusTagSelector::registerDispatchTable()
             {},
             QStringLiteral("_STRLocusTagSelector")},
     };
-    automation::registerDispatchTable(&staticMetaObject, std::move(table));
+}
+
+void STRLocusTagSelector::registerDispatchTable()
+{
+    automation::registerDispatchTable(&staticMetaObject, {QString::fromLatin1(kClass), members()});
 }
 
 void STRLocusTagSelector::appendRow(GridControl *grid, const STRLocusTag &tag)

@@ -56,6 +56,9 @@ constexpr qint32 kApplicationError = qint32(0x80040000u);
     X(kDispMemberNotFound, VT_DISP_E_MEMBERNOTFOUND, "Member not found")                                               \
     X(kDispTypeMismatch, VT_DISP_E_TYPEMISMATCH, "Type mismatch")                                                      \
     X(kDispBadParamCount, VT_DISP_E_BADPARAMCOUNT, "Invalid number of parameters")                                     \
+    X(kDispUnknownName, VT_DISP_E_UNKNOWNNAME, "Unknown name")                                                         \
+    X(kDispException, VT_DISP_E_EXCEPTION, "Exception occurred")                                                       \
+    X(kInvalidArgument, VT_E_INVALIDARG, "The parameter is incorrect")                                                 \
     X(kNoAggregation, VT_CLASS_E_NOAGGREGATION, "Class does not support aggregation")                                  \
     X(kClassNotAvailable, VT_CLASS_E_CLASSNOTAVAILABLE, "Class factory cannot supply requested class")                 \
     X(kClassNotRegistered, VT_REGDB_E_CLASSNOTREG, "Class not registered")                                             \

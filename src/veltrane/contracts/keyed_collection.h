@@ -113,8 +113,12 @@ public:
         return out;
     }
 
-private:
+    // The form under which keys are compared: case folded, and composed (NFC), so that the same text
+    // written in other Unicode forms (an accent as a mark of its own, or as part of its letter) is one
+    // key, as it looks like one.
     static QString fold(const QString &key);
+
+private:
     void reindexFrom(qsizetype position);
 
     std::vector<Entry> m_entries;

@@ -47,10 +47,13 @@ void type(QWidget *window, const QString &name, const QString &text)
     TextBox *box = field(window, name);
     QVERIFY2(box, qPrintable(name));
     box->selectAll();
+    const bool typeable = std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
     if (text.isEmpty())
         QTest::keyClick(box, Qt::Key_Delete);
-    else
+    else if (typeable)
         QTest::keyClicks(box, text);
+    else
+        box->insert(text); // pasted, as what no keyboard has is entered
 }
 
 struct Outcome
@@ -115,6 +118,12 @@ void TestSnpTagEditor::refusesWhatCannotBeStored_data()
     QTest::newRow("number past single precision") << "txtTagNumber"
                                                   << "3.4028236e38"
                                                   << "txtTagNumber";
+    QTest::newRow("an invisible character in the name") << "txtName"
+                                                        << "rs\u200B3"
+                                                        << "txtName";
+    QTest::newRow("a line separator in a text") << "txtTagText2"
+                                                << "A\u2028B"
+                                                << "txtTagText2";
 }
 
 void TestSnpTagEditor::refusesWhatCannotBeStored()
@@ -164,6 +173,8 @@ void TestSnpTagEditor::saveStoresTheTagAndCounts_data()
                                         << "-0.25";
     QTest::newRow("new tag, a number of single precision's largest") << true << "rs9"
                                                                      << "3.4028234e38";
+    QTest::newRow("new tag, as long a name as a tag may have")
+        << true << QString(limits::kNameLength, QLatin1Char('n')) << "1";
 }
 
 void TestSnpTagEditor::saveStoresTheTagAndCounts()
