@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSet>
@@ -529,12 +530,25 @@ QSqlDatabase ConnectionPool::database()
         db.setUserName(spec.user);
         db.setPassword(spec.password);
         db.setDatabaseName(spec.database);
-        db.setConnectOptions(QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=%2;"
-                                            "keepalives_interval=%3;keepalives_count=%4")
-                                 .arg(spec.connectTimeout)
-                                 .arg(spec.keepalivesIdle)
-                                 .arg(spec.keepalivesInterval)
-                                 .arg(spec.keepalivesCount));
+        QString options = QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=%2;"
+                                         "keepalives_interval=%3;keepalives_count=%4")
+                              .arg(spec.connectTimeout)
+                              .arg(spec.keepalivesIdle)
+                              .arg(spec.keepalivesInterval)
+                              .arg(spec.keepalivesCount);
+        // The driver joins the options into libpq's connection string, where a value is quoted.
+        const auto quoted = [](QString value) {
+            value.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+            return QLatin1Char('\'') + value + QLatin1Char('\'');
+        };
+        const std::pair<const char *, const QString *> tls[] = {{"sslmode", &spec.sslMode},
+                                                                {"sslrootcert", &spec.sslRootCert},
+                                                                {"sslcert", &spec.sslCert},
+                                                                {"sslkey", &spec.sslKey}};
+        for (const auto &[key, value] : tls)
+            if (!value->isEmpty())
+                options += QStringLiteral(";%1=%2").arg(QLatin1String(key), quoted(*value));
+        db.setConnectOptions(options);
     }
     if (!db.open()) {
         // Drivers spread a reason over several lines; a message is one.
@@ -553,6 +567,33 @@ QSqlDatabase ConnectionPool::database()
 }
 
 // ---- transactions and statements ---------------------------------------------------------------
+
+// The primary message of the server's error, without the lines of context it adds.
+static QString serverMessage(const QSqlError &error)
+{
+    QString text = error.databaseText();
+    text = text.left(text.indexOf(QLatin1Char('\n'))).trimmed();
+    if (text.startsWith(QLatin1String("ERROR:")))
+        text = text.mid(6).trimmed();
+    return text;
+}
+
+// What a table the server refused to touch holds, in the user's words.
+static QString protectedBy(const QString &refusal)
+{
+    static const QRegularExpression table(QStringLiteral("(?:table|relation) \"?([A-Za-z0-9_]+)"));
+    const QString name = table.match(refusal).captured(1);
+    const QStringList definitions{QStringLiteral("size_standards"),        QStringLiteral("size_standard_fragments"),
+                                  QStringLiteral("mobility_calibrations"), QStringLiteral("mobility_references"),
+                                  QStringLiteral("str_locus_tags"),        QStringLiteral("snp_locus_tags")};
+    if (definitions.contains(name))
+        return QStringLiteral("size standards, calibrations or locus tags");
+    if (name == QLatin1String("projects"))
+        return QStringLiteral("projects");
+    if (name.isEmpty() || name == QLatin1String("schema_migrations") || name.startsWith(QLatin1String("grid_")))
+        return QStringLiteral("the store's tables");
+    return QStringLiteral("parameter sets");
+}
 
 static Error statementFailed(const QSqlQuery &query, const QString &sql)
 {
@@ -576,6 +617,17 @@ static Error statementFailed(const QSqlQuery &query, const QString &sql)
                      QStringLiteral("Another program kept the store locked for too long (%1). %2 Try again in a "
                                     "moment.")
                          .arg(why, outcome));
+    // The server's refusals: the rules of a shared store say what happened in their own words (codes VT...),
+    // and a privilege the user's role lacks is named by what it protects.
+    if (code.startsWith(QLatin1String("VT")))
+        return Error(kStorePermissionDenied, kSource, serverMessage(error));
+    if (code == QLatin1String("42501")) {
+        const PGconn *conn = pgConnection(query.driver());
+        return Error(kStorePermissionDenied, kSource,
+                     QStringLiteral("You (%1) may not change %2 in this store: your role does not allow it. Ask an "
+                                    "administrator of the store.")
+                         .arg(conn ? QString::fromUtf8(PQuser(conn)) : QStringLiteral("this user"), protectedBy(why)));
+    }
     if (code == QLatin1String("13") || code == QLatin1String("53100"))
         return Error(kStoreQueryFailed, kSource, QStringLiteral("The store's disk is full (%1). %2").arg(why, outcome));
     if (const PGconn *conn = pgConnection(query.driver()); conn && PQstatus(conn) == CONNECTION_BAD)
