@@ -135,6 +135,20 @@ ThreadItem &threadItem(const std::shared_ptr<PoolState> &state)
     return item;
 }
 
+// A refused certificate said in the terms of the URL's options, with the driver's own words after.
+QString tlsHint(const QString &why)
+{
+    if (why.contains(QLatin1String("does not match host name")))
+        return QStringLiteral("the server's certificate is made out for another host than the URL names, so the "
+                              "connection was refused (%1)")
+            .arg(why);
+    if (why.contains(QLatin1String("certificate verify failed")))
+        return QStringLiteral("the server's certificate is not signed by a certificate authority this program "
+                              "trusts (the file sslrootcert names), so the connection was refused (%1)")
+            .arg(why);
+    return why;
+}
+
 Error cannotOpen(const ConnectionSpec &spec, const QString &why)
 {
     return Error(kStoreCannotOpen, kSource, QStringLiteral("Cannot open the store at %1: %2").arg(spec.display, why));
@@ -537,7 +551,7 @@ QSqlDatabase ConnectionPool::database()
                               .arg(spec.keepalivesInterval)
                               .arg(spec.keepalivesCount);
         // The driver joins the options into libpq's connection string, where a value is quoted.
-        const auto quoted = [](QString value) {
+        const auto quoted = [](QString value) -> QString {
             value.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
             return QLatin1Char('\'') + value + QLatin1Char('\'');
         };
@@ -553,7 +567,7 @@ QSqlDatabase ConnectionPool::database()
     if (!db.open()) {
         // Drivers spread a reason over several lines; a message is one.
         const QString why = db.lastError().text().simplified();
-        throw cannotOpen(spec, why.isEmpty() ? QStringLiteral("the database refused the connection") : why);
+        throw cannotOpen(spec, why.isEmpty() ? QStringLiteral("the database refused the connection") : tlsHint(why));
     }
     if (spec.engine == Engine::PostgreSQL) {
         const PGconn *conn = pgConnection(db.driver());

@@ -9,6 +9,7 @@
 #include "support/recording_utilities.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -306,6 +307,18 @@ void TestSqlStore::urlOptionsAreTakenUpToTheirLimits_data()
     const QString name = QStringLiteral("S") + QString(62, u'x'); // taken in lower case
     QTest::newRow("schema of 63 characters") << QString("?schema=" + name) << "schema" << QVariant(name.toLower());
     QTest::newRow("schema of 64 characters") << QString("?schema=" + name + u'x') << "schema" << QVariant();
+    for (const char *mode : {"disable", "require", "verify-ca", "verify-full"})
+        QTest::addRow("sslmode=%s", mode) << QStringLiteral("?sslmode=%1").arg(QLatin1String(mode)) << "sslmode"
+                                          << QVariant(QString::fromLatin1(mode));
+    QTest::newRow("sslmode of another case") << "?sslmode=Require" << "sslmode" << QVariant();
+    QTest::newRow("sslmode unknown") << "?sslmode=on" << "sslmode" << QVariant();
+    // Files are taken as absolute paths, so a store opened again from elsewhere finds them.
+    QTest::newRow("sslrootcert") << "?sslrootcert=/etc/lab/ca.crt" << "sslrootcert" << QVariant("/etc/lab/ca.crt");
+    QTest::newRow("sslcert relative") << "?sslcert=me.crt" << "sslcert"
+                                      << QVariant(QDir::current().absoluteFilePath(QStringLiteral("me.crt")));
+    QTest::newRow("sslkey with a space") << "?sslkey=/k%20s/me.key" << "sslkey" << QVariant("/k s/me.key");
+    QTest::newRow("sslkey empty") << "?sslkey=" << "sslkey" << QVariant();
+    QTest::newRow("sslkey with a semicolon") << "?sslkey=/a%3Bb" << "sslkey" << QVariant();
 }
 
 void TestSqlStore::urlOptionsAreTakenUpToTheirLimits()
@@ -331,7 +344,11 @@ void TestSqlStore::urlOptionsAreTakenUpToTheirLimits()
                                         {"keepalives_interval", spec.keepalivesInterval},
                                         {"keepalives_count", spec.keepalivesCount},
                                         {"port", spec.port},
-                                        {"schema", spec.schema}};
+                                        {"schema", spec.schema},
+                                        {"sslmode", spec.sslMode},
+                                        {"sslrootcert", spec.sslRootCert},
+                                        {"sslcert", spec.sslCert},
+                                        {"sslkey", spec.sslKey}};
     QCOMPARE(held.value(option), taken);
 }
 
