@@ -4,6 +4,8 @@
 #include "host/objects/store_fixture.h"
 #include "veltrane/contracts/error.h"
 
+#include <QDeadlineTimer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -52,6 +54,7 @@ private slots:
     void permissionsAnswerByRole();
     void commandLineByRole_data();
     void commandLineByRole();
+    void analystsSavingAtOnceKeepEveryRevision();
 
 private:
     // The login of each kind: "owner", "reader", "analyst", "administrator", "none".
@@ -446,6 +449,69 @@ void TestAppRoles::commandLineByRole()
     QVERIFY2(text.contains(says, Qt::CaseInsensitive), qPrintable(text));
     QVERIFY2(readable(text), qPrintable(text));
     QCOMPARE(revisionsOf(id), before);
+}
+
+void TestAppRoles::analystsSavingAtOnceKeepEveryRevision()
+{
+    // 16 programs of the analyst's, 200 saves in all: each save reads the set first, as the editor does,
+    // so one made after another program saved that set is refused, never lost or half-stored.
+    constexpr int kProcesses = 16;
+    constexpr int kSaves = 200;
+    QStringList shared;
+    for (int i = 0; i < 4; ++i)
+        shared << QStringLiteral("race %1").arg(i);
+    for (const QString &name : shared)
+        prepare(name, QStringLiteral("stored"));
+    QList<std::shared_ptr<QProcess>> processes;
+    for (int p = 0; p < kProcesses; ++p) {
+        auto process = std::make_shared<QProcess>();
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // Each has a set of its own besides, which it creates on its first save of it.
+        const QStringList names = shared + QStringList{QStringLiteral("race own %1").arg(p)};
+        const int saves = kSaves / kProcesses + (p < kSaves % kProcesses ? 1 : 0);
+        process->start(QStringLiteral(VELTRANE_STORE_CHILD),
+                       QStringList{"save-race", urlOf(QStringLiteral("analyst")), QString::number(p),
+                                   QString::number(saves)} +
+                           names);
+        processes.append(process);
+    }
+    const QDeadlineTimer deadline(60000);
+    QHash<QString, int> stored;
+    int refused = 0;
+    int outcomes = 0;
+    for (const auto &process : std::as_const(processes)) {
+        QVERIFY2(process->waitForFinished(int(std::max<qint64>(1, deadline.remainingTime()))),
+                 "the saves did not end within 60 seconds");
+        QCOMPARE(process->exitCode(), 0);
+        for (const QByteArray &line : process->readAllStandardOutput().split('\n')) {
+            if (line.startsWith("stored "))
+                ++stored[QString::fromUtf8(line.mid(7))];
+            else if (line.startsWith("refused "))
+                ++refused;
+            else
+                continue;
+            ++outcomes;
+        }
+    }
+    QCOMPARE(outcomes, kSaves);
+    QVERIFY(refused < kSaves);
+    qInfo("%d saves stored, %d refused as changed meanwhile", kSaves - refused, refused);
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
+        const qint32 id = host::setIdByName(*m_owner, it.key());
+        const QList<host::Revision> history = host::setHistory(*m_owner, id);
+        // One revision per stored save (the shared sets had one before, made by the owner), numbered
+        // from 1 without a gap, and the set as stored is its last revision.
+        const bool own = it.key().startsWith(QStringLiteral("race own"));
+        QCOMPARE(history.size(), it.value() + (own ? 0 : 1));
+        int analysts = 0;
+        for (qsizetype i = 0; i < history.size(); ++i) {
+            QCOMPARE(history[i].number, qint32(history.size() - i));
+            analysts += history[i].who == login(QStringLiteral("analyst"));
+        }
+        QCOMPARE(analysts, it.value());
+        QCOMPARE(test::describe(*host::setRevision(*m_owner, id).settings),
+                 test::describe(*m_owner->settingsOf(id)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestAppRoles)
