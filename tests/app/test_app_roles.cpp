@@ -54,6 +54,7 @@ private slots:
     void permissionsAnswerByRole();
     void commandLineByRole_data();
     void commandLineByRole();
+    void anOlderStoreIsBroughtUpToDateByItsOwner();
     void analystsSavingAtOnceKeepEveryRevision();
 
 private:
@@ -449,6 +450,36 @@ void TestAppRoles::commandLineByRole()
     QVERIFY2(text.contains(says, Qt::CaseInsensitive), qPrintable(text));
     QVERIFY2(readable(text), qPrintable(text));
     QCOMPARE(revisionsOf(id), before);
+}
+
+void TestAppRoles::anOlderStoreIsBroughtUpToDateByItsOwner()
+{
+    // The store without roles, taken back to version 4: no server rules yet, and a reader allowed in.
+    host::SqlStore::open(urlOf(QStringLiteral("owner"), m_plainSchema));
+    const QString s = m_plainSchema + QLatin1Char('.');
+    for (const QString &statement : QStringList{
+             "DROP TRIGGER set_revisions_stamp ON " + s + "set_revisions", "DROP TRIGGER revision_parts_kept ON " + s +
+              "revision_parts", "DELETE FROM " + s + "schema_migrations WHERE version = 5",
+          "GRANT USAGE ON SCHEMA " + m_plainSchema + " TO " + login("reader"),
+          "GRANT SELECT ON ALL TABLES IN SCHEMA " + m_plainSchema + " TO " + login("reader")})
+        QCOMPARE(sql(QStringLiteral("owner"), statement, true), QString());
+
+    // Only the owner may bring it up to date; anyone else is told so, and it stays as it was.
+    try {
+        host::SqlStore::open(urlOf(QStringLiteral("reader"), m_plainSchema));
+        QFAIL("a reader brought the store up to date");
+    } catch (const Error &e) {
+        QCOMPARE(e.number(), qint32(kStoreCannotOpen));
+        QVERIFY2(e.description().contains(QStringLiteral("only its owner can do")), qPrintable(e.description()));
+    }
+    const host::SqlStorePtr store = host::SqlStore::open(urlOf(QStringLiteral("owner"), m_plainSchema));
+    QCOMPARE(store->schemaVersion(), 5);
+    QCOMPARE(sql(QStringLiteral("owner"), "DELETE FROM " + s + "revision_parts"), QStringLiteral("VT004"));
+    QCOMPARE(sql(QStringLiteral("owner"), "UPDATE " + s + "set_revisions SET revision = revision + 1000"),
+             QStringLiteral("VT004"));
+    // Still a single-user store: its owner governs, and nobody else was given anything.
+    QVERIFY(!host::permissions(*store).rolesSetUp);
+    QVERIFY(host::permissions(*store).allows(StoreAction::LockSet));
 }
 
 void TestAppRoles::analystsSavingAtOnceKeepEveryRevision()

@@ -284,14 +284,12 @@ int version(const QSqlDatabase &db)
 
 namespace {
 
-// PostgreSQL: the version of a store that is up to date, found without statements that need more than
-// reading (the roles of a shared store may only read, or write the sets). 0 otherwise.
-int upToDate(const QSqlDatabase &db, const ConnectionSpec &spec)
+// PostgreSQL: the version of the store's tables (0 when it has none), found without statements that
+// need more than reading, since the roles of a shared store may only read or write the sets; a login
+// that may not read the store learns that, rather than that its tables could not be made.
+int storedVersion(const QSqlDatabase &db, const ConnectionSpec &spec)
 {
-    if (spec.engine != Engine::PostgreSQL)
-        return 0;
-    // A missing table would end the transaction, so the catalogue is asked first; and a login that may
-    // not read the store learns that, rather than that its tables could not be made.
+    // A missing table would end the transaction, so the catalogue is asked first.
     Statement access(db, QStringLiteral("SELECT has_schema_privilege(n.oid, 'USAGE'), c.oid IS NOT NULL, "
                                         "has_table_privilege(c.oid, 'SELECT'), session_user FROM "
                                         "pg_catalog.pg_namespace n LEFT JOIN pg_catalog.pg_class c ON c.relnamespace "
@@ -307,10 +305,7 @@ int upToDate(const QSqlDatabase &db, const ConnectionSpec &spec)
                                    "administrator of the store to give you one.")
                         .arg(access.textAt(3), spec.display));
     access.finish();
-    if (!stored)
-        return 0;
-    const int found = version(db);
-    return found == kCurrentVersion ? found : 0;
+    return stored ? version(db) : 0;
 }
 
 // Whether the connected user may change the store's tables (their owner, or a superuser).
@@ -327,8 +322,19 @@ bool mayUpgrade(const QSqlDatabase &db)
 
 int migrate(const QSqlDatabase &db, const ConnectionSpec &spec)
 {
-    if (const int current = upToDate(db, spec))
-        return current;
+    if (spec.engine == Engine::PostgreSQL) {
+        const int stored = storedVersion(db, spec);
+        if (stored == kCurrentVersion)
+            return stored;
+        if (stored > 0 && stored < kCurrentVersion && !mayUpgrade(db))
+            throw Error(kStoreCannotOpen, QStringLiteral("SqlStore"),
+                        QStringLiteral("The store at %1 has schema version %2 and needs bringing up to version %3, "
+                                       "which only its owner can do. Ask them to open it once with this version of "
+                                       "the program.")
+                            .arg(spec.display)
+                            .arg(stored)
+                            .arg(kCurrentVersion));
+    }
     if (spec.engine == Engine::PostgreSQL) {
         // Two programs opening a new shared store at once must not both create it.
         execute(db, QStringLiteral("SELECT pg_advisory_xact_lock(7316501)"));
@@ -356,14 +362,6 @@ int migrate(const QSqlDatabase &db, const ConnectionSpec &spec)
                         .arg(found)
                         .arg(kCurrentVersion));
 
-    if (spec.engine == Engine::PostgreSQL && found > 0 && !mayUpgrade(db))
-        throw Error(kStoreCannotOpen, QStringLiteral("SqlStore"),
-                    QStringLiteral("The store at %1 has schema version %2 and needs bringing up to version %3, "
-                                   "which only its owner can do. Ask them to open it once with this version of the "
-                                   "program.")
-                        .arg(spec.display)
-                        .arg(found)
-                        .arg(kCurrentVersion));
     if (spec.engine == Engine::SQLite && !spec.memory) {
         // New stores, and stores written before the id was set, carry it from now on.
         Statement id(db, QStringLiteral("PRAGMA application_id"));
