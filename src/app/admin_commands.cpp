@@ -34,8 +34,9 @@ void runAdminCommand(CommandIO io, host::SqlStore &store, const QStringList &arg
         if (!done.createdRoles.isEmpty())
             io.out << "Created the roles " << done.createdRoles.join(QStringLiteral(", ")) << ".\n";
         io.out << (done.wasSetUp ? "The roles of the store at " : "Set up the roles of the store at ")
-               << printable(store.location()) << (done.wasSetUp ? " were set up already; their grants are complete.\n"
-                                                                 : ". Give logins a role with admin grant.\n");
+               << printable(store.location())
+               << (done.wasSetUp ? " were set up already; their grants are complete.\n"
+                                 : ". Give logins a role with admin grant.\n");
         return;
     }
     if (sub == QLatin1String("roles")) {
@@ -51,8 +52,8 @@ void runAdminCommand(CommandIO io, host::SqlStore &store, const QStringList &arg
     const host::StoreRole role = *host::roleFromWord(args.at(2));
     if (sub == QLatin1String("grant")) {
         host::grantRole(store, login, role);
-        io.out << printable(login) << " is " << (role == host::StoreRole::Reader ? "a " : "an ")
-               << host::roleWord(role) << " of the store now.\n";
+        io.out << printable(login) << " is " << (role == host::StoreRole::Reader ? "a " : "an ") << host::roleWord(role)
+               << " of the store now.\n";
     } else {
         host::revokeRole(store, login, role);
         io.out << printable(login) << " is no longer " << (role == host::StoreRole::Reader ? "a " : "an ")

@@ -214,8 +214,8 @@ int run(int argc, char *argv[])
                                 QStringLiteral("name"));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("history, diff, show: write JSON."));
     const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("diff: every field, not only the differences."));
-    parser.addOptions({help, version, db, noSeed, output, replace, keepAttributes, set, newSet, tab, palette, scale,
-                       registry, revision, against, setNumber, reason, as, json, all});
+    parser.addOptions({help,    version, db,       noSeed,   output,  replace,   keepAttributes, set, newSet, tab,
+                       palette, scale,   registry, revision, against, setNumber, reason,         as,  json,   all});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See the commands below."),
                                  QStringLiteral("[command [arguments]]"));
 
@@ -286,10 +286,14 @@ int run(int argc, char *argv[])
         return usageError(err, QStringLiteral("screenshot takes a flow name and a .png file"));
     // An option that does not apply to the command is a mistake to point out, not one to ignore.
     const std::pair<const QCommandLineOption *, QStringList> commandOptions[] = {
-        {&output, {"export"}},         {&replace, {"import", "export", "screenshot"}},
-        {&keepAttributes, {"import"}}, {&set, {"screenshot"}},
-        {&newSet, {"screenshot"}},     {&tab, {"screenshot"}},
-        {&scale, {"screenshot"}},      {&registry, {"typelib"}},
+        {&output, {"export"}},
+        {&replace, {"import", "export", "screenshot"}},
+        {&keepAttributes, {"import"}},
+        {&set, {"screenshot"}},
+        {&newSet, {"screenshot"}},
+        {&tab, {"screenshot"}},
+        {&scale, {"screenshot"}},
+        {&registry, {"typelib"}},
         {&revision, {"show", "diff", "restore"}},
         {&against, {"diff"}},
         {&setNumber, {"history", "show", "undelete"}},

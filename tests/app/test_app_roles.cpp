@@ -121,8 +121,9 @@ void TestAppRoles::initTestCase()
     m_schema = QStringLiteral("vt_roles_%1").arg(m_serial);
     m_plainSchema = m_schema + QStringLiteral("_plain");
     QVERIFY(m_home.isValid());
-    QCOMPARE(sql(QStringLiteral("superuser"), QStringLiteral("CREATE ROLE %1 LOGIN CREATEROLE").arg(login("owner")), true),
-             QString());
+    QCOMPARE(
+        sql(QStringLiteral("superuser"), QStringLiteral("CREATE ROLE %1 LOGIN CREATEROLE").arg(login("owner")), true),
+        QString());
     for (const char *kind : {"reader", "analyst", "administrator", "none"})
         QCOMPARE(sql(QStringLiteral("superuser"), QStringLiteral("CREATE ROLE %1 LOGIN").arg(login(kind)), true),
                  QString());
@@ -198,17 +199,28 @@ void TestAppRoles::actionsAllowedByRole_data()
     const QStringList administrators{"administrator"};
     const QString role = QStringLiteral("may not change parameter sets");
     const QString govern = QStringLiteral("Only an administrator may lock, unlock, hide or show");
-    QTest::newRow("create") << "create" << "" << analysts << role;
-    QTest::newRow("save") << "save" << "stored" << analysts << role;
-    QTest::newRow("rename") << "rename" << "stored" << analysts << role;
-    QTest::newRow("delete") << "delete" << "stored" << analysts << role;
-    QTest::newRow("lock") << "lock" << "stored" << administrators << govern;
-    QTest::newRow("unlock") << "unlock" << "locked" << administrators << "ask an administrator to unlock it";
-    QTest::newRow("hide") << "hide" << "stored" << administrators << govern;
-    QTest::newRow("show") << "show" << "hidden" << administrators << govern;
-    QTest::newRow("undelete") << "undelete" << "deleted" << administrators << "Only an administrator may bring back";
-    QTest::newRow("edit a tag") << "tag" << "" << administrators << "may not change size standards, calibrations or "
-                                                                     "locus tags";
+    QTest::newRow("create") << "create"
+                            << "" << analysts << role;
+    QTest::newRow("save") << "save"
+                          << "stored" << analysts << role;
+    QTest::newRow("rename") << "rename"
+                            << "stored" << analysts << role;
+    QTest::newRow("delete") << "delete"
+                            << "stored" << analysts << role;
+    QTest::newRow("lock") << "lock"
+                          << "stored" << administrators << govern;
+    QTest::newRow("unlock") << "unlock"
+                            << "locked" << administrators << "ask an administrator to unlock it";
+    QTest::newRow("hide") << "hide"
+                          << "stored" << administrators << govern;
+    QTest::newRow("show") << "show"
+                          << "hidden" << administrators << govern;
+    QTest::newRow("undelete") << "undelete"
+                              << "deleted" << administrators << "Only an administrator may bring back";
+    QTest::newRow("edit a tag") << "tag"
+                                << "" << administrators
+                                << "may not change size standards, calibrations or "
+                                   "locus tags";
 }
 
 void TestAppRoles::actionsAllowedByRole()
@@ -294,8 +306,8 @@ void TestAppRoles::plainSqlAllowedByRole_data()
                                          << QStringList{denied, locked, "", ""};
     QTest::newRow("delete a locked set") << "DELETE FROM parameter_sets WHERE name = 'raw locked'"
                                          << QStringList{denied, locked, "", ""};
-    QTest::newRow("delete a locked set's entries") << "DELETE FROM set_entries WHERE set_id = " + lockedSet
-                                                   << QStringList{denied, locked, "", ""};
+    QTest::newRow("delete a locked set's entries")
+        << "DELETE FROM set_entries WHERE set_id = " + lockedSet << QStringList{denied, locked, "", ""};
     QTest::newRow("change a locked set's entries")
         << "UPDATE set_entries SET entry_index = entry_index WHERE set_id = " + lockedSet
         << QStringList{denied, locked, "", ""};
@@ -304,15 +316,15 @@ void TestAppRoles::plainSqlAllowedByRole_data()
     QTest::newRow("hide an open set") << "UPDATE parameter_sets SET attributes = 4 WHERE name = 'raw open'"
                                       << QStringList{denied, govern, "", ""};
     QTest::newRow("empty the sets") << "TRUNCATE parameter_sets CASCADE" << QStringList{denied, denied, denied, ""};
-    QTest::newRow("change a definition")
-        << "UPDATE size_standards SET name = name" << QStringList{denied, denied, "", ""};
-    QTest::newRow("rewrite a revision")
-        << "UPDATE set_revisions SET changed_by = 'someone'" << QStringList{denied, denied, denied, kept};
+    QTest::newRow("change a definition") << "UPDATE size_standards SET name = name"
+                                         << QStringList{denied, denied, "", ""};
+    QTest::newRow("rewrite a revision") << "UPDATE set_revisions SET changed_by = 'someone'"
+                                        << QStringList{denied, denied, denied, kept};
     QTest::newRow("remove a revision") << "DELETE FROM set_revisions" << QStringList{denied, denied, denied, kept};
     QTest::newRow("empty the history") << "TRUNCATE set_revisions" << QStringList{denied, denied, denied, kept};
     QTest::newRow("remove a part") << "DELETE FROM revision_parts" << QStringList{denied, denied, denied, kept};
-    QTest::newRow("turn the rules off")
-        << "ALTER TABLE parameter_sets DISABLE TRIGGER parameter_sets_rules" << QStringList{denied, denied, denied, ""};
+    QTest::newRow("turn the rules off") << "ALTER TABLE parameter_sets DISABLE TRIGGER parameter_sets_rules"
+                                        << QStringList{denied, denied, denied, ""};
 }
 
 void TestAppRoles::plainSqlAllowedByRole()
@@ -337,12 +349,12 @@ void TestAppRoles::theServerStampsEveryRevision()
     // A revision inserted by hand with another name and time on it gets the server's.
     const auto copy = [id](int step) {
         return QStringLiteral(
-                             "INSERT INTO set_revisions (set_id, revision, name, project_name, attributes, changed_at, "
-                             "changed_by, action, reason, summary, settings_part, tags_part, tag_links) SELECT set_id, "
-                             "revision + %1, name, project_name, attributes, 0, 'someone else', 'saved', '', '', "
-                             "settings_part, tags_part, tag_links FROM set_revisions WHERE set_id = %2 ORDER BY "
-                             "revision DESC LIMIT 1 RETURNING CAST(FLOOR(EXTRACT(EPOCH FROM now())) AS BIGINT) - "
-                             "changed_at || ' ' || changed_by")
+                   "INSERT INTO set_revisions (set_id, revision, name, project_name, attributes, changed_at, "
+                   "changed_by, action, reason, summary, settings_part, tags_part, tag_links) SELECT set_id, "
+                   "revision + %1, name, project_name, attributes, 0, 'someone else', 'saved', '', '', "
+                   "settings_part, tags_part, tag_links FROM set_revisions WHERE set_id = %2 ORDER BY "
+                   "revision DESC LIMIT 1 RETURNING CAST(FLOOR(EXTRACT(EPOCH FROM now())) AS BIGINT) - "
+                   "changed_at || ' ' || changed_by")
             .arg(step)
             .arg(id);
     };
@@ -457,11 +469,12 @@ void TestAppRoles::anOlderStoreIsBroughtUpToDateByItsOwner()
     // The store without roles, taken back to version 4: no server rules yet, and a reader allowed in.
     host::SqlStore::open(urlOf(QStringLiteral("owner"), m_plainSchema));
     const QString s = m_plainSchema + QLatin1Char('.');
-    for (const QString &statement : QStringList{
-             "DROP TRIGGER set_revisions_stamp ON " + s + "set_revisions", "DROP TRIGGER revision_parts_kept ON " + s +
-              "revision_parts", "DELETE FROM " + s + "schema_migrations WHERE version = 5",
-          "GRANT USAGE ON SCHEMA " + m_plainSchema + " TO " + login("reader"),
-          "GRANT SELECT ON ALL TABLES IN SCHEMA " + m_plainSchema + " TO " + login("reader")})
+    for (const QString &statement :
+         QStringList{"DROP TRIGGER set_revisions_stamp ON " + s + "set_revisions",
+                     "DROP TRIGGER revision_parts_kept ON " + s + "revision_parts",
+                     "DELETE FROM " + s + "schema_migrations WHERE version = 5",
+                     "GRANT USAGE ON SCHEMA " + m_plainSchema + " TO " + login("reader"),
+                     "GRANT SELECT ON ALL TABLES IN SCHEMA " + m_plainSchema + " TO " + login("reader")})
         QCOMPARE(sql(QStringLiteral("owner"), statement, true), QString());
 
     // Only the owner may bring it up to date; anyone else is told so, and it stays as it was.
@@ -500,10 +513,9 @@ void TestAppRoles::analystsSavingAtOnceKeepEveryRevision()
         // Each has a set of its own besides, which it creates on its first save of it.
         const QStringList names = shared + QStringList{QStringLiteral("race own %1").arg(p)};
         const int saves = kSaves / kProcesses + (p < kSaves % kProcesses ? 1 : 0);
-        process->start(QStringLiteral(VELTRANE_STORE_CHILD),
-                       QStringList{"save-race", urlOf(QStringLiteral("analyst")), QString::number(p),
-                                   QString::number(saves)} +
-                           names);
+        process->start(QStringLiteral(VELTRANE_STORE_CHILD), QStringList{"save-race", urlOf(QStringLiteral("analyst")),
+                                                                         QString::number(p), QString::number(saves)} +
+                                                                 names);
         processes.append(process);
     }
     const QDeadlineTimer deadline(60000);
@@ -540,8 +552,7 @@ void TestAppRoles::analystsSavingAtOnceKeepEveryRevision()
             analysts += history[i].who == login(QStringLiteral("analyst"));
         }
         QCOMPARE(analysts, it.value());
-        QCOMPARE(test::describe(*host::setRevision(*m_owner, id).settings),
-                 test::describe(*m_owner->settingsOf(id)));
+        QCOMPARE(test::describe(*host::setRevision(*m_owner, id).settings), test::describe(*m_owner->settingsOf(id)));
     }
 }
 

@@ -7,9 +7,9 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QHash>
-#include <QRegularExpression>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>

@@ -93,8 +93,8 @@ bool mistypedPostgreSQLUrl(const QString &location)
 QString tlsValue(const QString &location, const QString &key, const QString &value)
 {
     if (key == QLatin1String("sslmode")) {
-        static const QStringList modes{QStringLiteral("disable"), QStringLiteral("allow"),
-                                       QStringLiteral("prefer"),  QStringLiteral("require"),
+        static const QStringList modes{QStringLiteral("disable"),   QStringLiteral("allow"),
+                                       QStringLiteral("prefer"),    QStringLiteral("require"),
                                        QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
         if (!modes.contains(value))
             throw invalidLocation(location, QStringLiteral("sslmode must be one of %1, not \"%2\"")
@@ -230,9 +230,10 @@ void ConnectionSpec::parseUrl(const QString &trimmed, ConnectionSpec &spec)
         {"keepalives_idle", &spec.keepalivesIdle},   {"keepalives_interval", &spec.keepalivesInterval},
         {"keepalives_count", &spec.keepalivesCount},
     };
-    const std::pair<const char *, QString *> tlsOptions[] = {
-        {"sslmode", &spec.sslMode}, {"sslrootcert", &spec.sslRootCert}, {"sslcert", &spec.sslCert},
-        {"sslkey", &spec.sslKey}};
+    const std::pair<const char *, QString *> tlsOptions[] = {{"sslmode", &spec.sslMode},
+                                                             {"sslrootcert", &spec.sslRootCert},
+                                                             {"sslcert", &spec.sslCert},
+                                                             {"sslkey", &spec.sslKey}};
     for (const std::pair<QString, QString> &option : query.queryItems(QUrl::FullyDecoded)) {
         const QString &key = option.first;
         const QString &value = option.second;

@@ -115,10 +115,9 @@ QStringList ruleStatements(const QString &schemaName)
                       "END $$")
                       .arg(s, sets)
                       .arg(limits::kReadOnlyBits);
-    const std::pair<const char *, const char *> events[] = {
-        {"insert", "NEW TABLE AS new_rows"},
-        {"update", "OLD TABLE AS old_rows NEW TABLE AS new_rows"},
-        {"delete", "OLD TABLE AS old_rows"}};
+    const std::pair<const char *, const char *> events[] = {{"insert", "NEW TABLE AS new_rows"},
+                                                            {"update", "OLD TABLE AS old_rows NEW TABLE AS new_rows"},
+                                                            {"delete", "OLD TABLE AS old_rows"}};
     for (const QString &table : setPartTables())
         for (const auto &[name, event] : events)
             statements << QStringLiteral("DROP TRIGGER IF EXISTS %1_%2 ON %3%4").arg(kPartRulesTrigger, name, s, table)
@@ -345,7 +344,8 @@ RoleSetup setupRoles(SqlStore &store)
         QStringList statements{
             QStringLiteral("GRANT %1 TO %2").arg(group(StoreRole::Reader), group(StoreRole::Analyst)),
             QStringLiteral("GRANT %1 TO %2").arg(group(StoreRole::Analyst), group(StoreRole::Administrator)),
-            QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(quotedIdentifier(schemaName), group(StoreRole::Reader)),
+            QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2")
+                .arg(quotedIdentifier(schemaName), group(StoreRole::Reader)),
             QStringLiteral("GRANT SELECT ON ALL TABLES IN SCHEMA %1 TO %2")
                 .arg(quotedIdentifier(schemaName), group(StoreRole::Reader)),
             QStringLiteral("GRANT USAGE ON ALL SEQUENCES IN SCHEMA %1 TO %2")
@@ -358,9 +358,9 @@ RoleSetup setupRoles(SqlStore &store)
         for (const QString &table : {io::kRevisionsTable, io::kPartsTable, kinds::projects().table})
             statements << QStringLiteral("GRANT INSERT ON %1%2 TO %3").arg(s, table, group(StoreRole::Analyst));
         for (const QString &table : definitionTables())
-            statements << QStringLiteral("GRANT INSERT ON %1%2 TO %3").arg(s, table, group(StoreRole::Analyst))
-                       << QStringLiteral("GRANT UPDATE, DELETE ON %1%2 TO %3")
-                              .arg(s, table, group(StoreRole::Administrator));
+            statements
+                << QStringLiteral("GRANT INSERT ON %1%2 TO %3").arg(s, table, group(StoreRole::Analyst))
+                << QStringLiteral("GRANT UPDATE, DELETE ON %1%2 TO %3").arg(s, table, group(StoreRole::Administrator));
         statements << switchRules(schemaName, true);
         for (const QString &statement : std::as_const(statements))
             execute(db, statement);
@@ -397,8 +397,7 @@ void grantRole(SqlStore &store, const QString &login, StoreRole role)
 
 void revokeRole(SqlStore &store, const QString &login, StoreRole role)
 {
-    const QString what =
-        QStringLiteral("The role %1 was not taken from \"%2\"").arg(roleWord(role), printable(login));
+    const QString what = QStringLiteral("The role %1 was not taken from \"%2\"").arg(roleWord(role), printable(login));
     onServer(store, what, Transaction::Write, [&](const QSqlDatabase &db) {
         requireRulesOn(db, what);
         const Login found = loginOf(db, login);

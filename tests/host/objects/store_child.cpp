@@ -98,7 +98,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", qPrintable(e.description()));
         return 1;
     }
-    std::fprintf(stderr, "usage: store_child hold-write-lock FILE MS | commit-loop LOCATION NAME | save-race LOCATION K N "
-                         "NAME...\n");
+    std::fprintf(stderr,
+                 "usage: store_child hold-write-lock FILE MS | commit-loop LOCATION NAME | save-race LOCATION K N "
+                 "NAME...\n");
     return 2;
 }

@@ -310,15 +310,22 @@ void TestSqlStore::urlOptionsAreTakenUpToTheirLimits_data()
     for (const char *mode : {"disable", "require", "verify-ca", "verify-full"})
         QTest::addRow("sslmode=%s", mode) << QStringLiteral("?sslmode=%1").arg(QLatin1String(mode)) << "sslmode"
                                           << QVariant(QString::fromLatin1(mode));
-    QTest::newRow("sslmode of another case") << "?sslmode=Require" << "sslmode" << QVariant();
-    QTest::newRow("sslmode unknown") << "?sslmode=on" << "sslmode" << QVariant();
+    QTest::newRow("sslmode of another case") << "?sslmode=Require"
+                                             << "sslmode" << QVariant();
+    QTest::newRow("sslmode unknown") << "?sslmode=on"
+                                     << "sslmode" << QVariant();
     // Files are taken as absolute paths, so a store opened again from elsewhere finds them.
-    QTest::newRow("sslrootcert") << "?sslrootcert=/etc/lab/ca.crt" << "sslrootcert" << QVariant("/etc/lab/ca.crt");
-    QTest::newRow("sslcert relative") << "?sslcert=me.crt" << "sslcert"
+    QTest::newRow("sslrootcert") << "?sslrootcert=/etc/lab/ca.crt"
+                                 << "sslrootcert" << QVariant("/etc/lab/ca.crt");
+    QTest::newRow("sslcert relative") << "?sslcert=me.crt"
+                                      << "sslcert"
                                       << QVariant(QDir::current().absoluteFilePath(QStringLiteral("me.crt")));
-    QTest::newRow("sslkey with a space") << "?sslkey=/k%20s/me.key" << "sslkey" << QVariant("/k s/me.key");
-    QTest::newRow("sslkey empty") << "?sslkey=" << "sslkey" << QVariant();
-    QTest::newRow("sslkey with a semicolon") << "?sslkey=/a%3Bb" << "sslkey" << QVariant();
+    QTest::newRow("sslkey with a space") << "?sslkey=/k%20s/me.key"
+                                         << "sslkey" << QVariant("/k s/me.key");
+    QTest::newRow("sslkey empty") << "?sslkey="
+                                  << "sslkey" << QVariant();
+    QTest::newRow("sslkey with a semicolon") << "?sslkey=/a%3Bb"
+                                             << "sslkey" << QVariant();
 }
 
 void TestSqlStore::urlOptionsAreTakenUpToTheirLimits()

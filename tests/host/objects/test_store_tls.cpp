@@ -136,15 +136,22 @@ void TestStoreTls::connectionsAreCheckedAndEncrypted_data()
     QTest::addColumn<bool>("encrypted");
 
     const QString ca = QStringLiteral("&sslrootcert=%1").arg(file("ca.crt"));
-    QTest::newRow("verify-full") << "right" << "sslmode=verify-full" + ca << "" << true;
+    QTest::newRow("verify-full") << "right"
+                                 << "sslmode=verify-full" + ca << "" << true;
     QTest::newRow("verify-full, another host's certificate")
-        << "elsewhere" << "sslmode=verify-full" + ca << "made out for another host" << false;
-    QTest::newRow("verify-ca, another host's certificate") << "elsewhere" << "sslmode=verify-ca" + ca << "" << true;
+        << "elsewhere"
+        << "sslmode=verify-full" + ca << "made out for another host" << false;
+    QTest::newRow("verify-ca, another host's certificate") << "elsewhere"
+                                                           << "sslmode=verify-ca" + ca << "" << true;
     QTest::newRow("verify-full, unknown authority")
         << "right" << QStringLiteral("sslmode=verify-full&sslrootcert=%1").arg(file("other-ca.crt"))
         << "not signed by a certificate authority this program trusts" << false;
-    QTest::newRow("require") << "elsewhere" << "sslmode=require" << "" << true;
-    QTest::newRow("disable") << "right" << "sslmode=disable" << "" << false;
+    QTest::newRow("require") << "elsewhere"
+                             << "sslmode=require"
+                             << "" << true;
+    QTest::newRow("disable") << "right"
+                             << "sslmode=disable"
+                             << "" << false;
 }
 
 void TestStoreTls::connectionsAreCheckedAndEncrypted()
