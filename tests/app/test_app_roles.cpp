@@ -199,28 +199,20 @@ void TestAppRoles::actionsAllowedByRole_data()
     const QStringList administrators{"administrator"};
     const QString role = QStringLiteral("may not change parameter sets");
     const QString govern = QStringLiteral("Only an administrator may lock, unlock, hide or show");
-    QTest::newRow("create") << "create"
-                            << "" << analysts << role;
-    QTest::newRow("save") << "save"
-                          << "stored" << analysts << role;
-    QTest::newRow("rename") << "rename"
-                            << "stored" << analysts << role;
-    QTest::newRow("delete") << "delete"
-                            << "stored" << analysts << role;
-    QTest::newRow("lock") << "lock"
-                          << "stored" << administrators << govern;
-    QTest::newRow("unlock") << "unlock"
-                            << "locked" << administrators << "ask an administrator to unlock it";
-    QTest::newRow("hide") << "hide"
-                          << "stored" << administrators << govern;
-    QTest::newRow("show") << "show"
-                          << "hidden" << administrators << govern;
-    QTest::newRow("undelete") << "undelete"
-                              << "deleted" << administrators << "Only an administrator may bring back";
-    QTest::newRow("edit a tag") << "tag"
-                                << "" << administrators
-                                << "may not change size standards, calibrations or "
-                                   "locus tags";
+    const auto row = [](const char *action, const char *state, const QStringList &allowed, const QString &refusal) {
+        QTest::newRow(action) << QString::fromLatin1(action) << QString::fromLatin1(state) << allowed << refusal;
+    };
+    row("create", "", analysts, role);
+    row("save", "stored", analysts, role);
+    row("rename", "stored", analysts, role);
+    row("delete", "stored", analysts, role);
+    row("restore", "stored", analysts, role);
+    row("lock", "stored", administrators, govern);
+    row("unlock", "locked", administrators, QStringLiteral("ask an administrator to unlock it"));
+    row("hide", "stored", administrators, govern);
+    row("show", "hidden", administrators, govern);
+    row("undelete", "deleted", administrators, QStringLiteral("Only an administrator may bring back"));
+    row("tag", "", administrators, QStringLiteral("may not change size standards, calibrations or locus tags"));
 }
 
 void TestAppRoles::actionsAllowedByRole()
@@ -238,6 +230,7 @@ void TestAppRoles::actionsAllowedByRole()
          }},
         {"rename", [](host::SqlStore &s, const QString &n, qint32) { host::renameSet(s, n, n + " renamed"); }},
         {"delete", [](host::SqlStore &s, const QString &n, qint32) { host::deleteSet(s, n); }},
+        {"restore", [](host::SqlStore &s, const QString &n, qint32) { host::restoreSet(s, n, 1); }},
         {"lock", [](host::SqlStore &s, const QString &n, qint32) { host::lockSet(s, n); }},
         {"unlock", [](host::SqlStore &s, const QString &n, qint32) { host::unlockSet(s, n); }},
         {"hide", [](host::SqlStore &s, const QString &n, qint32) { host::hideSet(s, n); }},

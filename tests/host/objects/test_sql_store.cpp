@@ -307,25 +307,19 @@ void TestSqlStore::urlOptionsAreTakenUpToTheirLimits_data()
     const QString name = QStringLiteral("S") + QString(62, u'x'); // taken in lower case
     QTest::newRow("schema of 63 characters") << QString("?schema=" + name) << "schema" << QVariant(name.toLower());
     QTest::newRow("schema of 64 characters") << QString("?schema=" + name + u'x') << "schema" << QVariant();
-    for (const char *mode : {"disable", "require", "verify-ca", "verify-full"})
-        QTest::addRow("sslmode=%s", mode) << QStringLiteral("?sslmode=%1").arg(QLatin1String(mode)) << "sslmode"
-                                          << QVariant(QString::fromLatin1(mode));
-    QTest::newRow("sslmode of another case") << "?sslmode=Require"
-                                             << "sslmode" << QVariant();
-    QTest::newRow("sslmode unknown") << "?sslmode=on"
-                                     << "sslmode" << QVariant();
+    const auto tls = [](const char *tag, const char *query, const char *option, const QVariant &taken) {
+        QTest::newRow(tag) << QString::fromUtf8(query) << QString::fromLatin1(option) << taken;
+    };
+    tls("sslmode=disable", "?sslmode=disable", "sslmode", QStringLiteral("disable"));
+    tls("sslmode=verify-full", "?sslmode=verify-full", "sslmode", QStringLiteral("verify-full"));
+    tls("sslmode of another case", "?sslmode=Require", "sslmode", {});
+    tls("sslmode unknown", "?sslmode=on", "sslmode", {});
     // Files are taken as absolute paths, so a store opened again from elsewhere finds them.
-    QTest::newRow("sslrootcert") << "?sslrootcert=/etc/lab/ca.crt"
-                                 << "sslrootcert" << QVariant("/etc/lab/ca.crt");
-    QTest::newRow("sslcert relative") << "?sslcert=me.crt"
-                                      << "sslcert"
-                                      << QVariant(QDir::current().absoluteFilePath(QStringLiteral("me.crt")));
-    QTest::newRow("sslkey with a space") << "?sslkey=/k%20s/me.key"
-                                         << "sslkey" << QVariant("/k s/me.key");
-    QTest::newRow("sslkey empty") << "?sslkey="
-                                  << "sslkey" << QVariant();
-    QTest::newRow("sslkey with a semicolon") << "?sslkey=/a%3Bb"
-                                             << "sslkey" << QVariant();
+    tls("sslrootcert", "?sslrootcert=/etc/lab/ca.crt", "sslrootcert", QStringLiteral("/etc/lab/ca.crt"));
+    tls("sslcert relative", "?sslcert=me.crt", "sslcert", QDir::current().absoluteFilePath(QStringLiteral("me.crt")));
+    tls("sslkey with a space", "?sslkey=/k%20s/me.key", "sslkey", QStringLiteral("/k s/me.key"));
+    tls("sslkey empty", "?sslkey=", "sslkey", {});
+    tls("sslkey with a semicolon", "?sslkey=/a%3Bb", "sslkey", {});
 }
 
 void TestSqlStore::urlOptionsAreTakenUpToTheirLimits()
