@@ -103,6 +103,8 @@ QString TestAppRoles::sql(const QString &kind, const QString &statement, bool ke
         q.exec(QStringLiteral("SET client_min_messages TO warning"));
         q.exec(QStringLiteral("SET search_path TO %1").arg(m_schema));
         q.exec(QStringLiteral("BEGIN"));
+        // What the server checks when a transaction ends, it checks here at each statement.
+        q.exec(QStringLiteral("SET CONSTRAINTS ALL IMMEDIATE"));
         if (!q.exec(statement))
             code = q.lastError().nativeErrorCode();
         else if (value && q.next())
@@ -293,21 +295,30 @@ void TestAppRoles::plainSqlAllowedByRole_data()
     const QString govern = QStringLiteral("VT002");
     const QString kept = QStringLiteral("VT004");
     const QString lockedSet = QStringLiteral("(SELECT id FROM parameter_sets WHERE name = 'raw locked')");
+    // A change of a set's row needs its revision in the same transaction, from whoever makes it.
+    const QString unrecorded = QStringLiteral("VT005");
     QTest::newRow("unlock by UPDATE") << "UPDATE parameter_sets SET attributes = 0 WHERE name = 'raw locked'"
-                                      << QStringList{denied, locked, "", ""};
+                                      << QStringList{denied, locked, unrecorded, unrecorded};
     QTest::newRow("change a locked set") << "UPDATE parameter_sets SET version = version + 1 WHERE name = 'raw locked'"
-                                         << QStringList{denied, locked, "", ""};
+                                         << QStringList{denied, locked, unrecorded, unrecorded};
     QTest::newRow("delete a locked set") << "DELETE FROM parameter_sets WHERE name = 'raw locked'"
-                                         << QStringList{denied, locked, "", ""};
+                                         << QStringList{denied, locked, unrecorded, unrecorded};
     QTest::newRow("delete a locked set's entries")
         << "DELETE FROM set_entries WHERE set_id = " + lockedSet << QStringList{denied, locked, "", ""};
     QTest::newRow("change a locked set's entries")
         << "UPDATE set_entries SET entry_index = entry_index WHERE set_id = " + lockedSet
         << QStringList{denied, locked, "", ""};
     QTest::newRow("change an open set") << "UPDATE parameter_sets SET version = version + 1 WHERE name = 'raw open'"
-                                        << QStringList{denied, "", "", ""};
+                                        << QStringList{denied, unrecorded, unrecorded, unrecorded};
+    QTest::newRow("change an open set with its revision")
+        << "WITH changed AS (UPDATE parameter_sets SET version = version + 1 WHERE name = 'raw open' RETURNING id) "
+           "INSERT INTO set_revisions (set_id, revision, name, project_name, attributes, changed_at, changed_by, "
+           "action, reason, summary, settings_part, tags_part, tag_links) SELECT set_id, revision + 1, name, "
+           "project_name, attributes, 0, '', 'saved', '', '', settings_part, tags_part, tag_links FROM set_revisions "
+           "WHERE set_id = (SELECT id FROM changed) ORDER BY revision DESC LIMIT 1"
+        << QStringList{denied, "", "", ""};
     QTest::newRow("hide an open set") << "UPDATE parameter_sets SET attributes = 4 WHERE name = 'raw open'"
-                                      << QStringList{denied, govern, "", ""};
+                                      << QStringList{denied, govern, unrecorded, unrecorded};
     QTest::newRow("empty the sets") << "TRUNCATE parameter_sets CASCADE" << QStringList{denied, denied, denied, ""};
     QTest::newRow("change a definition") << "UPDATE size_standards SET name = name"
                                          << QStringList{denied, denied, "", ""};

@@ -19,6 +19,7 @@ const char *const kRoleWords[] = {"reader", "analyst", "administrator"};
 // The trigger on the sets and those on their parts, created off and turned on by setupRoles.
 const QString kSetRulesTrigger = QStringLiteral("parameter_sets_rules");
 const QString kPartRulesTrigger = QStringLiteral("set_parts_rules");
+const QString kRecordedTrigger = QStringLiteral("parameter_sets_recorded");
 
 QString quotedIdentifier(const QString &name)
 {
@@ -94,6 +95,26 @@ QStringList ruleStatements(const QString &schemaName)
                << QStringLiteral("CREATE TRIGGER %1 BEFORE INSERT OR UPDATE OR DELETE ON %2 FOR EACH ROW EXECUTE "
                                  "FUNCTION %3veltrane_set_rules()")
                       .arg(kSetRulesTrigger, sets, s);
+    // No change of a set without its revision: when the transaction ends, the set's last revision must
+    // be one it wrote. (The program never uses savepoints, whose rows would carry another transaction
+    // number.)
+    statements << QStringLiteral(
+                      "CREATE OR REPLACE FUNCTION %1veltrane_set_recorded() RETURNS trigger LANGUAGE plpgsql AS $$ "
+                      "BEGIN "
+                      "IF NOT EXISTS (SELECT 1 FROM (SELECT r.xmin AS written FROM %2 r WHERE r.set_id = "
+                      "COALESCE(NEW.id, OLD.id) ORDER BY r.revision DESC LIMIT 1) last WHERE "
+                      "CAST(CAST(last.written AS text) AS bigint) = pg_catalog.txid_current() % 4294967296) THEN "
+                      "  RAISE EXCEPTION USING ERRCODE = 'VT005', MESSAGE = pg_catalog.format('The parameter set "
+                      "\"%s\" was changed without a revision in its history, so the change was refused.', "
+                      "COALESCE(NEW.name, OLD.name)); "
+                      "END IF; "
+                      "RETURN NULL; "
+                      "END $$")
+                      .arg(s, revisions)
+               << QStringLiteral("DROP TRIGGER IF EXISTS %1 ON %2").arg(kRecordedTrigger, sets)
+               << QStringLiteral("CREATE CONSTRAINT TRIGGER %1 AFTER INSERT OR UPDATE OR DELETE ON %2 DEFERRABLE "
+                                 "INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION %3veltrane_set_recorded()")
+                      .arg(kRecordedTrigger, sets, s);
     // The parts of a locked set, once per statement: the rows it touched, before and after.
     statements << QStringLiteral(
                       "CREATE OR REPLACE FUNCTION %1veltrane_set_part_rules() RETURNS trigger LANGUAGE plpgsql AS $$ "
@@ -169,8 +190,9 @@ QStringList switchRules(const QString &schemaName, bool on)
 {
     const QString s = quotedIdentifier(schemaName) + QLatin1Char('.');
     const QString verb = on ? QStringLiteral("ENABLE") : QStringLiteral("DISABLE");
-    QStringList statements{
-        QStringLiteral("ALTER TABLE %1%2 %3 TRIGGER %4").arg(s, kinds::sets().table, verb, kSetRulesTrigger)};
+    QStringList statements;
+    for (const QString &trigger : {kSetRulesTrigger, kRecordedTrigger})
+        statements << QStringLiteral("ALTER TABLE %1%2 %3 TRIGGER %4").arg(s, kinds::sets().table, verb, trigger);
     for (const QString &table : setPartTables())
         for (const char *name : {"insert", "update", "delete"})
             statements << QStringLiteral("ALTER TABLE %1%2 %3 TRIGGER %4_%5")
