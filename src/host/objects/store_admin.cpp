@@ -471,14 +471,13 @@ StorePermissions permissions(SqlStore &store)
     io::Context ctx = store.context();
     Transaction transaction(store.pool(), Transaction::Read);
     const QString sets = kinds::sets().table;
-    QString definitionsChangeable;
+    QStringList definitionsChangeable;
     for (const QString &table : definitionTables())
-        definitionsChangeable += QStringLiteral(" AND has_table_privilege('%1', 'UPDATE')").arg(table);
-    definitionsChangeable.replace(0, 4, QStringLiteral(", "));
+        definitionsChangeable << QStringLiteral("has_table_privilege('%1', 'UPDATE')").arg(table);
     Statement st(ctx.db, QStringLiteral("SELECT session_user, has_table_privilege('%1', 'INSERT'), "
                                         "has_table_privilege('%1', 'UPDATE'), has_table_privilege('%1', 'DELETE'), "
-                                        "has_table_privilege('%2', 'INSERT')%3")
-                             .arg(sets, io::kRevisionsTable, definitionsChangeable));
+                                        "has_table_privilege('%2', 'INSERT'), %3")
+                             .arg(sets, io::kRevisionsTable, definitionsChangeable.join(QStringLiteral(" AND "))));
     st.exec();
     if (!st.next())
         return p;
