@@ -183,10 +183,11 @@ int run(int argc, char *argv[])
     const QCommandLineOption keepAttributes(
         QStringLiteral("keep-attributes"),
         QStringLiteral("import: give the sets the read-only and hidden flags the file says (restoring a store)."));
-    const QCommandLineOption set(QStringLiteral("set"),
-                                 QStringLiteral("screenshot: show this parameter set in EditAnalysisParameters, choose it in Manager, show its "
-                                                "History; Compare takes two (--set A --set B) or one and its revision before."),
-                                 QStringLiteral("name"));
+    const QCommandLineOption set(
+        QStringLiteral("set"),
+        QStringLiteral("screenshot: show this parameter set in EditAnalysisParameters, choose it in Manager, show its "
+                       "History; Compare takes two (--set A --set B) or one and its revision before."),
+        QStringLiteral("name"));
     const QCommandLineOption newSet(QStringLiteral("new"),
                                     QStringLiteral("screenshot: show EditAnalysisParameters with a new set made from "
                                                    "the default set, as New makes it."));
@@ -221,8 +222,8 @@ int run(int argc, char *argv[])
                                 QStringLiteral("name"));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("history, diff, show: write JSON."));
     const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("diff: every field, not only the differences."));
-    parser.addOptions({help, version, db, noSeed, output, replace, keepAttributes, set, newSet, tab, palette, scale,
-                       registry, revision, against, setNumber, reason, as, json, all});
+    parser.addOptions({help,    version, db,       noSeed,   output,  replace,   keepAttributes, set, newSet, tab,
+                       palette, scale,   registry, revision, against, setNumber, reason,         as,  json,   all});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See the commands below."),
                                  QStringLiteral("[command [arguments]]"));
 
@@ -245,9 +246,9 @@ int run(int argc, char *argv[])
     const QStringList positional = parser.positionalArguments();
     QString command = positional.value(0);
     QStringList args = positional.mid(1);
-    static const QStringList known{"list",    "show",    "export", "import", "screenshot", "typelib", "history",
-                                   "diff",    "deleted", "restore", "rename", "delete",   "undelete", "lock",
-                                   "unlock",  "hide",    "unhide",  "select"};
+    static const QStringList known{"list",     "show", "export",  "import",  "screenshot", "typelib",
+                                   "history",  "diff", "deleted", "restore", "rename",     "delete",
+                                   "undelete", "lock", "unlock",  "hide",    "unhide",     "select"};
     QString fileToOpen;
     QTemporaryFile screens(QDir::tempPath() + QStringLiteral("/veltrane-screens-XXXXXX.json"));
     if (!command.isEmpty() && !known.contains(command)) {
@@ -292,10 +293,14 @@ int run(int argc, char *argv[])
         return usageError(err, QStringLiteral("screenshot takes a flow name and a .png file"));
     // An option that does not apply to the command is a mistake to point out, not one to ignore.
     const std::pair<const QCommandLineOption *, QStringList> commandOptions[] = {
-        {&output, {"export"}},         {&replace, {"import", "export", "screenshot"}},
-        {&keepAttributes, {"import"}}, {&set, {"screenshot"}},
-        {&newSet, {"screenshot"}},     {&tab, {"screenshot"}},
-        {&scale, {"screenshot"}},      {&registry, {"typelib"}},
+        {&output, {"export"}},
+        {&replace, {"import", "export", "screenshot"}},
+        {&keepAttributes, {"import"}},
+        {&set, {"screenshot"}},
+        {&newSet, {"screenshot"}},
+        {&tab, {"screenshot"}},
+        {&scale, {"screenshot"}},
+        {&registry, {"typelib"}},
         {&revision, {"show", "diff", "restore"}},
         {&against, {"diff"}},
         {&setNumber, {"history", "show", "undelete"}},
@@ -413,7 +418,8 @@ int run(int argc, char *argv[])
             QByteArray png;
             QBuffer buffer(&png);
             if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
-                throw Error(kApplicationError, QStringLiteral("veltrane"), QStringLiteral("Could not draw the window."));
+                throw Error(kApplicationError, QStringLiteral("veltrane"),
+                            QStringLiteral("Could not draw the window."));
             host::writeOutputFile(args.at(1), png, outputRules, QStringLiteral("veltrane"));
             err << "Wrote " << printable(args.at(1)) << '\n';
         } else if (command == QLatin1String("list")) {

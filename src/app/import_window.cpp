@@ -171,9 +171,8 @@ void ImportWindow::importFile()
         m_outcome->setText(outcome);
     } catch (const Error &e) {
         showSets();
-        m_outcome->setText(progress.wasCanceled()
-                               ? QStringLiteral("The import was cancelled; nothing was imported.")
-                               : QStringLiteral("Nothing was imported: %1").arg(e.description()));
+        m_outcome->setText(progress.wasCanceled() ? QStringLiteral("The import was cancelled; nothing was imported.")
+                                                  : QStringLiteral("Nothing was imported: %1").arg(e.description()));
         return;
     }
     showSets();

@@ -21,8 +21,7 @@ namespace {
 
 enum RevisionColumn { Number, Time, Who, Action, Summary, Reason, RevisionColumns };
 
-QTableWidget *makeTable(QWidget *parent, const QString &name, const QString &accessibleName,
-                        const QStringList &headers)
+QTableWidget *makeTable(QWidget *parent, const QString &name, const QString &accessibleName, const QStringList &headers)
 {
     auto *table = new QTableWidget(0, int(headers.size()), parent);
     table->setObjectName(name);
@@ -109,17 +108,20 @@ void HistoryWindow::reload()
     const host::Revision &last = m_list.first();
     const bool deleted = last.action == host::RevisionAction::Deleted;
     setWindowTitle(tr("History of %1").arg(last.name));
-    m_heading->setText(tr("\"%1\" (number %2%3): %4, newest first.")
-                           .arg(last.name)
-                           .arg(last.setId)
-                           .arg(deleted ? tr(", deleted") : QString(),
-                                counted(m_list.size(), tr("revision"), tr("revisions"))));
+    m_heading->setText(
+        tr("\"%1\" (number %2%3): %4, newest first.")
+            .arg(last.name)
+            .arg(last.setId)
+            .arg(deleted ? tr(", deleted") : QString(), counted(m_list.size(), tr("revision"), tr("revisions"))));
     const QSignalBlocker blocker(m_revisions);
     m_revisions->setRowCount(int(m_list.size()));
     for (int row = 0; row < m_list.size(); ++row) {
         const host::Revision &r = m_list.at(row);
-        const QString texts[] = {QString::number(r.number),  generalDate(r.time.toLocalTime()), r.who,
-                                 host::actionName(r.action), r.summary,
+        const QString texts[] = {QString::number(r.number),
+                                 generalDate(r.time.toLocalTime()),
+                                 r.who,
+                                 host::actionName(r.action),
+                                 r.summary,
                                  r.reason};
         for (int column = 0; column < RevisionColumns; ++column)
             m_revisions->setItem(row, column, new QTableWidgetItem(texts[column]));
@@ -148,8 +150,7 @@ void HistoryWindow::judgeButtons()
     const bool deleted = !m_list.isEmpty() && m_list.first().action == host::RevisionAction::Deleted;
     // A deleted set is brought back first (Undelete in the list); then any revision can be restored.
     m_restore->setEnabled(chosen == 1 && !deleted && m_permissions.allows(SetAction::Restore));
-    m_restore->setToolTip(deleted ? tr("The set is deleted: undelete it first, then restore a revision.")
-                                  : QString());
+    m_restore->setToolTip(deleted ? tr("The set is deleted: undelete it first, then restore a revision.") : QString());
     m_compare->setEnabled(chosen == 1 || chosen == 2);
 }
 

@@ -36,7 +36,7 @@ private:
     QList<qint32> chosenNumbers() const;
     void showChanges();
     void judgeButtons();
-    void say(const QString &text, bool refused);  // refused: the store said no; nothing changed
+    void say(const QString &text, bool refused); // refused: the store said no; nothing changed
 
     host::SqlStore &m_store;
     qint32 m_setId;

@@ -119,9 +119,9 @@ ManagerWindow::ManagerWindow(host::SqlStore &store, QWidget *parent)
     top->addWidget(m_filter, 1);
     top->addWidget(m_showDeleted);
     auto *buttons = new QVBoxLayout;
-    for (const Command c : {Command::New, Command::Edit, Command::History, Command::Compare, Command::Rename,
-                            Command::Lock, Command::Hide, Command::Delete, Command::Undelete, Command::Import,
-                            Command::Export, Command::Refresh}) {
+    for (const Command c :
+         {Command::New, Command::Edit, Command::History, Command::Compare, Command::Rename, Command::Lock,
+          Command::Hide, Command::Delete, Command::Undelete, Command::Import, Command::Export, Command::Refresh}) {
         buttons->addWidget(m_buttons.value(c));
         if (c == Command::Compare || c == Command::Undelete)
             buttons->addSpacing(12);
@@ -219,8 +219,8 @@ void ManagerWindow::select(qint32 setId)
     if (!index.isValid())
         index = m_proxy->index(0, 0);
     if (index.isValid()) {
-        m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                             QItemSelectionModel::Rows);
+        m_view->selectionModel()->setCurrentIndex(index,
+                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         m_view->scrollTo(index);
     }
     judgeActions();
@@ -296,9 +296,9 @@ void ManagerWindow::judgeActions()
     enable(Command::Undelete, set && set->deleted, SetAction::Undelete);
     enable(Command::Import, true, SetAction::Import);
     enable(Command::Export, m_model->rowCount() > 0, SetAction::Export);
-    m_buttons.value(Command::Compare)->setToolTip(
-        tr("Choose two sets to compare (Shift+Down adds the next one). History compares a set with its "
-           "revisions."));
+    m_buttons.value(Command::Compare)
+        ->setToolTip(tr("Choose two sets to compare (Shift+Down adds the next one). History compares a set with its "
+                        "revisions."));
 }
 
 void ManagerWindow::change(const QString &title, const QString &question, bool askName, const QString &name,
@@ -334,7 +334,8 @@ void ManagerWindow::newSet()
     try {
         CollectionPtr context = newCollection();
         context->Add(QStringLiteral("1"), keys::kIsNew);
-        context->Add(toVariant(sets->Object<AnalysisParameter>(stored::kDefaultParameterSet)), keys::kAnalysisParameter);
+        context->Add(toVariant(sets->Object<AnalysisParameter>(stored::kDefaultParameterSet)),
+                     keys::kAnalysisParameter);
         const ServiceWindowPtr window =
             App().RunService(flows::kEditAnalysisParameters, context, this, flow_options::kEditNewSet);
         reload();
@@ -419,11 +420,12 @@ void ManagerWindow::renameSet()
     const auto set = current();
     if (!set || set->deleted)
         return;
-    change(tr("Rename Parameter Set"), tr("Give \"%1\" another name:").arg(set->name), true, set->name,
-           [this, set](const QString &name, const QString &reason) {
-               return host::renameSet(m_store, set->name, name, reason);
-           },
-           [set](const host::Revision &r) { return tr("Renamed \"%1\" to \"%2\".").arg(set->name, r.name); });
+    change(
+        tr("Rename Parameter Set"), tr("Give \"%1\" another name:").arg(set->name), true, set->name,
+        [this, set](const QString &name, const QString &reason) {
+            return host::renameSet(m_store, set->name, name, reason);
+        },
+        [set](const host::Revision &r) { return tr("Renamed \"%1\" to \"%2\".").arg(set->name, r.name); });
 }
 
 void ManagerWindow::lockOrUnlock()
@@ -432,18 +434,19 @@ void ManagerWindow::lockOrUnlock()
     if (!set || set->deleted)
         return;
     const bool locked = set->readOnly();
-    change(locked ? tr("Unlock Parameter Set") : tr("Lock Parameter Set"),
-           locked ? tr("Make \"%1\" writable again?").arg(set->name)
-                  : tr("Make \"%1\" read-only? Nobody can change, rename, restore over or delete it until it is "
-                       "unlocked.")
-                        .arg(set->name),
-           false, QString(),
-           [this, set, locked](const QString &, const QString &reason) {
-               return locked ? host::unlockSet(m_store, set->name, reason) : host::lockSet(m_store, set->name, reason);
-           },
-           [locked](const host::Revision &r) {
-               return (locked ? tr("Unlocked \"%1\".") : tr("Locked \"%1\".")).arg(r.name);
-           });
+    change(
+        locked ? tr("Unlock Parameter Set") : tr("Lock Parameter Set"),
+        locked ? tr("Make \"%1\" writable again?").arg(set->name)
+               : tr("Make \"%1\" read-only? Nobody can change, rename, restore over or delete it until it is "
+                    "unlocked.")
+                     .arg(set->name),
+        false, QString(),
+        [this, set, locked](const QString &, const QString &reason) {
+            return locked ? host::unlockSet(m_store, set->name, reason) : host::lockSet(m_store, set->name, reason);
+        },
+        [locked](const host::Revision &r) {
+            return (locked ? tr("Unlocked \"%1\".") : tr("Locked \"%1\".")).arg(r.name);
+        });
 }
 
 void ManagerWindow::hideOrUnhide()
@@ -452,16 +455,17 @@ void ManagerWindow::hideOrUnhide()
     if (!set || set->deleted)
         return;
     const bool hidden = set->hidden();
-    change(hidden ? tr("List Parameter Set Again") : tr("Hide Parameter Set"),
-           hidden ? tr("List \"%1\" again where users pick sets?").arg(set->name)
-                  : tr("Leave \"%1\" out of the lists users pick sets from?").arg(set->name),
-           false, QString(),
-           [this, set, hidden](const QString &, const QString &reason) {
-               return hidden ? host::showSet(m_store, set->name, reason) : host::hideSet(m_store, set->name, reason);
-           },
-           [hidden](const host::Revision &r) {
-               return (hidden ? tr("Listed \"%1\" again.") : tr("Hid \"%1\".")).arg(r.name);
-           });
+    change(
+        hidden ? tr("List Parameter Set Again") : tr("Hide Parameter Set"),
+        hidden ? tr("List \"%1\" again where users pick sets?").arg(set->name)
+               : tr("Leave \"%1\" out of the lists users pick sets from?").arg(set->name),
+        false, QString(),
+        [this, set, hidden](const QString &, const QString &reason) {
+            return hidden ? host::showSet(m_store, set->name, reason) : host::hideSet(m_store, set->name, reason);
+        },
+        [hidden](const host::Revision &r) {
+            return (hidden ? tr("Listed \"%1\" again.") : tr("Hid \"%1\".")).arg(r.name);
+        });
 }
 
 void ManagerWindow::deleteSet()
@@ -469,14 +473,13 @@ void ManagerWindow::deleteSet()
     const auto set = current();
     if (!set || set->deleted)
         return;
-    change(tr("Delete Parameter Set"),
-           tr("Delete \"%1\"? Its history is kept, and Undelete brings it back.").arg(set->name), false, QString(),
-           [this, set](const QString &, const QString &reason) {
-               return host::deleteSet(m_store, set->name, reason);
-           },
-           [](const host::Revision &r) {
-               return tr("Deleted \"%1\". Show deleted sets lists it; Undelete brings it back.").arg(r.name);
-           });
+    change(
+        tr("Delete Parameter Set"),
+        tr("Delete \"%1\"? Its history is kept, and Undelete brings it back.").arg(set->name), false, QString(),
+        [this, set](const QString &, const QString &reason) { return host::deleteSet(m_store, set->name, reason); },
+        [](const host::Revision &r) {
+            return tr("Deleted \"%1\". Show deleted sets lists it; Undelete brings it back.").arg(r.name);
+        });
 }
 
 void ManagerWindow::undeleteSet()
@@ -484,11 +487,12 @@ void ManagerWindow::undeleteSet()
     const auto set = current();
     if (!set || !set->deleted)
         return;
-    change(tr("Undelete Parameter Set"), tr("Bring \"%1\" back, under this name:").arg(set->name), true, set->name,
-           [this, set](const QString &name, const QString &reason) {
-               return host::undeleteSet(m_store, set->setId, name == set->name ? QString() : name, reason);
-           },
-           [](const host::Revision &r) { return tr("Brought \"%1\" back.").arg(r.name); });
+    change(
+        tr("Undelete Parameter Set"), tr("Bring \"%1\" back, under this name:").arg(set->name), true, set->name,
+        [this, set](const QString &name, const QString &reason) {
+            return host::undeleteSet(m_store, set->setId, name == set->name ? QString() : name, reason);
+        },
+        [](const host::Revision &r) { return tr("Brought \"%1\" back.").arg(r.name); });
 }
 
 void ManagerWindow::askImport()
@@ -512,9 +516,9 @@ void ManagerWindow::importFile(const QString &file)
 
 void ManagerWindow::askExport()
 {
-    const QString file = QFileDialog::getSaveFileName(this, tr("Export Parameter Sets"),
-                                                      QStringLiteral("parameter-sets.veltrane.json"),
-                                                      tr("Exchange files (*.json);;All files (*)"));
+    const QString file =
+        QFileDialog::getSaveFileName(this, tr("Export Parameter Sets"), QStringLiteral("parameter-sets.veltrane.json"),
+                                     tr("Exchange files (*.json);;All files (*)"));
     if (!file.isEmpty())
         exportTo(file);
 }
@@ -601,9 +605,9 @@ QImage drawWindow(host::SqlStore &store, const QString &window, const QStringLis
         const qint32 id = setNumber(store, sets.first());
         const host::Revision last = host::setHistory(store, id).first();
         if (last.number < 2)
-            throw Error(kApplicationError, QStringLiteral("veltrane"),
-                        QStringLiteral("\"%1\" has one revision only: give two sets (--set A --set B)")
-                            .arg(sets.first()));
+            throw Error(
+                kApplicationError, QStringLiteral("veltrane"),
+                QStringLiteral("\"%1\" has one revision only: give two sets (--set A --set B)").arg(sets.first()));
         left = revisionOf(store, id, last.number - 1);
         right = revisionOf(store, id, last.number);
     }

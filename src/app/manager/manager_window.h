@@ -27,20 +27,7 @@ class ManagerWindow : public QWidget
 {
     Q_OBJECT
 public:
-    enum class Command {
-        New,
-        Edit,
-        History,
-        Compare,
-        Rename,
-        Lock,
-        Hide,
-        Delete,
-        Undelete,
-        Import,
-        Export,
-        Refresh
-    };
+    enum class Command { New, Edit, History, Compare, Rename, Lock, Hide, Delete, Undelete, Import, Export, Refresh };
 
     explicit ManagerWindow(host::SqlStore &store, QWidget *parent = nullptr);
     ~ManagerWindow() override;
