@@ -319,8 +319,10 @@ int run(int argc, char *argv[])
         if (parser.isSet(newSet) || parser.isSet(tab))
             return usageError(err, QStringLiteral("--%1 applies to screenshots of flows only")
                                        .arg(parser.isSet(newSet) ? QStringLiteral("new") : QStringLiteral("tab")));
-        if (parser.values(set).size() > (sameText(args.at(0), kCompareWindow) ? 2 : 1))
-            return usageError(err, QStringLiteral("screenshot %1 takes --set once").arg(args.at(0)));
+        const qsizetype most = sameText(args.at(0), kCompareWindow) ? 2 : 1;
+        if (parser.values(set).size() > most)
+            return usageError(err, QStringLiteral("screenshot %1 takes --set at most %2")
+                                       .arg(args.at(0), most == 1 ? QStringLiteral("once") : QStringLiteral("twice")));
     } else if (command == QLatin1String("screenshot")) {
         // Only the editor is handed a set; it needs one, from the store or new.
         const bool editor = sameText(args.at(0), flows::kEditAnalysisParameters);
@@ -409,6 +411,8 @@ int run(int argc, char *argv[])
             }
             ManagerWindow manager(*store);
             manager.show();
+            // Without a window manager (a virtual display) nobody else gives the window the keyboard.
+            manager.activateWindow();
             QApplication::exec();
         } else if (command == QLatin1String("select")) {
             Service service;

@@ -69,6 +69,7 @@ HistoryWindow::HistoryWindow(host::SqlStore &store, qint32 setId, const Permissi
     m_outcome->setObjectName(QStringLiteral("lblOutcome"));
     m_outcome->setWordWrap(true);
     m_outcome->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_outcome->hide();
     layout->addWidget(m_outcome);
 
     auto *buttons = new QDialogButtonBox(this);
@@ -100,6 +101,7 @@ QString HistoryWindow::outcome() const
 void HistoryWindow::say(const QString &text, bool refused)
 {
     m_outcome->setText(refused ? tr("Not done: %1").arg(text) : text);
+    m_outcome->setVisible(!text.isEmpty()); // an empty line tells a screen reader nothing
 }
 
 void HistoryWindow::reload()

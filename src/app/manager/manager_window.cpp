@@ -89,6 +89,7 @@ ManagerWindow::ManagerWindow(host::SqlStore &store, QWidget *parent)
     m_outcome->setTextFormat(Qt::PlainText);
     m_outcome->setWordWrap(true);
     m_outcome->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_outcome->hide();
 
     addCommand(Command::New, tr("&New..."), QKeySequence::New, "New", &ManagerWindow::newSet);
     addCommand(Command::Edit, tr("&Edit..."), QKeySequence(Qt::CTRL | Qt::Key_E), "Edit", &ManagerWindow::editSet);
@@ -256,6 +257,7 @@ QString ManagerWindow::outcome() const
 void ManagerWindow::say(const QString &text)
 {
     m_outcome->setText(text);
+    m_outcome->setVisible(!text.isEmpty()); // an empty line tells a screen reader nothing
 }
 
 std::optional<host::SetOverview> ManagerWindow::current() const
