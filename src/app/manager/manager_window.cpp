@@ -24,7 +24,6 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSet>
-#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -51,9 +50,8 @@ ManagerWindow::ManagerWindow(host::SqlStore &store, QWidget *parent)
     resize(1000, 620);
 
     m_model = new SetListModel(this);
-    m_proxy = new QSortFilterProxyModel(this);
+    m_proxy = new SetFilterModel(this);
     m_proxy->setSourceModel(m_model);
-    m_proxy->setSortRole(SetListModel::SortRole);
     m_proxy->setFilterKeyColumn(SetListModel::Name);
     m_proxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
 

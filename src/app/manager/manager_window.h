@@ -12,11 +12,11 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QSortFilterProxyModel;
 class QTableView;
 
 namespace veltrane::app {
 
+class SetFilterModel;
 class SetListModel;
 
 // The application's own window: every set of the store with its project, state and last change,
@@ -87,7 +87,7 @@ private:
     Permissions m_permissions;
     bool m_loaded = false;
     SetListModel *m_model;
-    QSortFilterProxyModel *m_proxy;
+    SetFilterModel *m_proxy;
     QTableView *m_view;
     QLineEdit *m_filter;
     QCheckBox *m_showDeleted;

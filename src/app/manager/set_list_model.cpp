@@ -3,6 +3,8 @@
 #include "veltrane/contracts/display_formats.h"
 
 #include <QFont>
+#include <algorithm>
+#include <numeric>
 
 namespace veltrane::app {
 
@@ -19,6 +21,9 @@ void SetListModel::setSets(QList<host::SetOverview> sets)
 {
     beginResetModel();
     m_sets = std::move(sets);
+    // The store lists the sets by name already: only another order costs a sort.
+    if (!isSorted())
+        reorder(sortedRows());
     endResetModel();
 }
 
@@ -84,19 +89,6 @@ QVariant SetListModel::data(const QModelIndex &index, int role) const
             return s.revisions;
         }
         break;
-    case SortRole:
-        switch (index.column()) {
-        case Name:
-            return s.name.toCaseFolded();
-        case Project:
-            return s.projectName.toCaseFolded();
-        case LastChanged:
-            return s.lastChanged;
-        case Revisions:
-            return s.revisions;
-        default:
-            return data(index, Qt::DisplayRole);
-        }
     case Qt::TextAlignmentRole:
         if (index.column() == Revisions)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
@@ -113,6 +105,87 @@ QVariant SetListModel::data(const QModelIndex &index, int role) const
         break;
     }
     return {};
+}
+
+bool SetListModel::less(int a, int b) const
+{
+    const host::SetOverview &x = m_sets.at(a);
+    const host::SetOverview &y = m_sets.at(b);
+    const auto byName = [&] { return x.name.compare(y.name, Qt::CaseInsensitive) < 0; };
+    const auto by = [&](const auto &u, const auto &v) { return u != v ? u < v : byName(); };
+    switch (m_sortColumn) {
+    case Project: {
+        const int c = x.projectName.compare(y.projectName, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : byName();
+    }
+    case State:
+        return by(stateText(x), stateText(y));
+    case LastChanged:
+        return by(x.lastChanged, y.lastChanged);
+    case ChangedBy:
+        return by(x.lastChangedBy, y.lastChangedBy);
+    case LastAction:
+        return by(host::actionName(x.lastAction), host::actionName(y.lastAction));
+    case Revisions:
+        return by(x.revisions, y.revisions);
+    default:
+        return byName();
+    }
+}
+
+bool SetListModel::isSorted() const
+{
+    for (int row = 1; row < m_sets.size(); ++row)
+        if (m_sortOrder == Qt::AscendingOrder ? less(row, row - 1) : less(row - 1, row))
+            return false;
+    return true;
+}
+
+QList<int> SetListModel::sortedRows() const
+{
+    QList<int> rows(m_sets.size());
+    std::iota(rows.begin(), rows.end(), 0);
+    if (m_sortOrder == Qt::AscendingOrder)
+        std::stable_sort(rows.begin(), rows.end(), [this](int a, int b) { return less(a, b); });
+    else
+        std::stable_sort(rows.begin(), rows.end(), [this](int a, int b) { return less(b, a); });
+    return rows;
+}
+
+void SetListModel::reorder(const QList<int> &rows)
+{
+    QList<host::SetOverview> sets;
+    sets.reserve(rows.size());
+    for (const int row : rows)
+        sets.append(std::move(m_sets[row]));
+    m_sets = std::move(sets);
+}
+
+void SetListModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= ColumnCount)
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    m_sortColumn = column;
+    m_sortOrder = order;
+    const QList<int> rows = sortedRows();
+    QList<int> newRow(rows.size());
+    for (int i = 0; i < rows.size(); ++i)
+        newRow[rows.at(i)] = i;
+    reorder(rows);
+    // The chosen sets stay chosen, wherever they went.
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    for (const QModelIndex &index : from)
+        to.append(index.isValid() ? this->index(newRow.at(index.row()), index.column()) : QModelIndex());
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void SetFilterModel::sort(int column, Qt::SortOrder order)
+{
+    if (sourceModel())
+        sourceModel()->sort(column, order);
 }
 
 QVariant SetListModel::headerData(int section, Qt::Orientation orientation, int role) const
