@@ -351,12 +351,15 @@ void TestManagerWindow::importAndExportCanBeCancelled_data()
     QTest::addColumn<bool>("import");
     QTest::addColumn<int>("cancelAt"); // the progress step (0 first) at which Cancel is pressed; -1 never
     QTest::addColumn<QString>("says");
-    QTest::newRow("import") << true << -1 << "Imported 1 parameter set.";
-    QTest::newRow("import cancelled at once") << true << 0 << "The import was cancelled; nothing was imported.";
+    QTest::addColumn<bool>("deletedChosen"); // a deleted set alone is chosen for the export
+    QTest::newRow("import") << true << -1 << "Imported 1 parameter set." << false;
+    QTest::newRow("import cancelled at once")
+        << true << 0 << "The import was cancelled; nothing was imported." << false;
     QTest::newRow("import cancelled before it commits")
-        << true << 1 << "The import was cancelled; nothing was imported.";
-    QTest::newRow("export") << false << -1 << "Exported every set to ";
-    QTest::newRow("export cancelled") << false << 2 << "The export was cancelled; no file was written.";
+        << true << 1 << "The import was cancelled; nothing was imported." << false;
+    QTest::newRow("export") << false << -1 << "Exported every set to " << false;
+    QTest::newRow("export cancelled") << false << 2 << "The export was cancelled; no file was written." << false;
+    QTest::newRow("export of a deleted set alone") << false << -1 << "Not done: a deleted set" << true;
 }
 
 void TestManagerWindow::importAndExportCanBeCancelled()
@@ -364,7 +367,13 @@ void TestManagerWindow::importAndExportCanBeCancelled()
     QFETCH(bool, import);
     QFETCH(int, cancelAt);
     QFETCH(QString, says);
+    QFETCH(bool, deletedChosen);
     host::SqlStore &store = m_host->host().store();
+    if (deletedChosen) {
+        host::deleteSet(*m_host->other(), kPanel);
+        m_window->showDeleted()->setChecked(true);
+        QVERIFY(m_window->choose(kPanel, true));
+    }
     QTemporaryDir folder;
     const QString imported = QStringLiteral("From Another Lab");
     const QString file = import ? exchangeFile(store, folder.path(), imported) : folder.filePath("out.json");
@@ -388,11 +397,12 @@ void TestManagerWindow::importAndExportCanBeCancelled()
         });
         m_window->importFile(file);
     } else {
-        m_window->list()->clearSelection(); // nothing chosen: every set
+        if (!deletedChosen)
+            m_window->list()->clearSelection(); // nothing chosen: every set
         m_window->exportTo(file);
     }
     QVERIFY2(m_window->outcome().startsWith(says), qPrintable(m_window->outcome()));
-    if (cancelAt >= 0) {
+    if (cancelAt >= 0 || deletedChosen) {
         QCOMPARE(everything(*m_host->other()), before);
         QVERIFY(import || !QFile::exists(file));
         return;

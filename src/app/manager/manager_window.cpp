@@ -526,9 +526,15 @@ void ManagerWindow::askExport()
 void ManagerWindow::exportTo(const QString &file)
 {
     QStringList names;
-    for (const host::SetOverview &s : chosen())
+    const QList<host::SetOverview> sets = chosen();
+    for (const host::SetOverview &s : sets)
         if (!s.deleted)
             names << s.name;
+    // Only deleted sets chosen: exporting every set instead would not be what was asked.
+    if (!sets.isEmpty() && names.isEmpty()) {
+        say(tr("Not done: a deleted set is not stored, so it cannot be exported; undelete it first."));
+        return;
+    }
     QProgressDialog progress(tr("Exporting parameter sets..."), tr("&Cancel"), 0, 1, this);
     progress.setObjectName(QStringLiteral("ExportProgress"));
     progress.setWindowModality(Qt::WindowModal);
