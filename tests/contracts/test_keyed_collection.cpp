@@ -1,3 +1,4 @@
+#include "support/data_rows.h"
 #include "veltrane/contracts/business_objects.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/keyed_collection.h"
@@ -5,6 +6,8 @@
 #include <QTest>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::row;
 
 class TestKeyedCollection : public QObject
 {
@@ -21,12 +24,11 @@ private slots:
 
 void TestKeyedCollection::keysIgnoreCase_data()
 {
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("asked");
-    QTest::newRow("same") << "AnalysisParameter" << "AnalysisParameter";
-    QTest::newRow("lower") << "AnalysisParameter" << "analysisparameter";
-    QTest::newRow("upper") << "Skip>>" << "SKIP>>";
-    QTest::newRow("non-ascii") << QString::fromUtf8("Äpfel Größe") << QString::fromUtf8("äPFEL GRÖßE");
+    columns<QString, QString>("stored", "asked");
+    row("same", "AnalysisParameter", "AnalysisParameter");
+    row("lower", "AnalysisParameter", "analysisparameter");
+    row("upper", "Skip>>", "SKIP>>");
+    row("non-ascii", QString::fromUtf8("Äpfel Größe"), QString::fromUtf8("äPFEL GRÖßE"));
 }
 
 void TestKeyedCollection::keysIgnoreCase()
@@ -73,14 +75,13 @@ void TestKeyedCollection::numbersAreOneBasedAndFollowRemovals()
 
 void TestKeyedCollection::failures_data()
 {
-    QTest::addColumn<int>("action");
-    QTest::addColumn<int>("number");
-    QTest::newRow("duplicate key, other case") << 0 << int(kDuplicateKey);
-    QTest::newRow("missing key") << 1 << int(kInvalidProcedureCall);
-    QTest::newRow("number 0") << 2 << int(kSubscriptOutOfRange);
-    QTest::newRow("number past the end") << 3 << int(kSubscriptOutOfRange);
-    QTest::newRow("remove missing key") << 4 << int(kInvalidProcedureCall);
-    QTest::newRow("remove number past the end") << 5 << int(kSubscriptOutOfRange);
+    columns<int, int>("action", "number");
+    row("duplicate key, other case", 0, int(kDuplicateKey));
+    row("missing key", 1, int(kInvalidProcedureCall));
+    row("number 0", 2, int(kSubscriptOutOfRange));
+    row("number past the end", 3, int(kSubscriptOutOfRange));
+    row("remove missing key", 4, int(kInvalidProcedureCall));
+    row("remove number past the end", 5, int(kSubscriptOutOfRange));
 }
 
 void TestKeyedCollection::failures()
