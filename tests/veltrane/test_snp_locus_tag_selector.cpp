@@ -8,6 +8,7 @@
 #include "platform/forms/popup_menu.h"
 #include "platform/forms/text_box.h"
 #include "platform/grid/grid_control.h"
+#include "support/data_rows.h"
 #include "support/error_number.h"
 #include "veltrane/contracts/automation.h"
 #include "veltrane/contracts/host_services.h"
@@ -346,10 +347,11 @@ void TestSNPLocusTagSelector::saveWritesSelectedGridInItsOrder()
 
 void TestSNPLocusTagSelector::userActions_data()
 {
-    QTest::addColumn<QString>("tags");    // as Rig takes them
-    QTest::addColumn<QString>("actions"); // as act() takes them, one after another
+    // tags: as Rig takes them
+    // actions: as act() takes them, one after another
+    columns<QString, QString>("tags", "actions");
     const auto add = [](const char *name, const char *tags, const char *actions) {
-        QTest::newRow(name) << QString::fromUtf8(tags) << QString::fromUtf8(actions);
+        row(name, QString::fromUtf8(tags), QString::fromUtf8(actions));
     };
     // Tags are split by ID and shown by name; a second Initialize starts from scratch, whatever the
     // user did meanwhile.
@@ -474,14 +476,9 @@ void TestSNPLocusTagSelector::initializeStopsWhereItFails_data()
     // The stored tags a, b, c and d are shown, none selected; then Initialize is given a set listing
     // `listed`, while the query answers the tag `unset` without its settings. It fails with `error`
     // and leaves the rows it had written (laying the grids out empties them first).
-    QTest::addColumn<QString>("listed");
-    QTest::addColumn<QString>("unset");
-    QTest::addColumn<qint32>("error");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("a tag listed twice: refused before any row") << "b b"
-                                                                << "" << qint32(kDuplicateKey) << "- | -";
-    QTest::newRow("a tag without settings: the rows before it stay") << "a"
-                                                                     << "c" << qint32(kObjectNotSet) << "b | a";
+    columns<QString, QString, qint32, QString>("listed", "unset", "error", "shown");
+    row("a tag listed twice: refused before any row", "b b", "", qint32(kDuplicateKey), "- | -");
+    row("a tag without settings: the rows before it stay", "a", "c", qint32(kObjectNotSet), "b | a");
 }
 
 void TestSNPLocusTagSelector::initializeStopsWhereItFails()

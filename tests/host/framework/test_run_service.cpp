@@ -2,6 +2,7 @@
 #include "host/framework/framework_factories.h"
 #include "host/framework/service_window_dialog.h"
 #include "recording_page.h"
+#include "support/data_rows.h"
 #include "support/recording_utilities.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/error_trap.h"
@@ -10,6 +11,8 @@
 #include <QTest>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::row;
 using namespace veltrane::host;
 using veltrane::test::RecordingPage;
 
@@ -65,18 +68,15 @@ void TestRunService::cleanup()
 
 void TestRunService::flowThatCannotRunIsRaised_data()
 {
-    QTest::addColumn<QString>("flow");
-    QTest::addColumn<qint32>("number");
-    QTest::addColumn<QString>("description");
+    columns<QString, qint32, QString>("flow", "number", "description");
 
-    QTest::newRow("unknown flow") << "EditAnalysisParameters" << qint32(kFlowNotRegistered)
-                                  << "The flow \"EditAnalysisParameters\" is not registered.";
-    QTest::newRow("flow without pages") << "Empty" << qint32(kFlowNotRegistered) << "The flow \"Empty\" has no pages.";
-    QTest::newRow("page class unknown") << "Unknown page" << qint32(kPageNotCreated)
-                                        << "The page \"Nope\" of the flow \"Unknown page\" could not be created.";
-    QTest::newRow("widget that is no page")
-        << "No page" << qint32(kPageNotCreated)
-        << "\"PlainWidget\" of the flow \"No page\" is not a page: it gives no PageBase.";
+    row("unknown flow", "EditAnalysisParameters", qint32(kFlowNotRegistered),
+        "The flow \"EditAnalysisParameters\" is not registered.");
+    row("flow without pages", "Empty", qint32(kFlowNotRegistered), "The flow \"Empty\" has no pages.");
+    row("page class unknown", "Unknown page", qint32(kPageNotCreated),
+        "The page \"Nope\" of the flow \"Unknown page\" could not be created.");
+    row("widget that is no page", "No page", qint32(kPageNotCreated),
+        "\"PlainWidget\" of the flow \"No page\" is not a page: it gives no PageBase.");
 }
 
 void TestRunService::flowThatCannotRunIsRaised()

@@ -4,12 +4,15 @@
 #include "platform/forms/list_box.h"
 #include "platform/forms/option_button.h"
 #include "platform/runtime_errors.h"
+#include "support/data_rows.h"
 #include "support/recording_utilities.h"
 
 #include <QAbstractItemView>
 #include <QTest>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::row;
 
 class TestChoiceControls : public QObject
 {
@@ -59,18 +62,16 @@ void TestChoiceControls::comboStartsUnselectedAndKeepsItemData()
 
 void TestChoiceControls::comboClick_data()
 {
-    QTest::addColumn<int>("start"); // -1: nothing selected
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<int>("clicks");
-    QTest::addColumn<int>("index");
+    // start: -1: nothing selected
+    columns<int, QString, int, int>("start", "action", "clicks", "index");
 
-    QTest::newRow("ListIndex to another entry") << -1 << QStringLiteral("index 2") << 1 << 2;
-    QTest::newRow("ListIndex to the same entry") << 2 << QStringLiteral("index 2") << 1 << 2;
-    QTest::newRow("ListIndex to none") << 2 << QStringLiteral("index -1") << 1 << -1;
-    QTest::newRow("Text of an entry, other case") << 0 << QStringLiteral("text MOL") << 1 << 1;
-    QTest::newRow("Text that is no entry") << 0 << QStringLiteral("text kg") << 0 << 0;
-    QTest::newRow("AddItem") << 0 << QStringLiteral("add") << 0 << 0;
-    QTest::newRow("Clear") << 0 << QStringLiteral("clear") << 0 << -1;
+    row("ListIndex to another entry", -1, QStringLiteral("index 2"), 1, 2);
+    row("ListIndex to the same entry", 2, QStringLiteral("index 2"), 1, 2);
+    row("ListIndex to none", 2, QStringLiteral("index -1"), 1, -1);
+    row("Text of an entry, other case", 0, QStringLiteral("text MOL"), 1, 1);
+    row("Text that is no entry", 0, QStringLiteral("text kg"), 0, 0);
+    row("AddItem", 0, QStringLiteral("add"), 0, 0);
+    row("Clear", 0, QStringLiteral("clear"), 0, -1);
 }
 
 void TestChoiceControls::comboClick()
@@ -181,17 +182,13 @@ void TestChoiceControls::listBoxClick()
 
 void TestChoiceControls::checkBoxClickOnChange_data()
 {
-    QTest::addColumn<int>("start");
-    QTest::addColumn<bool>("byUser");
-    QTest::addColumn<int>("set");
-    QTest::addColumn<int>("clicks");
-    QTest::addColumn<int>("value");
+    columns<int, bool, int, int, int>("start", "byUser", "set", "clicks", "value");
 
-    QTest::newRow("code ticks") << 0 << false << 1 << 1 << 1;
-    QTest::newRow("code sets the same value") << 1 << false << 1 << 0 << 1;
-    QTest::newRow("code clears") << 1 << false << 0 << 1 << 0;
-    QTest::newRow("user ticks") << 0 << true << 0 << 1 << 1;
-    QTest::newRow("user clears") << 1 << true << 0 << 1 << 0;
+    row("code ticks", 0, false, 1, 1, 1);
+    row("code sets the same value", 1, false, 1, 0, 1);
+    row("code clears", 1, false, 0, 1, 0);
+    row("user ticks", 0, true, 0, 1, 1);
+    row("user clears", 1, true, 0, 1, 0);
 }
 
 void TestChoiceControls::checkBoxClickOnChange()
