@@ -214,7 +214,6 @@ private slots:
     void storedFieldsShow();
     void listsShowTheStore_data();
     void listsShowTheStore();
-    void openingShowsTheHourglass();
     void selectorsMustHandBackTheirObject_data();
     void selectorsMustHandBackTheirObject();
     void everySetOpensFromTheSelectionWindow();
@@ -545,19 +544,6 @@ void TestAnalysisPageLoading::listsShowTheStore()
 
 // ---- opening -------------------------------------------------------------------------------------------
 
-void TestAnalysisPageLoading::openingShowsTheHourglass()
-{
-    sqliteOnly();
-    PageHost host(true, m_engine);
-    StandInSelector::install();
-    StandInSelector::pointers.clear();
-    inEditor(contextFor(host.loadSet(stored::kDefaultParameterSet)), [&](QWidget &, host::ServiceWindowDialog &) {
-        QCOMPARE(MousePointer::value(), int(MousePointer::Default));
-    });
-    QCOMPARE(StandInSelector::pointers, QList<int>{MousePointer::Hourglass});
-    QCOMPARE(MousePointer::value(), int(MousePointer::Default));
-}
-
 void TestAnalysisPageLoading::selectorsMustHandBackTheirObject_data()
 {
     columns<QString, QString, qint32, QString>("member", "replacement", "error", "procedure");
@@ -570,7 +556,8 @@ void TestAnalysisPageLoading::selectorsMustHandBackTheirObject_data()
 void TestAnalysisPageLoading::selectorsMustHandBackTheirObject()
 {
     // The STR selector replaces the set (or the new settings) it was handed by reference: the
-    // procedure that handed it over fails, nothing is stored, and the page goes on answering.
+    // procedure that handed it over fails, nothing is stored, and the page goes on answering. The
+    // selector is loaded under the hourglass, which is put back however loading ends.
     QFETCH(QString, member);
     QFETCH(QString, replacement);
     QFETCH(qint32, error);
@@ -581,9 +568,11 @@ void TestAnalysisPageLoading::selectorsMustHandBackTheirObject()
     StandInSelector::replaceIn = member;
     StandInSelector::replacement = replacement;
     const auto reset = qScopeGuard([] { StandInSelector::replaceIn.clear(); });
+    StandInSelector::pointers.clear();
     const AnalysisParameterPtr set = host.loadSet(QStringLiteral("STR Casework 20-Fragment Ladder"));
     const float slope = set->FragAnalysisParam()->SlopeThreshold();
     inEditor(contextFor(set), [&](QWidget &page, host::ServiceWindowDialog &window) {
+        QCOMPARE(MousePointer::value(), int(MousePointer::Default));
         if (member != QLatin1String("Save"))
             return;
         page.findChild<TextBox *>(QStringLiteral("txtSlopeThreshold"))->setText(QStringLiteral("12"));
@@ -596,6 +585,8 @@ void TestAnalysisPageLoading::selectorsMustHandBackTheirObject()
     QCOMPARE(first->procedureName, procedure);
     QCOMPARE(first->error.number(), error);
     QCOMPARE(host.loadSet(set->Name())->FragAnalysisParam()->SlopeThreshold(), slope);
+    QCOMPARE(StandInSelector::pointers, QList<int>{MousePointer::Hourglass});
+    QCOMPARE(MousePointer::value(), int(MousePointer::Default));
 }
 
 // What a user does first: each stored set with Edit, then New, from the selection window, each
