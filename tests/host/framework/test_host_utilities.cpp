@@ -84,7 +84,6 @@ void TestHostUtilities::trapShowsAControlHandlerErrorOnce()
 void TestHostUtilities::debuggingFollowsTheEnvironment_data()
 {
     columns<QByteArray, int, bool>("variable", "answer", "retried");
-
     row("not debugging", QByteArray(), int(QMessageBox::Yes), false);
     row("debugging, user says no", QByteArray("1"), int(QMessageBox::No), false);
     row("debugging, user says yes", QByteArray("1"), int(QMessageBox::Yes), true);

@@ -117,7 +117,6 @@ void TestServiceWindow::eventOrder_data()
     // has returned)
     columns<QString, int, QString, QString, QString, bool>("flow", "refusals", "skipping", "actions", "events",
                                                            "cancelled");
-
     row("commit on the first page", "TwoPages", 0, "", "commit",
         "A:Initialize A:Activate A:Validate A:Save A:Deactivate A:OnExit(0) B:OnExit(0)", false);
     row("next, then commit saves every page shown", "TwoPages", 0, "", "next commit",
@@ -231,7 +230,6 @@ void TestServiceWindow::markDirty()
 void TestServiceWindow::pageErrorsAreShownOnceAndTheWindowStaysUsable_data()
 {
     columns<QString, QString, bool, bool>("failOn", "actions", "cancelled", "saved");
-
     row("Validate", "Validate", "commit cancel", true, false);
     row("Save", "Save", "commit cancel", true, false);
     // A page that could not load would save less than there is: neither its button nor Proceed
@@ -272,7 +270,6 @@ void TestServiceWindow::commandsFollowTheOptions_data()
 {
     columns<QString, QList<int>, QList<int>, QString, bool>("flow", "options", "offered", "commitCaption",
                                                             "commitEnabled");
-
     row("selection", "OnePage", QList<int>{-1, -1, -1, -1, -1, -1}, QList<int>{1, 2}, "OK", true);
     row("new set", "OnePage", QList<int>{1, -1, -1, -1, -1, -1}, QList<int>{1, 2}, "&Save", true);
     row("existing set", "OnePage", QList<int>{1, -1, -1, 3, -1, 0}, QList<int>{1, 2, 3}, "&Save", false);

@@ -126,7 +126,6 @@ void TestGridUtilities::initTestCase()
 void TestGridUtilities::moveSelectedRowsProposesTheNextRow_data()
 {
     columns<int, QList<qint32>, int, QStringList>("rows", "selected", "next", "moved");
-
     row("the last of five", 5, QList<qint32>{5}, 4, QStringList{"tag5"});
     row("a middle row", 5, QList<qint32>{2}, 2, QStringList{"tag2"});
     row("the only row", 1, QList<qint32>{1}, 0, QStringList{"tag1"});
@@ -230,7 +229,6 @@ void TestGridUtilities::sortByColumnTogglesOnRepeat_data()
 {
     // steps: header texts to sort by; "+" appends a row
     columns<QStringList, QStringList>("steps", "expected");
-
     row("ascending by text", QStringList{"Name"},
         QStringList{"tag1", "tag10", "tag11", "tag2", "tag3", "tag4", "tag5", "tag6", "tag7", "tag8", "tag9"});
     row("numbers by value", QStringList{"number"},

@@ -63,7 +63,6 @@ void TestChoiceControls::comboClick_data()
 {
     // start: -1: nothing selected
     columns<int, QString, int, int>("start", "action", "clicks", "index");
-
     row("ListIndex to another entry", -1, QStringLiteral("index 2"), 1, 2);
     row("ListIndex to the same entry", 2, QStringLiteral("index 2"), 1, 2);
     row("ListIndex to none", 2, QStringLiteral("index -1"), 1, -1);
@@ -182,7 +181,6 @@ void TestChoiceControls::listBoxClick()
 void TestChoiceControls::checkBoxClickOnChange_data()
 {
     columns<int, bool, int, int, int>("start", "byUser", "set", "clicks", "value");
-
     row("code ticks", 0, false, 1, 1, 1);
     row("code sets the same value", 1, false, 1, 0, 1);
     row("code clears", 1, false, 0, 1, 0);

@@ -43,7 +43,6 @@ void TestFormControls::spinStepsWithinRange_data()
 {
     // steps: positive up, negative down
     columns<int, int, QString, int, QString>("min", "max", "text", "steps", "expected");
-
     row("confidence up", 75, 99, QStringLiteral("95"), 1, QStringLiteral("96"));
     row("stops at max", 75, 99, QStringLiteral("98"), 3, QStringLiteral("99"));
     row("stops at min", 1, 1000, QStringLiteral("2"), -5, QStringLiteral("1"));

@@ -57,7 +57,6 @@ void TestTextBox::filterSeesTypedCharactersOnly_data()
     // code: -1: no KeyPress
     // left: what "1.2" becomes with the digits-and-point filter
     columns<int, int, int, QString>("key", "modifiers", "code", "left");
-
     row("digit", int(Qt::Key_7), 0, 55, "1.27");
     row("letter", int(Qt::Key_A), 0, 97, "1.2");
     row("second point", int(Qt::Key_Period), 0, 46, "1.2.");
@@ -133,7 +132,6 @@ void TestTextBox::pasteIsNotFiltered()
 void TestTextBox::maxLengthLimitsUserInputOnly_data()
 {
     columns<QString, QString, QString>("start", "typed", "expected");
-
     row("fourth character refused", QString(), QStringLiteral("1234"), QStringLiteral("123"));
     row("typing over a selection", QStringLiteral("123"), QStringLiteral("9"), QStringLiteral("9"));
     row("backspace in a full field", QStringLiteral("123"), QStringLiteral("\b"), QStringLiteral("12"));

@@ -63,7 +63,6 @@ private slots:
 void TestGridAccessible::cellsTellWhatIsDrawn_data()
 {
     columns<bool, bool>("headerColumn", "readOnly");
-
     row("plain", false, false);
     row("header column, read-only", true, true);
 }
@@ -144,7 +143,6 @@ void TestGridAccessible::selectionAsDrawn_data()
 {
     // selected: as the table tells them, from 0
     columns<bool, QList<int>>("fixed", "selected");
-
     row("rows 2 and 4", false, QList<int>{1, 3});
     // A fixed display draws no selection, so it tells of none, and takes none.
     row("static look", true, QList<int>{});
@@ -192,7 +190,6 @@ void TestGridAccessible::actionsActAsTheUserDoes_data()
     // box: row 2's box afterwards
     columns<qint32, qint32, QString, QString, QList<qint32>, QString>("row", "col", "action", "clicked", "selected",
                                                                       "box");
-
     row("press a cell", 2, 1, QAccessibleActionInterface::pressAction(), "2,1", QList<qint32>{2}, "0");
     row("toggle a box", 2, 3, QAccessibleActionInterface::toggleAction(), "2,3", QList<qint32>{2}, "1");
     row("press a header", 0, 2, QAccessibleActionInterface::pressAction(), "0,2", QList<qint32>{}, "0");

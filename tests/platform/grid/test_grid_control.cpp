@@ -86,7 +86,6 @@ private slots:
 void TestGridControl::notificationsCarryRowAndColumn_data()
 {
     columns<QString, int, int, QByteArray>("action", "row", "col", "signal");
-
     row("click on a cell", "click", 2, 3, QByteArray(SIGNAL(cellClicked(double, double))));
     row("click on the header row", "click", 0, 2, QByteArray(SIGNAL(cellClicked(double, double))));
     row("click on the header column", "click", 3, 0, QByteArray(SIGNAL(cellClicked(double, double))));
@@ -136,7 +135,6 @@ void TestGridControl::pressActivatesBeforeTheClick()
 void TestGridControl::checkBoxChangesOnlyAsAllowed_data()
 {
     columns<QString, bool, bool, bool, QString>("input", "readOnlyWhileKeyDown", "readOnly", "staticLook", "expected");
-
     row("click ticks", "click", false, false, false, "1");
     row("click while read-only", "click", false, true, false, "0");
     row("click on a static grid ticks", "click", false, false, true, "1");
@@ -221,7 +219,6 @@ void TestGridControl::mouseAndKeysSelectWholeRows_data()
 {
     // steps: "click r", "ctrl r", "shift r", "key Down", "shiftkey Down"
     columns<QStringList, QList<qint32>, int>("steps", "selected", "current");
-
     row("click", QStringList{"click 2"}, QList<qint32>{2}, 2);
     row("second click replaces", QStringList{"click 2", "click 4"}, QList<qint32>{4}, 4);
     row("ctrl adds", QStringList{"click 2", "ctrl 4"}, QList<qint32>{2, 4}, 4);
@@ -393,7 +390,6 @@ void TestGridControl::rowCountGrowsAndCuts()
 void TestGridControl::takenRowsKeepEveryCell_data()
 {
     columns<QList<qint32>, int, int>("take", "current", "currentAfter");
-
     row("one row below the current", QList<qint32>{5}, 2, 2);
     row("rows above the current", QList<qint32>{3, 1}, 4, 2);
     row("the current row", QList<qint32>{4}, 4, 0);
