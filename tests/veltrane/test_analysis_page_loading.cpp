@@ -239,9 +239,9 @@ void TestAnalysisPageLoading::contextWithoutASet_data()
 {
     columns<QString, QString>("given", "description");
     const QString expected = QStringLiteral("AnalysisParameter key is expected in the collection.");
-    row("no business context", QString(), QStringLiteral("Business Context is NULL."));
-    row("IsNew alone", QStringLiteral("IsNew"), expected);
-    row("the set under another key", QStringLiteral("Parameter"), expected);
+    row("no business context", QString(), "Business Context is NULL.");
+    row("IsNew alone", "IsNew", expected);
+    row("the set under another key", "Parameter", expected);
 }
 
 void TestAnalysisPageLoading::contextWithoutASet()
@@ -298,10 +298,10 @@ void TestAnalysisPageLoading::contextWithoutASet()
 void TestAnalysisPageLoading::howTheSetOpens_data()
 {
     columns<QString, QString>("how", "title");
-    row("stored set", QStringLiteral("stored"), titles::kEditParameters);
-    row("stored set marked IsNew", QStringLiteral("isNew"), titles::kNewParameters);
-    row("Service::NewAnalysisParameter", QStringLiteral("service"), kFlowTitle);
-    row("NewObject(\"AnalysisParameter\")", QStringLiteral("newObject"), kFlowTitle);
+    row("stored set", "stored", titles::kEditParameters);
+    row("stored set marked IsNew", "isNew", titles::kNewParameters);
+    row("Service::NewAnalysisParameter", "service", kFlowTitle);
+    row("NewObject(\"AnalysisParameter\")", "newObject", kFlowTitle);
 }
 
 void TestAnalysisPageLoading::howTheSetOpens()

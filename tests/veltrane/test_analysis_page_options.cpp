@@ -90,14 +90,14 @@ void TestAnalysisPageOptions::modelRequirement_data()
     row("Linear, 2", kLinear, QList<qint32>{2, 5}, 2);
     row("Linear, 1", kLinear, QList<qint32>{16}, 2);
     row("Linear, none", kLinear, QList<qint32>{}, 2);
-    row("Quadratic, 3", QStringLiteral("Quadratic"), QList<qint32>{1, 2, 3}, 3);
-    row("Quadratic, 2", QStringLiteral("Quadratic"), QList<qint32>{1, 3}, 3);
+    row("Quadratic, 3", "Quadratic", QList<qint32>{1, 2, 3}, 3);
+    row("Quadratic, 2", "Quadratic", QList<qint32>{1, 3}, 3);
     row("Local Southern, 3", kLocalSouthern, QList<qint32>{4, 8, 12}, 3);
     row("Local Southern, 2", kLocalSouthern, QList<qint32>{4, 8}, 3);
-    row("Cubic, 4", QStringLiteral("Cubic"), QList<qint32>{1, 2, 3, 4}, 4);
-    row("Cubic, 3", QStringLiteral("Cubic"), QList<qint32>{1, 2, 3}, 4);
-    row("Quartic, 5", QStringLiteral("Quartic"), QList<qint32>{1, 3, 5, 7, 9}, 5);
-    row("Quartic, 4", QStringLiteral("Quartic"), QList<qint32>{1, 3, 5, 7}, 5);
+    row("Cubic, 4", "Cubic", QList<qint32>{1, 2, 3, 4}, 4);
+    row("Cubic, 3", "Cubic", QList<qint32>{1, 2, 3}, 4);
+    row("Quartic, 5", "Quartic", QList<qint32>{1, 3, 5, 7, 9}, 5);
+    row("Quartic, 4", "Quartic", QList<qint32>{1, 3, 5, 7}, 5);
 }
 
 void TestAnalysisPageOptions::modelRequirement()
@@ -297,8 +297,8 @@ void TestAnalysisPageOptions::mobilityCoefficientsInTheUsersFormat_data()
 {
     // row: the first row of the grid
     columns<QString, QStringList>("locale", "row");
-    row("C", QStringLiteral("C"), QStringList{"0.500000", "-0.000031", "1234.500000", "0.000000"});
-    row("German", QStringLiteral("de_DE"), QStringList{"0,500000", "-0,000031", "1.234,500000", "0,000000"});
+    row("C", "C", QStringList{"0.500000", "-0.000031", "1234.500000", "0.000000"});
+    row("German", "de_DE", QStringList{"0,500000", "-0,000031", "1.234,500000", "0,000000"});
 }
 
 void TestAnalysisPageOptions::mobilityCoefficientsInTheUsersFormat()

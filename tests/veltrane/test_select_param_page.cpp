@@ -138,10 +138,10 @@ void TestSelectParamPage::firstShowPreselectsTheDefaultSet()
 void TestSelectParamPage::refreshViewSelectsByName_data()
 {
     columns<QString, QString>("asked", "selected");
-    row("default in lower case", QStringLiteral("defaultfragmentanalysisparameters"), kDefault);
-    row("other set in upper case", QStringLiteral("SNP IDENTITY PANEL"), QStringLiteral("SNP Identity Panel"));
-    row("name no longer stored", QStringLiteral("Deleted meanwhile"), QStringLiteral("A first set"));
-    row("empty name", QString(), QStringLiteral("A first set"));
+    row("default in lower case", "defaultfragmentanalysisparameters", kDefault);
+    row("other set in upper case", "SNP IDENTITY PANEL", "SNP Identity Panel");
+    row("name no longer stored", "Deleted meanwhile", "A first set");
+    row("empty name", QString(), "A first set");
 }
 
 void TestSelectParamPage::refreshViewSelectsByName()
@@ -349,10 +349,10 @@ void TestSelectParamPage::editorButtonsRunTheEditor_data()
     const ServiceOptions forNew{1, -1, -1, -1, -1, -1, {}, 0, 0}, forEdit{1, -1, -1, 3, -1, 0, {}, 0, 0};
     const QStringList newCaptions{"&Save", "Cancel"}, editCaptions{"&Save", "Cancel", "Save &As..."};
     // New always starts from the default set as a template; Edit reloads the list only after Save As.
-    row("New, cancelled", QStringLiteral("cmdNew"), false, false, forNew, newCaptions, false);
-    row("New, saved", QStringLiteral("cmdNew"), true, false, forNew, newCaptions, true);
-    row("Edit, saved under its own name", QStringLiteral("cmdEdit"), true, false, forEdit, editCaptions, false);
-    row("Edit, saved under a new name", QStringLiteral("cmdEdit"), true, true, forEdit, editCaptions, true);
+    row("New, cancelled", "cmdNew", false, false, forNew, newCaptions, false);
+    row("New, saved", "cmdNew", true, false, forNew, newCaptions, true);
+    row("Edit, saved under its own name", "cmdEdit", true, false, forEdit, editCaptions, false);
+    row("Edit, saved under a new name", "cmdEdit", true, true, forEdit, editCaptions, true);
 }
 
 void TestSelectParamPage::editorButtonsRunTheEditor()

@@ -63,13 +63,13 @@ void TestChoiceControls::comboClick_data()
 {
     // start: -1: nothing selected
     columns<int, QString, int, int>("start", "action", "clicks", "index");
-    row("ListIndex to another entry", -1, QStringLiteral("index 2"), 1, 2);
-    row("ListIndex to the same entry", 2, QStringLiteral("index 2"), 1, 2);
-    row("ListIndex to none", 2, QStringLiteral("index -1"), 1, -1);
-    row("Text of an entry, other case", 0, QStringLiteral("text MOL"), 1, 1);
-    row("Text that is no entry", 0, QStringLiteral("text kg"), 0, 0);
-    row("AddItem", 0, QStringLiteral("add"), 0, 0);
-    row("Clear", 0, QStringLiteral("clear"), 0, -1);
+    row("ListIndex to another entry", -1, "index 2", 1, 2);
+    row("ListIndex to the same entry", 2, "index 2", 1, 2);
+    row("ListIndex to none", 2, "index -1", 1, -1);
+    row("Text of an entry, other case", 0, "text MOL", 1, 1);
+    row("Text that is no entry", 0, "text kg", 0, 0);
+    row("AddItem", 0, "add", 0, 0);
+    row("Clear", 0, "clear", 0, -1);
 }
 
 void TestChoiceControls::comboClick()

@@ -43,14 +43,14 @@ void TestFormControls::spinStepsWithinRange_data()
 {
     // steps: positive up, negative down
     columns<int, int, QString, int, QString>("min", "max", "text", "steps", "expected");
-    row("confidence up", 75, 99, QStringLiteral("95"), 1, QStringLiteral("96"));
-    row("stops at max", 75, 99, QStringLiteral("98"), 3, QStringLiteral("99"));
-    row("stops at min", 1, 1000, QStringLiteral("2"), -5, QStringLiteral("1"));
-    row("out of range text is pulled in", 75, 99, QStringLiteral("120"), 1, QStringLiteral("99"));
-    row("fraction steps from its whole value", 0, 100, QStringLiteral("10.5"), 1, QStringLiteral("11"));
-    row("negative power", -25, 25, QStringLiteral("-4"), -1, QStringLiteral("-5"));
-    row("power at -25", -25, 25, QStringLiteral("-25"), -1, QStringLiteral("-25"));
-    row("no number steps from the position", -25, 25, QStringLiteral("x"), 1, QStringLiteral("1"));
+    row("confidence up", 75, 99, "95", 1, "96");
+    row("stops at max", 75, 99, "98", 3, "99");
+    row("stops at min", 1, 1000, "2", -5, "1");
+    row("out of range text is pulled in", 75, 99, "120", 1, "99");
+    row("fraction steps from its whole value", 0, 100, "10.5", 1, "11");
+    row("negative power", -25, 25, "-4", -1, "-5");
+    row("power at -25", -25, 25, "-25", -1, "-25");
+    row("no number steps from the position", -25, 25, "x", 1, "1");
 }
 
 void TestFormControls::spinStepsWithinRange()

@@ -132,9 +132,9 @@ void TestTextBox::pasteIsNotFiltered()
 void TestTextBox::maxLengthLimitsUserInputOnly_data()
 {
     columns<QString, QString, QString>("start", "typed", "expected");
-    row("fourth character refused", QString(), QStringLiteral("1234"), QStringLiteral("123"));
-    row("typing over a selection", QStringLiteral("123"), QStringLiteral("9"), QStringLiteral("9"));
-    row("backspace in a full field", QStringLiteral("123"), QStringLiteral("\b"), QStringLiteral("12"));
+    row("fourth character refused", QString(), "1234", "123");
+    row("typing over a selection", "123", "9", "9");
+    row("backspace in a full field", "123", "\b", "12");
 }
 
 void TestTextBox::maxLengthLimitsUserInputOnly()
