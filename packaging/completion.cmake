@@ -9,7 +9,7 @@
 #   command lines   "  show NAME   ..." under "Commands:"; the words in capitals are the command's
 #                   arguments (NAME: a parameter set, FLOW: a flow, FILE or FILE.ext: a file, "..."
 #                   repeats); options in the synopsis and their values are left out
-#   the flows       "Flows (for screenshot): A, B, C"
+#   the flows       "Flows (for screenshot): A, B, C", and the windows "Windows (for screenshot): D, E"
 #   the palettes    the --palette option's "colours: a, b, c (default ...)"
 # A help text without any of these is an error, not an empty completion.
 
@@ -48,7 +48,13 @@ foreach(line IN LISTS lines)
     continue()
   endif()
   if(line MATCHES "^Flows \\(for screenshot\\): (.+)$")
-    string(REPLACE "," "" flows "${CMAKE_MATCH_1}")
+    string(REPLACE "," "" flows_only "${CMAKE_MATCH_1}")
+    string(PREPEND flows "${flows_only} ")
+    continue()
+  endif()
+  if(line MATCHES "^Windows \\(for screenshot\\): (.+)$")
+    string(REPLACE "," "" windows "${CMAKE_MATCH_1}")
+    string(APPEND flows " ${windows}")
     continue()
   endif()
   if(section STREQUAL "Options" AND line MATCHES "^  (-[a-zA-Z], )?(--[a-z][a-z-]*)( <[a-z]+>)?  +(.*)$")

@@ -5,6 +5,8 @@
 //   the ratio is what the revision adds;
 // - the history and the overview: the same rows by a bare query on a connection of its own, into
 //   plain structures;
+// - the manager window's list: the overview read into the window's table model, sorted by name and
+//   filtered as the window shows it, against the same floor as the overview;
 // - the comparison: the two sets' tag names sorted and merged, as the plainest diff of two lists does.
 // Before the cases it prints how many bytes a revision takes: of a typical set (60 STR, 200 SNP tags)
 // and of one listing 10,000 tags, when the set is created, saved with one field changed, saved with one
@@ -13,6 +15,7 @@
 //   STORE: a SQLite file (kept, so a second run skips the import of the bench data) or
 //   postgresql://...?schema=NAME; by default a SQLite file in a temporary folder.
 
+#include "app/manager/set_list_model.h"
 #include "host/compare/set_comparison.h"
 #include "host/objects/json_exchange.h"
 #include "host/objects/set_history.h"
@@ -377,6 +380,28 @@ void BM_Compare10000SnpTags_Floor(benchmark::State &state)
 
 // ---- how many bytes a revision takes ---------------------------------------------------------------
 
+// ---- the manager window's list of 10,000 sets ----------------------------------------------------
+
+void BM_ManagerList10000(benchmark::State &state)
+{
+    // As the window holds it: sorted by name, filtered by what Find holds (nothing).
+    veltrane::app::SetListModel model;
+    veltrane::app::SetFilterModel shown;
+    shown.setSourceModel(&model);
+    shown.sort(veltrane::app::SetListModel::Name);
+    for (auto _ : state) {
+        model.reload(*store(), false);
+        if (shown.rowCount() < kSets)
+            state.SkipWithError("too few sets");
+    }
+    state.SetItemsProcessed(state.iterations() * kSets);
+}
+
+void BM_ManagerList10000_Floor(benchmark::State &state)
+{
+    BM_Overview10000_Floor(state);
+}
+
 // The bytes the history holds now: the stored parts, and the revision rows.
 std::pair<qint64, qint64> historyBytes()
 {
@@ -442,6 +467,7 @@ VELTRANE_BENCHMARK_PAIR(BM_SaveNewSetWith1000SnpTags, ->Unit(benchmark::kMillise
 VELTRANE_BENCHMARK_PAIR(BM_SaveNewTagListWith1000SnpTags, ->Unit(benchmark::kMillisecond)->UseRealTime());
 VELTRANE_BENCHMARK_PAIR(BM_History1000, ->Unit(benchmark::kMillisecond)->UseRealTime());
 VELTRANE_BENCHMARK_PAIR(BM_Overview10000, ->Unit(benchmark::kMillisecond)->UseRealTime());
+VELTRANE_BENCHMARK_PAIR(BM_ManagerList10000, ->Unit(benchmark::kMillisecond)->UseRealTime());
 VELTRANE_BENCHMARK_PAIR(BM_Compare10000SnpTags, ->Unit(benchmark::kMillisecond)->UseRealTime());
 
 } // namespace

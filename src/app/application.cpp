@@ -5,6 +5,7 @@
 #include "app/history_commands.h"
 #include "app/host_setup.h"
 #include "app/import_window.h"
+#include "app/manager/manager_window.h"
 #include "host/framework/flow_registry.h"
 #include "host/framework/host_utilities.h"
 #include "platform/forms/colors.h"
@@ -16,9 +17,11 @@
 #include "veltrane/service/service.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QLoggingCategory>
 #include <QStyle>
 #include <QStyleFactory>
@@ -31,8 +34,9 @@ namespace veltrane::app {
 namespace {
 
 const char *const kCommandsText = R"(Commands:
-  (none)                           open the parameter set selection window
-  FILE.json                        open the window and offer to import the parameter sets in FILE
+  (none)                           open the window that manages the store's parameter sets
+  select                           open the parameter set selection window, as a host shows it
+  FILE.json                        offer to import the parameter sets in FILE, then open the window
                                    (what opening a .veltrane.json file from the desktop does)
   list                             the parameter sets users see, one per line
   show NAME                        the summary of one parameter set
@@ -43,6 +47,9 @@ const char *const kCommandsText = R"(Commands:
   screenshot FLOW FILE.png [--set NAME | --new] [--tab TAB] [--palette NAME] [--scale FACTOR] [--replace]
                                    render the first page of a flow into a PNG file (no display needed);
                                    EditAnalysisParameters shows the set NAME, or a new set with --new
+  screenshot WINDOW FILE.png [--set NAME [--set NAME]] [--palette NAME] [--scale FACTOR] [--replace]
+                                   render one of the application's windows: Manager (NAME chosen),
+                                   History (of NAME), Compare (two sets, or NAME with its revision before)
   typelib [--registry]             the library's public classes, interfaces, members and dispatch ids;
                                    with --registry, those of every type library the component registry
                                    holds, read from the registry without loading any library
@@ -79,10 +86,16 @@ enum ExitCode { kOk = 0, kFailed = 1, kBadUsage = 2 };
 // The flows a screenshot can show, as the help lists them.
 QString flowsText()
 {
-    return QStringLiteral("Flows (for screenshot): %1\n")
+    return QStringLiteral("Flows (for screenshot): %1\nWindows (for screenshot): %2\n")
         .arg(QStringList{flows::kSelectAnalysisParameters, flows::kEditAnalysisParameters,
                          flows::kSaveAnalysisParameterAs, flows::kSNPLocusTagEditor}
-                 .join(QStringLiteral(", ")));
+                 .join(QStringLiteral(", ")),
+             QStringList{kManagerWindow, kHistoryWindow, kCompareWindow}.join(QStringLiteral(", ")));
+}
+
+bool isApplicationWindow(const QString &name)
+{
+    return sameText(name, kManagerWindow) || sameText(name, kHistoryWindow) || sameText(name, kCompareWindow);
 }
 
 // The palettes --palette offers; "desktop" leaves the colours to the desktop.
@@ -177,9 +190,11 @@ int run(int argc, char *argv[])
     const QCommandLineOption keepAttributes(
         QStringLiteral("keep-attributes"),
         QStringLiteral("import: give the sets the read-only and hidden flags the file says (restoring a store)."));
-    const QCommandLineOption set(QStringLiteral("set"),
-                                 QStringLiteral("screenshot: show this parameter set in EditAnalysisParameters."),
-                                 QStringLiteral("name"));
+    const QCommandLineOption set(
+        QStringLiteral("set"),
+        QStringLiteral("screenshot: show this parameter set in EditAnalysisParameters, choose it in Manager, show its "
+                       "History; Compare takes two (--set A --set B) or one and its revision before."),
+        QStringLiteral("name"));
     const QCommandLineOption newSet(QStringLiteral("new"),
                                     QStringLiteral("screenshot: show EditAnalysisParameters with a new set made from "
                                                    "the default set, as New makes it."));
@@ -240,7 +255,8 @@ int run(int argc, char *argv[])
     QStringList args = positional.mid(1);
     static const QStringList known{"list",     "show", "export",  "import",  "screenshot", "typelib",
                                    "history",  "diff", "deleted", "restore", "rename",     "delete",
-                                   "undelete", "lock", "unlock",  "hide",    "unhide",     "admin"};
+                                   "undelete", "lock", "unlock",  "hide",    "unhide",     "select",
+                                   "admin"};
     QString fileToOpen;
     QTemporaryFile screens(QDir::tempPath() + QStringLiteral("/veltrane-screens-XXXXXX.json"));
     if (!command.isEmpty() && !known.contains(command)) {
@@ -282,6 +298,8 @@ int run(int argc, char *argv[])
         return usageError(err, QStringLiteral("import takes one file"));
     if (command == QLatin1String("list") && !args.isEmpty())
         return usageError(err, QStringLiteral("list takes no arguments"));
+    if (command == QLatin1String("select") && !args.isEmpty())
+        return usageError(err, QStringLiteral("select takes no arguments"));
     if (command == QLatin1String("screenshot") && args.size() != 2)
         return usageError(err, QStringLiteral("screenshot takes a flow name and a .png file"));
     // An option that does not apply to the command is a mistake to point out, not one to ignore.
@@ -307,7 +325,16 @@ int run(int argc, char *argv[])
                                        .arg(option->names().constLast(), owners.join(QStringLiteral(", "))));
     if (command == QLatin1String("export") && parser.isSet(replace) && !parser.isSet(output))
         return usageError(err, QStringLiteral("--replace applies to export with --output only"));
-    if (command == QLatin1String("screenshot")) {
+    const bool windowShot = command == QLatin1String("screenshot") && isApplicationWindow(args.at(0));
+    if (windowShot) {
+        if (parser.isSet(newSet) || parser.isSet(tab))
+            return usageError(err, QStringLiteral("--%1 applies to screenshots of flows only")
+                                       .arg(parser.isSet(newSet) ? QStringLiteral("new") : QStringLiteral("tab")));
+        const qsizetype most = sameText(args.at(0), kCompareWindow) ? 2 : 1;
+        if (parser.values(set).size() > most)
+            return usageError(err, QStringLiteral("screenshot %1 takes --set at most %2")
+                                       .arg(args.at(0), most == 1 ? QStringLiteral("once") : QStringLiteral("twice")));
+    } else if (command == QLatin1String("screenshot")) {
         // Only the editor is handed a set; it needs one, from the store or new.
         const bool editor = sameText(args.at(0), flows::kEditAnalysisParameters);
         if (parser.isSet(set) && parser.isSet(newSet))
@@ -335,7 +362,8 @@ int run(int argc, char *argv[])
         return args.isEmpty() ? (printTypeLibrary(CommandIO{out, err}, parser.isSet(registry)), kOk)
                               : usageError(err, QStringLiteral("typelib takes no arguments"));
 
-    if (command.isEmpty()) {
+    const bool windowed = command.isEmpty() || command == QLatin1String("select");
+    if (windowed) {
         if (!hasDisplay()) {
             err << "veltrane: no display to open the window on. Start it on a virtual display "
                    "(xvfb-run -a veltrane) or use the commands (veltrane --help).\n";
@@ -357,7 +385,7 @@ int run(int argc, char *argv[])
     // Commands have no one to show a message box to: reports a page would show are collected and
     // end the command with a failure instead.
     std::shared_ptr<host::HostUtilities::Capture> unattended;
-    if (!command.isEmpty()) {
+    if (!windowed) {
         unattended = std::make_shared<host::HostUtilities::Capture>();
         host::HostUtilities::setCapture(unattended);
     }
@@ -388,13 +416,27 @@ int run(int argc, char *argv[])
                                             QStringLiteral("give --replace to write over it")};
         if (command.isEmpty()) {
             if (!fileToOpen.isEmpty()) {
-                // Whatever the user decides, the selection window follows, with what the store
-                // holds now.
+                // Whatever the user decides, the manager window follows, with what the store holds now.
                 ImportWindow window(*store, QFileInfo(fileToOpen).absoluteFilePath());
                 window.exec();
             }
+            ManagerWindow manager(*store);
+            manager.show();
+            // Without a window manager (a virtual display) nobody else gives the window the keyboard.
+            manager.activateWindow();
+            QApplication::exec();
+        } else if (command == QLatin1String("select")) {
             Service service;
             service.SelectAnalysisParameters();
+        } else if (windowShot) {
+            const QImage image = drawWindow(*store, args.at(0), parser.values(set));
+            QByteArray png;
+            QBuffer buffer(&png);
+            if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+                throw Error(kApplicationError, QStringLiteral("veltrane"),
+                            QStringLiteral("Could not draw the window."));
+            host::writeOutputFile(args.at(1), png, outputRules, QStringLiteral("veltrane"));
+            err << "Wrote " << printable(args.at(1)) << '\n';
         } else if (command == QLatin1String("list")) {
             listSets(io);
         } else if (command == QLatin1String("admin")) {

@@ -118,7 +118,9 @@ void printHistory(CommandIO io, host::SqlStore &store, const QString &name, cons
 
 // ---- one revision -------------------------------------------------------------------------------
 
-QString absent(host::ComparedField::Group group)
+} // namespace
+
+QString absentValue(host::ComparedField::Group group)
 {
     switch (group) {
     case host::ComparedField::Group::StrTag:
@@ -131,6 +133,8 @@ QString absent(host::ComparedField::Group group)
     }
     return QStringLiteral("(no such entry)");
 }
+
+namespace {
 
 QString shown(const QString &value)
 {
@@ -253,9 +257,9 @@ void printDiff(CommandIO io, host::SqlStore &store, const QStringList &args, con
            << '\n';
     for (const host::ComparedField &f : rows) {
         io.out << (o.all ? (f.changed ? "* " : "  ") : "") << printable(f.place()) << ": "
-               << (f.inLeft ? shown(f.left) : absent(f.group));
+               << (f.inLeft ? shown(f.left) : absentValue(f.group));
         if (f.changed)
-            io.out << " → " << (f.inRight ? shown(f.right) : absent(f.group));
+            io.out << " → " << (f.inRight ? shown(f.right) : absentValue(f.group));
         io.out << '\n';
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/commands.h"
+#include "host/compare/set_comparison.h"
 
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,9 @@ bool isHistoryCommand(const QString &command, const HistoryOptions &options);
 QString historyUsageError(const QString &command, const QStringList &args, const HistoryOptions &options);
 void runHistoryCommand(CommandIO io, host::SqlStore &store, const QString &command, const QStringList &args,
                        const HistoryOptions &options);
+
+// What a comparison shows on the side that has no such row: "(not listed)" for a tag, "(no such peak)".
+QString absentValue(host::ComparedField::Group group);
 
 // The version of the --json documents these commands write (docs/store-format.md).
 constexpr int kHistoryJsonVersion = 1;

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -136,12 +137,28 @@ void ImportWindow::showSets()
         m_outcome->setText(QStringLiteral("Import stores %1 in one step, or nothing.").arg(countOfSets(m_sets.size())));
 }
 
+QString ImportWindow::outcome() const
+{
+    return m_outcome->text();
+}
+
 void ImportWindow::importFile()
 {
     if (!m_import->isEnabled())
         return;
+    QProgressDialog progress(QStringLiteral("Importing %1...").arg(countOfSets(m_sets.size())),
+                             QStringLiteral("&Cancel"), 0, int(m_sets.size()), this);
+    progress.setObjectName(QStringLiteral("ImportProgress"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
     host::ImportOptions options;
     options.replaceExisting = m_replace->isChecked();
+    options.progress = [this, &progress](qsizetype done, qsizetype total) {
+        progress.setMaximum(int(total));
+        progress.setValue(int(done));
+        emit progressed(done, total);
+        return !progress.wasCanceled();
+    };
     try {
         const host::ImportReport report = host::importStoreFromFile(m_store, m_file, options);
         m_imported = true;
@@ -153,7 +170,10 @@ void ImportWindow::importFile()
             outcome += QStringLiteral("\nNote: ") + note;
         m_outcome->setText(outcome);
     } catch (const Error &e) {
-        m_outcome->setText(QStringLiteral("Nothing was imported: %1").arg(e.description()));
+        showSets();
+        m_outcome->setText(progress.wasCanceled() ? QStringLiteral("The import was cancelled; nothing was imported.")
+                                                  : QStringLiteral("Nothing was imported: %1").arg(e.description()));
+        return;
     }
     showSets();
 }

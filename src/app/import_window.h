@@ -27,8 +27,16 @@ public:
     // Whether the file was imported (the sets are stored).
     bool imported() const { return m_imported; }
 
-    // Imports the file with the options shown; the outcome is shown in the window.
+    // What the window says: what the file holds, the import's outcome, or why nothing was imported.
+    QString outcome() const;
+
+    // Imports the file with the options shown, a progress bar and Cancel meanwhile; the outcome is shown
+    // in the window. A cancelled import stores nothing.
     void importFile();
+
+signals:
+    // The import went a step further (sets done of all); a slot may still cancel before it goes on.
+    void progressed(qsizetype done, qsizetype total);
 
 private:
     enum class Stored { No, Yes, ReadOnly };

@@ -261,12 +261,12 @@ def row_moves_announced(window, run):
 
 
 def imports_the_file(window, run):
-    """Import stores the file's set; Close leads to the selection window."""
+    """Import stores the file's set; Close leads to the manager window."""
     press(window, "Import")
     wait_for("the import's outcome", lambda: next(
         (n for n in walk(window) if n.getRole() == pyatspi.ROLE_LABEL and n.name.startswith("Imported ")), None))
     press(window, "Close")
-    find_window(run.app, "Analysis Parameters")
+    find_window(run.app, MANAGER)
     if "Imported set" not in run.command("list").splitlines():
         raise Failure("the import window did not store the set")
 
@@ -274,13 +274,26 @@ def imports_the_file(window, run):
 # ---- the windows ---------------------------------------------------------------------------------------------
 
 EDITOR = "Edit Fragment Analysis Parameters"
+MANAGER = "Parameter Sets - .*"
+HISTORY = "History of .*"
+
+
+def lists_every_set(window, run):
+    """The manager's list names every set `veltrane list` names (and the hidden ones besides)."""
+    listed = set(run.command("list").splitlines())
+    shown = {row[0] for row in table_texts(tables(window)["Parameter sets"])}
+    if listed - shown:
+        raise Failure("the manager does not list %s" % sorted(listed - shown))
 
 # Each window of the application, in the order a user reaches them: the steps that reach it from
 # the window before ("start" starts the application with those arguments), the checks of a tab or
 # of the window beyond every window's, and the button that leaves it. A window the application adds
 # is one more row.
 WINDOWS = [
-    dict(name="selection", title="Analysis Parameters", reach=[("start", [])], check=locus_tags_as_shown),
+    dict(name="manager", title=MANAGER, reach=[("start", [])], check=lists_every_set),
+    dict(name="history", title=HISTORY, reach=[("press", MANAGER, "History...")]),
+    dict(name="compare", title="Compare Parameter Sets", reach=[("press", HISTORY, "Compare...")], leave="Close"),
+    dict(name="selection", title="Analysis Parameters", reach=[("start", ["select"])], check=locus_tags_as_shown),
     dict(name="editor", title=EDITOR, reach=[("press", "Analysis Parameters", "Edit")],
          tabs={"SNP Locus Tags": row_moves_announced}),
     dict(name="save-as", title="Save Analysis Parameters As", reach=[("press", EDITOR, "Save As...")],
@@ -348,7 +361,7 @@ def main():
                         run.process.wait(timeout=30)
                         wait_for("the application to leave the bus", lambda: not any(
                             a.name == "veltrane" for a in children(pyatspi.Registry.getDesktop(0))))
-                    files = [os.path.join(args.work, f) for f in what]
+                    files = [os.path.join(args.work, f) if f.endswith(".json") else f for f in what]
                     run.process = subprocess.Popen([args.app, "--db", store, *files], env=env,
                                                    stdout=subprocess.DEVNULL)
                     run.app = wait_for("veltrane on the accessibility bus", lambda: next(

@@ -97,10 +97,16 @@ void TestAppCommands::exportThenImportIntoAnEmptyStoreKeepsEverything()
 
 void TestAppCommands::screenshotWritesAPicture()
 {
-    // The save-as flow is shown as the editor's Save As starts it.
-    for (const char *flow : {"SelectAnalysisParameters", "SaveAnalyisParameterAs"}) {
-        const QString png = m_dir.filePath(QLatin1String(flow) + QStringLiteral(".png"));
-        const Result r = run({"--db", store("shot.sqlite"), "screenshot", flow, png});
+    // The save-as flow is shown as the editor's Save As starts it; the application's own windows over
+    // the store.
+    const QString casework = QStringLiteral("STR Casework 20-Fragment Ladder");
+    QVERIFY(run({"--db", store("shot.sqlite"), "lock", casework}).exitCode == 0);
+    for (const QStringList &shot :
+         {QStringList{"SelectAnalysisParameters"}, QStringList{"SaveAnalyisParameterAs"}, QStringList{"Manager"},
+          QStringList{"History", "--set", casework}, QStringList{"Compare", "--set", casework},
+          QStringList{"Compare", "--set", casework, "--set", "SNP Identity Panel"}}) {
+        const QString png = m_dir.filePath(shot.join(u'-') + QStringLiteral(".png"));
+        const Result r = run(QStringList{"--db", store("shot.sqlite"), "screenshot", shot.first(), png} + shot.mid(1));
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         const QImage image(png);
         QVERIFY(!image.isNull());
@@ -187,6 +193,17 @@ void TestAppCommands::mistakesAreClearErrors_data()
     QTest::newRow("scale below the smallest") << (shot + QStringList{"0.49"}) << 2 << "from 0.5 to 4";
     QTest::newRow("scale of a list") << QStringList{"list", "--scale", "2"} << 2 << "--scale applies to screenshot";
     QTest::newRow("unknown palette") << QStringList{"list", "--palette", "purple"} << 2 << "desktop, light, dark";
+    QTest::newRow("history shot without a set") << QStringList{"screenshot", "History", "x.png"} << 1 << "--set NAME";
+    QTest::newRow("compare shot of a set never changed")
+        << QStringList{"screenshot", "Compare", "x.png", "--set", "SNP Identity Panel"} << 1 << "one revision only";
+    QTest::newRow("compare shot of three sets")
+        << QStringList{"screenshot", "Compare", "x.png", "--set", "a", "--set", "b", "--set", "c"} << 2
+        << "at most twice";
+    QTest::newRow("history shot of two sets")
+        << QStringList{"screenshot", "History", "x.png", "--set", "a", "--set", "b"} << 2 << "at most once";
+    QTest::newRow("tab of a window") << QStringList{"screenshot", "Manager", "x.png", "--tab", "2"} << 2
+                                     << "--tab applies to screenshots of flows only";
+    QTest::newRow("select with an argument") << QStringList{"select", "x"} << 2 << "select takes no arguments";
     QTest::newRow("two files to open") << QStringList{"a.json", "b.json"} << 2 << "one file at a time";
     QTest::newRow("roles of a SQLite store") << QStringList{"admin", "setup"} << 1 << "needs a store on a PostgreSQL";
     QTest::newRow("admin without a command") << QStringList{"admin"} << 2 << "admin takes setup";

@@ -48,9 +48,9 @@ while IFS=';' read -r typed expected unexpected; do
       { echo "FAIL: \"$typed\" offers $word"; failures=$((failures + 1)); }
   done
 done <<'EOF'
-;list show export import screenshot typelib;(none) FILE.json
+;list show export import screenshot typelib select;(none) FILE.json
 sc;screenshot;show list
-screenshot|;SelectAnalysisParameters EditAnalysisParameters SaveAnalyisParameterAs SNPLocusTagEditor;list
+screenshot|;SelectAnalysisParameters EditAnalysisParameters SaveAnalyisParameterAs SNPLocusTagEditor Manager History Compare;list
 screenshot|EditAnalysisParameters|shot;;EditAnalysisParameters
 --;--db --help --palette;--replace --output
 import|--;--replace --keep-attributes --db --help --palette;--output --set --tab

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace veltrane::host {
 
@@ -19,6 +20,10 @@ constexpr int kExchangeFormatVersion = 1;
 // document and its parsed form in memory, so a larger file is refused before it is read.
 constexpr qint64 kMaxExchangeFileBytes = 128 * 1024 * 1024;
 
+// Told how far an import or an export has come (sets done of all) as it goes; answering false stops it
+// with kStoreActionRefused: an import then rolls back and stores nothing, an export writes nothing.
+using ExchangeProgress = std::function<bool(qsizetype done, qsizetype total)>;
+
 enum class ExportScope {
     ReferencedObjects, // the chosen sets and what they refer to
     AllObjects,        // the chosen sets, and every stored definition and tag besides (a full copy)
@@ -27,11 +32,12 @@ enum class ExportScope {
 // Exports the named sets (every set, hidden ones too, when setNames is empty) in the store's order.
 // A name that is not stored raises kStoreNotFound.
 QJsonDocument exportStore(SqlStore &store, const QStringList &setNames = {},
-                          ExportScope scope = ExportScope::ReferencedObjects);
+                          ExportScope scope = ExportScope::ReferencedObjects, const ExchangeProgress &progress = {});
 // The same, written to a file as writeOutputFile() writes (kStoreCannotOpen when it cannot be
 // written): never over the store's own files, and over a database only when the rules allow it.
 void exportStoreToFile(SqlStore &store, const QString &path, const QStringList &setNames = {},
-                       ExportScope scope = ExportScope::ReferencedObjects, OutputRules rules = {});
+                       ExportScope scope = ExportScope::ReferencedObjects, OutputRules rules = {},
+                       const ExchangeProgress &progress = {});
 
 struct ImportOptions
 {
@@ -43,6 +49,8 @@ struct ImportOptions
     bool keepAttributes = false;
     // Why the sets are imported: kept with the revision ("imported") each set gets.
     QString reason;
+    // Asked after each batch of sets and once more before the transaction commits.
+    ExchangeProgress progress;
 };
 
 struct ImportReport

@@ -15,7 +15,8 @@ const QString kExportSource = QStringLiteral("Export");
 
 } // namespace
 
-QJsonDocument exportStore(SqlStore &store, const QStringList &setNames, ExportScope scope)
+QJsonDocument exportStore(SqlStore &store, const QStringList &setNames, ExportScope scope,
+                          const ExchangeProgress &progress)
 {
     io::Context ctx = store.context();
     Transaction transaction(store.pool(), Transaction::Read);
@@ -34,7 +35,10 @@ QJsonDocument exportStore(SqlStore &store, const QStringList &setNames, ExportSc
     QHash<Kind, QSet<QString>> used;
     QSet<QString> exported;
     QJsonArray sets;
-    for (const QString &name : std::as_const(names)) {
+    for (qsizetype at = 0; at < names.size(); ++at) {
+        const QString &name = names.at(at);
+        if (progress && !progress(at, names.size()))
+            throw Error(kStoreActionRefused, kExportSource, QStringLiteral("The export was cancelled."));
         FragAnalysisParam s;
         if (!io::readSettings(ctx, io::Filter::byName(name), s))
             throw Error(kStoreNotFound, kExportSource,
@@ -101,9 +105,9 @@ QJsonDocument exportStore(SqlStore &store, const QStringList &setNames, ExportSc
 }
 
 void exportStoreToFile(SqlStore &store, const QString &path, const QStringList &setNames, ExportScope scope,
-                       OutputRules rules)
+                       OutputRules rules, const ExchangeProgress &progress)
 {
-    const QByteArray bytes = exportStore(store, setNames, scope).toJson(QJsonDocument::Indented);
+    const QByteArray bytes = exportStore(store, setNames, scope, progress).toJson(QJsonDocument::Indented);
     if (!rules.store)
         rules.store = &store;
     writeOutputFile(path, bytes, rules, kExportSource);

@@ -456,6 +456,14 @@ int firstByte(const exchange::ByteSource &source, qint64 start)
     return -1;
 }
 
+// A cancel raises an error, which leaves the transaction uncommitted: nothing of the import is stored.
+void stopWhenCancelled(const ImportOptions &options, qsizetype done, qsizetype total)
+{
+    if (options.progress && !options.progress(done, total))
+        throw Error(kStoreActionRefused, kImportSource,
+                    QStringLiteral("The import was cancelled; nothing was imported."));
+}
+
 ImportReport importFrom(SqlStore &store, const exchange::ByteSource &source, const QString &sourceName,
                         const ImportOptions &options)
 {
@@ -584,7 +592,9 @@ ImportReport importFrom(SqlStore &store, const exchange::ByteSource &source, con
         io::writeSets(ctx, writes, resolver);
         for (const io::SetToWrite &w : std::as_const(writes))
             versions.append({w.settings->Name(), w.written.version});
+        stopWhenCancelled(options, from + n, parsed.sets.size());
     });
+    stopWhenCancelled(options, parsed.sets.size(), parsed.sets.size());
     transaction.commit();
 
     // The importing session has seen what it wrote, so it may go on to edit those sets.
