@@ -253,10 +253,9 @@ int run(int argc, char *argv[])
     const QStringList positional = parser.positionalArguments();
     QString command = positional.value(0);
     QStringList args = positional.mid(1);
-    static const QStringList known{"list",     "show", "export",  "import",  "screenshot", "typelib",
-                                   "history",  "diff", "deleted", "restore", "rename",     "delete",
-                                   "undelete", "lock", "unlock",  "hide",    "unhide",     "select",
-                                   "admin"};
+    static const QStringList known{"list",   "show",    "export",  "import", "screenshot", "typelib",  "history",
+                                   "diff",   "deleted", "restore", "rename", "delete",     "undelete", "lock",
+                                   "unlock", "hide",    "unhide",  "select", "admin"};
     QString fileToOpen;
     QTemporaryFile screens(QDir::tempPath() + QStringLiteral("/veltrane-screens-XXXXXX.json"));
     if (!command.isEmpty() && !known.contains(command)) {
