@@ -169,8 +169,7 @@ int main(int argc, char **argv)
     host::FlowRegistry::instance().registerFlow(QStringLiteral("Bench"), {QStringLiteral("BenchPage")});
     host::FlowRegistry::instance().setPageFactory([](const QString &) -> QWidget * { return new BenchPage; });
 
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!veltrane::bench::initialize(argc, argv))
         return 1;
     return veltrane::bench::runWithRatios(veltrane::bench::RatioReporter::Clock::Cpu);
 }

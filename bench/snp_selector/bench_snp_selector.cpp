@@ -1,13 +1,15 @@
-// The SNP locus tag selector at a lab's size: 10,000 stored SNP tags, a set that uses 5,000 of them.
+// The SNP locus tag selector at a lab's size, BM_X/1: 10,000 stored SNP tags and a set that uses
+// 1,000 of them; and at ten times that, BM_X/10: 100,000 stored tags, 10,000 in the set.
 // Each BM_X runs beside its floor BM_X_Floor; the program prints X / floor for each pair at the end.
-//   Initialize  the store's reads and both grids filled, split and sorted by name; floor: the same
-//               SQL on a bare connection, the same cells in two bare table models shown in stock views
-//   AddAll      ">>" and "<<" in turn (every row moves each time); floor: the bare models moving rows
-//   Add1000     ">" with 1,000 of 5,000 rows selected; floor: the bare models moving those rows
-//   Sort        "Sort Ascending" and "Sort Descending" in turn on 5,000 rows by six keys; floor:
-//               std::stable_sort of the same rows with the same comparisons
-//   Save        Save into a new settings object and commit it; floor: one bare SQL transaction
-//               writing the same set rows and 5,000 links
+//   Initialize   the store's reads and both grids filled, split and sorted by name; floor: the same
+//                SQL on a bare connection, the same cells in two bare table models shown in stock views
+//   AddAll       ">>" and "<<" in turn (every row moves each time); floor: the bare models moving rows
+//   AddSelected  ">" with every ninth available row selected (1,000 or 10,000 rows); floor: the bare
+//                models moving those rows
+//   Sort         "Sort Ascending" and "Sort Descending" in turn on the available rows by six keys;
+//                floor: std::stable_sort of the same rows with the same comparisons
+//   Save         Save into a new settings object and commit it; floor: one bare SQL transaction
+//                writing the same set rows and links
 // Usage: bench_snp_selector [--benchmark_repetitions=N]
 
 #include "app/host_setup.h"
@@ -43,22 +45,40 @@ using namespace veltrane;
 
 namespace {
 
+// At scale 1; scale 10 has ten times as many of each.
 constexpr int kTags = 10000;
-constexpr int kInSet = 5000;
-constexpr int kChosen = 1000;
+constexpr int kInSet = 1000;
 constexpr int kCols = 6;
 const QString kSetName = QStringLiteral("Genealogy panel");
 
 QTemporaryDir g_dir;
 std::shared_ptr<host::SqlStore> g_store;
+int g_scale = 0; // of the store the pages use
+
+QString storeFile(int scale)
+{
+    return g_dir.filePath(QStringLiteral("bench-x%1.sqlite").arg(scale));
+}
+
+// Makes the store of a scale the one the pages use.
+void use(int scale)
+{
+    if (scale == g_scale)
+        return;
+    installHostFactories({});
+    resetThreadHelpers();
+    g_store.reset();
+    g_store = app::openAndInstall(storeFile(scale), host::StoreOptions{.seed = false});
+    g_scale = scale;
+}
 
 // Tag-like rows: rs numbers, a position-like number, a chromosome, an allele pair, two words.
-QJsonDocument benchData()
+QJsonDocument benchData(int scale)
 {
     const char *alleles[] = {"A/G", "C/T", "A/C", "G/T"};
     const char *words[] = {"coding", "intron", "promoter", "utr", "splice", "intergenic"};
     QJsonArray tags;
-    for (int i = 0; i < kTags; ++i)
+    for (int i = 0; i < kTags * scale; ++i)
         tags.append(QJsonObject{{"name", QStringLiteral("rs%1").arg(1000000 + (i * 7919) % 9000000)},
                                 {"tagNumber", 40 + (i % 997) * 0.25},
                                 {"texts", QJsonArray{QStringLiteral("Chr %1").arg(1 + i % 22), alleles[i % 4],
@@ -70,17 +90,19 @@ QJsonDocument benchData()
 
 void setUp()
 {
-    g_store = app::openAndInstall(g_dir.filePath(QStringLiteral("bench.sqlite")), host::StoreOptions{.seed = false});
-    host::importStore(*g_store, benchData(), QStringLiteral("bench data"));
-    const CollectionPtr tags = ObjectManager().LoadCollection(queries::kSNPLocusTags, {}, {}, fields::kName);
-    auto set = FragAnalysisParamPtr::create();
-    set->setName(kSetName);
-    set->setProjectName(QStringLiteral("Default"));
-    set->setTypeCode(limits::kFragAnalysisTypeCode);
-    set->setIdentifyAlleles(0, false);
-    for (int i = 0; i < kInSet; ++i) // every other tag by name: the two grids interleave
-        set->SNPLocusTagsOf(0)->Add(tags->Object<SNPLocusTag>(2 * i + 1)->TagData());
-    set->Commit();
+    for (int scale : {1, 10}) {
+        use(scale);
+        host::importStore(*g_store, benchData(scale), QStringLiteral("bench data"));
+        const CollectionPtr tags = ObjectManager().LoadCollection(queries::kSNPLocusTags, {}, {}, fields::kName);
+        auto set = FragAnalysisParamPtr::create();
+        set->setName(kSetName);
+        set->setProjectName(QStringLiteral("Default"));
+        set->setTypeCode(limits::kFragAnalysisTypeCode);
+        set->setIdentifyAlleles(0, false);
+        for (int i = 0; i < kInSet * scale; ++i) // every tenth tag by name: the two grids interleave
+            set->SNPLocusTagsOf(0)->Add(tags->Object<SNPLocusTag>(10 * i + 5)->TagData());
+        set->Commit();
+    }
 }
 
 AnalysisParameterPtr loadedSet()
@@ -92,9 +114,11 @@ AnalysisParameterPtr loadedSet()
     return set;
 }
 
+// The selector at a scale, shown and initialised with the bench set.
 struct ShownSelector
 {
-    ShownSelector()
+    explicit ShownSelector(int scale)
+        : set((use(scale), loadedSet()))
     {
         selector.resize(1000, 600);
         selector.show();
@@ -105,7 +129,7 @@ struct ShownSelector
     GridControl *grid(const char *name) { return selector.findChild<GridControl *>(QLatin1String(name)); }
     CommandButton *button(const char *name) { return selector.findChild<CommandButton *>(QLatin1String(name)); }
 
-    AnalysisParameterPtr set = loadedSet();
+    AnalysisParameterPtr set;
     SNPLocusTagSelector selector;
 };
 
@@ -197,7 +221,7 @@ struct ShownTable
 
 QSqlDatabase raw()
 {
-    return bench::floorConnection(g_dir.filePath(QStringLiteral("bench.sqlite")));
+    return bench::floorConnection(storeFile(g_scale));
 }
 
 void exec(QSqlQuery &q)
@@ -216,7 +240,7 @@ QString numberText(double value)
 
 void BM_Initialize(benchmark::State &state)
 {
-    ShownSelector shown;
+    ShownSelector shown(int(state.range(0)));
     for (auto _ : state) {
         shown.selector.Initialize(shown.set);
         QCoreApplication::processEvents();
@@ -226,6 +250,7 @@ void BM_Initialize(benchmark::State &state)
 
 void BM_Initialize_Floor(benchmark::State &state)
 {
+    use(int(state.range(0)));
     const AnalysisParameterPtr set = loadedSet();
     std::array<ShownTable, 2> shown;
     for (auto _ : state) {
@@ -267,7 +292,7 @@ void BM_Initialize_Floor(benchmark::State &state)
 
 void BM_AddAll(benchmark::State &state)
 {
-    ShownSelector shown;
+    ShownSelector shown(int(state.range(0)));
     bool toRight = true;
     for (auto _ : state) {
         shown.button(toRight ? "cmdAddAll" : "cmdRemoveAll")->click();
@@ -278,7 +303,7 @@ void BM_AddAll(benchmark::State &state)
 
 void BM_AddAll_Floor(benchmark::State &state)
 {
-    ShownSelector shown; // only for the same rows
+    ShownSelector shown(int(state.range(0))); // only for the same rows
     std::array<ShownTable, 2> tables;
     const auto copyOf = [](GridControl *grid) {
         std::vector<QString> cells;
@@ -300,24 +325,26 @@ void BM_AddAll_Floor(benchmark::State &state)
     }
 }
 
-// ---- moving 1,000 selected rows ------------------------------------------------------------------
+// ---- moving the selected rows ----------------------------------------------------------------------
 
-QList<qint32> everyFifthRow()
+// Every ninth of the available rows: 1,000 rows at scale 1, 10,000 at scale 10.
+QList<qint32> everyNinthRow(int scale)
 {
     QList<qint32> rows;
-    for (qint32 r = 1; r <= kInSet && rows.size() < kChosen; r += kInSet / kChosen)
+    for (qint32 r = 1; r <= (kTags - kInSet) * scale; r += 9)
         rows.append(r);
     return rows;
 }
 
-void BM_Add1000(benchmark::State &state)
+void BM_AddSelected(benchmark::State &state)
 {
-    ShownSelector shown;
+    const int scale = int(state.range(0));
+    ShownSelector shown(scale);
     GridControl *available = shown.grid("gridAvailable");
     GridControl *selected = shown.grid("gridSelected");
-    const QList<qint32> rows = everyFifthRow();
+    const QList<qint32> rows = everyNinthRow(scale);
     QList<qint32> movedIn; // where the moved rows land: the bottom of gridSelected
-    for (qint32 r = kInSet + 1; r <= kInSet + kChosen; ++r)
+    for (qint32 r = kInSet * scale + 1; r <= kInSet * scale + rows.size(); ++r)
         movedIn.append(r);
     available->setCurrentCell(1, 1); // a current row: the user's click on the first of the rows
     available->setSelectedRows(rows);
@@ -332,22 +359,24 @@ void BM_Add1000(benchmark::State &state)
     }
 }
 
-void BM_Add1000_Floor(benchmark::State &state)
+void BM_AddSelected_Floor(benchmark::State &state)
 {
-    ShownSelector shown;
+    const int scale = int(state.range(0));
+    ShownSelector shown(scale);
     std::vector<QString> left, right;
     for (GridControl *grid : {shown.grid("gridAvailable"), shown.grid("gridSelected")})
         for (qint32 r = 1; r <= grid->rowCount(); ++r)
             for (qint32 c = 1; c <= kCols; ++c)
                 (grid == shown.grid("gridAvailable") ? left : right).push_back(grid->cellText(r, c));
     std::vector<char> flagged(left.size() / kCols, 0);
-    for (qint32 r : everyFifthRow())
+    const QList<qint32> rows = everyNinthRow(scale);
+    for (qint32 r : rows)
         flagged[size_t(r - 1)] = 1;
     std::array<ShownTable, 2> tables;
     tables[0].table.reset(std::move(left));
     tables[1].table.reset(std::move(right));
-    std::vector<char> movedIn(size_t(kInSet + kChosen), 0);
-    std::fill(movedIn.begin() + kInSet, movedIn.end(), 1);
+    std::vector<char> movedIn(size_t(kInSet * scale + rows.size()), 0);
+    std::fill(movedIn.begin() + kInSet * scale, movedIn.end(), 1);
     for (auto _ : state) {
         tables[1].table.appendFrom(tables[0].table.takeFlagged(flagged));
         QCoreApplication::processEvents();
@@ -362,7 +391,7 @@ void BM_Add1000_Floor(benchmark::State &state)
 
 void BM_Sort(benchmark::State &state)
 {
-    ShownSelector shown;
+    ShownSelector shown(int(state.range(0)));
     auto *menu = shown.selector.findChild<PopupMenu *>(QStringLiteral("mnuSNPLocusColumn"));
     bool ascending = false; // the grid starts ascending by name
     for (auto _ : state) {
@@ -402,7 +431,7 @@ void BM_Sort_Floor(benchmark::State &state)
 {
     RowTable table;
     {
-        ShownSelector shown;
+        ShownSelector shown(int(state.range(0)));
         GridControl *grid = shown.grid("gridAvailable");
         table.rows.resize(size_t(grid->rowCount()));
         for (qint32 r = 1; r <= grid->rowCount(); ++r)
@@ -426,7 +455,7 @@ void BM_Sort_Floor(benchmark::State &state)
 
 void BM_Save(benchmark::State &state)
 {
-    ShownSelector shown;
+    ShownSelector shown(int(state.range(0)));
     static int serial = 0;
     bench::settle(raw());
     for (auto _ : state) {
@@ -443,7 +472,7 @@ void BM_Save(benchmark::State &state)
 
 void BM_Save_Floor(benchmark::State &state)
 {
-    ShownSelector shown;
+    ShownSelector shown(int(state.range(0)));
     QList<qint32> ids;
     const CollectionPtr selected = shown.selector.SelectedLocusTags();
     for (const QVariant &item : *selected)
@@ -484,11 +513,11 @@ void BM_Save_Floor(benchmark::State &state)
     bench::settle(raw(), QStringLiteral("Floor "));
 }
 
-VELTRANE_BENCHMARK_PAIR(BM_Initialize, ->Unit(benchmark::kMillisecond));
-VELTRANE_BENCHMARK_PAIR(BM_AddAll, ->Unit(benchmark::kMillisecond));
-VELTRANE_BENCHMARK_PAIR(BM_Add1000, ->Unit(benchmark::kMillisecond));
-VELTRANE_BENCHMARK_PAIR(BM_Sort, ->Unit(benchmark::kMillisecond));
-VELTRANE_BENCHMARK_PAIR(BM_Save, ->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_Initialize, ->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_AddAll, ->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_AddSelected, ->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_Sort, ->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_Save, ->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond));
 
 } // namespace
 

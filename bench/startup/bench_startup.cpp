@@ -119,8 +119,7 @@ VELTRANE_BENCHMARK_PAIR(BM_StartCpu, ->Unit(benchmark::kMillisecond)->UseManualT
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!veltrane::bench::initialize(argc, argv))
         return 1;
     g_store = g_dir.filePath(QStringLiteral("start.sqlite")).toStdString();
     g_picture = g_dir.filePath(QStringLiteral("first-page.png")).toStdString();
