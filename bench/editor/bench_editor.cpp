@@ -1,11 +1,16 @@
 // Opening the parameter set editor: the page made, Initialize raised as the framework raises it,
 // every control filled (all six tabs, both locus tag selectors) and the page painted.
 // Each BM_X runs beside its floor BM_X_Floor; the program prints X / floor for each pair at the end.
-//   OpenSTR100   a set using 100 of 200 stored STR locus tags (the store's other lists as seeded)
-//   OpenSNP5000  a set using 5,000 of 10,000 stored SNP locus tags
+//   OpenSTR100       a set using 100 of 200 stored STR locus tags (the store's other lists as seeded)
+//   OpenSNP/1        a set using 1,000 of 10,000 stored SNP locus tags, in a store of 1,000 sets and
+//                    2,000 size standards besides the seeded ones
+//   OpenSNP/10       ten times that: 10,000 of 100,000 SNP tags, 10,000 sets, 20,000 size standards
+//   OpenSNPMemory/N  the same opening, measured by the heap's peak above what was in use before it
+//                    (bytes the page and what it read hold at the highest point), not by time
 // Floor: the same reads of the same store (the same queries through the business-object manager),
 // the same values filled into stock widgets (QLineEdit, QComboBox, QCheckBox, QRadioButton, and
-// QTableView over a bare table model, tag tables sorted by name) on a QTabWidget, painted.
+// QTableView over a bare table model, tag tables in the store's order, which is by name) on a
+// QTabWidget, painted.
 // Usage: bench_editor [--benchmark_repetitions=N]
 
 #include "app/host_setup.h"
@@ -14,6 +19,8 @@
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/service/class_table.h"
 
+#include "lab_data/lab_exchange.h"
+#include "support/heap_peak.h"
 #include "support/ratio_reporter.h"
 #include "support/widget_main.h"
 
@@ -44,13 +51,17 @@ namespace {
 
 constexpr int kStrTags = 200;
 constexpr int kStrInSet = 100;
+// At scale 1; the store of scale 10 has ten times as many of each.
+constexpr int kSets = 1000;
+constexpr int kSizeStandards = 2000;
 constexpr int kSnpTags = 10000;
-constexpr int kSnpInSet = 5000;
+constexpr int kSnpInSet = 1000;
 const QString kStrSet = QStringLiteral("STR panel");
 const QString kSnpSet = QStringLiteral("Genealogy panel");
 
 QTemporaryDir g_dir;
 std::shared_ptr<host::SqlStore> g_store;
+QString g_storeFile; // of g_store
 
 // ---- the two stores ------------------------------------------------------------------------------
 
@@ -59,13 +70,21 @@ QString storeFile(const char *name)
     return g_dir.filePath(QLatin1String(name));
 }
 
+QString snpStoreFile(int scale)
+{
+    return g_dir.filePath(QStringLiteral("snp-x%1.sqlite").arg(scale));
+}
+
 // Makes the store at file the one the pages use (seeded when it is created).
 void use(const QString &file)
 {
+    if (g_store && g_storeFile == file)
+        return;
     installHostFactories({});
     resetThreadHelpers();
     g_store.reset();
     g_store = app::openAndInstall(file, host::StoreOptions{.seed = true});
+    g_storeFile = file;
 }
 
 FragAnalysisParamPtr newSettings(const QString &name)
@@ -104,27 +123,20 @@ void makeStrStore()
     set->Commit();
 }
 
-void makeSnpStore()
+// A lab's store at a scale besides the seeded data: sets, size standards and SNP tags, and the bench
+// set using every tenth SNP tag by name.
+void makeSnpStore(int scale)
 {
-    use(storeFile("snp.sqlite"));
-    const char *alleles[] = {"A/G", "C/T", "A/C", "G/T"};
-    QJsonArray tags;
-    for (int i = g_store->snpLocusTags().size(); i < kSnpTags; ++i)
-        tags.append(QJsonObject{
-            {"name", QStringLiteral("rs%1").arg(1000000 + (i * 7919) % 9000000)},
-            {"tagNumber", 40 + (i % 997) * 0.25},
-            {"texts", QJsonArray{QStringLiteral("Chr %1").arg(1 + i % 22), alleles[i % 4], "coding", "INTRON"}},
-            {"dateModified", "2024-01-15T09:30:00Z"}});
-    host::importStore(*g_store,
-                      QJsonDocument(QJsonObject{{"format", host::kExchangeFormatName},
-                                                {"version", host::kExchangeFormatVersion},
-                                                {"snpLocusTags", tags}}),
-                      QStringLiteral("bench data"));
+    use(snpStoreFile(scale));
+    host::importStore(
+        *g_store,
+        veltrane::testing::labExchange(kSets * scale, kSnpTags * scale, QStringLiteral("Lab"), kSizeStandards * scale),
+        QStringLiteral("bench data"));
     auto set = newSettings(kSnpSet);
     set->setSNPAnalysis(true);
     const QList<SNPLocusTagPtr> all = g_store->snpLocusTags();
-    for (int i = 0; i < kSnpInSet; ++i)
-        set->SNPLocusTagsOf(0)->Add(toVariant(all.at(2 * i + 1)->TagData()));
+    for (int i = 0; i < kSnpInSet * scale; ++i)
+        set->SNPLocusTagsOf(0)->Add(toVariant(all.at(10 * i + 5)->TagData()));
     set->Commit();
 }
 
@@ -162,10 +174,42 @@ public:
     QString title;
 };
 
-void openEditor(benchmark::State &state, const QString &setName)
+// What an opening is measured by: its time, or the heap's peak while it runs.
+enum class Measure { Time, Memory };
+
+// Around one opening: with Measure::Memory, counts the heap from its start to the painted page and
+// keeps the highest peak seen in the case's "peak_bytes" counter.
+class Opening
+{
+public:
+    Opening(benchmark::State &state, Measure measure)
+        : m_state(state)
+        , m_measure(measure)
+    {
+        if (m_measure == Measure::Memory)
+            bench::heap::startCounting();
+    }
+    // Called once the page has painted, before anything of it is destroyed.
+    void painted()
+    {
+        if (m_measure != Measure::Memory)
+            return;
+        const double peak = double(bench::heap::peakAboveStart());
+        bench::heap::stopCounting();
+        double &kept = m_state.counters["peak_bytes"].value;
+        kept = std::max(kept, peak);
+    }
+
+private:
+    benchmark::State &m_state;
+    Measure m_measure;
+};
+
+void openEditor(benchmark::State &state, const QString &setName, Measure measure = Measure::Time)
 {
     const AnalysisParameterPtr set = listedSet(setName);
     for (auto _ : state) {
+        Opening opening(state, measure);
         Site site;
         site.context = newCollection();
         site.context->Add(toVariant(set), keys::kAnalysisParameter);
@@ -177,6 +221,7 @@ void openEditor(benchmark::State &state, const QString &setName)
         page->resize(760, 660);
         page->show();
         QCoreApplication::processEvents();
+        opening.painted();
         base->detach();
     }
 }
@@ -213,17 +258,6 @@ private:
     QStringList m_header;
 };
 
-// Rows sorted by their first text, as the tag grids are, then handed to a table.
-void fillSorted(BareTable &table, std::vector<std::vector<QString>> &rows)
-{
-    std::stable_sort(rows.begin(), rows.end(), [](const auto &a, const auto &b) {
-        return QString::compare(a.front(), b.front(), Qt::CaseInsensitive) < 0;
-    });
-    for (auto &row : rows)
-        for (QString &cell : row)
-            table.cells.push_back(std::move(cell));
-}
-
 QTableView *tableOf(BareTable *model, QWidget *parent)
 {
     auto *view = new QTableView(parent);
@@ -244,12 +278,13 @@ QString number(float value)
 }
 
 // The same reads as the editor and its two selectors, and the same values in stock widgets.
-void openFloor(benchmark::State &state, const QString &setName)
+void openFloor(benchmark::State &state, const QString &setName, Measure measure = Measure::Time)
 {
     const AnalysisParameterPtr set = listedSet(setName);
     const QStringList models{"Linear", "Quadratic", "Local Southern", "Cubic", "Quartic"};
     const QStringList units{"g", "mol", "M", "g/L"};
     for (auto _ : state) {
+        Opening opening(state, measure);
         BusinessObjectManager &objects = ObjectManager();
         for (qint32 layout : {layouts::kMobility, layouts::kSizeStandard, layouts::kSNPLocusTags})
             objects.LoadObject(types::kGridType, fields::kGridTypeID, QString::number(layout), false, true);
@@ -334,16 +369,14 @@ void openFloor(benchmark::State &state, const QString &setName)
                                const auto &idOf, const auto &cellsOf) {
             auto *tab = new QWidget;
             auto *line = new QHBoxLayout(tab);
-            std::vector<std::vector<QString>> sides[2];
+            // The store lists tags by name, the order the tables show them in.
+            BareTable *sides[2] = {new BareTable(columns), new BareTable(columns)};
             for (const QVariant &item : *stored) {
                 const auto tag = objectFrom<BusinessObject>(item);
-                sides[used.contains(idOf(tag)) ? 1 : 0].push_back(cellsOf(tag));
+                cellsOf(tag, sides[used.contains(idOf(tag)) ? 1 : 0]->cells);
             }
-            for (auto &side : sides) {
-                auto *table = new BareTable(columns);
-                fillSorted(*table, side);
-                line->addWidget(tableOf(table, tab));
-            }
+            for (BareTable *side : sides)
+                line->addWidget(tableOf(side, tab));
             return tab;
         };
         QSet<qint32> strUsed, snpUsed;
@@ -354,10 +387,10 @@ void openFloor(benchmark::State &state, const QString &setName)
         tabs->addTab(split(
                          {"Locus Tag", "Dye", "Min Size", "Max Size"}, strTags, strUsed,
                          [](const QSharedPointer<BusinessObject> &o) { return o->ID(); },
-                         [](const QSharedPointer<BusinessObject> &o) {
+                         [](const QSharedPointer<BusinessObject> &o, std::vector<QString> &cells) {
                              const auto tag = qSharedPointerObjectCast<STRLocusTag>(o);
-                             return std::vector<QString>{tag->Name(), QStringLiteral("D%1").arg(tag->Dye() + 1),
-                                                         number(tag->MinSize()), number(tag->MaxSize())};
+                             cells.insert(cells.end(), {tag->Name(), QStringLiteral("D%1").arg(tag->Dye() + 1),
+                                                        number(tag->MinSize()), number(tag->MaxSize())});
                          }),
                      QStringLiteral("S&TR Locus Tags"));
         tabs->addTab(split(
@@ -365,10 +398,10 @@ void openFloor(benchmark::State &state, const QString &setName)
                          [](const QSharedPointer<BusinessObject> &o) {
                              return qSharedPointerObjectCast<SNPLocusTag>(o)->TagData()->ID();
                          },
-                         [](const QSharedPointer<BusinessObject> &o) {
+                         [](const QSharedPointer<BusinessObject> &o, std::vector<QString> &cells) {
                              const auto tag = qSharedPointerObjectCast<SNPLocusTag>(o)->TagData();
-                             return std::vector<QString>{tag->Name(),     number(tag->TagNumber()), tag->TagText1(),
-                                                         tag->TagText2(), tag->TagText3(),          tag->TagText4()};
+                             cells.insert(cells.end(), {tag->Name(), number(tag->TagNumber()), tag->TagText1(),
+                                                        tag->TagText2(), tag->TagText3(), tag->TagText4()});
                          }),
                      QStringLiteral("SN&P Locus Tags"));
 
@@ -399,6 +432,7 @@ void openFloor(benchmark::State &state, const QString &setName)
         page.resize(760, 660);
         page.show();
         QCoreApplication::processEvents();
+        opening.painted();
     }
 }
 
@@ -416,20 +450,34 @@ void BM_OpenSTR100_Floor(benchmark::State &state)
     openFloor(state, kStrSet);
 }
 
-void BM_OpenSNP5000(benchmark::State &state)
+void BM_OpenSNP(benchmark::State &state)
 {
-    use(storeFile("snp.sqlite"));
+    use(snpStoreFile(int(state.range(0))));
     openEditor(state, kSnpSet);
 }
 
-void BM_OpenSNP5000_Floor(benchmark::State &state)
+void BM_OpenSNP_Floor(benchmark::State &state)
 {
-    use(storeFile("snp.sqlite"));
+    use(snpStoreFile(int(state.range(0))));
     openFloor(state, kSnpSet);
 }
 
+void BM_OpenSNPMemory(benchmark::State &state)
+{
+    use(snpStoreFile(int(state.range(0))));
+    openEditor(state, kSnpSet, Measure::Memory);
+}
+
+void BM_OpenSNPMemory_Floor(benchmark::State &state)
+{
+    use(snpStoreFile(int(state.range(0))));
+    openFloor(state, kSnpSet, Measure::Memory);
+}
+
 VELTRANE_BENCHMARK_PAIR(BM_OpenSTR100, ->Unit(benchmark::kMillisecond));
-VELTRANE_BENCHMARK_PAIR(BM_OpenSNP5000, ->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_OpenSNP, ->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond));
+// The peak is the same every time: two openings each tell it.
+VELTRANE_BENCHMARK_PAIR(BM_OpenSNPMemory, ->Arg(1)->Arg(10)->Iterations(2)->Unit(benchmark::kMillisecond));
 
 } // namespace
 
@@ -439,7 +487,8 @@ int main(int argc, char **argv)
         argc, argv, veltrane::bench::RatioReporter::Clock::Cpu,
         [] {
             makeStrStore();
-            makeSnpStore();
+            makeSnpStore(1);
+            makeSnpStore(10);
         },
         [] {
             installHostFactories({});

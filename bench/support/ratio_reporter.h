@@ -14,8 +14,9 @@ namespace veltrane::bench {
 // Prints the usual table, then each case's time over its floor's (case BM_X, floor BM_X_Floor, both
 // from the same run, with the same arguments: BM_X/10 beside BM_X_Floor/10). With repetitions the
 // median stands for a case; otherwise its single run does. Cases that report a "peak_bytes" counter
-// get a second table of memory over the floor's, and cases run at scale 1 and 10 (BM_X/1, BM_X/10) a
-// third: the exponent k of their growth, time(10) / time(1) = 10^k, so 1 means linear.
+// are measured by it instead of their time: a table of their memory over the floor's. Cases run at
+// scale 1 and 10 (BM_X/1, BM_X/10) get a last table, the exponent k of their growth, time(10) /
+// time(1) = 10^k (or peak(10) / peak(1)), so 1 means linear.
 class RatioReporter : public benchmark::ConsoleReporter
 {
 public:
@@ -53,7 +54,7 @@ public:
         std::printf("\n%-48s %12s\n", "case", m_clock == Clock::Cpu ? "CPU / floor" : "time / floor");
         for (const auto &[name, time] : m_times) {
             const auto floor = m_times.find(floorOf(name));
-            if (floor == m_times.end() || floor->second <= 0)
+            if (floor == m_times.end() || floor->second <= 0 || m_peaks.count(name))
                 continue;
             const double ratio = time / floor->second;
             std::printf("%-48s %12.2f\n", name.c_str(), ratio);
@@ -61,7 +62,9 @@ public:
                 m_worst = ratio;
         }
         printPeaks();
-        printGrowth();
+        std::printf("\n%-48s %12s\n", "case, from scale 1 to 10", "exponent");
+        printGrowth(m_times, false);
+        printGrowth(m_peaks, true);
     }
 
     // The largest ratio of a case to its floor in this run (0 when no pair ran).
@@ -98,20 +101,18 @@ private:
         }
     }
 
-    void printGrowth() const
+    // Times, or peaks of the memory cases.
+    void printGrowth(const std::map<std::string, double> &values, bool peaks) const
     {
-        bool header = false;
-        for (const auto &[name, time] : m_times) {
+        for (const auto &[name, value] : values) {
             const size_t at = name.rfind("/1");
-            if (at == std::string::npos || at + 2 != name.size())
+            if (at == std::string::npos || at + 2 != name.size() || (!peaks && m_peaks.count(name)))
                 continue;
-            const auto scaled = m_times.find(name + "0");
-            if (scaled == m_times.end() || time <= 0)
+            const auto scaled = values.find(name + "0");
+            if (scaled == values.end() || value <= 0)
                 continue;
-            if (!header)
-                std::printf("\n%-48s %12s\n", "case, from scale 1 to 10", "exponent");
-            header = true;
-            std::printf("%-48s %12.2f\n", name.substr(0, at).c_str(), std::log10(scaled->second / time));
+            std::printf("%-48s %12.2f\n", (name.substr(0, at) + (peaks ? " (peak)" : "")).c_str(),
+                        std::log10(scaled->second / value));
         }
     }
 
