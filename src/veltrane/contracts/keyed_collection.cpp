@@ -54,13 +54,20 @@ const QVariant &KeyedCollection::Item(const QString &key) const
 
 void KeyedCollection::Add(const QVariant &item, const QString &key)
 {
+    Add(QVariant(item), key);
+}
+
+void KeyedCollection::Add(QVariant &&item, const QString &key)
+{
     if (!key.isEmpty()) {
-        const QString folded = fold(key);
-        if (m_index.contains(folded))
+        // One look-up: the key's slot is made, and a slot that existed already is a duplicate.
+        const qsizetype before = m_index.size();
+        qsizetype &position = m_index[fold(key)];
+        if (m_index.size() == before)
             throw Error::duplicateKey(kSource);
-        m_index.insert(folded, qsizetype(m_entries.size()));
+        position = qsizetype(m_entries.size());
     }
-    m_entries.push_back(Entry{item, key});
+    m_entries.push_back(Entry{std::move(item), key});
 }
 
 void KeyedCollection::Remove(qint32 index)

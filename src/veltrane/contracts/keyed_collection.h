@@ -15,15 +15,13 @@ using ObjectPtr = QSharedPointer<QObject>;
 
 QVariant toVariant(const ObjectPtr &object);
 
-template <typename T>
-QVariant toVariant(const QSharedPointer<T> &object)
+template <typename T> QVariant toVariant(const QSharedPointer<T> &object)
 {
     return toVariant(object.template staticCast<QObject>());
 }
 
 // The object a variant holds, or null when it holds nothing or an object of another class.
-template <typename T = QObject>
-QSharedPointer<T> objectFrom(const QVariant &value)
+template <typename T = QObject> QSharedPointer<T> objectFrom(const QVariant &value)
 {
     return qSharedPointerObjectCast<T>(value.value<ObjectPtr>());
 }
@@ -49,21 +47,16 @@ public:
     const QVariant &Item(const QString &key) const;
     QVariant &Item(qint32 index);
 
-    template <typename T = QObject>
-    QSharedPointer<T> Object(qint32 index) const
-    {
-        return objectFrom<T>(Item(index));
-    }
-    template <typename T = QObject>
-    QSharedPointer<T> Object(const QString &key) const
+    template <typename T = QObject> QSharedPointer<T> Object(qint32 index) const { return objectFrom<T>(Item(index)); }
+    template <typename T = QObject> QSharedPointer<T> Object(const QString &key) const
     {
         return objectFrom<T>(Item(key));
     }
 
     // Adds at the end; an empty key adds without a key.
     void Add(const QVariant &item, const QString &key = {});
-    template <typename T>
-    void Add(const QSharedPointer<T> &object, const QString &key = {})
+    void Add(QVariant &&item, const QString &key = {});
+    template <typename T> void Add(const QSharedPointer<T> &object, const QString &key = {})
     {
         Add(toVariant(object), key);
     }
@@ -73,7 +66,7 @@ public:
     void Clear();
 
     bool Contains(const QString &key) const;
-    QString KeyAt(qint32 index) const; // the key of item index, empty when it has none
+    QString KeyAt(qint32 index) const;        // the key of item index, empty when it has none
     qint32 IndexOf(const QString &key) const; // 1-based, 0 when missing
 
     void reserve(qsizetype n);
@@ -84,7 +77,9 @@ public:
         using value_type = QVariant;
         using difference_type = std::ptrdiff_t;
         const_iterator() = default;
-        explicit const_iterator(std::vector<Entry>::const_iterator it) : m_it(it) {}
+        explicit const_iterator(std::vector<Entry>::const_iterator it)
+            : m_it(it)
+        {}
         const QVariant &operator*() const { return m_it->value; }
         const QVariant *operator->() const { return &m_it->value; }
         const_iterator &operator++()
@@ -102,8 +97,7 @@ public:
     const_iterator end() const { return const_iterator(m_entries.cend()); }
 
     // All objects of the collection cast to T, in order (items that are not T are skipped).
-    template <typename T>
-    QList<QSharedPointer<T>> objects() const
+    template <typename T> QList<QSharedPointer<T>> objects() const
     {
         QList<QSharedPointer<T>> out;
         out.reserve(Count());
@@ -129,4 +123,3 @@ inline CollectionPtr newCollection()
 }
 
 } // namespace veltrane
-
