@@ -35,7 +35,8 @@ public:
     struct Entry
     {
         QVariant value;
-        QString key; // as given; empty when the item was added without a key
+        QString key;    // as given; empty when the item was added without a key
+        QString folded; // the key as keys compare (shares the key's text when that is folded already)
     };
 
     KeyedCollection() = default;
@@ -108,11 +109,23 @@ public:
     }
 
 private:
+    // The index: open addressing over slots that keep each key's hash beside its item's position,
+    // so a look-up in a list of a hundred thousand names compares texts only where hashes agree.
+    struct Slot
+    {
+        quint32 hash = 0;
+        qint32 position = -1; // 0-based; -1 for an empty slot
+    };
+
     static QString fold(const QString &key);
-    void reindexFrom(qsizetype position);
+    static quint32 hashOf(const QString &folded);
+    // The slot holding the key, or the empty slot where it would go.
+    qsizetype slotOf(const QString &folded, quint32 hash) const;
+    void rebuildIndex(qsizetype capacity);
 
     std::vector<Entry> m_entries;
-    QHash<QString, qsizetype> m_index; // folded key -> 0-based position
+    std::vector<Slot> m_slots; // a power of two in size, at most three quarters used; empty when no key
+    qsizetype m_keyed = 0;     // items with a key
 };
 
 using CollectionPtr = QSharedPointer<KeyedCollection>;
