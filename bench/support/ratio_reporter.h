@@ -62,9 +62,9 @@ public:
                 m_worst = ratio;
         }
         printPeaks();
-        std::printf("\n%-48s %12s\n", "case, from scale 1 to 10", "exponent");
-        printGrowth(m_times, false);
-        printGrowth(m_peaks, true);
+        bool header = false;
+        printGrowth(m_times, false, header);
+        printGrowth(m_peaks, true, header);
     }
 
     // The largest ratio of a case to its floor in this run (0 when no pair ran).
@@ -102,7 +102,7 @@ private:
     }
 
     // Times, or peaks of the memory cases.
-    void printGrowth(const std::map<std::string, double> &values, bool peaks) const
+    void printGrowth(const std::map<std::string, double> &values, bool peaks, bool &header) const
     {
         for (const auto &[name, value] : values) {
             const size_t at = name.rfind("/1");
@@ -111,6 +111,9 @@ private:
             const auto scaled = values.find(name + "0");
             if (scaled == values.end() || value <= 0)
                 continue;
+            if (!header)
+                std::printf("\n%-48s %12s\n", "case, from scale 1 to 10", "exponent");
+            header = true;
             std::printf("%-48s %12.2f\n", (name.substr(0, at) + (peaks ? " (peak)" : "")).c_str(),
                         std::log10(scaled->second / value));
         }
