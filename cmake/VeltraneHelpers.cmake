@@ -1,7 +1,8 @@
 # veltrane_add_library(<target> ALIAS <Alias> SOURCES ... LINKS ... [PUBLIC_HEADERS ...])
-# One shared library per layer; headers are included as "layer/dir/file.h" from src/. The headers a
-# host developer may include are installed beside the library: those listed in PUBLIC_HEADERS, or,
-# without that list, every header among the sources.
+# One shared library per layer; headers are included as "layer/dir/file.h" from src/. The library
+# is installed with the runtime files, its link name and the headers listed in PUBLIC_HEADERS (those
+# a host developer includes, and whatever they include) with the development files; every other
+# header is the layer's own business and stays in the source tree.
 function(veltrane_add_library target)
   cmake_parse_arguments(ARG "" "ALIAS" "SOURCES;LINKS;PUBLIC_HEADERS" ${ARGN})
   add_library(${target} SHARED ${ARG_SOURCES})
@@ -15,22 +16,14 @@ function(veltrane_add_library target)
     set_target_properties(${target} PROPERTIES EXPORT_NAME ${ARG_ALIAS})
   endif()
   install(TARGETS ${target} EXPORT VeltraneTargets
-    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 
-  set(headers ${ARG_PUBLIC_HEADERS})
-  if(NOT headers)
-    foreach(source IN LISTS ARG_SOURCES)
-      if(source MATCHES "\\.h$")
-        list(APPEND headers ${source})
-      endif()
-    endforeach()
-  endif()
-  foreach(header IN LISTS headers)
+  foreach(header IN LISTS ARG_PUBLIC_HEADERS)
     get_filename_component(absolute ${header} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
     file(RELATIVE_PATH relative ${PROJECT_SOURCE_DIR}/src ${absolute})
     get_filename_component(folder ${relative} DIRECTORY)
-    install(FILES ${absolute} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/veltrane/${folder})
+    install(FILES ${absolute} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/veltrane/${folder} COMPONENT dev)
   endforeach()
 endfunction()
 

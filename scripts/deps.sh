@@ -6,10 +6,14 @@ packages=(
   cmake ninja-build g++ pkg-config
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libqt6sql6-sqlite libqt6sql6-psql libpq-dev
+  libqt6sql6-sqlite libsqlite3-dev libqt6sql6-psql libpq-dev
   postgresql
   libbenchmark-dev
   xvfb
+  # packages, desktop files and manual pages: made, checked and unpacked by the package test
+  dpkg-dev file lintian help2man man-db desktop-file-utils appstream shared-mime-info
+  # the screen reader test: a session bus, the accessibility bus and registry, a client, keys
+  dbus-daemon at-spi2-core python3-pyatspi xdotool
 )
 
 missing=()

@@ -53,7 +53,9 @@ void checkText(const QString &text)
             require(std::fmod(whole, 2.0) == 0, "a half goes to the even neighbour", text);
     }
 
-    const qint32 power = powerOf(text);
+    const qint32 power = writtenPower(text);
+    // GetPower's loop drifts by a step at most where the digits and the double disagree.
+    require(std::abs(qint64(powerOf(text)) - power) <= 1, "the loop's power is within a step of the digits'", text);
     if (!number || *number == 0) {
         require(power == 0, "no number and zero have power 0", text);
     } else if (std::fabs(*number) >= 1e-300) {

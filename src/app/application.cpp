@@ -2,16 +2,25 @@
 
 #include "app/commands.h"
 #include "app/host_setup.h"
+#include "app/import_window.h"
 #include "host/framework/flow_registry.h"
 #include "host/framework/host_utilities.h"
+#include "platform/forms/colors.h"
+#include "veltrane/common/formats.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/contracts/stored_rules.h"
+#include "veltrane/contracts/vocabulary.h"
 #include "veltrane/service/service.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 #include <QLoggingCategory>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTemporaryFile>
 #include <QTextStream>
 #include <cstdio>
 
@@ -21,17 +30,75 @@ namespace {
 
 const char *const kCommandsText = R"(Commands:
   (none)                           open the parameter set selection window
+  FILE.json                        open the window and offer to import the parameter sets in FILE
+                                   (what opening a .veltrane.json file from the desktop does)
   list                             the parameter sets users see, one per line
   show NAME                        the summary of one parameter set
-  export [NAME...] [-o FILE]       the named sets (all when none) as JSON, to FILE or standard output
+  export [NAME...] [-o FILE [--replace]]
+                                   the named sets (all when none) as JSON, to FILE or standard output
   import FILE [--replace] [--keep-attributes]
                                    read sets from a JSON file made by export
-  screenshot FLOW FILE.png [--set NAME | --new] [--tab TAB]
-                                   render the first page of a flow into a PNG file (no display needed)
-  typelib                          the library's public classes, interfaces, members and dispatch ids
+  screenshot FLOW FILE.png [--set NAME | --new] [--tab TAB] [--palette NAME] [--scale FACTOR] [--replace]
+                                   render the first page of a flow into a PNG file (no display needed);
+                                   EditAnalysisParameters shows the set NAME, or a new set with --new
+  typelib [--registry]             the library's public classes, interfaces, members and dispatch ids;
+                                   with --registry, those of every type library the component registry
+                                   holds, read from the registry without loading any library
 )";
 
 enum ExitCode { kOk = 0, kFailed = 1, kBadUsage = 2 };
+
+// The flows a screenshot can show, as the help lists them.
+QString flowsText()
+{
+    return QStringLiteral("Flows (for screenshot): %1\n")
+        .arg(QStringList{flows::kSelectAnalysisParameters, flows::kEditAnalysisParameters,
+                         flows::kSaveAnalysisParameterAs, flows::kSNPLocusTagEditor}
+                 .join(QStringLiteral(", ")));
+}
+
+// The palettes --palette offers; "desktop" leaves the colours to the desktop.
+const QStringList kPalettes{QStringLiteral("desktop"), QStringLiteral("light"), QStringLiteral("dark")};
+// Screenshots are drawn at 50% to 400%.
+constexpr double kMinScale = 0.5;
+constexpr double kMaxScale = 4;
+
+// A first argument that is no command but names a file ends in .json or holds a folder: the desktop
+// passes the exchange file the user opened.
+bool isExchangeFile(const QString &argument)
+{
+    return argument.endsWith(QLatin1String(".json"), Qt::CaseInsensitive) || argument.contains(QLatin1Char('/'));
+}
+
+// The offscreen platform with one screen of 8192 x 8192 pixels (the description is written to file):
+// Qt keeps a window within two thirds of its screen, and the platform's usual screen, 800 x 600, is a
+// mere 200 x 150 at 400%. Windows are laid out as on any screen; only the limit goes.
+QByteArray largeOffscreenScreen(QTemporaryFile &description)
+{
+    if (!description.open())
+        return "offscreen";
+    description.write(R"({"screens": [{"name": "screenshot", "x": 0, "y": 0, "width": 8192, "height": 8192,)"
+                      R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    description.flush();
+    // The platform says, for every window it shows this way, that it cannot pass size hints on: no
+    // window manager asks for them here.
+    static const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &message) {
+            if (message != QLatin1String("This plugin does not support propagateSizeHints()"))
+                previous(type, context, message);
+        });
+    return "offscreen:configfile=" + QFile::encodeName(description.fileName());
+}
+
+void applyPalette(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String("desktop"))
+        return;
+    // Both are Fusion's: the light one as the style makes it, the dark one in dark colours.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(name == QLatin1String("dark") ? colors::darkPalette()
+                                                           : QApplication::style()->standardPalette());
+}
 
 bool hasDisplay()
 {
@@ -57,33 +124,52 @@ int run(int argc, char *argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
 
     QCoreApplication::setApplicationName(QStringLiteral("veltrane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.1"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELTRANE_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Fragment analysis parameter sets: select, create, edit, save."));
     const QCommandLineOption help(QStringList{"h", "help"}, QStringLiteral("Show this help."));
-    const QCommandLineOption db(QStringLiteral("db"),
-                                QStringLiteral("The store: a SQLite file path or a postgresql:// URL (default: %1).")
-                                    .arg(defaultStoreLocation()),
-                                QStringLiteral("location"));
+    const QCommandLineOption version(QStringList{"v", "version"}, QStringLiteral("Show the program's version."));
+    // The default store is shown as the user knows the place: under "~".
+    QString defaultStore = defaultStoreLocation();
+    if (const QString home = QDir::homePath(); defaultStore.startsWith(home + QLatin1Char('/')))
+        defaultStore.replace(0, home.size(), QStringLiteral("~"));
+    const QCommandLineOption db(
+        QStringLiteral("db"),
+        QStringLiteral("The store: a SQLite file path or a postgresql:// URL (default: %1).").arg(defaultStore),
+        QStringLiteral("location"));
     const QCommandLineOption noSeed(QStringLiteral("no-seed"),
                                     QStringLiteral("Create a new store without the default data."));
     const QCommandLineOption output(QStringList{"o", "output"}, QStringLiteral("export: write to this file."),
                                     QStringLiteral("file"));
     const QCommandLineOption replace(QStringLiteral("replace"),
-                                     QStringLiteral("import: write over stored sets of the same names."));
+                                     QStringLiteral("import, export, screenshot: write over what is there (import: "
+                                                    "stored sets of the same names, export and screenshot: a file "
+                                                    "that holds a database)."));
     const QCommandLineOption keepAttributes(
         QStringLiteral("keep-attributes"),
         QStringLiteral("import: give the sets the read-only and hidden flags the file says (restoring a store)."));
     const QCommandLineOption set(QStringLiteral("set"),
-                                 QStringLiteral("screenshot: hand this parameter set to the flow."),
+                                 QStringLiteral("screenshot: show this parameter set in EditAnalysisParameters."),
                                  QStringLiteral("name"));
-    const QCommandLineOption newSet(
-        QStringLiteral("new"), QStringLiteral("screenshot: a new set made from the default set, as New makes it."));
+    const QCommandLineOption newSet(QStringLiteral("new"),
+                                    QStringLiteral("screenshot: show EditAnalysisParameters with a new set made from "
+                                                   "the default set, as New makes it."));
     const QCommandLineOption tab(QStringLiteral("tab"),
                                  QStringLiteral("screenshot: show this tab (its number from 1, or its caption)."),
                                  QStringLiteral("tab"));
-    parser.addOptions({help, db, noSeed, output, replace, keepAttributes, set, newSet, tab});
+    const QCommandLineOption palette(
+        QStringLiteral("palette"),
+        QStringLiteral("The window's colours: %1 (default: the desktop's).").arg(kPalettes.join(QStringLiteral(", "))),
+        QStringLiteral("name"));
+    const QCommandLineOption scale(
+        QStringLiteral("scale"),
+        QStringLiteral("screenshot: draw at this scale, from %1 to %2 (2 for 200%).").arg(kMinScale).arg(kMaxScale),
+        QStringLiteral("factor"));
+    const QCommandLineOption registry(QStringLiteral("registry"),
+                                      QStringLiteral("typelib: the type libraries of the component registry."));
+    parser.addOptions(
+        {help, version, db, noSeed, output, replace, keepAttributes, set, newSet, tab, palette, scale, registry});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See the commands below."),
                                  QStringLiteral("[command [arguments]]"));
 
@@ -94,16 +180,29 @@ int run(int argc, char *argv[])
         // program's name yet.
         out << parser.helpText().replace(QLatin1String("<executable_name>"), QCoreApplication::applicationName())
             << '\n'
-            << kCommandsText;
+            << kCommandsText << '\n'
+            << flowsText();
+        return kOk;
+    }
+    if (parser.isSet(version)) {
+        out << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion() << '\n';
         return kOk;
     }
 
     const QStringList positional = parser.positionalArguments();
-    const QString command = positional.value(0);
-    const QStringList args = positional.mid(1);
+    QString command = positional.value(0);
+    QStringList args = positional.mid(1);
     static const QStringList known{"list", "show", "export", "import", "screenshot", "typelib"};
-    if (!command.isEmpty() && !known.contains(command))
-        return usageError(err, QStringLiteral("unknown command \"%1\"").arg(command));
+    QString fileToOpen;
+    QTemporaryFile screens(QDir::tempPath() + QStringLiteral("/veltrane-screens-XXXXXX.json"));
+    if (!command.isEmpty() && !known.contains(command)) {
+        if (!isExchangeFile(command))
+            return usageError(err, QStringLiteral("unknown command \"%1\"").arg(command));
+        if (!args.isEmpty())
+            return usageError(err, QStringLiteral("open one file at a time"));
+        fileToOpen = command;
+        command.clear();
+    }
     if (command == QLatin1String("show") && args.size() != 1)
         return usageError(err, QStringLiteral("show takes one parameter set name"));
     if (command == QLatin1String("import") && args.size() != 1)
@@ -113,15 +212,43 @@ int run(int argc, char *argv[])
     if (command == QLatin1String("screenshot") && args.size() != 2)
         return usageError(err, QStringLiteral("screenshot takes a flow name and a .png file"));
     // An option that does not apply to the command is a mistake to point out, not one to ignore.
-    const std::pair<const QCommandLineOption *, const char *> commandOptions[] = {
-        {&output, "export"},  {&replace, "import"},    {&keepAttributes, "import"},
-        {&set, "screenshot"}, {&newSet, "screenshot"}, {&tab, "screenshot"}};
-    for (const auto &[option, owner] : commandOptions)
-        if (parser.isSet(*option) && command != QLatin1String(owner))
-            return usageError(
-                err, QStringLiteral("--%1 applies to %2 only").arg(option->names().constLast(), QLatin1String(owner)));
+    const std::pair<const QCommandLineOption *, QStringList> commandOptions[] = {
+        {&output, {"export"}},         {&replace, {"import", "export", "screenshot"}},
+        {&keepAttributes, {"import"}}, {&set, {"screenshot"}},
+        {&newSet, {"screenshot"}},     {&tab, {"screenshot"}},
+        {&scale, {"screenshot"}},      {&registry, {"typelib"}}};
+    for (const auto &[option, owners] : commandOptions)
+        if (parser.isSet(*option) && !owners.contains(command))
+            return usageError(err, QStringLiteral("--%1 applies to %2 only")
+                                       .arg(option->names().constLast(), owners.join(QStringLiteral(", "))));
+    if (command == QLatin1String("export") && parser.isSet(replace) && !parser.isSet(output))
+        return usageError(err, QStringLiteral("--replace applies to export with --output only"));
+    if (command == QLatin1String("screenshot")) {
+        // Only the editor is handed a set; it needs one, from the store or new.
+        const bool editor = sameText(args.at(0), flows::kEditAnalysisParameters);
+        if (parser.isSet(set) && parser.isSet(newSet))
+            return usageError(err, QStringLiteral("--set and --new cannot be given together"));
+        if (!editor && (parser.isSet(set) || parser.isSet(newSet)))
+            return usageError(err, QStringLiteral("--%1 applies to screenshot %2 only")
+                                       .arg(parser.isSet(set) ? QStringLiteral("set") : QStringLiteral("new"),
+                                            flows::kEditAnalysisParameters));
+        if (editor && !parser.isSet(set) && !parser.isSet(newSet))
+            return usageError(err, QStringLiteral("screenshot %1 needs the set to show: --set NAME, or --new")
+                                       .arg(flows::kEditAnalysisParameters));
+    }
+    if (parser.isSet(palette) && !kPalettes.contains(parser.value(palette)))
+        return usageError(err, QStringLiteral("--palette takes one of: %1").arg(kPalettes.join(QStringLiteral(", "))));
+    if (parser.isSet(scale)) {
+        bool isNumber = false;
+        const double factor = parser.value(scale).toDouble(&isNumber);
+        if (!isNumber || factor < kMinScale || factor > kMaxScale)
+            return usageError(err,
+                              QStringLiteral("--scale takes a number from %1 to %2").arg(kMinScale).arg(kMaxScale));
+        // Read by the application object as it starts.
+        qputenv("QT_SCALE_FACTOR", parser.value(scale).toLatin1());
+    }
     if (command == QLatin1String("typelib")) // needs neither a store nor a display
-        return args.isEmpty() ? (printTypeLibrary(CommandIO{out, err}), kOk)
+        return args.isEmpty() ? (printTypeLibrary(CommandIO{out, err}, parser.isSet(registry)), kOk)
                               : usageError(err, QStringLiteral("typelib takes no arguments"));
 
     if (command.isEmpty()) {
@@ -132,12 +259,17 @@ int run(int argc, char *argv[])
         }
     } else {
         // Commands run without a display; their reports go to the exit status and standard error.
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        // A screenshot is drawn on a screen large enough for every window at every scale.
+        const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+        if (command == QLatin1String("screenshot") && (platform.isEmpty() || platform == "offscreen"))
+            qputenv("QT_QPA_PLATFORM", largeOffscreenScreen(screens));
+        else if (platform.isEmpty())
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QLoggingCategory::setFilterRules(QStringLiteral("veltrane.*.warning=false"));
     }
 
     QApplication application(argc, argv);
+    applyPalette(parser.value(palette));
     // Commands have no one to show a message box to: reports a page would show are collected and
     // end the command with a failure instead.
     std::shared_ptr<host::HostUtilities::Capture> unattended;
@@ -163,12 +295,20 @@ int run(int argc, char *argv[])
         options.seed = !parser.isSet(noSeed);
         std::shared_ptr<host::SqlStore> store = openAndInstall(location, options);
         if (store->createdOnOpen())
-            err << "Created a new store at " << store->location() << '\n';
+            err << "Created a new store at " << printable(store->location()) << '\n';
         if (store->isReadOnly())
-            err << "Opened the store at " << store->location()
+            err << "Opened the store at " << printable(store->location())
                 << " for reading only: you cannot write to it or to its folder, so nothing can be saved.\n";
         CommandIO io{out, err};
+        const host::OutputRules outputRules{store.get(), parser.isSet(replace),
+                                            QStringLiteral("give --replace to write over it")};
         if (command.isEmpty()) {
+            if (!fileToOpen.isEmpty()) {
+                // Whatever the user decides, the selection window follows, with what the store
+                // holds now.
+                ImportWindow window(*store, QFileInfo(fileToOpen).absoluteFilePath());
+                window.exec();
+            }
             Service service;
             service.SelectAnalysisParameters();
         } else if (command == QLatin1String("list")) {
@@ -176,7 +316,7 @@ int run(int argc, char *argv[])
         } else if (command == QLatin1String("show")) {
             showSet(io, args.first());
         } else if (command == QLatin1String("export")) {
-            exportSets(io, *store, args, parser.value(output));
+            exportSets(io, *store, args, parser.value(output), outputRules);
         } else if (command == QLatin1String("import")) {
             host::ImportOptions options;
             options.replaceExisting = parser.isSet(replace);
@@ -184,7 +324,7 @@ int run(int argc, char *argv[])
             importSets(io, *store, args.first(), options);
         } else if (command == QLatin1String("screenshot")) {
             screenshot(io, args.at(0), args.at(1),
-                       ScreenshotOptions{parser.value(set), parser.isSet(newSet), parser.value(tab)});
+                       ScreenshotOptions{parser.value(set), parser.isSet(newSet), parser.value(tab)}, outputRules);
         }
     } catch (const Error &e) {
         out.flush();

@@ -1,9 +1,11 @@
 #include "app/commands.h"
 
+#include "host/framework/host_utilities.h"
 #include "host/framework/service_window_dialog.h"
 #include "host/objects/json_exchange.h"
 #include "platform/forms/tab_control.h"
 #include "veltrane/common/formats.h"
+#include "veltrane/contracts/component_registry.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/contracts/stored_rules.h"
@@ -11,9 +13,11 @@
 #include "veltrane/select_page/parameter_summary.h"
 #include "veltrane/service/type_library.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QImage>
+#include <algorithm>
 
 namespace veltrane::app {
 
@@ -65,14 +69,15 @@ void showSet(CommandIO io, const QString &name)
         io.out << "  " << printable(tag.name) << '\t' << tag.dateModified << '\n';
 }
 
-void exportSets(CommandIO io, host::SqlStore &store, const QStringList &names, const QString &file)
+void exportSets(CommandIO io, host::SqlStore &store, const QStringList &names, const QString &file,
+                const host::OutputRules &rules)
 {
     if (file.isEmpty() || file == QLatin1String("-")) {
         io.out << QString::fromUtf8(host::exportStore(store, names).toJson(QJsonDocument::Indented));
         return;
     }
-    host::exportStoreToFile(store, file, names);
-    io.err << "Exported to " << file << '\n';
+    host::exportStoreToFile(store, file, names, host::ExportScope::ReferencedObjects, rules);
+    io.err << "Exported to " << printable(file) << '\n';
 }
 
 void importSets(CommandIO io, host::SqlStore &store, const QString &file, const host::ImportOptions &options)
@@ -121,9 +126,20 @@ void showTab(QWidget *page, const QString &tab)
     throw Error(kApplicationError, kSource, QStringLiteral("The page has no tab \"%1\".").arg(tab));
 }
 
+// How many reports the command has shown (recorded) so far.
+qsizetype shownReports()
+{
+    const auto capture = host::HostUtilities::capture();
+    if (!capture)
+        return 0;
+    return std::count_if(capture->reports.cbegin(), capture->reports.cend(),
+                         [](const auto &report) { return report.display; });
+}
+
 } // namespace
 
-void screenshot(CommandIO io, const QString &flow, const QString &file, const ScreenshotOptions &options)
+void screenshot(CommandIO io, const QString &flow, const QString &file, const ScreenshotOptions &options,
+                const host::OutputRules &rules)
 {
     if (QFileInfo(file).suffix().compare(QLatin1String("png"), Qt::CaseInsensitive) != 0)
         throw Error(kApplicationError, kSource, QStringLiteral("The screenshot file must end in .png: %1").arg(file));
@@ -138,20 +154,25 @@ void screenshot(CommandIO io, const QString &flow, const QString &file, const Sc
     }
     if (sameText(flow, flows::kSaveAnalysisParameterAs)) // as the editor's Save As starts it
         context->Add(toVariant(ObjectManager().NewObject(types::kAnalysisParameter)), keys::kSaveParamAs);
+    if (sameText(flow, flows::kSNPLocusTagEditor)) // as the SNP selector's New Locus starts it
+        context->Add(toVariant(ObjectManager().NewObject(types::kSNPLocusTag)), keys::kSNPLocusTag);
 
+    const qsizetype reportsBefore = shownReports();
     QString failure;
+    QByteArray png;
     host::ServiceWindowDialog::whenShown([&](host::ServiceWindowDialog &window) {
         // Captured once the window has painted itself, i.e. laid out as a user would first see it,
         // and no sooner; then the flow is left.
-        const auto capture = [&window, &file, &failure, &options] {
+        const auto capture = [&window, &png, &failure, &options] {
             try {
                 if (!options.tab.isEmpty()) {
                     showTab(window.currentPage(), options.tab);
                     QCoreApplication::sendPostedEvents(); // lay the tab out before it is drawn
                 }
                 const QImage image = window.grab().toImage();
-                if (image.isNull() || !image.save(file, "PNG"))
-                    failure = QStringLiteral("Could not write the screenshot to %1.").arg(file);
+                QBuffer buffer(&png);
+                if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+                    failure = QStringLiteral("Could not draw the window.");
             } catch (const Error &e) {
                 failure = e.description();
             }
@@ -170,12 +191,37 @@ void screenshot(CommandIO io, const QString &flow, const QString &file, const Sc
     }
     if (!failure.isEmpty())
         throw Error(kApplicationError, kSource, failure);
-    io.err << "Wrote " << file << '\n';
+    // A window whose flow reported an error shows something other than what was asked for; the report
+    // ends the command instead.
+    if (shownReports() > reportsBefore)
+        return;
+    if (png.isEmpty())
+        throw Error(kApplicationError, kSource, QStringLiteral("The flow %1 showed no window.").arg(flow));
+    host::writeOutputFile(file, png, rules, kSource);
+    io.err << "Wrote " << printable(file) << '\n';
 }
 
-void printTypeLibrary(CommandIO io)
+void printTypeLibrary(CommandIO io, bool fromRegistry)
 {
-    io.out << typelib::describe(typelib::typeLibrary());
+    if (!fromRegistry) {
+        io.out << typelib::describe(typelib::typeLibrary());
+        return;
+    }
+    const QList<components::RegisteredTypeLibrary> registered = components::registeredTypeLibraries();
+    if (registered.isEmpty())
+        io.err << "No type library is registered in " << components::searchFolders().join(QStringLiteral(", ")) << '\n';
+    bool first = true;
+    for (const components::RegisteredTypeLibrary &r : registered) {
+        if (!first)
+            io.out << '\n';
+        first = false;
+        if (r.types)
+            io.out << typelib::describe(*r.types);
+        else
+            io.out << "Type library " << r.entry.name << ' ' << components::guidText(r.entry.libId) << ", version "
+                   << r.entry.version << " (no types registered)\n";
+        io.out << "Library: " << r.entry.library << '\n';
+    }
 }
 
 } // namespace veltrane::app

@@ -25,21 +25,13 @@ QString defaultStoreLocation()
 
 void registerFlows()
 {
-    auto &registry = host::FlowRegistry::instance();
-    registry.setPageFactory([](const QString &className) -> QWidget * {
-        if (QWidget *page = host::createHostPage(className))
-            return page;
+    host::registerParameterFlows([](const QString &className) -> QWidget * {
         try {
             return createPage(className);
         } catch (const Error &) {
             return nullptr; // the framework reports a page it cannot create
         }
     });
-    registry.registerFlow(flows::kSelectAnalysisParameters, {pages::kSelectParamPage}, {}, titles::kAnalysisParameters);
-    registry.registerFlow(flows::kEditAnalysisParameters, {pages::kAnalysisParamPage}, {}, titles::kEditParameters);
-    registry.registerFlow(flows::kSaveAnalysisParameterAs, {pages::kSaveAsParamPage}, {},
-                          QStringLiteral("Save Analysis Parameters As"));
-    registry.registerFlow(host::snpTagEditorFlow());
 
     // The editor's STR tab holds the host's own selector, which the library knows by identifier.
     host::STRLocusTagSelector::registerDispatchTable();

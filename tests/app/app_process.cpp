@@ -21,9 +21,13 @@ AppResult runAppUnprivileged(const QStringList &arguments, const QString &home)
 {
     if (::geteuid() != 0)
         return runApp(arguments, home);
+    return runAppAs(QStringLiteral("nobody"), arguments, home);
+}
+
+AppResult runAppAs(const QString &user, const QStringList &arguments, const QString &home)
+{
     return runProgram(QStringLiteral("runuser"),
-                      QStringList{QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"),
-                                  QStringLiteral(VELTRANE_APP_PATH)} +
+                      QStringList{QStringLiteral("-u"), user, QStringLiteral("--"), QStringLiteral(VELTRANE_APP_PATH)} +
                           arguments,
                       home, QString());
 }

@@ -20,4 +20,7 @@ AppResult runApp(const QStringList &arguments, const QString &home, const QStrin
 // otherwise as the user running the test. home must be that user's to write.
 AppResult runAppUnprivileged(const QStringList &arguments, const QString &home);
 
+// The same as the named user (the test must run as root).
+AppResult runAppAs(const QString &user, const QStringList &arguments, const QString &home);
+
 } // namespace veltrane::test

@@ -18,8 +18,10 @@ private slots:
     void showPrintsTheSummary();
     void exportThenImportIntoAnEmptyStoreKeepsEverything();
     void screenshotWritesAPicture();
+    void screenshotPaletteAndScale_data();
+    void screenshotPaletteAndScale();
     void typelibPrintsEveryClassWithoutAStore();
-    void helpNamesTheProgram();
+    void helpNamesTheProgramAndVersion();
     void mistakesAreClearErrors_data();
     void mistakesAreClearErrors();
 
@@ -106,6 +108,37 @@ void TestAppCommands::screenshotWritesAPicture()
     }
 }
 
+void TestAppCommands::screenshotPaletteAndScale_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<bool>("dark");
+
+    QTest::newRow("dark palette") << QStringList{"--palette", "dark"} << 1.0 << true;
+    QTest::newRow("light palette") << QStringList{"--palette", "light"} << 1.0 << false;
+    QTest::newRow("smallest scale") << QStringList{"--scale", "0.5"} << 0.5 << false;
+    QTest::newRow("largest scale") << QStringList{"--scale", "4"} << 4.0 << false;
+}
+
+void TestAppCommands::screenshotPaletteAndScale()
+{
+    QFETCH(QStringList, options);
+    QFETCH(double, scale);
+    QFETCH(bool, dark);
+
+    const QString plain = m_dir.filePath(QStringLiteral("plain.png"));
+    const QString shot = m_dir.filePath(QStringLiteral("options.png"));
+    const QStringList flow{"--db", store("palette.sqlite"), "screenshot", "SaveAnalyisParameterAs"};
+    QCOMPARE(run(flow + QStringList{plain}).exitCode, 0);
+    const Result r = run(flow + QStringList{shot} + options);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    const QImage base(plain);
+    const QImage image(shot);
+    QCOMPARE(image.width(), qRound(base.width() * scale));
+    // The window's background, just inside its corner.
+    QCOMPARE(image.pixelColor(3, 3).lightnessF() < 0.5, dark);
+}
+
 void TestAppCommands::typelibPrintsEveryClassWithoutAStore()
 {
     const Result r = run({"--db", store("typelib.sqlite"), "typelib"});
@@ -118,11 +151,15 @@ void TestAppCommands::typelibPrintsEveryClassWithoutAStore()
     QVERIFY(!QFile::exists(store("typelib.sqlite"))); // printing the surface opens no store
 }
 
-void TestAppCommands::helpNamesTheProgram()
+void TestAppCommands::helpNamesTheProgramAndVersion()
 {
     const Result help = run({"--help"});
     QCOMPARE(help.exitCode, 0);
     QVERIFY2(help.out.startsWith(QLatin1String("Usage: veltrane [options]")), qPrintable(help.out.left(80)));
+    // The manual page is made from the help: it must not carry the builder's home folder.
+    QVERIFY(help.out.contains(QLatin1String("(default: ~/data/veltrane/veltrane.sqlite)")));
+    const Result version = run({"--version"});
+    QCOMPARE(version.out, QStringLiteral("veltrane %1\n").arg(QLatin1String(VELTRANE_VERSION)));
 }
 
 void TestAppCommands::mistakesAreClearErrors_data()
@@ -145,6 +182,12 @@ void TestAppCommands::mistakesAreClearErrors_data()
     QTest::newRow("output of a list") << QStringList{"list", "-o", "x.json"} << 2 << "--output applies to export";
     QTest::newRow("attributes of an export")
         << QStringList{"export", "--keep-attributes"} << 2 << "--keep-attributes applies to import";
+    const QStringList shot{"screenshot", "SelectAnalysisParameters", "x.png", "--scale"};
+    QTest::newRow("scale past the largest") << (shot + QStringList{"4.01"}) << 2 << "from 0.5 to 4";
+    QTest::newRow("scale below the smallest") << (shot + QStringList{"0.49"}) << 2 << "from 0.5 to 4";
+    QTest::newRow("scale of a list") << QStringList{"list", "--scale", "2"} << 2 << "--scale applies to screenshot";
+    QTest::newRow("unknown palette") << QStringList{"list", "--palette", "purple"} << 2 << "desktop, light, dark";
+    QTest::newRow("two files to open") << QStringList{"a.json", "b.json"} << 2 << "one file at a time";
 }
 
 void TestAppCommands::mistakesAreClearErrors()

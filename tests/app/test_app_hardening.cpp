@@ -2,10 +2,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 using veltrane::test::AppResult;
 
@@ -18,12 +20,21 @@ private slots:
     void init();
     void locationsThatAreNotStoresAreRefusedWithoutTheirPassword_data();
     void locationsThatAreNotStoresAreRefusedWithoutTheirPassword();
+    void lookAlikeLocationsMakeNothing_data();
+    void lookAlikeLocationsMakeNothing();
+    void outputsThatWouldDestroyOrWaitAreRefused_data();
+    void outputsThatWouldDestroyOrWaitAreRefused();
     void creatingAStoreIsAnnounced();
     void namesWrittenByOthersArePrintedSafely();
     void valuesOutOfRuleAreNamedBySetAndField();
     void storesThatCannotBeWrittenAreOpenedForReading();
 
 private:
+    static QByteArray contentOf(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
     AppResult run(const QStringList &arguments)
     {
         return veltrane::test::runApp(arguments, m_home->path(), m_work->path());
@@ -69,6 +80,119 @@ void TestAppHardening::locationsThatAreNotStoresAreRefusedWithoutTheirPassword()
     QVERIFY(r.out.isEmpty());
     // Nothing was created in the working folder (a mistaken URL once became a folder of a new store).
     QCOMPARE(QDir(m_work->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+void TestAppHardening::lookAlikeLocationsMakeNothing_data()
+{
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<QString>("says"); // empty: a store is made there
+    QTest::newRow("no colon") << "postgresql//analyst:S3cr3t@127.0.0.1/vel"
+                              << "looks like a PostgreSQL URL";
+    QTest::newRow("semicolon for the colon") << "postgresql;//analyst:S3cr3t@127.0.0.1/vel"
+                                             << "looks like a PostgreSQL URL";
+    QTest::newRow("space in the scheme") << "postgres ql://analyst:S3cr3t@127.0.0.1/vel"
+                                         << "looks like a URL";
+    QTest::newRow("a user and password in a path") << "stores/analyst:S3cr3t@127.0.0.1/vel"
+                                                   << "user name and password";
+    QTest::newRow("SQLite URI") << "file:veltrane-memory-1?vfs=unix-none"
+                                << "looks like a URL";
+    QTest::newRow("a folder named postgres, two slashes") << "postgres//store.sqlite"
+                                                          << "looks like a PostgreSQL URL";
+    QTest::newRow("a folder named postgres") << "postgres/store.sqlite"
+                                             << "";
+}
+
+void TestAppHardening::lookAlikeLocationsMakeNothing()
+{
+    QFETCH(QString, location);
+    QFETCH(QString, says);
+    const AppResult r = run({"--db", location, "list"});
+    QVERIFY2(!r.err.contains(QLatin1String("S3cr3t")), qPrintable(r.err));
+    const QStringList made = QDir(m_work->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    if (says.isEmpty()) {
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.err, QStringLiteral("Created a new store at %1\n").arg(path(location)));
+        return;
+    }
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(says) && !r.err.contains(QLatin1String("Created")), qPrintable(r.err));
+    QCOMPARE(made, QStringList());
+}
+
+void TestAppHardening::outputsThatWouldDestroyOrWaitAreRefused_data()
+{
+    // %s: the store; %o: another store; %p: a pipe nobody reads; %w: the working folder.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");    // empty: done
+    QTest::addColumn<QString>("written"); // the file the command writes, when it does
+    const auto row = [](const char *tag, const QStringList &arguments, int exitCode, const char *says,
+                        const char *written = "") {
+        QTest::newRow(tag) << arguments << exitCode << QString::fromUtf8(says) << QString::fromUtf8(written);
+    };
+    row("export over the store", {"export", "-o", "%s"}, 1, "the store being worked on");
+    row("export over the store, replacing", {"export", "-o", "%s", "--replace"}, 1, "the store being worked on");
+    row("export over another store", {"export", "-o", "%o"}, 1, "give --replace to write over it");
+    row("export over another store, replacing", {"export", "-o", "%o", "--replace"}, 0, "", "%o");
+    row("replacing without a file", {"export", "--replace"}, 2, "--replace applies to export with --output only");
+    row("screenshot over the store", {"--db", "%w/store.png", "screenshot", "SelectAnalysisParameters", "%w/store.png"},
+        1, "the store being worked on");
+    row("screenshot to a pipe nobody reads", {"screenshot", "SelectAnalysisParameters", "%p"}, 1,
+        "a pipe that nothing reads from");
+    row("the editor without a set", {"screenshot", "EditAnalysisParameters", "%w/e.png"}, 2, "needs the set to show");
+    row("a new set and a stored one", {"screenshot", "EditAnalysisParameters", "%w/e.png", "--new", "--set", "X"}, 2,
+        "--set and --new cannot be given together");
+    row("a set for the selection", {"screenshot", "SelectAnalysisParameters", "%w/s.png", "--set", "X"}, 2,
+        "--set applies to screenshot EditAnalysisParameters only");
+    row("the SNP locus tag editor", {"screenshot", "SNPLocusTagEditor", "%w/t.png"}, 0, "", "%w/t.png");
+}
+
+void TestAppHardening::outputsThatWouldDestroyOrWaitAreRefused()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    QFETCH(QString, written);
+    const QString store = path(QStringLiteral("store.sqlite"));
+    const QString other = path(QStringLiteral("other.sqlite"));
+    const QString pipe = path(QStringLiteral("pipe.png"));
+    QCOMPARE(run({"--db", store, "list"}).exitCode, 0);
+    QCOMPARE(run({"--db", other, "list"}).exitCode, 0);
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const auto expand = [&](QString text) {
+        return text.replace(QLatin1String("%s"), store)
+            .replace(QLatin1String("%o"), other)
+            .replace(QLatin1String("%p"), pipe)
+            .replace(QLatin1String("%w"), m_work->path());
+    };
+    for (QString &argument : arguments)
+        argument = expand(argument);
+    if (!arguments.contains(QLatin1String("--db")))
+        arguments = QStringList{"--db", store} + arguments;
+    written = expand(written);
+    const QByteArray storeBefore = contentOf(store);
+    const QByteArray otherBefore = contentOf(other);
+
+    const AppResult r = run(arguments);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.err.contains(says), qPrintable(r.err));
+    // What was not to be written is as it was, and nothing else was made.
+    QCOMPARE(contentOf(store), storeBefore);
+    if (written != other)
+        QCOMPARE(contentOf(other), otherBefore);
+    QStringList expected{"other.sqlite", "pipe.png", "store.sqlite"};
+    if (!written.isEmpty()) {
+        QVERIFY(QFileInfo(written).size() > 0);
+        expected << QFileInfo(written).fileName();
+    }
+    if (arguments.contains(path(QStringLiteral("store.png")))) {
+        QVERIFY(contentOf(path(QStringLiteral("store.png"))).startsWith("SQLite format 3"));
+        expected << QStringLiteral("store.png");
+    }
+    expected.removeDuplicates();
+    expected.sort();
+    QCOMPARE(QDir(m_work->path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+             expected);
 }
 
 void TestAppHardening::creatingAStoreIsAnnounced()
@@ -150,6 +274,12 @@ void TestAppHardening::valuesOutOfRuleAreNamedBySetAndField()
     QVERIFY2(shown.err.contains(QLatin1String("\"SNP Identity Panel\" holds a value out of rule: ConfidenceLevel(0) "
                                               "is -50, not from 75 to 99")),
              qPrintable(shown.err));
+    // The editor cannot show the first one: no picture of what it showed instead.
+    const QString png = path(QStringLiteral("broken.png"));
+    const AppResult shot =
+        run({"--db", file, "screenshot", "EditAnalysisParameters", png, "--set", "DefaultFragmentAnalysisParameters"});
+    QCOMPARE(shot.exitCode, 1);
+    QVERIFY2(!shot.err.contains(QLatin1String("Wrote")) && !QFile::exists(png), qPrintable(shot.err));
 }
 
 void TestAppHardening::storesThatCannotBeWrittenAreOpenedForReading()

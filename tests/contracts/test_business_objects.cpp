@@ -26,7 +26,18 @@ void TestBusinessObjects::entriesGrowWhenWritten()
     QCOMPARE(p.EntryCount(), qint16(1));
     p.SNPLocusTagsOf(0)->Add(toVariant(QSharedPointer<SNPLocusTagSettings>::create()));
     QCOMPARE(p.SNPLocusTagsOf(0)->Count(), 1);
+    // Entries 0 to 255, rows 0 to 3.
+    p.setConfidenceLevel(255, 80);
+    QCOMPARE(p.EntryCount(), qint16(256));
+    QCOMPARE(p.ConfidenceLevel(255), 80.0f);
+    QVERIFY_THROWS_EXCEPTION(Error, p.setConfidenceLevel(256, 80));
+    QVERIFY_THROWS_EXCEPTION(Error, p.setConfidenceLevel(-1, 80));
+    QVERIFY_THROWS_EXCEPTION(Error, p.ConfidenceLevel(256));
+    QCOMPARE(p.EntryCount(), qint16(256));
+    p.setQuantAmount(3, 2.5f);
+    QCOMPARE(p.QuantAmount(3), 2.5f);
     QVERIFY_THROWS_EXCEPTION(Error, p.QuantAmount(4));
+    QVERIFY_THROWS_EXCEPTION(Error, p.setQuantAmount(-1, 1));
 }
 
 void TestBusinessObjects::fieldsReadableByName()

@@ -3,7 +3,10 @@
 #include "page_host.h"
 #include "platform/forms/check_box.h"
 #include "platform/forms/combo_box.h"
+#include "platform/forms/option_button.h"
+#include "platform/forms/tab_control.h"
 #include "platform/forms/text_box.h"
+#include "platform/grid/grid_control.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/contracts/vocabulary.h"
 
@@ -25,6 +28,33 @@ QVariant EditorDriver::property(const QString &name, const char *property) const
     return control(name)->property(property);
 }
 
+namespace {
+
+// Brings the tab forward whose page holds the control, as a click on the tab would.
+void showTabOf(QWidget *control)
+{
+    auto *tabs = control->window()->findChild<TabControl *>(QStringLiteral("SSTab1"));
+    if (!tabs)
+        return;
+    for (int i = 0; i < tabs->Tabs(); ++i)
+        if (tabs->tabPage(i)->isAncestorOf(control) && tabs->Tab() != i)
+            tabs->setTab(i);
+}
+
+void clickCell(GridControl *grid, qint32 row, qint32 col, bool twice = false)
+{
+    const GridControl::CellPoint at = grid->cellPoint(row, col);
+    if (!at.widget)
+        qFatal("%s shows no cell %d, %d", qPrintable(grid->objectName()), row, col);
+    QTest::mouseClick(at.widget, Qt::LeftButton, {}, at.pos);
+    if (twice) {
+        QTest::mouseDClick(at.widget, Qt::LeftButton, {}, at.pos);
+        QTest::mouseRelease(at.widget, Qt::LeftButton, {}, at.pos);
+    }
+}
+
+} // namespace
+
 void EditorDriver::apply(const QStringList &edits)
 {
     for (const QString &edit : edits) {
@@ -44,6 +74,30 @@ void EditorDriver::apply(const QStringList &edits)
             combo->setListIndex(index);
         } else if (auto *check = qobject_cast<CheckBox *>(target)) {
             check->setValue(value.toInt());
+        } else if (auto *option = qobject_cast<OptionButton *>(target)) {
+            // Clicked on its round box, wherever its layout stretched it.
+            showTabOf(option);
+            QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(option->height() / 2, option->height() / 2));
+        } else if (auto *grid = qobject_cast<GridControl *>(target)) {
+            // The rows ticked, exactly: Deselect All, then a click on the box of each.
+            showTabOf(grid);
+            QTest::mouseClick(control(QStringLiteral("cmdDeselectAll")), Qt::LeftButton);
+            for (const QString &row : value.split(u' ', Qt::SkipEmptyParts))
+                clickCell(grid, row.toInt(), 1);
+        } else if (name.startsWith(QLatin1String("ctl"))) {
+            // A locus tag selector: a double click moves the tag of that name to the other grid.
+            showTabOf(target);
+            bool moved = false;
+            for (const char *side : {"gridAvailable", "gridSelected"}) {
+                auto *tags = target->findChild<GridControl *>(QLatin1String(side));
+                for (qint32 r = 1; tags && r <= tags->rowCount() && !moved; ++r)
+                    if (tags->cellText(r, 1) == value) {
+                        clickCell(tags, r, 1, true);
+                        moved = true;
+                    }
+            }
+            if (!moved)
+                qFatal("%s lists no tag %s", qPrintable(name), qPrintable(value));
         } else {
             qFatal("cannot edit %s", qPrintable(name));
         }

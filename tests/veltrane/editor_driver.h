@@ -29,7 +29,10 @@ public:
     QString text(const QString &name) const { return property(name, "Text").toString(); }
 
     // "control=value" edits: a text box gets the text, a drop-down list the entry of that text, a
-    // check box the value. Each raises the control's own change or click handler.
+    // check box the value; an option button is clicked (whatever the value), the size standard grid
+    // gets exactly the rows ticked that the value lists ("1 3 4"), and a locus tag selector moves the
+    // tag named by the value to its other grid with a double click. Each raises the control's own
+    // change or click handler.
     void apply(const QStringList &edits);
     void apply(const QString &edit) { apply(QStringList{edit}); }
 

@@ -118,6 +118,8 @@ private slots:
     void amountIsNormalisedOnLeaving();
     void powerOfAText_data();
     void powerOfAText();
+    void rangeChecksAtTheirBounds_data();
+    void rangeChecksAtTheirBounds();
     void validationColoursAndTips_data();
     void validationColoursAndTips();
     void saveButtonLeavesTheFieldFirst();
@@ -135,23 +137,27 @@ void TestAnalysisPageFields::typingAndLeaving_data()
     columns<QString, QString, QString, QString, bool, QString, int>("field", "keys", "pasted", "shown", "byClick",
                                                                     "left", "marks");
     row("confidence: letters, comma, signs, space refused", "txtConfidenceLevel", "a,-+ 9x0", "", "90", false, "90", 2);
-    row("confidence: a fourth key refused, 123 held at 99", "txtConfidenceLevel", "1234", "", "123", true, "99", 4);
+    row("confidence: a fourth key refused, 100 held at 99", "txtConfidenceLevel", "1004", "", "100", true, "99", 4);
     row("confidence emptied", "txtConfidenceLevel", "\b", "", "", false, "95", 2);
-    row("confidence 50", "txtConfidenceLevel", "50", "", "50", false, "75", 3);
+    row("confidence 74", "txtConfidenceLevel", "74", "", "74", false, "75", 3);
     row("confidence lone point", "txtConfidenceLevel", ".", "", ".", false, "95", 2);
     row("confidence pasted exponent", "txtConfidenceLevel", "", "1e2", "1e2", false, "99", 2);
     row("confidence pasted spaces", "txtConfidenceLevel", "", " 80", " 80", false, " 80", 1);
     row("confidence pasted comma", "txtConfidenceLevel", "", "8,5", "8,5", false, "95", 2);
     row("peak height: second point passes, then 1", "txtIncludePeaks", "1..", "", "1..", false, "1", 4);
     row("peak height 0.5 stays", "txtIncludePeaks", "0.5", "", "0.5", true, "0.5", 3);
-    row("peak height pasted -3", "txtIncludePeaks", "", "-3", "-3", false, "0", 2);
-    row("slope: four keys, 1234 held at 1000", "txtSlopeThreshold", "12345", "", "1234", false, "1000", 5);
+    // Bounds hold the whole value: -.5 is 0, -.6 is -1.
+    row("peak height pasted -.6", "txtIncludePeaks", "", "-.6", "-.6", false, "0", 2);
+    row("peak height pasted -.5 stays", "txtIncludePeaks", "", "-.5", "-.5", false, "-.5", 1);
+    row("peak height: a fourth key refused, 101 held at 100", "txtIncludePeaks", "1011", "", "101", false, "100", 4);
+    row("slope: four keys, 1001 held at 1000", "txtSlopeThreshold", "10015", "", "1001", false, "1000", 5);
     row("slope 0.6 stays", "txtSlopeThreshold", "0.6", "", "0.6", false, "0.6", 3);
     row("slope 0.5 rounds to 0", "txtSlopeThreshold", "0.5", "", "0.5", false, "1", 4);
     row("slope emptied", "txtSlopeThreshold", "\b", "", "", false, "1", 2);
     row("size/time: second point passes, then 0", "txtSizeTime(0)", "1.2.3", "", "1.2.3", false, "0", 6);
     row("size/time: minus refused", "txtSizeTime(1)", "-12", "", "12", false, "12", 2);
     row("size/time 2500 stays", "txtSizeTime(1)", "2500", "", "2500", true, "2500", 4);
+    row("size/time: seven keys", "txtSizeTime(2)", "12345678", "", "1234567", false, "1234567", 7);
     row("size/time pasted -5 stays", "txtSizeTime(2)", "", "-5", "-5", false, "-5", 1);
     row("window: seven keys", "txtWindow(3)", "12345678", "", "1234567", false, "1234567", 7);
     row("window emptied", "txtWindow(3)", "\b", "", "", true, "0", 2);
@@ -164,8 +170,9 @@ void TestAnalysisPageFields::typingAndLeaving_data()
     row("power: minus and point pass", "txtPower(0)", "-.5", "", "-.5", false, "-.5", 0);
     row("power: plus and letters refused", "txtPower(1)", "+e3", "", "3", false, "3", 0);
     row("power: three keys", "txtPower(2)", "-251", "", "-25", false, "-25", 0);
-    row("power 30", "txtPower(0)", "30", "", "30", false, "25", 0);
-    row("power -30", "txtPower(1)", "-30", "", "-30", true, "-25", 0);
+    row("power 25 stays", "txtPower(0)", "25", "", "25", false, "25", 0);
+    row("power 26", "txtPower(0)", "26", "", "26", false, "25", 0);
+    row("power -26", "txtPower(1)", "-26", "", "-26", true, "-25", 0);
     row("power lone minus", "txtPower(2)", "-", "", "-", false, "0", 0);
     row("power emptied", "txtPower(3)", "\b", "", "", true, "0", 0);
     row("power pasted 1e9, beyond 32 bits", "txtPower(3)", "", "1e9", "1e9", false, "25", 0);
@@ -246,6 +253,7 @@ void TestAnalysisPageFields::amountIsNormalisedOnLeaving_data()
     row("retyped text", 1.5e-6f, "1.50", "", "1.50", "-6");
     row("pasted exponent", 1.0f, "", "2.5e-3", "2.5", "-3");
     row("pasted with spaces", 1.0e2f, "", " 150 ", "1.50", "4");
+    // The amount keeps its value: its power follows the digits, not GetPower's steps (-13).
     row("pasted power of ten", 1.0f, "", "1e-12", "1.00", "-12");
     row("pasted exponent keeps its digits", 1.0f, "", "1.50e2", "1.50", "2");
     row("pasted negative", 1.0e2f, "", "-150", "0.00", "2");
@@ -285,6 +293,11 @@ void TestAnalysisPageFields::powerOfAText_data()
     row("1000", "1000", 3);
     row("0.001", "0.001", -3);
     row("spaces and exponent", " 2.5e-7 ", -7);
+    // Stepped by ten in doubles: the last tenth that takes as many steps as it has zeros, and the
+    // first that takes one more; the digits would say -11 and -12.
+    row("0.0000000001 in ten steps", "0.0000000001", -10);
+    row("0.00000000001 in twelve steps", "0.00000000001", -12);
+    row("1e-12 in thirteen steps", "1e-12", -13);
 }
 
 void TestAnalysisPageFields::powerOfAText()
@@ -296,6 +309,41 @@ void TestAnalysisPageFields::powerOfAText()
     QCOMPARE(page.GetPower(text), power);
 }
 
+void TestAnalysisPageFields::rangeChecksAtTheirBounds_data()
+{
+    columns<QString, double, double>("field", "minimum", "maximum");
+    row("size/time", "txtSizeTime(3)", 0.0, 2000.0);
+    row("window", "txtWindow(2)", 0.0, 1999.0);
+    row("slope", "txtSlopeThreshold", 1.0, 1000.0);
+    row("peak height", "txtIncludePeaks", 0.0, 100.0);
+    row("confidence", "txtConfidenceLevel", 75.0, 99.0);
+}
+
+void TestAnalysisPageFields::rangeChecksAtTheirBounds()
+{
+    QFETCH(QString, field);
+    QFETCH(double, minimum);
+    QFETCH(double, maximum);
+    // Every size/time 2000 and every window 0, so that a window of 1999 fits and no size/time below
+    // 0 is compared with its window.
+    Editor editor([](FragAnalysisParam &s) {
+        for (int row = 0; row < 4; ++row) {
+            s.setQuantSizeTime(row, 2000);
+            s.setQuantWindow(row, 0);
+        }
+    });
+    TextBox *box = editor.field(field);
+    const QString tip = QStringLiteral("Value should be between %1 and %2").arg(minimum).arg(maximum);
+    // Set as a loaded set or a host sets it; typing cannot reach every value past some bounds.
+    for (const auto &[value, valid] :
+         {std::pair{minimum - 0.1, false}, {minimum, true}, {maximum, true}, {maximum + 0.1, false}}) {
+        box->setText(QString::number(value));
+        QVERIFY2(editor.ui.validate() == valid, qPrintable(box->Text()));
+        QCOMPARE(box->BackColor(), valid ? colors::kWindowBackground : colors::kYellow);
+        QCOMPARE(box->ToolTipText(), valid ? QString() : tip);
+    }
+}
+
 void TestAnalysisPageFields::validationColoursAndTips_data()
 {
     // keys are typed over the field (pasted when they start with a minus, which no key gives) and the
@@ -303,12 +351,8 @@ void TestAnalysisPageFields::validationColoursAndTips_data()
     // `marked` names the fields made yellow, each with the tip; the page is valid with none.
     columns<QString, QString, QString, QString>("field", "keys", "marked", "tip");
     const QString window = QStringLiteral("Size/Time field has to be greater than reference window field ");
-    row("size/time 2500", "txtSizeTime(0)", "2500", "txtSizeTime(0)", "Value should be between 0 and 2000");
-    row("size/time 2000 passes", "txtSizeTime(0)", "2000", "", "");
-    row("window pasted -5", "txtWindow(1)", "-5", "txtWindow(1)", "Value should be between 0 and 1999");
     // Out of range, and so also wider than the row's size/time: the second tip replaces the first.
     row("window 2000", "txtWindow(1)", "2000", "txtSizeTime(1) txtWindow(1)", window);
-    row("slope 0.6", "txtSlopeThreshold", "0.6", "txtSlopeThreshold", "Value should be between 1 and 1000");
     row("size/time left empty", "txtSizeTime(2)", "\b", "", "");
     row("size/time pasted -5", "txtSizeTime(2)", "-5", "txtSizeTime(2) txtWindow(2)", window);
     // The seeded rows hold size/time 100, 200, 300, 400 and windows 5, 5, 10, 10.

@@ -17,7 +17,6 @@ private slots:
     void newSetsAreDistinctAndUnsaved();
     void selectionFlowStartsWithAnEmptyContext();
     void failuresReachTheHostWithTheirProcedureName();
-    void createdByProgrammaticIdentifier();
     void classNamesIgnoreLetterCase_data();
     void classNamesIgnoreLetterCase();
     void selectionFlowStartsWithItsOptions();
@@ -86,21 +85,6 @@ void TestService::failuresReachTheHostWithTheirProcedureName()
     } catch (const Error &e) {
         QVERIFY(e.description().contains(QStringLiteral("business-object manager")));
     }
-}
-
-void TestService::createdByProgrammaticIdentifier()
-{
-    PageHost host;
-    std::unique_ptr<QObject> object(createObject(QStringLiteral("Veltrane.Service")));
-    QVERIFY(qobject_cast<Service *>(object.get()));
-    host.registerFlow(QStringLiteral("SelectAnalysisParameters"), {QStringLiteral("Probe")});
-    host.addRecordingPage(QStringLiteral("Probe"));
-    onNextWindow([](host::ServiceWindowDialog &window) { clickCommand(window, 2); });
-    // late binding by name reaches the same member
-    QVERIFY(QMetaObject::invokeMethod(object.get(), "SelectAnalysisParameters"));
-    QVERIFY(host.log().contains(QStringLiteral("Probe:Activate")));
-    QVERIFY_THROWS_EXCEPTION(Error, createObject(QStringLiteral("Veltrane.Nothing")));
-    QVERIFY_THROWS_EXCEPTION(Error, createPage(QStringLiteral("Service")));
 }
 
 void TestService::classNamesIgnoreLetterCase_data()

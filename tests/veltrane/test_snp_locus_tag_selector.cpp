@@ -8,6 +8,7 @@
 #include "platform/forms/popup_menu.h"
 #include "platform/forms/text_box.h"
 #include "platform/grid/grid_control.h"
+#include "support/error_number.h"
 #include "veltrane/contracts/automation.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/service/class_table.h"
@@ -157,12 +158,14 @@ QString broken(Rig &rig)
     // Window colours until Enabled is first set; then white, or greyed while disabled.
     const quint32 back = !on ? colors::kButtonFace : rig.switched ? colors::kWhite : colors::kWindowBackground;
     const quint32 fore = !on ? colors::kGrayText : rig.switched ? colors::kBlack : colors::kWindowText;
+    // Disabling turns every button off; a grid's activation may offer the moves again meanwhile.
     const std::pair<bool, const char *> rules[] = {
-        {has("AddAll") == (on && left > 0), "Add All is offered for rows in gridAvailable"},
-        {has("RemoveAll") == (on && right > 0), "Remove All is offered for rows in gridSelected"},
+        {on ? has("AddAll") == (left > 0) : !has("AddAll") || left > 0, "Add All follows the rows of gridAvailable"},
+        {on ? has("RemoveAll") == (right > 0) : !has("RemoveAll") || right > 0,
+         "Remove All follows the rows of gridSelected"},
         {!has("Add") || left > 0, "Add without rows to add"},
         {!has("Remove") || right > 0, "Remove without rows to remove"},
-        {has("New") == on && (on || buttons.isEmpty()), "a disabled selector offers no button, an enabled one New"},
+        {has("New") == on, "New is offered exactly while enabled"},
         {rig.selector->findChild<Label *>(QStringLiteral("strAvailable"))->isEnabled() == on, "the labels follow"},
         {rig.available()->property("BackColor").toUInt() == back &&
              rig.selected()->property("ForeColor").toUInt() == fore,
@@ -219,6 +222,7 @@ void scriptEditor(Rig &rig, const QString &steps)
 //   "cmdAddAll": a button; "off", "on": Enabled; "editor STEPS": how the next editor window is used;
 //   "= STATE": what rig.state() answers (as far as written), the rules holding and the editor run;
 //   "x shows 7.25": the number of the tag x, in its last row and in AllLocusTags; "A4 is current";
+//   "count 5": the number of tags AllLocusTags holds;
 //   "A2 reads a/1/chr a///A": the cells of a row; "init x y": Initialize with a set listing x and y
 //   ("init -": a set without entries), then what every Initialize gives.
 void act(Rig &rig, const QString &action)
@@ -230,6 +234,8 @@ void act(Rig &rig, const QString &action)
         QCOMPARE(rig.state().mid(0, expected.count(QStringLiteral(" | ")) + 1).join(QStringLiteral(" | ")), expected);
         QVERIFY2(broken(rig).isEmpty(), qPrintable(broken(rig)));
         QVERIFY2(rig.editor.isEmpty(), qPrintable(QStringLiteral("the editor did not open: ") + action));
+    } else if (verb == QLatin1String("count")) {
+        QCOMPARE(rig.selector->AllLocusTags()->Count(), words.at(1).toInt());
     } else if (verb == QLatin1String("editor")) {
         scriptEditor(rig, action.mid(7));
     } else if (verb.startsWith(QLatin1String("cmd"))) {
@@ -307,6 +313,8 @@ private slots:
     void userActions_data();
     void userActions();
     void failuresAreShownAndEndTheAction();
+    void initializeStopsWhereItFails_data();
+    void initializeStopsWhereItFails();
     void publicSurfaceAnswersByName();
     void randomCommandsKeepEveryTagOnceAndTheButtonsRight();
 };
@@ -350,7 +358,6 @@ void TestSNPLocusTagSelector::userActions_data()
     add("Initialize: listed in reverse", "b2 B1 10 9 a",
         "init b2 a 10, = 9 B1 | 10 a b2, cmdAddAll, init b2 a 10, = 9 B1 | 10 a b2");
     add("Initialize: all listed", "x y", "init y x, = - | x y, cmdRemoveAll, init y x, = - | x y");
-    add("Initialize: listed twice shows once", "x y", "init y y, = x | y, cmdAddAll, init y y, = x | y");
     add("rows show numbers and texts", "rs1:1.5 rs2:1234567.8 rs3:0.1 rs4:-2",
         "A1 reads rs1/1.5/chr 1///RS1, A2 reads rs2/1234568/chr 2///RS2, A3 reads rs3/0.1/chr 3///RS3, "
         "A4 reads rs4/-2/chr 4///RS4");
@@ -392,9 +399,12 @@ void TestSNPLocusTagSelector::userActions_data()
     add("Edit is offered for exactly one selected tag", "a b c",
         "= a b c | - | AddAll New, click A1, = *a b c | - | Add AddAll Edit New AEdit, "
         "ctrl A3, = *a b *c | - | Add AddAll New, ctrl A1, = a b *c | - | Add AddAll Edit New AEdit");
-    add("a disabled selector ignores the user", "a b | x",
-        "click A1, off, = *a b | x | AEdit, double A2, click S1, right S1, click A0.1, = a b | x | AEdit, "
-        "on, = a b | x | AddAll RemoveAll New AEdit, "
+    // Disabled, the selector moves, sorts and pops up nothing; but starting to work in a grid still
+    // clears the other one, gives it back its selection and offers the moves its rows allow.
+    add("a disabled selector moves nothing, its grids still activate", "a b | x",
+        "click A1, off, = *a b | x | AEdit, double A2, right A1, click A0.1, = *a b | x | AEdit | -, "
+        "click S1, = a b | x | AddAll RemoveAll AEdit, click A2, = a *b | x | AddAll RemoveAll Edit AEdit, "
+        "on, = a *b | x | AddAll RemoveAll New AEdit, "
         "click S1, = a b | *x | Remove AddAll RemoveAll Edit New AEdit SEdit");
     // Capitals come before small letters only where case counts; the menu sorts the grid last
     // right-clicked, whichever column was clicked.
@@ -417,13 +427,14 @@ void TestSNPLocusTagSelector::userActions_data()
     add("new tag saved under two names", "a b c | x",
         "editor name=n1 as:n2 as:n3 save, cmdNewSNPLocus, = a b c n3 n2 | x");
     add("new tag cancelled after a save", "a b c | x", "editor name=n1 as:n2 cancel, cmdNewSNPLocus, = a b c n2 | x");
-    // A renamed tag is listed twice and answers to both names; a copy saved and then cancelled is
-    // still found among three stored tags listed four times; a new tag that takes the name the
-    // renamed one gave up owns it afterwards.
+    // A renamed tag is listed twice and answers to both names, so AllLocusTags counts four tags
+    // while three are stored; a copy saved and then cancelled makes four stored, as many as listed,
+    // so it is not looked for. A new tag that takes the name the renamed one gave up owns it
+    // afterwards, and the list grows by it.
     add("renamed tags are followed", "a b c",
-        "editor name=a2 save, click A1, cmdEditSNPLocus, = *a b c a2, "
-        "editor as:x cancel, click A2, cmdEditSNPLocus, = a *b c a2 x, "
-        "editor name=a;number=9 save, cmdNewSNPLocus, = a *b c a2 x a, a shows 9");
+        "editor name=a2 save, click A1, cmdEditSNPLocus, = *a b c a2, count 4, "
+        "editor as:x cancel, click A2, cmdEditSNPLocus, = a *b c a2, count 4, "
+        "editor name=a;number=9 save, cmdNewSNPLocus, = a *b c a2 a, a shows 9, count 5");
     add("menu New keeps the selection", "a b c",
         "editor name=n1 save, click A1, ctrl A3, right A3 mnuNewAvailable, "
         "= *a b *c n1 | - | Add AddAll New | menu mnuSNPLocusAvailable");
@@ -456,6 +467,62 @@ void TestSNPLocusTagSelector::failuresAreShownAndEndTheAction()
     // The selector goes on working.
     act(rig, QStringLiteral("double A1"));
     QCOMPARE(names(rig.selected()), QStringList{"a"});
+}
+
+void TestSNPLocusTagSelector::initializeStopsWhereItFails_data()
+{
+    // The stored tags a, b, c and d are shown, none selected; then Initialize is given a set listing
+    // `listed`, while the query answers the tag `unset` without its settings. It fails with `error`
+    // and leaves the rows it had written (laying the grids out empties them first).
+    QTest::addColumn<QString>("listed");
+    QTest::addColumn<QString>("unset");
+    QTest::addColumn<qint32>("error");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("a tag listed twice: refused before any row") << "b b"
+                                                                << "" << qint32(kDuplicateKey) << "- | -";
+    QTest::newRow("a tag without settings: the rows before it stay") << "a"
+                                                                     << "c" << qint32(kObjectNotSet) << "b | a";
+}
+
+void TestSNPLocusTagSelector::initializeStopsWhereItFails()
+{
+    QFETCH(QString, listed);
+    QFETCH(QString, unset);
+    QFETCH(qint32, error);
+    QFETCH(QString, shown);
+    Rig rig(QStringLiteral("a b c d"));
+    rig.init();
+    const AnalysisParameterPtr set = rig.set(listed.split(u' '));
+
+    // The store's answer with one tag stripped of its settings, in its place.
+    struct Stripping : BusinessObjectManager
+    {
+        std::shared_ptr<BusinessObjectManager> real = objectManagerPtr();
+        QString unset;
+        ObjectPtr NewObject(const QString &type) override { return real->NewObject(type); }
+        ObjectPtr LoadObject(const QString &t, const QString &f, const QString &v, bool e, bool c) override
+        {
+            return real->LoadObject(t, f, v, e, c);
+        }
+        CollectionPtr LoadCollection(const QString &q, const QString &f, const QString &v, const QString &k, bool e,
+                                     bool c) override
+        {
+            const CollectionPtr stored = real->LoadCollection(q, f, v, k, e, c);
+            CollectionPtr answer = newCollection();
+            for (qint32 i = 1; i <= stored->Count(); ++i) {
+                const auto tag = stored->Object<SNPLocusTag>(i);
+                answer->Add(tag && tag->Name() == unset ? toVariant(SNPLocusTagPtr::create()) : stored->Item(i),
+                            stored->KeyAt(i));
+            }
+            return answer;
+        }
+        StorePtr store() const override { return real->store(); }
+    };
+    auto stripping = std::make_shared<Stripping>();
+    stripping->unset = unset;
+    installObjectManagerFactory([stripping] { return stripping; });
+    QCOMPARE(test::errorNumberOf([&] { rig.selector->Initialize(set); }), error);
+    QCOMPARE(rig.state().mid(0, 2).join(QStringLiteral(" | ")), shown);
 }
 
 void TestSNPLocusTagSelector::publicSurfaceAnswersByName()

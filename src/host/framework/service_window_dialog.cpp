@@ -8,6 +8,7 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QMap>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QShowEvent>
@@ -30,6 +31,12 @@ QList<std::function<void(ServiceWindowDialog &)>> &shownActions()
 {
     static QList<std::function<void(ServiceWindowDialog &)>> actions;
     return actions;
+}
+
+QMap<int, std::function<void(ServiceWindowDialog &)>> &shownWatchers()
+{
+    static QMap<int, std::function<void(ServiceWindowDialog &)>> watchers;
+    return watchers;
 }
 
 // Window sizes by name text, so a flow opens as large as the user left it during this session.
@@ -199,6 +206,18 @@ void ServiceWindowDialog::clearWhenShown()
     shownActions().clear();
 }
 
+int ServiceWindowDialog::watchShown(std::function<void(ServiceWindowDialog &window)> watcher)
+{
+    static int last = 0;
+    shownWatchers().insert(++last, std::move(watcher));
+    return last;
+}
+
+void ServiceWindowDialog::unwatchShown(int watch)
+{
+    shownWatchers().remove(watch);
+}
+
 void ServiceWindowDialog::run()
 {
     runningWindows().append(this);
@@ -240,6 +259,12 @@ void ServiceWindowDialog::showEvent(QShowEvent *event)
         if (m_finished || !isVisible())
             return;
         emit shown();
+        const QPointer<ServiceWindowDialog> self(this);
+        for (const auto &watcher : QList(shownWatchers().values())) {
+            watcher(*this);
+            if (!self || m_finished)
+                return;
+        }
         if (!shownActions().isEmpty())
             shownActions().takeFirst()(*this);
     });
@@ -282,7 +307,14 @@ bool ServiceWindowDialog::defaultEnabled(qint32 command) const
 
 bool ServiceWindowDialog::IsButtonEnabled(qint32 button) const
 {
+    if (button == kCommandCommit && loadFailed())
+        return false;
     return m_explicit.value(button, defaultEnabled(button));
+}
+
+bool ServiceWindowDialog::loadFailed() const
+{
+    return std::any_of(m_pages.cbegin(), m_pages.cend(), [](const Page &p) { return p.loadFailed; });
 }
 
 void ServiceWindowDialog::ExecuteCommand(qint32 command)
@@ -421,7 +453,8 @@ void ServiceWindowDialog::showPage(int index)
     if (!page.initialized) {
         page.initialized = true;
         const QScopedValueRollback initializing(m_initializing, page.base.data());
-        raise(index, "Initialize", [](PageBase *base) { base->raiseInitialize(nullptr); });
+        if (!raise(index, "Initialize", [](PageBase *base) { base->raiseInitialize(nullptr); }))
+            m_pages[index].loadFailed = true;
     }
     if (page.widget)
         m_stack->setCurrentWidget(page.widget);
@@ -449,7 +482,9 @@ void ServiceWindowDialog::move(int step)
 
 void ServiceWindowDialog::commit()
 {
-    if (!validateCurrent())
+    // A page that could not load what it shows would save less than there is (a list it never
+    // filled, say): such a flow is not committed, by button or by Proceed, only cancelled.
+    if (loadFailed() || !validateCurrent())
         return;
     for (int i = 0; i < m_pages.size(); ++i) {
         if (!m_pages.at(i).initialized)

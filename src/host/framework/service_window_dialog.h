@@ -27,8 +27,10 @@ namespace veltrane::host {
 // current page and OnExit on every page. A page comes back to the user, and is activated again,
 // after a flow started while it was shown has ended (from a command such as Save As, or from one of
 // its own buttons) and after a Save that failed. A refused Validate keeps the user on the page and
-// saves nothing. Commands that a page asks for while the window is raising one of its events (e.g. a page
-// skipping itself from Activate) are queued and carried out as soon as that event returns.
+// saves nothing. A page whose Initialize failed keeps the flow from being committed (the commit button
+// stays off; Cancel ends it). Commands that a page asks for while the window is raising one of its
+// events (e.g. a page skipping itself from Activate) are queued and carried out as soon as that event
+// returns.
 class ServiceWindowDialog : public QDialog, public veltrane::ServiceWindow, public veltrane::PageSite
 {
     Q_OBJECT
@@ -79,6 +81,10 @@ public:
     static void whenShown(std::function<void(ServiceWindowDialog &window)> action);
     // Drops the actions no window has taken yet (a test whose flow ended before it was shown).
     static void clearWhenShown();
+    // Runs watcher on every window as it is shown, from inside its event loop and before the
+    // whenShown actions, until unwatchShown is given the answer.
+    static int watchShown(std::function<void(ServiceWindowDialog &window)> watcher);
+    static void unwatchShown(int watch);
 
     // Whether the window has painted itself at least once (it is then laid out as the user sees it).
     bool hasPainted() const { return m_painted; }
@@ -100,6 +106,7 @@ private:
         QPointer<QWidget> widget;
         QPointer<PageBase> base;
         bool initialized = false;
+        bool loadFailed = false; // its Initialize raised an error
     };
     enum class Request { Start, Command, Proceed, Reactivate };
 
@@ -113,6 +120,7 @@ private:
     void commit();
     void finish(bool cancelled);
     bool defaultEnabled(qint32 command) const;
+    bool loadFailed() const;
     void buildButtons();
     void updateUi();
     QString caption(qint32 command) const;

@@ -30,6 +30,7 @@ struct ConnectionSpec
     QString display;     // the location as shown to people (no password)
     QString original;    // the location as given (used to open further sessions)
     QString file;        // SQLite: the database file, or the shared in-memory URI
+    QString storeFile;   // SQLite: the store's file, also when it is read from a copy in memory
     bool memory = false; // SQLite: a private in-memory store
     QString host;
     int port = 5432;
@@ -37,10 +38,10 @@ struct ConnectionSpec
     QString password;
     QString database;
     QString schema; // PostgreSQL: tables live in this schema when given
-    // SQLite: the file or its folder cannot be written, so the store is only read; immutable when
-    // not even the write-ahead log's index can be made (nobody can be writing then).
+    // Every write is refused (kStoreNotWritable). A SQLite file the user cannot write, or in a folder
+    // the user cannot write, is read from a private copy in memory (see copySnapshot): display still
+    // names the file, while file is the copy's URI.
     bool readOnly = false;
-    bool immutable = false;
     // SQLite: how long a writer waits for another program to finish writing before it gives up.
     int writeWaitMs = 60000;
     // PostgreSQL, each settable in the URL (?connect_timeout=10&statement_timeout=60&...): seconds to
@@ -53,8 +54,12 @@ struct ConnectionSpec
     int keepalivesInterval = 10;
     int keepalivesCount = 3;
 
-    // Throws kStoreLocationInvalid with a text that says what is wrong.
+    // Throws kStoreLocationInvalid with a text that says what is wrong. Only a file path, ":memory:"
+    // or a postgresql:// URL is a location: SQLite's own URIs (file:...), other URLs and anything
+    // that looks like a mistyped PostgreSQL URL or holds a password are refused.
     static ConnectionSpec parse(const QString &location);
+    // The SQLite URI of a new private in-memory database.
+    static QString memoryUri();
 
 private:
     static void parseUrl(const QString &trimmed, ConnectionSpec &spec);
@@ -82,6 +87,8 @@ public:
     QSqlDatabase database();
     // How many transactions the calling thread has open on its connection (see Transaction).
     int &transactionDepth();
+    // From now on every write is refused (a store copied to be read, once it is ready).
+    void markReadOnly();
 
 private:
     std::shared_ptr<PoolState> m_state;
@@ -160,11 +167,18 @@ private:
     int m_bound = 0; // positions restart with every execution, so one statement serves a loop
 };
 
+// Copies the SQLite store in file (shown as display) into the empty database of into, as one
+// consistent snapshot, without creating or changing anything beside the file: for a store that others
+// keep and this user may only read. The file is recognised first, as every store is (another
+// program's database is refused untouched). Throws kStoreCannotOpen, or kStoreBusy when another
+// program keeps rewriting the file.
+void copySnapshot(const QSqlDatabase &into, const QString &file, const QString &display);
+
 // Runs a statement without parameters (DDL, pragmas).
 void execute(const QSqlDatabase &db, const QString &sql);
 
-// The key under which names are unique and looked up: trailing blanks removed, case folded the way
-// keyed collections fold keys, so a stored name is always a usable collection key.
+// The key under which names are unique and looked up: trailing blanks removed, then folded as keyed
+// collections fold keys (case folded and composed), so a stored name is always a usable collection key.
 QString nameKey(const QString &name);
 
 } // namespace veltrane::host

@@ -45,6 +45,7 @@ void readTagList(const Reader &r, const QJsonObject &entry, const QString &entry
         const QString tagPath = item(child(entryPath, links.label), t);
         if (!names.at(t).isString())
             r.fail(tagPath, QStringLiteral("expected the name of an %1").arg(kinds::textOf(kind)));
+        r.checkName(names.at(t).toString(), tagPath);
         auto tag = QSharedPointer<Tag>::create();
         tag->setName(names.at(t).toString());
         into->Add(tag);

@@ -88,6 +88,12 @@ void Reader::fail(const QString &path, const QString &what) const
     throw Error(kStoreImportInvalid, kImportSource, QStringLiteral("%1: %2: %3").arg(m_source, path, what));
 }
 
+void Reader::failSyntax(qint64 offset, const QString &what) const
+{
+    throw Error(kStoreImportInvalid, kImportSource,
+                QStringLiteral("%1: not valid JSON at character %2: %3").arg(m_source).arg(offset).arg(what));
+}
+
 QJsonObject Reader::object(const QJsonValue &value, const QString &path) const
 {
     if (!value.isObject())
@@ -114,11 +120,23 @@ QString Reader::text(const QJsonObject &o, const QString &path, const QString &k
 QString Reader::name(const QJsonObject &o, const QString &path) const
 {
     const QString n = text(o, path, kinds::kNameLabel);
-    if (nameKey(n).isEmpty())
-        fail(child(path, kinds::kNameLabel), QStringLiteral("a name may not be empty"));
-    if (const std::optional<QString> fault = nameFault(n))
-        fail(child(path, kinds::kNameLabel), QStringLiteral("\"%1\" cannot be a name: %2").arg(printable(n), *fault));
+    checkName(n, child(path, kinds::kNameLabel));
     return n;
+}
+
+// A name too long to show is cut short in the message.
+static QString shownName(const QString &name)
+{
+    constexpr qsizetype kShown = 60;
+    return name.size() > kShown ? printable(name.left(kShown)) + QStringLiteral("...") : printable(name);
+}
+
+void Reader::checkName(const QString &name, const QString &path) const
+{
+    if (nameKey(name).isEmpty())
+        fail(path, QStringLiteral("a name may not be empty"));
+    if (const std::optional<QString> fault = nameFault(name))
+        fail(path, QStringLiteral("\"%1\" cannot be a name: %2").arg(shownName(name), *fault));
 }
 
 std::optional<QString> Reader::reference(const QJsonObject &o, const QString &path, const QString &key) const
@@ -128,6 +146,8 @@ std::optional<QString> Reader::reference(const QJsonObject &o, const QString &pa
         return std::nullopt;
     if (!v.isString())
         fail(child(path, key), QStringLiteral("expected a name or null"));
+    // No stored object has a name the rules refuse, so such a reference is told as what it is.
+    checkName(v.toString(), child(path, key));
     return v.toString();
 }
 
@@ -231,6 +251,8 @@ QVariant Reader::value(kinds::Type type, const QJsonValue &v, const QString &pat
     case kinds::Type::Text:
         if (!v.isString())
             fail(path, QStringLiteral("expected a text"));
+        if (const std::optional<QString> fault = textFault(v.toString()))
+            fail(path, *fault);
         return v.toString();
     case kinds::Type::Int16:
         return int(whole(v, path, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()));

@@ -32,11 +32,15 @@ public:
     explicit Reader(QString source);
 
     [[noreturn]] void fail(const QString &path, const QString &what) const;
+    // The document is not JSON at that byte.
+    [[noreturn]] void failSyntax(qint64 offset, const QString &what) const;
 
     QJsonObject object(const QJsonValue &value, const QString &path) const;
     QJsonValue field(const QJsonObject &o, const QString &path, const QString &key) const;
     QString text(const QJsonObject &o, const QString &path, const QString &key) const;
     QString name(const QJsonObject &o, const QString &path) const;
+    // Fails at path unless the text may be a stored name (see nameFault()).
+    void checkName(const QString &name, const QString &path) const;
     // A reference by name, or null for none.
     std::optional<QString> reference(const QJsonObject &o, const QString &path, const QString &key) const;
     float real(const QJsonValue &v, const QString &path) const;

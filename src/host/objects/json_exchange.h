@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/objects/output_file.h"
 #include "host/objects/sql_store.h"
 
 #include <QByteArray>
@@ -27,10 +28,10 @@ enum class ExportScope {
 // A name that is not stored raises kStoreNotFound.
 QJsonDocument exportStore(SqlStore &store, const QStringList &setNames = {},
                           ExportScope scope = ExportScope::ReferencedObjects);
-// The same, written to a file (kStoreCannotOpen when it cannot be written). A regular file is replaced
-// as a whole, never half written; a device or a pipe is written to as a stream.
+// The same, written to a file as writeOutputFile() writes (kStoreCannotOpen when it cannot be
+// written): never over the store's own files, and over a database only when the rules allow it.
 void exportStoreToFile(SqlStore &store, const QString &path, const QStringList &setNames = {},
-                       ExportScope scope = ExportScope::ReferencedObjects);
+                       ExportScope scope = ExportScope::ReferencedObjects, OutputRules rules = {});
 
 struct ImportOptions
 {

@@ -1,13 +1,11 @@
 #include "host/objects/connection.h"
 #include "host/objects/exchange_kinds.h"
 #include "host/objects/json_exchange.h"
+#include "host/objects/output_file.h"
 #include "host/objects/store_io.h"
 
 #include <QDateTime>
-#include <QFile>
-#include <QSaveFile>
 #include <QSet>
-#include <sys/stat.h>
 
 namespace veltrane::host {
 
@@ -102,32 +100,13 @@ QJsonDocument exportStore(SqlStore &store, const QStringList &setNames, ExportSc
     return QJsonDocument(root);
 }
 
-void exportStoreToFile(SqlStore &store, const QString &path, const QStringList &setNames, ExportScope scope)
+void exportStoreToFile(SqlStore &store, const QString &path, const QStringList &setNames, ExportScope scope,
+                       OutputRules rules)
 {
     const QByteArray bytes = exportStore(store, setNames, scope).toJson(QJsonDocument::Indented);
-    const auto cannotWrite = [&path](const QString &why) {
-        return Error(kStoreCannotOpen, kExportSource, QStringLiteral("Cannot write %1: %2").arg(path, why));
-    };
-    struct stat status = {};
-    if (::stat(QFile::encodeName(path).constData(), &status) == 0 && !S_ISREG(status.st_mode)) {
-        if (S_ISDIR(status.st_mode))
-            throw cannotWrite(QStringLiteral("it is a folder"));
-        // A device, a pipe or a socket takes the document as a stream; replacing it would turn it into
-        // a plain file. Only a regular file is replaced as a whole.
-        QFile stream(path);
-        if (!stream.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            throw cannotWrite(stream.errorString());
-        for (qint64 done = 0; done < bytes.size();) {
-            const qint64 n = stream.write(bytes.constData() + done, bytes.size() - done);
-            if (n <= 0)
-                throw cannotWrite(stream.errorString());
-            done += n;
-        }
-        return;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw cannotWrite(file.errorString());
+    if (!rules.store)
+        rules.store = &store;
+    writeOutputFile(path, bytes, rules, kExportSource);
 }
 
 } // namespace veltrane::host

@@ -1,6 +1,7 @@
 #include "host/objects/connection.h"
 #include "host/objects/exchange_kinds.h"
 #include "host/objects/json_exchange.h"
+#include "host/objects/json_scan.h"
 #include "host/objects/store_io.h"
 #include "veltrane/contracts/stored_rules.h"
 
@@ -8,6 +9,7 @@
 #include <QSet>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <sys/stat.h>
 
 namespace veltrane::host {
@@ -34,66 +36,93 @@ struct ParsedSet
 };
 
 // The definitions and tags of a file, checked for form before anything is written. Sets are read a
-// batch at a time later, so that a large file's sets are never all held as objects at once.
+// batch at a time later, from where the scan found them, so that a large file's sets are never all
+// held at once, neither as text nor as objects.
 struct Parsed
 {
-    QJsonArray sets;
+    const exchange::ByteSource *source = nullptr;
+    QList<exchange::ScannedItem> sets;
     QList<Defined<Project>> projects;
     QList<Defined<SizeStandardSettings>> sizeStandards;
     QList<Defined<MobilityCalibrationSettings>> calibrations;
     QList<Defined<SizeCalibration>> references;
     QList<Defined<STRLocusTag>> strTags;
     QList<Defined<SNPLocusTagSettings>> snpTags;
-    QStringList setNames;             // in file order
-    QHash<Kind, QSet<QString>> names; // every name the file defines, by kind (as nameKey)
+    QStringList setNames; // in file order
 };
 
 // Names are defined once per kind in a file.
 class Definitions
 {
 public:
-    Definitions(const Reader &r, Parsed &parsed)
+    explicit Definitions(const Reader &r)
         : m_reader(r)
-        , m_parsed(parsed)
     {}
 
-    void define(Kind kind, const QString &name, const QString &path)
+    void define(Kind kind, const QString &name, const QString &list, qsizetype index)
     {
+        QHash<QString, qsizetype> &places = m_places[kind];
         const QString key = nameKey(name);
-        const QString placeKey = QString::number(int(kind)) + QLatin1Char(':') + key;
-        if (m_places.contains(placeKey))
-            m_reader.fail(child(path, kinds::kNameLabel),
+        if (const auto it = places.constFind(key); it != places.cend())
+            m_reader.fail(child(item(list, index), kinds::kNameLabel),
                           QStringLiteral("the %1 \"%2\" is defined twice (also at %3)")
-                              .arg(kinds::textOf(kind), name, m_places.value(placeKey)));
-        m_places.insert(placeKey, path);
-        m_parsed.names[kind].insert(key);
+                              .arg(kinds::textOf(kind), printable(name), item(list, *it)));
+        places.insert(key, index);
     }
 
 private:
     const Reader &m_reader;
-    Parsed &m_parsed;
-    QHash<QString, QString> m_places;
+    // Where each name was defined, by kind and nameKey(): the item of its list.
+    QHash<Kind, QHash<QString, qsizetype>> m_places;
 };
+
+// The members of the document's top-level object, by key.
+using Members = QHash<QString, const exchange::ScannedMember *>;
+
+// A value of the document, parsed.
+QJsonValue valueOf(const Reader &r, const exchange::ByteSource &source, const exchange::Span &span)
+{
+    try {
+        return exchange::parseValue(source, span);
+    } catch (const exchange::SyntaxError &e) {
+        r.failSyntax(e.offset, e.reason);
+    }
+}
 
 // Reads one top-level list of definitions with read(r, object, path).
 template <typename T, typename Read>
-void parseList(const Reader &r, const QJsonObject &root, const QString &list, Kind kind, Read &&read,
-               Definitions &definitions, QList<Defined<T>> &into)
+void parseList(const Reader &r, const exchange::ByteSource &source, const Members &members, const QString &list,
+               Kind kind, Read &&read, Definitions &definitions, QList<Defined<T>> &into)
 {
-    const QJsonArray items = r.optionalArray(root, list);
-    for (qsizetype i = 0; i < items.size(); ++i) {
+    const exchange::ScannedMember *member = members.value(list);
+    if (!member)
+        return;
+    if (!member->isList)
+        r.fail(list, QStringLiteral("expected a list"));
+    for (qsizetype i = 0; i < member->items.size(); ++i) {
         const QString path = item(list, i);
-        QSharedPointer<T> object = read(r, r.object(items.at(i), path), path);
-        definitions.define(kind, object->Name(), path);
+        QSharedPointer<T> object = read(r, r.object(valueOf(r, source, member->items[i].span), path), path);
+        definitions.define(kind, object->Name(), list, i);
         into.append({path, std::move(object)});
     }
 }
 
-Parsed parse(const Reader &r, const QJsonDocument &document)
+Parsed parse(const Reader &r, const exchange::ByteSource &source, const QList<exchange::ScannedMember> &scanned)
 {
-    if (!document.isObject())
-        r.fail(QStringLiteral("(document)"), QStringLiteral("expected a JSON object"));
-    const QJsonObject root = document.object();
+    Members members;
+    for (const exchange::ScannedMember &m : scanned) {
+        if (members.contains(m.key))
+            r.fail(m.key, QStringLiteral("is given twice in the document"));
+        members.insert(m.key, &m);
+    }
+    const QJsonObject root = [&] {
+        // The few plain values of the top level.
+        QJsonObject plain;
+        for (const exchange::ScannedMember &m : scanned)
+            if (!m.isList && (m.key == QLatin1String("format") || m.key == QLatin1String("version")))
+                plain.insert(m.key, valueOf(r, source, m.value));
+        return plain;
+    }();
     if (r.text(root, {}, QStringLiteral("format")) != kExchangeFormatName)
         r.fail(QStringLiteral("format"),
                QStringLiteral("this is not a parameter set exchange file (expected \"%1\")").arg(kExchangeFormatName));
@@ -106,24 +135,41 @@ Parsed parse(const Reader &r, const QJsonDocument &document)
         r.fail(QStringLiteral("version"), QStringLiteral("%1 is not a format version").arg(version));
 
     Parsed parsed;
-    Definitions definitions(r, parsed);
-    parseList(r, root, kinds::projects().list, Kind::Project, exchange::readProject, definitions, parsed.projects);
-    parseList(r, root, kinds::sizeStandards().list, Kind::SizeStandard, exchange::readSizeStandard, definitions,
-              parsed.sizeStandards);
-    parseList(r, root, kinds::mobilityCalibrations().list, Kind::MobilityCalibration, exchange::readMobilityCalibration,
-              definitions, parsed.calibrations);
-    parseList(r, root, kinds::mobilityReferences().list, Kind::MobilityReference, exchange::readMobilityReference,
-              definitions, parsed.references);
-    parseList(r, root, kinds::strTags().list, Kind::StrTag, exchange::readStrTag, definitions, parsed.strTags);
-    parseList(r, root, kinds::snpTags().list, Kind::SnpTag, exchange::readSnpTag, definitions, parsed.snpTags);
+    parsed.source = &source;
+    Definitions definitions(r);
+    parseList(r, source, members, kinds::projects().list, Kind::Project, exchange::readProject, definitions,
+              parsed.projects);
+    parseList(r, source, members, kinds::sizeStandards().list, Kind::SizeStandard, exchange::readSizeStandard,
+              definitions, parsed.sizeStandards);
+    parseList(r, source, members, kinds::mobilityCalibrations().list, Kind::MobilityCalibration,
+              exchange::readMobilityCalibration, definitions, parsed.calibrations);
+    parseList(r, source, members, kinds::mobilityReferences().list, Kind::MobilityReference,
+              exchange::readMobilityReference, definitions, parsed.references);
+    parseList(r, source, members, kinds::strTags().list, Kind::StrTag, exchange::readStrTag, definitions,
+              parsed.strTags);
+    parseList(r, source, members, kinds::snpTags().list, Kind::SnpTag, exchange::readSnpTag, definitions,
+              parsed.snpTags);
 
-    // The sets' names, each once in the file (the sets themselves are read later).
+    // The sets' names, each once in the file, as the scan found them (the sets themselves are read later).
     const QString list = kinds::sets().list;
-    parsed.sets = r.optionalArray(root, list);
-    for (qsizetype i = 0; i < parsed.sets.size(); ++i) {
-        const QString path = item(list, i);
-        parsed.setNames.append(r.name(r.object(parsed.sets.at(i), path), path));
-        definitions.define(Kind::Set, parsed.setNames.last(), path);
+    if (const exchange::ScannedMember *sets = members.value(list)) {
+        if (!sets->isList)
+            r.fail(list, QStringLiteral("expected a list"));
+        parsed.sets = sets->items;
+        parsed.setNames.reserve(parsed.sets.size());
+        for (qsizetype i = 0; i < parsed.sets.size(); ++i) {
+            const exchange::ScannedItem &set = parsed.sets.at(i);
+            const QString path = item(list, i);
+            if (!set.isObject)
+                r.fail(path, QStringLiteral("expected an object"));
+            if (set.nameState == exchange::ScannedItem::Name::Missing)
+                r.fail(child(path, kinds::kNameLabel), QStringLiteral("missing"));
+            if (set.nameState == exchange::ScannedItem::Name::NotText)
+                r.fail(child(path, kinds::kNameLabel), QStringLiteral("expected a text"));
+            r.checkName(set.name, child(path, kinds::kNameLabel));
+            parsed.setNames.append(set.name);
+            definitions.define(Kind::Set, set.name, list, i);
+        }
     }
     return parsed;
 }
@@ -173,7 +219,7 @@ QHash<QString, ObjectPtr> storedDefinitions(const io::Context &ctx, Kind kind, c
 // standard's fragments too), compared as stored.
 template <typename T> bool sameDefinition(const kinds::Descriptor<T> &d, const T &stored, const T &file)
 {
-    if (stored.Name() != file.Name())
+    if (stored.Name() != storedName(file.Name()))
         return false;
     for (const kinds::Field<T> &f : d.fields)
         if (f.get(stored, f.index) != f.get(file, f.index))
@@ -229,8 +275,14 @@ QString pathOf(const QString &setPath, const RuleBreak &b)
     case RuleBreak::Part::Set:
         if (const auto *f = kinds::sets().field(b.field, b.index))
             return child(setPath, f->path);
+        for (const auto &reference : kinds::sets().references)
+            if (reference.property == b.field)
+                return child(setPath, reference.label);
         return child(setPath, kinds::kEntriesLabel);
     case RuleBreak::Part::Entry:
+        for (const kinds::ChildList *tags : {&kinds::strTagLinks(), &kinds::snpTagLinks()})
+            if (b.field.compare(tags->label, Qt::CaseInsensitive) == 0)
+                return item(child(entry, tags->label), b.index);
         return child(entry, kinds::entries().field(b.field)->path);
     case RuleBreak::Part::Calibration: {
         const QString calibration = child(entry, kinds::kCalibrationLabel);
@@ -239,29 +291,87 @@ QString pathOf(const QString &setPath, const RuleBreak &b)
         const QString peaks = child(calibration, kinds::selectedPeaks().label);
         return b.index < 0 ? peaks : item(peaks, b.index);
     }
+    case RuleBreak::Part::Definition:
+        break;
     }
     return setPath;
 }
 
-// Definitions take values the pages can show: dyes of the four rows, attributes of the defined bits.
+// The place in the file of a definition's value a rule refuses (a fragment, a coefficient, a field).
+template <typename T> QString definitionPath(const kinds::Descriptor<T> &d, const QString &path, const RuleBreak &b)
+{
+    if (const auto *f = d.field(b.field, b.index))
+        return child(path, f->path);
+    if (b.field == QLatin1String("FragmentSizes"))
+        return b.index < 0 ? child(path, kinds::fragments().label)
+                           : item(child(path, kinds::fragments().label), b.index);
+    return path;
+}
+
+// Definitions take values the pages can work with (see ruleBreaks()), each refused at its place.
+template <typename T>
+void judgeDefinitions(const Reader &r, const kinds::Descriptor<T> &d, const QList<Defined<T>> &defined)
+{
+    for (const auto &[path, object] : defined) {
+        const QList<RuleBreak> breaks = ruleBreaks(*object);
+        if (!breaks.isEmpty())
+            r.fail(definitionPath(d, path, breaks.first()), breaks.first().problem);
+    }
+}
+
 void judgeDefinitions(const Reader &r, const Parsed &parsed)
 {
-    const auto dye = [&r](const QString &path, const QString &label, qint32 v) {
-        if (v < 0 || v >= limits::kQuantitationRows)
-            r.fail(child(path, label),
-                   QStringLiteral("is %1, not from 0 to %2").arg(v).arg(limits::kQuantitationRows - 1));
-    };
-    for (const auto &[path, s] : parsed.sizeStandards) {
-        dye(path, kinds::sizeStandards().field(QStringLiteral("DyeIndex"))->path, s->DyeIndex());
-        if ((s->Attributes() & ~limits::kDefinedAttributeBits) != 0)
-            r.fail(child(path, kinds::sizeStandards().field(QStringLiteral("Attributes"))->path),
-                   QStringLiteral("is %1, which holds bits beyond %2")
-                       .arg(s->Attributes())
-                       .arg(limits::kDefinedAttributeBits));
-    }
-    for (const auto &[path, t] : parsed.strTags)
-        dye(path, kinds::strTags().field(QStringLiteral("Dye"))->path, t->Dye());
+    judgeDefinitions(r, kinds::sizeStandards(), parsed.sizeStandards);
+    judgeDefinitions(r, kinds::mobilityCalibrations(), parsed.calibrations);
+    judgeDefinitions(r, kinds::strTags(), parsed.strTags);
+    judgeDefinitions(r, kinds::snpTags(), parsed.snpTags);
 }
+
+// A set's project is the one it names: its project name is that project's, and a file's project
+// identifier (another store's) never reaches this store.
+class Projects
+{
+public:
+    explicit Projects(const io::Context &ctx)
+        : m_ctx(ctx)
+    {}
+
+    // Gives the set the project the file names (by this store's identifier, and by its name as stored),
+    // and answers a note when the file's project name said otherwise. A set that names no project keeps
+    // the project name it has (of a project gone, say) but no identifier: that was another store's.
+    std::optional<QString> assign(FragAnalysisParam &s, const std::optional<QString> &project,
+                                  io::ReferenceResolver &resolver)
+    {
+        if (!project) {
+            s.setProjectID(QString());
+            return std::nullopt;
+        }
+        const QString fileName = s.ProjectName();
+        const QString name = storedNameOf(*project);
+        s.setProjectID(QString::number(resolver.idOfName(Kind::Project, *project)));
+        s.setProjectName(name);
+        if (fileName == name)
+            return std::nullopt;
+        return QStringLiteral("The set \"%1\" belongs to the project \"%2\" it names; its project name \"%3\" in "
+                              "the file was not kept.")
+            .arg(s.Name(), name, fileName);
+    }
+
+private:
+    QString storedNameOf(const QString &project)
+    {
+        const QString key = nameKey(project);
+        auto it = m_names.constFind(key);
+        if (it == m_names.cend()) {
+            const QList<ProjectPtr> stored = io::projects(m_ctx, io::Filter::byName(project));
+            it = m_names.insert(key, stored.isEmpty() ? storedName(project) : stored.first()->Name());
+        }
+        return *it;
+    }
+
+    const io::Context &m_ctx;
+    QHash<QString, QString> m_names; // by nameKey()
+};
 
 // Every set is judged by the editor's rules before it is written, with the size standards its entries
 // name (the file's, else the store's), and the first value out of rule refuses the file.
@@ -311,38 +421,73 @@ QString tooLarge(qint64 size)
         .arg(kMaxExchangeFileBytes / (1024 * 1024));
 }
 
-} // namespace
+// Where the document begins, after a byte order mark some editors put before UTF-8 text; texts of other
+// encodings and files that are not text are refused by what their first bytes say.
+qint64 documentStart(const exchange::ByteSource &source, const std::function<Error(const QString &)> &invalid)
+{
+    const QByteArray head = source.read(0, 4);
+    const auto at = [&head](qsizetype i) { return i < head.size() ? uchar(head[i]) : -1; };
+    if (head.startsWith("\xEF\xBB\xBF"))
+        return 3;
+    // UTF-16 and UTF-32 put zero bytes beside the ASCII of "{" and the blanks, or begin with their mark.
+    const bool mark = head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF") ||
+                      head.startsWith(QByteArrayView("\0\0\xFE\xFF", 4));
+    const bool wide =
+        (at(0) > 0 && at(1) == 0) || (at(0) == 0 && at(1) > 0) || (at(0) == 0 && at(1) == 0 && at(2) == 0 && at(3) > 0);
+    if (mark || wide)
+        throw invalid(QStringLiteral("the file is UTF-16 or UTF-32 text; exchange files are UTF-8 (save it as "
+                                     "UTF-8 and import it again)"));
+    if (at(0) == 0)
+        throw invalid(QStringLiteral("the file begins with zero bytes, so it is not text, and not an exchange "
+                                     "document"));
+    return 0;
+}
 
-ImportReport importStore(SqlStore &store, const QByteArray &json, const QString &sourceName,
-                         const ImportOptions &options)
+// The first byte of the document that is not a blank, or -1.
+int firstByte(const exchange::ByteSource &source, qint64 start)
+{
+    for (qint64 at = start; at < source.size(); at += 4096) {
+        const QByteArray chunk = source.read(at, 4096);
+        for (const char c : chunk)
+            if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
+                return uchar(c);
+    }
+    return -1;
+}
+
+ImportReport importFrom(SqlStore &store, const exchange::ByteSource &source, const QString &sourceName,
+                        const ImportOptions &options)
 {
     const auto invalid = [&sourceName](const QString &why) {
         return Error(kStoreImportInvalid, kImportSource, QStringLiteral("%1: %2").arg(sourceName, why));
     };
-    if (json.size() > kMaxExchangeFileBytes)
-        throw invalid(tooLarge(json.size()));
-    QByteArrayView text(json);
-    if (text.startsWith("\xEF\xBB\xBF"))
-        text = text.sliced(3); // a byte order mark some editors put before UTF-8 text
-    if (text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF") ||
-        (text.size() >= 2 && (text[0] == '\0' || text[1] == '\0')))
-        throw invalid(QStringLiteral("the file is UTF-16 or UTF-32 text; exchange files are UTF-8 (save it as "
-                                     "UTF-8 and import it again)"));
-    const QByteArrayView start = text.trimmed();
-    if (!start.isEmpty() && start.front() != '{' && start.front() != '[')
-        throw invalid(QStringLiteral("this is not an exchange document, which is a JSON object beginning with {"));
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(text.toByteArray(), &error);
-    if (error.error != QJsonParseError::NoError)
-        throw invalid(QStringLiteral("not valid JSON at character %1: %2").arg(error.offset).arg(error.errorString()));
-    return importStore(store, document, sourceName, options);
-}
-
-ImportReport importStore(SqlStore &store, const QJsonDocument &document, const QString &sourceName,
-                         const ImportOptions &options)
-{
+    if (source.size() > kMaxExchangeFileBytes)
+        throw invalid(tooLarge(source.size()));
+    const qint64 start = documentStart(source, invalid);
+    const int first = firstByte(source, start);
+    if (first < 0)
+        throw invalid(QStringLiteral("the file is empty; an exchange document is a JSON object beginning with {"));
     const Reader reader(sourceName);
-    const Parsed parsed = parse(reader, document);
+    if (first == '[')
+        reader.fail(QStringLiteral("(document)"), QStringLiteral("expected a JSON object"));
+    if (first != '{')
+        throw invalid(QStringLiteral("this is not an exchange document, which is a JSON object beginning with {"));
+    QList<exchange::ScannedMember> scanned;
+    try {
+        // The lists whose items are read one at a time; only the sets' names are wanted now.
+        const QSet<QString> lists{kinds::projects().list,
+                                  kinds::sizeStandards().list,
+                                  kinds::mobilityCalibrations().list,
+                                  kinds::mobilityReferences().list,
+                                  kinds::strTags().list,
+                                  kinds::snpTags().list,
+                                  kinds::sets().list};
+        scanned = exchange::scanDocument(source, start, lists, {kinds::sets().list});
+    } catch (const exchange::SyntaxError &e) {
+        reader.failSyntax(e.offset, e.reason);
+    }
+    const Parsed parsed = parse(reader, source, scanned);
+    scanned.clear();
     judgeDefinitions(reader, parsed);
 
     io::Context ctx = store.context();
@@ -357,12 +502,12 @@ ImportReport importStore(SqlStore &store, const QJsonDocument &document, const Q
             continue;
         const QString path = item(kinds::sets().list, i);
         if (found->attributes & limits::kReadOnlyBits)
-            refused.append(
-                QStringLiteral("%1: the stored set \"%2\" is read-only and is never replaced").arg(path, found->name));
+            refused.append(QStringLiteral("%1: the stored set \"%2\" is read-only and is never replaced")
+                               .arg(path, printable(found->name)));
         else if (!options.replaceExisting)
             refused.append(
                 QStringLiteral("%1: a set named \"%2\" is stored already (import with replacing to write over it)")
-                    .arg(path, found->name));
+                    .arg(path, printable(found->name)));
     }
     if (!refused.isEmpty())
         throw Error(
@@ -380,14 +525,15 @@ ImportReport importStore(SqlStore &store, const QJsonDocument &document, const Q
     importDefinitions(ctx, Kind::SnpTag, kinds::snpTags(), parsed.snpTags, resolver, report);
 
     Judge judge(reader, ctx, parsed);
+    Projects projects(ctx);
     QList<std::pair<QString, qint32>> versions;
     io::forBatches(parsed.sets.size(), [&](qsizetype from, qsizetype n) {
         QList<ParsedSet> batch;
         QList<ReferenceAt> refersTo;
         for (qsizetype i = from; i < from + n; ++i) {
             const QString path = item(kinds::sets().list, i);
-            batch.append(
-                ParsedSet{path, exchange::readSet(reader, reader.object(parsed.sets.at(i), path), path, refersTo)});
+            const QJsonValue value = valueOf(reader, source, parsed.sets.at(i).span);
+            batch.append(ParsedSet{path, exchange::readSet(reader, reader.object(value, path), path, refersTo)});
         }
         // Every name a set refers to is stored by now, the file's own definitions included.
         QHash<Kind, QStringList> named;
@@ -398,16 +544,17 @@ ImportReport importStore(SqlStore &store, const QJsonDocument &document, const Q
         for (const ReferenceAt &ref : std::as_const(refersTo))
             if (resolver.idOfName(ref.kind, ref.name) <= 0)
                 reader.fail(ref.path, QStringLiteral("no %1 named \"%2\" is in the file or the store")
-                                          .arg(kinds::textOf(ref.kind), ref.name));
+                                          .arg(kinds::textOf(ref.kind), printable(ref.name)));
 
+        // The sets go to the store's set writer, which writes a batch as one.
         QList<io::SetToWrite> writes;
         for (const ParsedSet &set : std::as_const(batch)) {
             judge.judge(set);
             FragAnalysisParam &s = *set.file.settings;
             // Project identifiers belong to a store: the file names the project, and the set takes this
             // store's identifier of it.
-            if (set.file.project)
-                s.setProjectID(QString::number(resolver.idOfName(Kind::Project, *set.file.project)));
+            if (const std::optional<QString> note = projects.assign(s, set.file.project, resolver))
+                report.notes.append(*note);
             const auto found = stored.constFind(nameKey(s.Name()));
             std::optional<io::StoredSet> replacing;
             if (found != stored.cend())
@@ -443,6 +590,21 @@ ImportReport importStore(SqlStore &store, const QJsonDocument &document, const Q
     return report;
 }
 
+} // namespace
+
+ImportReport importStore(SqlStore &store, const QByteArray &json, const QString &sourceName,
+                         const ImportOptions &options)
+{
+    const exchange::MemorySource source(json);
+    return importFrom(store, source, sourceName, options);
+}
+
+ImportReport importStore(SqlStore &store, const QJsonDocument &document, const QString &sourceName,
+                         const ImportOptions &options)
+{
+    return importStore(store, document.toJson(QJsonDocument::Compact), sourceName, options);
+}
+
 ImportReport importStoreFromFile(SqlStore &store, const QString &path, const ImportOptions &options)
 {
     const auto refused = [&path](const QString &why) {
@@ -461,11 +623,9 @@ ImportReport importStoreFromFile(SqlStore &store, const QString &path, const Imp
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw refused(QStringLiteral("cannot be read: %1").arg(file.errorString()));
-    // The file may have grown since it was measured: one byte more than the limit tells.
-    const QByteArray bytes = file.read(kMaxExchangeFileBytes + 1);
-    if (bytes.size() > kMaxExchangeFileBytes)
-        throw refused(tooLarge(bytes.size()));
-    return importStore(store, bytes, path, options);
+    // Read a piece at a time as the import goes; the size is the one the file has now.
+    const exchange::FileSource source(file, path);
+    return importFrom(store, source, path, options);
 }
 
 } // namespace veltrane::host

@@ -1,6 +1,7 @@
 #include "host/objects/connection.h"
 
 #include "veltrane/contracts/error.h"
+#include "veltrane/contracts/stored_rules.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,11 +20,11 @@ static const QString kSource = QStringLiteral("SqlStore");
 namespace {
 
 // "scheme:" at the start of a location: ours is postgresql:// (or postgres://); anything else that
-// looks like a URL is a mistake, not a file name.
+// looks like a URL (SQLite's own file: URIs included) is a mistake, not a file name.
 const QRegularExpression kSchemePrefix(QStringLiteral("^([A-Za-z][A-Za-z0-9+.\\-]+):"));
-// The user information of something that looks like a URL, readable or not: the password is what
-// lies between the user name's colon and the last "@".
-const QRegularExpression kUserInfo(QStringLiteral("^(\\s*[A-Za-z][A-Za-z0-9+.\\-]*:/*[^:/@]*):(.*)@"));
+// A password given as an option of a URL, as libpq would take it.
+const QRegularExpression kPasswordOption(QStringLiteral("([?&;]password=)[^&#]*"),
+                                         QRegularExpression::CaseInsensitiveOption);
 
 bool isPostgreSQLScheme(const QString &scheme)
 {
@@ -37,14 +38,72 @@ Error invalidLocation(const QString &location, const QString &why)
                  QStringLiteral("The store location \"%1\" is not usable: %2.").arg(redactedLocation(location), why));
 }
 
+// How many letters must change to turn one word into the other (insertions, deletions, substitutions
+// and swaps of neighbours), counted up to limit + 1.
+int editDistance(const QString &a, const QString &b, int limit)
+{
+    if (std::abs(a.size() - b.size()) > limit)
+        return limit + 1;
+    QList<int> before2(b.size() + 1), before(b.size() + 1), row(b.size() + 1);
+    for (qsizetype j = 0; j <= b.size(); ++j)
+        before[j] = int(j);
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        row[0] = int(i);
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            row[j] = std::min({before[j] + 1, row[j - 1] + 1, before[j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                row[j] = std::min(row[j], before2[j - 2] + 1);
+        }
+        std::swap(before2, before);
+        std::swap(before, row);
+    }
+    return before[b.size()];
+}
+
+// Whether the location begins like a PostgreSQL URL whose scheme or "://" was mistyped
+// ("postgresql//host/db", "postgresql;//...", "postgesql:/..."), rather than like a file path. A
+// folder that is merely named "postgres" ("postgres/store.sqlite") is a path.
+bool mistypedPostgreSQLUrl(const QString &location)
+{
+    QString word;
+    bool punctuated = false;
+    qsizetype i = 0;
+    for (; i < location.size(); ++i) {
+        const QChar c = location.at(i);
+        if (c.isLetter())
+            word += c.toLower();
+        else if (c == QLatin1Char(' ') || c == QLatin1Char(';') || c == QLatin1Char(':') || c == QLatin1Char(',') ||
+                 c == QLatin1Char('.') || c == QLatin1Char('-') || c == QLatin1Char('_'))
+            punctuated = true;
+        else
+            break;
+    }
+    const QStringView rest = QStringView(location).mid(i);
+    const bool urlLike = punctuated || rest.startsWith(QLatin1String("//")) || rest.startsWith(QLatin1Char('@'));
+    if (!urlLike || word.size() < 4)
+        return false;
+    return editDistance(word, QStringLiteral("postgresql"), 2) <= 2 ||
+           editDistance(word, QStringLiteral("postgres"), 2) <= 2 || word == QLatin1String("pgsql") ||
+           word == QLatin1String("psql");
+}
+
 } // namespace
 
 QString redactedLocation(const QString &location)
 {
     QString shown = location;
-    const QRegularExpressionMatch m = kUserInfo.match(location);
-    if (m.hasMatch() && !m.captured(2).isEmpty())
-        shown.replace(0, m.capturedEnd(0), m.captured(1) + QStringLiteral(":***@"));
+    shown.replace(kPasswordOption, QStringLiteral("\\1***"));
+    // The password of user information, readable as a URL or not ("user:password@host", whatever comes
+    // before it): from the first colon that does not begin "://" (or ":/") to the last "@".
+    const qsizetype at = shown.lastIndexOf(QLatin1Char('@'));
+    for (qsizetype i = 0; i < at; ++i) {
+        if (shown.at(i) != QLatin1Char(':') || shown.at(i + 1) == QLatin1Char('/'))
+            continue;
+        if (at > i + 1)
+            shown.replace(i + 1, at - i - 1, QStringLiteral("***"));
+        break;
+    }
     return shown;
 }
 
@@ -56,45 +115,72 @@ ConnectionSpec ConnectionSpec::parse(const QString &location)
     if (trimmed.isEmpty())
         throw Error(kStoreLocationInvalid, kSource, QStringLiteral("No store location was given."));
 
-    if (trimmed.startsWith(QLatin1String("file:veltrane-memory-"))) {
-        // The location of an in-memory store, as location() answers it, opens the same database.
-        spec.memory = true;
-        spec.file = trimmed;
-        spec.display = QStringLiteral(":memory:");
-        return spec;
-    }
+    // No file or URL has them, and a terminal would act on them where the location is shown.
+    for (const QChar c : trimmed)
+        if (c.category() == QChar::Other_Control)
+            throw Error(kStoreLocationInvalid, kSource,
+                        QStringLiteral("The store location \"%1\" is not usable: it holds a control character "
+                                       "(U+%2).")
+                            .arg(printable(redactedLocation(trimmed)),
+                                 QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'))));
+    static const QString example = QStringLiteral("postgresql://user@host:5432/database");
     const QRegularExpressionMatch scheme = kSchemePrefix.match(trimmed);
-    if (scheme.hasMatch()) {
-        if (!isPostgreSQLScheme(scheme.captured(1)))
-            throw invalidLocation(trimmed, QStringLiteral("it looks like a URL, but only file paths and postgresql:// "
-                                                          "URLs are stores (write a file name that holds a colon as "
-                                                          "./%1)")
-                                               .arg(redactedLocation(trimmed)));
+    const bool postgreSQL = scheme.hasMatch() && isPostgreSQLScheme(scheme.captured(1));
+    const bool holdsPassword = redactedLocation(trimmed) != trimmed;
+    if (scheme.hasMatch() && !postgreSQL)
+        throw invalidLocation(trimmed, QStringLiteral("it looks like a URL, but only file paths and postgresql:// URLs "
+                                                      "are stores%1")
+                                           .arg(holdsPassword ? QString()
+                                                              : QStringLiteral(" (write a file name that holds a "
+                                                                               "colon as ./%1)")
+                                                                    .arg(trimmed)));
+    if (postgreSQL) {
         if (!trimmed.mid(scheme.capturedLength()).startsWith(QLatin1String("//")))
-            throw invalidLocation(trimmed, QStringLiteral("a PostgreSQL URL begins with postgresql://, as in "
-                                                          "postgresql://user@host:5432/database"));
+            throw invalidLocation(trimmed,
+                                  QStringLiteral("a PostgreSQL URL begins with postgresql://, as in %1").arg(example));
         parseUrl(trimmed, spec);
         return spec;
     }
+    // What is refused from here on would otherwise become folders of a new store, named after a server
+    // and perhaps a password.
+    if (trimmed.contains(QLatin1String("://")))
+        throw invalidLocation(trimmed, QStringLiteral("it looks like a URL, but only file paths and postgresql:// "
+                                                      "URLs are stores"));
+    if (mistypedPostgreSQLUrl(trimmed))
+        throw invalidLocation(trimmed, QStringLiteral("it looks like a PostgreSQL URL, which begins with "
+                                                      "postgresql://, as in %1")
+                                           .arg(example));
+    if (holdsPassword)
+        throw invalidLocation(trimmed, QStringLiteral("it holds a user name and password (name:password@host), as "
+                                                      "only a PostgreSQL URL does; such a URL begins with "
+                                                      "postgresql://, as in %1")
+                                           .arg(example));
 
     spec.engine = Engine::SQLite;
     if (trimmed == QLatin1String(":memory:")) {
         // A private in-memory database shared by this store's connections (one per thread): the
         // shared-cache URI makes them meet; a serial keeps stores apart.
-        static std::atomic<quint64> memorySerial{0};
         spec.memory = true;
-        spec.file = QStringLiteral("file:veltrane-memory-%1?mode=memory&cache=shared").arg(++memorySerial);
+        spec.file = memoryUri();
         spec.display = trimmed;
         return spec;
     }
     spec.file = QFileInfo(trimmed).absoluteFilePath();
+    spec.storeFile = spec.file;
     spec.display = QDir::toNativeSeparators(spec.file);
     return spec;
 }
 
+QString ConnectionSpec::memoryUri()
+{
+    static std::atomic<quint64> memorySerial{0};
+    return QStringLiteral("file:veltrane-memory-%1?mode=memory&cache=shared").arg(++memorySerial);
+}
+
 void ConnectionSpec::parseUrl(const QString &trimmed, ConnectionSpec &spec)
 {
-    // QUrl's own error texts quote the URL, password included, so the reasons given are ours.
+    // QUrl's own error texts quote the URL, password included, so the reasons given are ours, and what
+    // they repeat of the URL is redacted too.
     const QUrl url(trimmed, QUrl::StrictMode);
     if (!url.isValid())
         throw invalidLocation(trimmed, QStringLiteral("it is not a valid URL (check the port, and write special "
@@ -142,13 +228,13 @@ void ConnectionSpec::parseUrl(const QString &trimmed, ConnectionSpec &spec)
             throw invalidLocation(trimmed, QStringLiteral("unknown option \"%1\" (known: schema, connect_timeout, "
                                                           "statement_timeout, keepalives_idle, keepalives_interval, "
                                                           "keepalives_count)")
-                                               .arg(key));
+                                               .arg(redactedLocation(key)));
         bool ok = false;
         const int v = value.toInt(&ok);
         if (!ok || v < 1 || v > 86400)
             throw invalidLocation(trimmed, QStringLiteral("%1 must be a whole number of seconds from 1 to 86400, not "
                                                           "\"%2\"")
-                                               .arg(key, value));
+                                               .arg(key, redactedLocation(value)));
         *number->second = v;
     }
 }

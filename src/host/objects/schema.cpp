@@ -4,6 +4,7 @@
 #include "veltrane/contracts/error.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QSqlQuery>
 #include <QStringList>
 
@@ -118,12 +119,75 @@ QStringList currentTables(Engine engine)
     return statements;
 }
 
+// 3: name keys composed (NFC) as well as case folded (see nameKey()), so that a name typed in another
+// Unicode form finds the stored one and cannot be stored beside it. Names stay as they were written,
+// but where an older store holds two names that are now one (one composed, one not), the one whose key
+// changes is renamed "<name> (2)" (or the next free number): two objects of one name could not be
+// listed, and neither is lost.
+void composeNameKeys(const QSqlDatabase &db)
+{
+    const QStringList tables{projects().table,
+                             sizeStandards().table,
+                             mobilityCalibrations().table,
+                             mobilityReferences().table,
+                             strTags().table,
+                             snpTags().table,
+                             sets().table};
+    for (const QString &table : tables) {
+        struct Row
+        {
+            qint32 id;
+            QString name;
+            QString key;
+        };
+        QList<Row> all;
+        {
+            Statement rows(db, QStringLiteral("SELECT id, name, name_key FROM %1 ORDER BY id").arg(table));
+            rows.exec();
+            while (rows.next())
+                all.append({rows.intAt(0), rows.textAt(1), rows.textAt(2)});
+        }
+        QSet<QString> taken;
+        for (const Row &row : std::as_const(all))
+            if (nameKey(row.name) == row.key)
+                taken.insert(row.key);
+        QList<Row> changed;
+        for (const Row &row : std::as_const(all)) {
+            if (nameKey(row.name) == row.key)
+                continue;
+            Row now{row.id, row.name, nameKey(row.name)};
+            for (int n = 2; taken.contains(now.key); ++n) {
+                now.name = QStringLiteral("%1 (%2)").arg(row.name, QString::number(n));
+                now.key = nameKey(now.name);
+            }
+            taken.insert(now.key);
+            changed.append(now);
+        }
+        // Through keys no name can have (they hold a control character), so no step meets a key that
+        // is still to move.
+        Statement park(db, QStringLiteral("UPDATE %1 SET name_key = ? WHERE id = ?").arg(table));
+        for (const Row &row : std::as_const(changed))
+            park.bind(QStringLiteral("\x01%1").arg(row.id)).bind(row.id).exec();
+        Statement update(db, QStringLiteral("UPDATE %1 SET name = ?, name_key = ? WHERE id = ?").arg(table));
+        for (const Row &row : std::as_const(changed))
+            update.bind(row.name).bind(row.key).bind(row.id).exec();
+    }
+}
+
 // Changes from one version to the next, for stores written by an earlier version: index 0 brings
 // version 1 to 2, and so on. A field added to a kind's description needs its step here as well, since
-// the description only shapes the tables of a new store.
-const QList<QStringList> kUpgrades = {
+// the description only shapes the tables of a new store. A step is statements, or work the program
+// does on the rows.
+struct Upgrade
+{
+    QStringList statements;
+    void (*work)(const QSqlDatabase &db) = nullptr;
+};
+const QList<Upgrade> kUpgrades = {
     // 2: who wrote each set last, so a commit refused because someone else changed the set can say who.
-    {QStringLiteral("ALTER TABLE %1 ADD COLUMN %2%3").arg(sets().table, kModifiedByColumn, kModifiedBySql)},
+    {{QStringLiteral("ALTER TABLE %1 ADD COLUMN %2%3").arg(sets().table, kModifiedByColumn, kModifiedBySql)}},
+    // 3: name keys composed as well as case folded.
+    {{}, &composeNameKeys},
 };
 static_assert(kCurrentVersion >= 1);
 
@@ -183,8 +247,11 @@ int migrate(const QSqlDatabase &db, const ConnectionSpec &spec)
         return found;
     }
     for (int version = found; version < kCurrentVersion; ++version) {
-        for (const QString &statement : kUpgrades.at(version - 1))
+        const Upgrade &step = kUpgrades.at(version - 1);
+        for (const QString &statement : step.statements)
             execute(db, statement);
+        if (step.work)
+            step.work(db);
         record(version + 1);
     }
     return found;

@@ -7,7 +7,7 @@
 namespace veltrane::host::schema {
 
 // The schema this program writes. A store with a higher version was written by a newer program.
-constexpr int kCurrentVersion = 2;
+constexpr int kCurrentVersion = 3;
 
 // Brings the database up to kCurrentVersion inside the caller's (write) transaction and answers
 // the version it found (0 for a database without our tables). Throws kStoreSchemaTooNew.

@@ -55,47 +55,61 @@ SqlStore::~SqlStore() = default;
 
 std::shared_ptr<SqlStore> SqlStore::open(const QString &location, const StoreOptions &options)
 {
-    ConnectionSpec spec = ConnectionSpec::parse(location);
+    return open(ConnectionSpec::parse(location), options);
+}
+
+std::shared_ptr<SqlStore> SqlStore::open(ConnectionSpec spec, const StoreOptions &options)
+{
+    // A store others keep (a shared folder, an archive) that this user may not write is read from a
+    // copy: SQLite would otherwise leave a log and its index beside it, this user's, which would keep
+    // its owner from writing.
+    bool copy = false;
     if (spec.engine == Engine::SQLite && !spec.memory) {
         const QFileInfo file(spec.file);
         if (file.isFile()) {
-            // A store others keep (a shared folder, an archive) is still readable by those who may not
-            // write it: SQLite then needs the file and its folder left as they are.
             const bool fileWritable = ::access(QFile::encodeName(spec.file).constData(), W_OK) == 0;
             const bool folderWritable = ::access(QFile::encodeName(file.absolutePath()).constData(), W_OK) == 0;
-            spec.readOnly = !fileWritable || !folderWritable;
-            spec.immutable = !folderWritable && !QFileInfo::exists(spec.file + QStringLiteral("-wal"));
+            copy = !fileWritable || !folderWritable;
+        } else {
+            if (!QDir().mkpath(file.absolutePath()))
+                throw Error(
+                    kStoreCannotOpen, kSource,
+                    QStringLiteral("Cannot open the store at %1: its folder cannot be created.").arg(spec.display));
+            if (file.isDir())
+                throw Error(
+                    kStoreCannotOpen, kSource,
+                    QStringLiteral("Cannot open the store at %1: it is a folder, not a file.").arg(spec.display));
         }
-        if (!QDir().mkpath(file.absolutePath()))
-            throw Error(kStoreCannotOpen, kSource,
-                        QStringLiteral("Cannot open the store at %1: its folder cannot be created.").arg(spec.display));
-        if (file.isDir())
-            throw Error(kStoreCannotOpen, kSource,
-                        QStringLiteral("Cannot open the store at %1: it is a folder, not a file.").arg(spec.display));
+    }
+    const QString file = spec.file;
+    if (copy) {
+        spec.memory = true;
+        spec.file = ConnectionSpec::memoryUri();
     }
     spec.writeWaitMs = options.writeWaitMs;
     const QString display = spec.display;
     std::shared_ptr<SqlStore> store(new SqlStore(std::make_unique<ConnectionPool>(std::move(spec))));
     store->m_options = options;
     if (store->m_pool->spec().readOnly) {
+        // Another session on a copy made before.
         io::Context ctx = store->context();
         Transaction transaction(*store->m_pool, Transaction::Read);
-        const int found = schema::version(ctx.db);
+        store->m_schemaVersion = schema::version(ctx.db);
         transaction.commit();
-        if (found != schema::kCurrentVersion)
-            throw Error(found > schema::kCurrentVersion ? kStoreSchemaTooNew : kStoreNotWritable, kSource,
-                        QStringLiteral("The store at %1 has tables of version %2, and this program can only read "
-                                       "version %3 without writing to it (you cannot write to it or to its folder).")
-                            .arg(display)
-                            .arg(found)
-                            .arg(schema::kCurrentVersion));
-        store->m_schemaVersion = found;
         return store;
     }
     try {
         io::Context ctx = store->context();
+        if (copy)
+            copySnapshot(ctx.db, file, display);
         Transaction transaction(*store->m_pool, Transaction::Write);
+        // A copy is brought up to this program's tables too, so an older store can still be read.
         const int found = schema::migrate(ctx.db, store->m_pool->spec());
+        if (copy && found == 0)
+            throw Error(kStoreNotWritable, kSource,
+                        QStringLiteral("The file %1 holds no store, and none can be made there, as you cannot write "
+                                       "to it or to its folder.")
+                            .arg(display));
         store->m_createdOnOpen = found == 0;
         if (found == 0) {
             writeGridLayouts(ctx);
@@ -110,21 +124,27 @@ std::shared_ptr<SqlStore> SqlStore::open(const QString &location, const StoreOpt
         throw Error(kStoreCannotOpen, kSource,
                     QStringLiteral("Cannot open the store at %1: %2").arg(display, e.description()));
     }
+    if (copy)
+        store->m_pool->markReadOnly();
     store->m_schemaVersion = schema::kCurrentVersion;
     return store;
 }
 
 std::shared_ptr<SqlStore> SqlStore::openAnother() const
 {
-    const ConnectionSpec &spec = m_pool->spec();
     StoreOptions options = m_options;
     options.seed = false;
-    return open(spec.memory ? spec.file : spec.original, options);
+    return open(m_pool->spec(), options);
 }
 
 QString SqlStore::location() const
 {
     return m_pool->spec().display;
+}
+
+QString SqlStore::file() const
+{
+    return m_pool->spec().storeFile;
 }
 
 bool SqlStore::isReadOnly() const

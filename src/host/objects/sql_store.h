@@ -50,10 +50,13 @@ public:
 
     // Where the store lives, as shown to people: the file path, or the URL without its password.
     QString location() const;
+    // The SQLite file the store lives in (also when it is read from a copy); empty for a PostgreSQL
+    // or an in-memory store.
+    QString file() const;
     // Whether opening created the store (a database without our tables, or a new file).
     bool createdOnOpen() const { return m_createdOnOpen; }
     // Whether the store could only be opened for reading (a SQLite file or folder the user cannot
-    // write): every write then raises kStoreNotWritable.
+    // write, read from a private copy made on opening): every write then raises kStoreNotWritable.
     bool isReadOnly() const;
     bool isPostgreSQL() const;
     int schemaVersion() const;
@@ -117,6 +120,7 @@ public:
 
 private:
     SqlStore(std::unique_ptr<ConnectionPool> pool);
+    static std::shared_ptr<SqlStore> open(ConnectionSpec spec, const StoreOptions &options);
 
     std::unique_ptr<ConnectionPool> m_pool;
     int m_schemaVersion = 0;

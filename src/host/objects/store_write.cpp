@@ -21,7 +21,7 @@ const QString kStoreSource = QStringLiteral("SqlStore");
 Error duplicateName(const QString &what, const QString &name)
 {
     return Error(kStoreDuplicateName, kStoreSource,
-                 QStringLiteral("A %1 named \"%2\" is already stored.").arg(what, name));
+                 QStringLiteral("A %1 named \"%2\" is already stored.").arg(what, printable(name)));
 }
 
 } // namespace
@@ -45,7 +45,6 @@ namespace {
 void requireFreeName(const Context &ctx, Kind kind, const QString &name, qint32 owner = 0)
 {
     const QString what = kinds::textOf(kind);
-    requireName(what, name, kStoreSource);
     const qint32 holder = idByName(ctx, kind, name);
     if (holder && holder != owner)
         throw duplicateName(what, name);
@@ -54,6 +53,37 @@ void requireFreeName(const Context &ctx, Kind kind, const QString &name, qint32 
 QStringList childColumns(const kinds::ChildList &list)
 {
     return list.owner + QStringList{list.position, list.value};
+}
+
+// Every text of an object follows the text rule on both engines (one would keep a NUL or a broken
+// surrogate differently from the other, or refuse the statement).
+template <typename T>
+void requireTexts(const kinds::Descriptor<T> &d, const T &object, const QString &what, const QString &name,
+                  qint32 entry = -1)
+{
+    for (const kinds::Field<T> &f : d.fields) {
+        if (f.type != kinds::Type::Text)
+            continue;
+        if (const std::optional<QString> fault = textFault(f.get(object, f.index).toString()))
+            throw Error(kStoreInvalidObject, kStoreSource,
+                        QStringLiteral("The %1 \"%2\" cannot be stored: %3%4 %5.")
+                            .arg(what, printable(name), f.property,
+                                 entry < 0 ? QString() : QStringLiteral(" of entry %1").arg(entry), *fault));
+    }
+}
+
+// A definition is stored only as the pages can work with it (see ruleBreaks()).
+template <typename T> void requireDefinition(const kinds::Descriptor<T> &d, const T &object)
+{
+    requireName(d.text, object.Name(), kStoreSource);
+    requireTexts(d, object, d.text, object.Name());
+    if constexpr (requires { ruleBreaks(object); }) {
+        const QList<RuleBreak> breaks = ruleBreaks(object);
+        if (!breaks.isEmpty())
+            throw Error(kStoreInvalidObject, kStoreSource,
+                        QStringLiteral("The %1 \"%2\" cannot be stored: %3.")
+                            .arg(d.text, printable(object.Name()), printable(breaks.first().text())));
+    }
 }
 
 // SQLite cannot keep a NaN (it would read back as nothing), so neither engine takes one.
@@ -130,7 +160,7 @@ void insertNewSets(const Context &ctx, QList<SetToWrite *> &fresh, const QList<Q
             Statement st(ctx.db, sql + QStringLiteral(" ON CONFLICT (name_key) DO NOTHING RETURNING id, name_key"));
             for (qsizetype i = from; i < from + n; ++i) {
                 const FragAnalysisParam &s = *fresh[i]->settings;
-                st.bind(s.Name()).bind(nameKey(s.Name())).bind(1).bind(workstation());
+                st.bind(storedName(s.Name())).bind(nameKey(s.Name())).bind(1).bind(workstation());
                 bindFields(st, d, s, &fresh[i]->stamp);
                 for (qint32 id : references[i])
                     st.bind(nullableId(id));
@@ -166,7 +196,7 @@ void updateReplacedSets(const Context &ctx, QList<SetToWrite *> &replaced, const
                      QStringLiteral("UPDATE %1 SET name = ?, name_key = ?, version = ?, %2 = ?, %3 = ? WHERE id = ?")
                          .arg(d.table, kinds::kModifiedByColumn,
                               d.columnList().replace(QStringLiteral(", "), QStringLiteral(" = ?, "))));
-        st.bind(s.Name()).bind(nameKey(s.Name())).bind(w.written.version).bind(workstation());
+        st.bind(storedName(s.Name())).bind(nameKey(s.Name())).bind(w.written.version).bind(workstation());
         bindFields(st, d, s, &w.stamp);
         for (qint32 id : references[i])
             st.bind(nullableId(id));
@@ -197,8 +227,12 @@ void writeSets(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &r
         FragAnalysisParam &s = *w.settings;
         requireName(d.text, s.Name(), kSetSource);
         requireNumbers(d, s, s.Name());
-        for (qint32 e = 0; e < s.EntryCount(); ++e)
+        requireTexts(d, s, d.text, s.Name());
+        for (qint32 e = 0; e < s.EntryCount(); ++e) {
             requireNumbers(kinds::entries(), kinds::SetEntry{&s, e}, s.Name(), e);
+            if (const SizeCalibrationPtr c = s.SizeCalibration(e))
+                requireTexts(kinds::entryCalibrations(), *c, d.text, s.Name(), e);
+        }
         refers.append(gather(s));
         const Refers &r = refers.last();
         for (qsizetype i = 0; i < r.references.size(); ++i)
@@ -289,9 +323,13 @@ QString workstation()
             if (const passwd *entry = ::getpwuid(::getuid()))
                 user = QString::fromLocal8Bit(entry->pw_name);
         const QString machine = QSysInfo::machineHostName();
-        if (user.isEmpty())
-            return machine;
-        return machine.isEmpty() ? user : QStringLiteral("%1 on %2").arg(user, machine);
+        const QString both =
+            user.isEmpty() || machine.isEmpty() ? user + machine : QStringLiteral("%1 on %2").arg(user, machine);
+        // Whatever the environment says, the store keeps a text by its rule.
+        QString kept = printable(both);
+        if (kept.size() > limits::kTextLength)
+            kept.truncate(limits::kTextLength - (kept.at(limits::kTextLength - 1).isHighSurrogate() ? 1 : 0));
+        return kept;
     }();
     return who;
 }
@@ -304,7 +342,7 @@ QList<qint32> insertDefinitions(const Context &ctx, Kind kind, const QList<const
         // Names must be free, and once each (a stored name is a duplicate, one stored meanwhile a conflict).
         QStringList names;
         for (const BusinessObject *o : objects) {
-            requireName(d.text, o->Name(), kStoreSource);
+            requireDefinition(d, static_cast<const T &>(*o));
             names.append(o->Name());
         }
         forBatches(names.size(), [&](qsizetype from, qsizetype n) {
@@ -331,7 +369,7 @@ QList<qint32> insertDefinitions(const Context &ctx, Kind kind, const QList<const
                 Statement st(ctx.db, sql + QStringLiteral(" ON CONFLICT (name_key) DO NOTHING RETURNING id, name_key"));
                 for (qsizetype i = from; i < from + n; ++i) {
                     const T &o = static_cast<const T &>(*objects[i]);
-                    st.bind(o.Name()).bind(nameKey(o.Name()));
+                    st.bind(storedName(o.Name())).bind(nameKey(o.Name()));
                     bindFields(st, d, o);
                 }
                 st.exec();
@@ -397,10 +435,11 @@ qint32 insertSnpLocusTag(const Context &ctx, const SNPLocusTagSettings &tag)
 void updateSnpLocusTag(const Context &ctx, const SNPLocusTagSettings &tag)
 {
     const auto &d = kinds::snpTags();
+    requireDefinition(d, tag);
     requireFreeName(ctx, Kind::SnpTag, tag.Name(), tag.ID());
     Statement st(ctx.db, QStringLiteral("UPDATE %1 SET name = ?, name_key = ?, %2 = ? WHERE id = ?")
                              .arg(d.table, d.columnList().replace(QStringLiteral(", "), QStringLiteral(" = ?, "))));
-    st.bind(tag.Name()).bind(nameKey(tag.Name()));
+    st.bind(storedName(tag.Name())).bind(nameKey(tag.Name()));
     bindFields(st, d, tag);
     st.bind(tag.ID()).exec();
     if (st.rowsAffected() != 1)
@@ -411,10 +450,13 @@ void updateSnpLocusTag(const Context &ctx, const SNPLocusTagSettings &tag)
 
 void insertGridType(const Context &ctx, const GridType &layout)
 {
-    Statement head(ctx.db, QStringLiteral("INSERT INTO grid_types (id, name) VALUES (?, ?)"));
-    head.bind(layout.GridTypeID()).bind(layout.Name()).exec();
     const kinds::ChildList &rows = kinds::gridColumnRows();
     const auto &d = kinds::gridColumns();
+    requireName(QStringLiteral("grid layout"), layout.Name(), kStoreSource);
+    for (const GridType::Column &column : layout.columns())
+        requireTexts(d, column, QStringLiteral("grid layout"), layout.Name());
+    Statement head(ctx.db, QStringLiteral("INSERT INTO grid_types (id, name) VALUES (?, ?)"));
+    head.bind(layout.GridTypeID()).bind(storedName(layout.Name())).exec();
     BatchInsert columns(ctx, rows.table, rows.owner + QStringList{rows.position} + d.columns());
     const QList<GridType::Column> &list = layout.columns();
     for (qsizetype i = 0; i < list.size(); ++i) {

@@ -2,6 +2,7 @@
 
 #include "veltrane/contracts/automation.h"
 #include "veltrane/contracts/component_abi.h"
+#include "veltrane/contracts/component_loader.h"
 
 #include <QString>
 #include <QUuid>
@@ -55,28 +56,14 @@ private:
     VtObject *m_abi = nullptr;
 };
 
-// A component library loaded into the process. Libraries stay loaded until the process ends, as
-// libraries of Qt objects must: their classes' meta-objects are referred to from Qt's own tables.
-struct ComponentLibrary
-{
-    QString path;
-    VtDllGetClassObjectFn getClassObject = nullptr;
-    VtDllCanUnloadNowFn canUnloadNow = nullptr;
-    VtDllRegisterServerFn registerServer = nullptr;
-    VtDllUnregisterServerFn unregisterServer = nullptr;
-};
-
-// Loads a library once (later calls answer the same one). Raises Error kLibraryNotFound when it
-// cannot be loaded, kErrorInLibrary when it lacks an entry point.
-const ComponentLibrary &loadComponentLibrary(const QString &path);
+using components::componentError;
+using components::ComponentLibrary;
+using components::loadComponentLibrary;
 
 // Creates an object through the registry: name is a programmatic identifier ("Veltrane.Service")
 // or a class identifier ("{C8FE094E-...}"). Raises Error: kInvalidClassString for an unknown
 // programmatic identifier, kClassNotRegistered for an unregistered class, the library's and its
 // factory's own numbers (kClassNotAvailable for a class the library does not make) otherwise.
 ComponentObject createComponent(const QString &name);
-
-// An Error carrying a status a component answered.
-Error componentError(VtResult status, const QString &source, const QString &detail = {});
 
 } // namespace veltrane::host

@@ -14,6 +14,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("veltrane-register"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELTRANE_VERSION));
     QTextStream out(stdout);
     QTextStream err(stderr);
 
@@ -21,6 +22,7 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(
         QStringLiteral("Registers a component library's classes in the component registry."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption unregister(QStringList{"u", "unregister"},
                                         QStringLiteral("Remove the library's entries."));
     const QCommandLineOption user(QStringLiteral("user"), QStringLiteral("The user's registry (default unless root)."));

@@ -4,6 +4,7 @@
 #include "platform/forms/label.h"
 #include "platform/forms/text_box.h"
 #include "veltrane/contracts/host_services.h"
+#include "veltrane/contracts/stored_rules.h"
 #include "veltrane/contracts/vocabulary.h"
 
 #include <QDialogButtonBox>
@@ -94,10 +95,13 @@ void SnpTagEditorPage::buildControls()
         return box;
     };
     txtName = field("txtName", tr("&Name:"));
+    txtName->setMaxLength(limits::kNameLength);
     txtTagNumber = field("txtTagNumber", tr("Tag n&umber:"));
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         txtTagText[size_t(i)] =
             field(QStringLiteral("txtTagText%1").arg(i + 1).toLatin1().constData(), tr("Text &%1:").arg(i + 1));
+        txtTagText[size_t(i)]->setMaxLength(limits::kTextLength);
+    }
 
     lblMessage = new Label(this);
     lblMessage->setObjectName(QStringLiteral("lblMessage"));
@@ -154,6 +158,8 @@ QString SnpTagEditorPage::nameProblem(const QString &name, qint32 ownId) const
 {
     if (name.trimmed().isEmpty())
         return tr("Enter a name for the SNP locus tag.");
+    if (const std::optional<QString> fault = nameFault(trimmedName(name)))
+        return tr("This name cannot be stored: %1.").arg(*fault);
     try {
         const auto stored = qSharedPointerObjectCast<SNPLocusTag>(
             ObjectManager().LoadObject(types::kSNPLocusTag, fields::kName, trimmedName(name), false, true));
@@ -190,6 +196,14 @@ bool SnpTagEditorPage::checkFields(bool checkName)
     markField(txtTagNumber, numberProblem);
     if (!numberProblem.isEmpty())
         messages << numberProblem;
+    for (int i = 0; i < 4; ++i) {
+        TextBox *box = txtTagText[size_t(i)];
+        const std::optional<QString> fault = textFault(box->Text());
+        const QString problem = fault ? tr("Text %1 cannot be stored: %2.").arg(i + 1).arg(*fault) : QString();
+        markField(box, problem);
+        if (!problem.isEmpty())
+            messages << problem;
+    }
     lblMessage->setCaption(messages.join(QLatin1Char('\n')));
     return messages.isEmpty();
 }
@@ -302,6 +316,7 @@ SaveTagAsDialog::SaveTagAsDialog(const QString &proposal, std::function<QString(
     setObjectName(QStringLiteral("SaveTagAsDialog"));
     setWindowTitle(tr("Save SNP Locus Tag As"));
     m_name->setObjectName(QStringLiteral("txtNewName"));
+    m_name->setMaxLength(limits::kNameLength);
     m_name->setText(proposal);
     m_name->selectAll();
     m_name->setMinimumWidth(m_name->fontMetrics().averageCharWidth() * kFieldChars);
@@ -356,6 +371,21 @@ QWidget *createHostPage(const QString &className)
     if (className.compare(kSnpTagEditorPage, Qt::CaseInsensitive) == 0)
         return new SnpTagEditorPage();
     return nullptr;
+}
+
+void registerParameterFlows(PageFactory libraryPages)
+{
+    auto &registry = FlowRegistry::instance();
+    registry.setPageFactory([libraryPages = std::move(libraryPages)](const QString &className) -> QWidget * {
+        if (QWidget *page = createHostPage(className))
+            return page;
+        return libraryPages(className);
+    });
+    registry.registerFlow(flows::kSelectAnalysisParameters, {pages::kSelectParamPage}, {}, titles::kAnalysisParameters);
+    registry.registerFlow(flows::kEditAnalysisParameters, {pages::kAnalysisParamPage}, {}, titles::kEditParameters);
+    registry.registerFlow(flows::kSaveAnalysisParameterAs, {pages::kSaveAsParamPage}, {},
+                          QStringLiteral("Save Analysis Parameters As"));
+    registry.registerFlow(snpTagEditorFlow());
 }
 
 } // namespace veltrane::host

@@ -102,5 +102,9 @@ inline const QString kSnpTagEditorPage = QStringLiteral("SNPLocusTagEditorPage")
 FlowDefinition snpTagEditorFlow();
 // A host page by class name, or null for a name that is no host page.
 QWidget *createHostPage(const QString &className);
+// Registers the flows a parameter set is managed in: the library's three and the host's SNP locus
+// tag editor, with a page factory that makes the host's pages itself and asks libraryPages for the
+// library's.
+void registerParameterFlows(PageFactory libraryPages);
 
 } // namespace veltrane::host

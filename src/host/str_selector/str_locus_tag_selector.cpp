@@ -40,6 +40,8 @@ CommandButton *button(QWidget *parent, const char *name, const char *caption, co
     auto *b = new CommandButton(QLatin1String(caption), parent);
     b->setObjectName(QLatin1String(name));
     b->setToolTip(QLatin1String(tip));
+    // A screen reader says what the button does, not its arrows.
+    b->setAccessibleName(QLatin1String(tip));
     return b;
 }
 
@@ -80,6 +82,11 @@ STRLocusTagSelector::STRLocusTagSelector(QWidget *parent)
     layout->setColumnStretch(0, 1);
     layout->setColumnStretch(2, 1);
     layout->setRowStretch(1, 1);
+    // The keyboard goes the way the eye does: the available tags, the buttons between the lists,
+    // then the selected tags.
+    QWidget *const order[] = {gridAvailable, cmdAddSingle, cmdRemoveSingle, cmdAddAll, cmdRemoveAll, gridSelected};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
 
     const GridTypePtr layoutColumns = columns();
     for (GridControl *grid : {gridAvailable, gridSelected}) {
@@ -112,12 +119,10 @@ STRLocusTagSelector::STRLocusTagSelector(QWidget *parent)
 
 STRLocusTagSelector::~STRLocusTagSelector() = default;
 
-void STRLocusTagSelector::registerDispatchTable()
+QList<automation::Member> STRLocusTagSelector::members()
 {
     using namespace automation;
-    DispatchTable table;
-    table.className = QString::fromLatin1(kClass);
-    table.members = {
+    return {
         Member{
             QStringLiteral("Initialize"),
             CallKind::Method,
@@ -133,7 +138,11 @@ void STRLocusTagSelector::registerDispatchTable()
             {},
             QStringLiteral("_STRLocusTagSelector")},
     };
-    automation::registerDispatchTable(&staticMetaObject, std::move(table));
+}
+
+void STRLocusTagSelector::registerDispatchTable()
+{
+    automation::registerDispatchTable(&staticMetaObject, {QString::fromLatin1(kClass), members()});
 }
 
 void STRLocusTagSelector::appendRow(GridControl *grid, const STRLocusTag &tag)

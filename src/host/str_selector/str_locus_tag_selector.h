@@ -1,5 +1,6 @@
 #pragma once
 
+#include "veltrane/contracts/automation.h"
 #include "veltrane/contracts/business_objects.h"
 
 #include <QWidget>
@@ -34,6 +35,8 @@ public:
     // The names of the selected tags, top to bottom.
     QStringList selectedNames() const;
 
+    // What it answers late-bound: the two members above by their dispatch ids.
+    static QList<automation::Member> members();
     // Makes the class callable late-bound by its two dispatch ids.
     static void registerDispatchTable();
 

@@ -32,4 +32,23 @@ QColor toQColor(quint32 value);
 // The plain 32-bit value of a colour (never a system colour).
 quint32 fromQColor(const QColor &color);
 
+// How well text in one colour reads on the other: the ratio of their relative luminances as the web's
+// accessibility guidelines (WCAG 2) define it, from 1 (no contrast) to 21 (black on white).
+double contrastRatio(const QColor &a, const QColor &b);
+// The least ratio at which normal text reads well (WCAG AA).
+constexpr double kReadableContrast = 4.5;
+
+// A colour to draw text in on the background so that it reads (kReadableContrast at least): the text
+// colour itself when it reads already. Otherwise, when keepHue, the colour moved just far enough
+// towards black or white, whichever reads on the background, so that red stays a red and grey a
+// grey; without keepHue, black or white, whichever reads better.
+QColor readableOn(const QColor &text, const QColor &background, bool keepHue);
+// Whether text set in this colour keeps its look when it is made readable: a colour (red stays a red)
+// and a system colour (grey text stays grey); plain black, white and greys turn into whichever of
+// black and white reads.
+bool keepsHue(quint32 value);
+
+// Fusion's palette in dark colours, as a dark desktop theme gives it.
+QPalette darkPalette();
+
 } // namespace veltrane::colors

@@ -34,6 +34,16 @@ QString FormControl::ToolTipText() const
     return m_self->toolTip();
 }
 
+QColor FormControl::drawnText() const
+{
+    return m_self->palette().color(QPalette::Active, m_scheme.foreRoles.constFirst());
+}
+
+QColor FormControl::drawnBackground() const
+{
+    return m_self->palette().color(QPalette::Active, m_scheme.backRoles.constFirst());
+}
+
 void FormControl::setBackColor(quint32 value)
 {
     if (value == m_backColor)
@@ -53,13 +63,13 @@ void FormControl::setForeColor(quint32 value)
 void FormControl::colorEvent(QEvent *event)
 {
     // A system colour we resolved ourselves goes stale when the palette around the control changes
-    // (theme switch, new application palette); our own setPalette() raises the same event.
+    // (theme switch, new application palette), and so does a colour of ours drawn against one of the
+    // palette's (text on a yellow field, red text on the window); our own setPalette() raises the
+    // same event.
     const QEvent::Type type = event->type();
     if ((type != QEvent::PaletteChange && type != QEvent::ApplicationPaletteChange) || m_applying)
         return;
-    const bool backResolved = m_backColor != m_scheme.defaultBack && colors::isSystemColor(m_backColor);
-    const bool foreResolved = m_foreColor != m_scheme.defaultFore && colors::isSystemColor(m_foreColor);
-    if (backResolved || foreResolved)
+    if (m_backColor != m_scheme.defaultBack || m_foreColor != m_scheme.defaultFore)
         applyColors();
 }
 
@@ -68,22 +78,31 @@ void FormControl::applyColors()
     // Only the roles whose colour differs from the control's default are set, so everything else
     // keeps following the palette the widget inherits. System colours are resolved against the
     // application's palette for this kind of widget, never against our own overrides.
+    //
+    // Whichever of the two colours is our own, the text is drawn so that it reads on the background
+    // in any palette: a yellow field keeps dark text in a dark theme, red text stays a red that
+    // reads. What the properties answer is still the colour that was set.
     const QPalette base = QApplication::palette(m_self);
     QPalette palette;
-    const auto setRoles = [&](const QList<QPalette::ColorRole> &roles, quint32 value, bool allGroups) {
-        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-            // Disabled text keeps the style's greyed look; a background stays what the user chose.
-            if (group == QPalette::Disabled && !allGroups)
-                continue;
-            for (const QPalette::ColorRole role : roles)
-                palette.setColor(group, role, colors::toQColor(value, base, group));
-        }
-    };
     const bool customBack = m_backColor != m_scheme.defaultBack;
-    if (customBack)
-        setRoles(m_scheme.backRoles, m_backColor, true);
-    if (m_foreColor != m_scheme.defaultFore)
-        setRoles(m_scheme.foreRoles, m_foreColor, false);
+    const bool customFore = m_foreColor != m_scheme.defaultFore;
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const QColor back = customBack ? colors::toQColor(m_backColor, base, group)
+                                       : base.color(group, m_scheme.backRoles.constFirst());
+        if (customBack)
+            for (const QPalette::ColorRole role : m_scheme.backRoles)
+                palette.setColor(group, role, back);
+        // Disabled text keeps the style's greyed look unless it stands on a background of ours.
+        if (!customBack && (!customFore || group == QPalette::Disabled))
+            continue;
+        const QColor fore = customFore && group != QPalette::Disabled
+                                ? colors::toQColor(m_foreColor, base, group)
+                                : base.color(group, m_scheme.foreRoles.constFirst());
+        const bool keepHue = group == QPalette::Disabled || (customFore && colors::keepsHue(m_foreColor));
+        const QColor drawn = colors::readableOn(fore, back, keepHue);
+        for (const QPalette::ColorRole role : m_scheme.foreRoles)
+            palette.setColor(group, role, drawn);
+    }
     m_applying = true;
     m_self->setPalette(palette);
     m_applying = false;

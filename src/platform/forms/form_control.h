@@ -38,6 +38,11 @@ public:
 
     QString ToolTipText() const;
 
+    // The colours the control draws its text and its background in now (while active): what the
+    // colour values above come to in the current palette, the text made readable on the background.
+    QColor drawnText() const;
+    QColor drawnBackground() const;
+
 protected:
     // Which palette roles the control paints its background and text with, and its colours as
     // created. A control whose colours are its defaults takes the palette as it is.

@@ -2,6 +2,7 @@
 
 #include "platform/runtime_errors.h"
 
+#include <QLabel>
 #include <QScopedValueRollback>
 
 namespace veltrane {
@@ -107,6 +108,17 @@ QString ListBox::Text() const
 {
     const int index = ListIndex();
     return index < 0 ? QString() : item(index)->text();
+}
+
+void ListBox::showEvent(QShowEvent *event)
+{
+    // A screen reader names other controls after the label whose buddy they are; Qt's lists take
+    // only their own accessible name, so the list takes the label's caption as it is first shown.
+    if (accessibleName().isEmpty() && parentWidget())
+        for (const QLabel *label : parentWidget()->findChildren<QLabel *>(Qt::FindDirectChildrenOnly))
+            if (label->buddy() == this)
+                setAccessibleName(QString(label->text()).remove(QLatin1Char('&')));
+    QListWidget::showEvent(event);
 }
 
 void ListBox::changeEvent(QEvent *event)

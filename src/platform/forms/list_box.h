@@ -39,6 +39,7 @@ signals:
 protected:
     void changeEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     bool m_byCode = false;

@@ -69,13 +69,34 @@ QList<MenuItem *> PopupMenu::items() const
     return out;
 }
 
+namespace {
+
+std::optional<QPoint> &keyboardAnchor()
+{
+    static std::optional<QPoint> anchor;
+    return anchor;
+}
+
+} // namespace
+
+PopupMenu::KeyboardAnchor::KeyboardAnchor(QPoint global)
+    : m_previous(keyboardAnchor())
+{
+    keyboardAnchor() = global;
+}
+
+PopupMenu::KeyboardAnchor::~KeyboardAnchor()
+{
+    keyboardAnchor() = m_previous;
+}
+
 void PopupMenu::popup()
 {
     if (const PopupHook &hook = popupHook()) {
         hook(this);
         return;
     }
-    QMenu::popup(QCursor::pos());
+    QMenu::popup(keyboardAnchor().value_or(QCursor::pos()));
 }
 
 void PopupMenu::setPopupHook(PopupHook hook)

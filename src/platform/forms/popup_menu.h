@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QMenu>
 #include <functional>
+#include <optional>
 
 namespace veltrane {
 
@@ -49,9 +50,24 @@ public:
     MenuItem *item(const QString &name) const;
     QList<MenuItem *> items() const;
 
-    // Shows the menu at the mouse pointer and returns at once; the chosen entry raises its Click.
+    // Shows the menu at the mouse pointer (at the anchor while a KeyboardAnchor lives) and returns
+    // at once; the chosen entry raises its Click.
     void popup();
     using QMenu::popup;
+
+    // A menu asked for from the keyboard opens where the user is working, not where the mouse
+    // happens to rest: while one of these lives, popup() shows menus at its point (global).
+    class KeyboardAnchor
+    {
+    public:
+        explicit KeyboardAnchor(QPoint global);
+        ~KeyboardAnchor();
+        KeyboardAnchor(const KeyboardAnchor &) = delete;
+        KeyboardAnchor &operator=(const KeyboardAnchor &) = delete;
+
+    private:
+        std::optional<QPoint> m_previous;
+    };
 
     // While a hook is installed, popup() calls it instead of showing the menu.
     using PopupHook = std::function<void(PopupMenu *menu)>;

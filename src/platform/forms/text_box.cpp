@@ -97,8 +97,8 @@ int TextBox::characterCode(const QKeyEvent *event)
     default:
         break;
     }
-    if (mods & (Qt::AltModifier | Qt::MetaModifier))
-        return -1; // access keys and menu shortcuts
+    // Alt and Meta count for nothing here: an access key or shortcut that matched never reaches the
+    // field, and a key that did reach it with text would be typed, so it passes the filter too.
     if (mods == Qt::ControlModifier) {
         // Ctrl+letter types the control code of that letter (Ctrl+C 3, Ctrl+V 22, Ctrl+X 24).
         if (key >= Qt::Key_A && key <= Qt::Key_Z)

@@ -34,6 +34,9 @@ UpDown::UpDown(QWidget *parent)
     , m_up(makeButton(this, Qt::UpArrow, "up"))
     , m_down(makeButton(this, Qt::DownArrow, "down"))
 {
+    // The arrows mean nothing read aloud; the field beside them gives the context.
+    m_up->setAccessibleName(QStringLiteral("Increase"));
+    m_down->setAccessibleName(QStringLiteral("Decrease"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -2,8 +2,10 @@
 
 #include "platform/forms/colors.h"
 #include "platform/forms/twips.h"
+#include "platform/grid/grid_accessible.h"
 #include "platform/grid/grid_model.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFocusEvent>
 #include <QHeaderView>
@@ -114,6 +116,11 @@ GridControl::GridControl(QWidget *parent)
     , m_backColorBeforeStatic(colors::kWindowBackground)
     , m_widthTwips(1, -1)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(gridAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     m_model = new GridModel(this);
     setModel(m_model);
     m_delegate = new Delegate(this);
@@ -480,17 +487,26 @@ void GridControl::applyColors()
 {
     // System colours come from the application's palette for this class of widget, never from
     // our own palette, so a change of the system palette is followed and nothing feeds back.
+    //
+    // The text is drawn so that it reads on the background in any palette (grey text on the button
+    // face of a switched-off grid, black on white in a dark theme); the properties still answer the
+    // colours that were set.
     const QPalette system = QApplication::palette(this);
     QPalette pal = palette();
-    const auto put = [&](QPalette::ColorRole role, quint32 value, quint32 systemDefault) {
-        const QColor c = colors::toQColor(value, system);
-        pal.setColor(QPalette::Active, role, c);
-        pal.setColor(QPalette::Inactive, role, c);
+    const bool customText = m_textColor != colors::kWindowText;
+    const bool customBack = m_backColor != colors::kWindowBackground;
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         // A grid left at the system colours greys out like every other control when disabled.
-        pal.setColor(QPalette::Disabled, role, value == systemDefault ? system.color(QPalette::Disabled, role) : c);
-    };
-    put(QPalette::Base, m_backColor, colors::kWindowBackground);
-    put(QPalette::Text, m_textColor, colors::kWindowText);
+        const bool disabled = group == QPalette::Disabled;
+        const QColor back =
+            disabled && !customBack ? system.color(group, QPalette::Base) : colors::toQColor(m_backColor, system);
+        const QColor text =
+            disabled && !customText ? system.color(group, QPalette::Text) : colors::toQColor(m_textColor, system);
+        const bool systemLook = disabled && !customText && !customBack;
+        pal.setColor(group, QPalette::Base, back);
+        const bool keepHue = disabled || (customText && colors::keepsHue(m_textColor));
+        pal.setColor(group, QPalette::Text, systemLook ? text : colors::readableOn(text, back, keepHue));
+    }
     setPalette(pal);
 }
 
@@ -564,6 +580,7 @@ void GridControl::assertSortIndicator()
 void GridControl::announceSelection()
 {
     viewport()->update();
+    announceGridSelection(this);
     emit selectionChanged();
 }
 
@@ -735,11 +752,14 @@ void GridControl::insertRows(qint32 before, GridRows rows)
 {
     if (rows.isEmpty())
         return;
+    const qint32 count = rows.count();
+    before = std::clamp(before, 1, rowCount() + 1);
     {
         QuietCurrent quiet(this);
         m_model->insertRows(before, std::move(rows));
     }
     forgetSortOrder();
+    announceGridRowsArrived(this, before, count);
 }
 
 } // namespace veltrane

@@ -201,6 +201,9 @@ public:
 private:
     class Delegate;
     friend class Delegate;
+    // Assistive technology reads the grid and acts on it as the user does.
+    friend class GridAccessible;
+    friend class GridCellAccessible;
     // Marks changes of the current cell that come from rows moving, not from the user.
     class QuietCurrent;
 
@@ -218,6 +221,11 @@ private:
     void pressOnRow(qint32 row, Qt::KeyboardModifiers modifiers);
     void extendTo(qint32 row, Qt::KeyboardModifiers modifiers);
     void toggleCheckBox(qint32 row, qint32 col);
+    // A left click on the cell, header row and header column included, as the mouse makes it.
+    void clickCell(qint32 row, qint32 col);
+    // The context menu asked for from the keyboard: the current cell's, or the current column's
+    // header's when no row is current.
+    void keyboardContextMenu();
     void emitDoubleClick(qint32 row, qint32 col);
     bool headerEvent(bool horizontal, QEvent *event);
     void applyColumnWidth(qint32 col);
@@ -252,6 +260,7 @@ private:
     qint32 m_rightPressCol = -1;
     bool m_releaseAfterDoubleClick = false;
     qint32 m_headerRightPress = -1; // section of a right press on a header
+    bool m_accessibleMade = false;  // assistive technology asked for the grid's table
 };
 
 } // namespace veltrane

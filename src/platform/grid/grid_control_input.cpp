@@ -1,5 +1,6 @@
 #include "platform/grid/grid_control.h"
 
+#include "platform/forms/popup_menu.h"
 #include "platform/grid/grid_model.h"
 
 // The user's input on the grid: clicks and double clicks on cells and headers, keys, focus.
@@ -113,6 +114,33 @@ void GridControl::emitDoubleClick(qint32 row, qint32 col)
         QTableView::edit(m_model->index(row - 1, col - 1));
 }
 
+void GridControl::clickCell(qint32 row, qint32 col)
+{
+    if (row < 0 || row > rowCount() || col < 0 || col > columnCount() || (row == 0 && col == 0))
+        return;
+    emit activated();
+    if (row >= 1) {
+        if (!m_static)
+            setCurrentCell(row, col >= 1 ? col : std::max(currentColumn(), 1));
+        pressOnRow(row, Qt::NoModifier);
+        if (m_model->isCheckBox(row, col) && userMayToggle())
+            toggleCheckBox(row, col);
+    }
+    emit cellClicked(row, col);
+}
+
+void GridControl::keyboardContextMenu()
+{
+    const qint32 row = currentRow();
+    const qint32 col = std::max(currentColumn(), 1);
+    if (columnCount() < 1)
+        return;
+    const CellPoint at = cellPoint(row, col);
+    const QPoint global = at.widget ? at.widget->mapToGlobal(at.pos) : mapToGlobal(rect().center());
+    const PopupMenu::KeyboardAnchor anchor(global);
+    emit rightClicked(row, col);
+}
+
 void GridControl::toggleCheckBox(qint32 row, qint32 col)
 {
     setCellText(row, col, GridModel::isTicked(cellText(row, col)) ? QStringLiteral("0") : QStringLiteral("1"));
@@ -207,6 +235,20 @@ void GridControl::keyPressEvent(QKeyEvent *event)
     }
     if (event->key() == Qt::Key_Space && modifiers.testFlag(Qt::ControlModifier) && row > 0) {
         pressOnRow(row, Qt::ControlModifier);
+        event->accept();
+        return;
+    }
+    // The keyboard's ways to what the mouse reaches: the context menu (menu key or Shift+F10), and
+    // a click on the current column's header (Ctrl+Enter), by which the grids sort.
+    if (event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+        keyboardContextMenu();
+        event->accept();
+        return;
+    }
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers.testFlag(Qt::ControlModifier) &&
+        state() != EditingState) {
+        if (headerRowVisible() && columnCount() > 0)
+            emit cellClicked(0, std::max(col, 1));
         event->accept();
         return;
     }

@@ -72,8 +72,8 @@ void AnalysisParamPage::m_oPageBase_Activate()
         const CollectionPtr context = requireContext();
         if (Utilities().KeyExists(context, keys::kSaveParamAs))
             context->Remove(keys::kSaveParamAs);
-        if (m_bValidatedOnce &&
-            (m_oAnalysisParameter->FragAnalysisParam()->Attributes() & limits::kReadOnlyBits) != 0) {
+        // A page whose Initialize failed shows no set: asking it for one is an error, not a crash.
+        if (m_bValidatedOnce && (requireSettings()->Attributes() & limits::kReadOnlyBits) != 0) {
             txtParameterSetName->setToolTip(
                 QStringLiteral("This is a read-only item.  You must give a new name to save your settings."));
             m_oPageBase->Window()->SetButtonEnabled(kCommandCommit, false);
@@ -83,5 +83,15 @@ void AnalysisParamPage::m_oPageBase_Activate()
 }
 
 void AnalysisParamPage::m_oPageBase_OnExit(ServiceWindow *, bool) {}
+
+FragAnalysisParamPtr AnalysisParamPage::requireSettings() const
+{
+    if (!m_oAnalysisParameter)
+        throw Error::objectNotSet(QString::fromLatin1(className()), QStringLiteral("the page shows no parameter set"));
+    const FragAnalysisParamPtr settings = m_oAnalysisParameter->FragAnalysisParam();
+    if (!settings)
+        throw Error::objectNotSet(QString::fromLatin1(className()), QStringLiteral("the set has no settings"));
+    return settings;
+}
 
 } // namespace veltrane

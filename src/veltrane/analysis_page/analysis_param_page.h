@@ -65,6 +65,9 @@ private:
     void m_oPageBase_Initialize(QObject *oLastPanePositions);
     void m_oPageBase_Activate();
     void m_oPageBase_OnExit(ServiceWindow *oWindow, bool bWasCancelled);
+    // The settings of the set under edit; an Error (object not set) when the page has none, as after
+    // an Initialize that failed.
+    FragAnalysisParamPtr requireSettings() const;
 
     // ---- layout and lists (layout_lists.cpp) ----------------------------------------------------
     void buildControls();

@@ -76,9 +76,31 @@ double wholeValue(double value)
 
 qint32 powerOf(const QString &text)
 {
-    // Counted on the decimal digits as written rather than by multiplying or dividing the value by
-    // ten until it reaches 1: in binary those steps drift for exact powers of ten (1e-12 would take
-    // thirteen steps). For every text the fields let a user type the two counts agree.
+    // The value is stepped by ten until it crosses 1, each step kept in a double. In binary some
+    // steps drift, 0.00000000001 takes twelve steps up and its power is -12; FormatNotation therefore
+    // counts digits instead (writtenPower).
+    const std::optional<double> value = parseNumber(text);
+    if (!value || *value == 0)
+        return 0;
+    double a = std::fabs(*value);
+    qint32 count = 0;
+    // At most 324 steps up from the smallest subnormal double, 309 down from the largest.
+    if (a < 1) {
+        while (a < 1) {
+            a *= 10;
+            ++count;
+        }
+        return -count;
+    }
+    while (a >= 1) {
+        a /= 10;
+        ++count;
+    }
+    return count - 1;
+}
+
+qint32 writtenPower(const QString &text)
+{
     const std::optional<double> value = parseNumber(text);
     if (!value || *value == 0)
         return 0;
@@ -215,10 +237,12 @@ QString AnalysisParamPage::FormatNotation(qint16 &Index, QString &sString)
         if (!power)
             throw Error::subscriptOutOfRange(QString::fromLatin1(className()));
         const QString s = isAmount(sString) ? sString : QStringLiteral("0.0");
-        QString remembered = m_sAmountOnFocus;
-        QString current = s;
-        const qint32 oldPower = GetPower(remembered);
-        const qint32 newPower = GetPower(current);
+        const QString &remembered = m_sAmountOnFocus;
+        const QString &current = s;
+        // The exponents come from the digits as written, not from GetPower's loop: a pasted "1e-12"
+        // would otherwise take one step too many and store a tenth of the amount the user gave.
+        const qint32 oldPower = writtenPower(remembered);
+        const qint32 newPower = writtenPower(current);
         if (oldPower != newPower) {
             const std::optional<double> shown = parseNumber(power->Text());
             if (!shown)

@@ -26,9 +26,14 @@ inline bool isNumber(const QString &text)
 // the even neighbour (0.5 gives 0, 1.5 gives 2). Any size: no 32-bit limit.
 double wholeValue(double value);
 
-// The decimal exponent of the number in a text: 0 for no number and for zero; 0.5 gives -1,
-// 0.0125 -2, 7 0, 150 2, 999 2, 1e-12 -12.
+// The decimal exponent of the number in a text, counted by multiplying (below 1) or dividing (from 1
+// on) its value by ten in doubles until it crosses 1: 0 for no number and for zero; 0.5 gives -1,
+// 0.0125 -2, 7 0, 150 2, 999 2. Where a step drifts the count is the steps', not the digits': 1e-11
+// gives -12.
 qint32 powerOf(const QString &text);
+// The decimal exponent of the number in a text counted on its digits as written: 0 for no number and
+// for zero; the same as powerOf where no step drifts, and 1e-11 gives -11.
+qint32 writtenPower(const QString &text);
 
 // Whether a text is an amount: a number without a minus sign in front (amounts are never negative;
 // "2.5e-3" is an amount).

@@ -73,6 +73,7 @@ void AnalysisParamPage::buildControls()
     SSTab1 = make<TabControl>(this, QStringLiteral("SSTab1"));
     for (int tab = editor::General; tab < editor::TabCount; ++tab)
         SSTab1->AddTab(editor::tabCaption(editor::Tab(tab)));
+    SSTab1->tabBar()->setAccessibleName(QStringLiteral("Settings"));
     outer->addWidget(SSTab1, 1);
 
     auto *general = new QVBoxLayout(SSTab1->tabPage(editor::General));
@@ -148,6 +149,9 @@ QWidget *AnalysisParamPage::buildHeader()
     lblAnalysisParameter->setTextInteractionFlags(Qt::TextSelectableByMouse);
     addRow(grid, QStringLiteral("Parameter Set Name:"), {samePlace(header, txtParameterSetName, lblAnalysisParameter)})
         ->setBuddy(txtParameterSetName);
+    // The caption stands outside the place the field shares with its label, so a screen reader does
+    // not find it by itself.
+    txtParameterSetName->setAccessibleName(QStringLiteral("Parameter Set Name"));
 
     cmbProjects = make<ComboBox>(header, QStringLiteral("cmbProjects"));
     cmbProjects->setMinimumContentsLength(24);
@@ -155,6 +159,8 @@ QWidget *AnalysisParamPage::buildHeader()
     lblProject = make<Label>(header, QStringLiteral("lblProject"));
     auto *projectPlace = samePlace(header, cmbProjects, lblProject);
     addRow(grid, QStringLiteral("Project:"), {projectPlace})->setBuddy(cmbProjects);
+    cmbProjects->setAccessibleName(QStringLiteral("Project"));
+    cmbProjects->setAccessibleDescription(cmbProjects->accessibleName());
     grid->setColumnStretch(1, 1);
     txtParameterSetName->setMinimumWidth(cmbProjects->sizeHint().width());
     return header;
@@ -331,6 +337,15 @@ Frame *AnalysisParamPage::buildQuantitation()
         ComboBox *units = make(values, cmbUnits, i);
         units->setMinimumContentsLength(4);
         grid->addWidget(units, r, 8);
+        // The fields of a row stand under column titles and beside the row's dye: a screen reader
+        // hears both (the size or time and the window's unit follow the ID standard).
+        window->setAccessibleName(editor::quantitationFieldName(i, QStringLiteral("+/- Window")));
+        amount->setAccessibleName(editor::quantitationFieldName(i, QStringLiteral("Amount")));
+        power->setAccessibleName(editor::quantitationFieldName(i, QStringLiteral("Amount power of ten")));
+        // Lists on Linux speak their current entry as their name, so the column goes in the description.
+        units->setAccessibleName(editor::quantitationFieldName(i, QStringLiteral("Units")));
+        units->setAccessibleDescription(units->accessibleName());
+        sizeTime->setAccessibleName(editor::quantitationFieldName(i, lblStandard->Caption()));
     }
     grid->setColumnStretch(9, 1);
     layout->addWidget(values);
@@ -362,6 +377,7 @@ Frame *AnalysisParamPage::buildAdvanced()
     cmbMobility->setMinimumContentsLength(24);
     addRow(mobilityLayout, QStringLiteral("Dye Mobility Calibration:"), {cmbMobility});
     grdMobility = make<GridControl>(mobility, QStringLiteral("grdMobility"));
+    grdMobility->setAccessibleName(QStringLiteral("Dye Mobility Calibration coefficients"));
     mobilityLayout->addWidget(grdMobility, mobilityLayout->rowCount(), 0, 1, 3);
     cmbMobilityReference = make<ComboBox>(mobility, QStringLiteral("cmbMobilityReference"));
     cmbMobilityReference->setMinimumContentsLength(24);

@@ -16,6 +16,12 @@ inline QString tabCaption(Tab tab)
     return QString::fromLatin1(captions[tab]);
 }
 
+// What a screen reader calls a field of quantitation row `row` (from 0) under the column titled so.
+inline QString quantitationFieldName(int row, const QString &column)
+{
+    return QStringLiteral("D%1 %2").arg(row + 1).arg(column);
+}
+
 // The quantity units, by list index (the index is what a set stores).
 inline QStringList unitNames()
 {

@@ -10,6 +10,7 @@
 #include "platform/grid/grid_control.h"
 #include "veltrane/analysis_page/analysis_param_page.h"
 #include "veltrane/analysis_page/field_rules.h"
+#include "veltrane/analysis_page/hand_over.h"
 #include "veltrane/analysis_page/layout_lists.h"
 #include "veltrane/common/formats.h"
 #include "veltrane/contracts/automation.h"
@@ -60,23 +61,12 @@ QString today()
     return shortDate(QDate::currentDate());
 }
 
-// The selectors take the set (or the new settings) by reference and may hand back another object,
-// which the page keeps.
-template <typename T> void handOver(QWidget *selector, qint32 dispId, QSharedPointer<T> &object)
-{
-    QVariantList args{toVariant(object)};
-    automation::call(selector, dispId, args);
-    object = objectFrom<T>(args.first());
-}
-
 } // namespace
 
 void AnalysisParamPage::Initialize()
 {
     guard(Propagate, "Initialize", [&] {
-        const FragAnalysisParamPtr settings = m_oAnalysisParameter->FragAnalysisParam();
-        if (!settings)
-            throw Error::objectNotSet(QString::fromLatin1(className()), QStringLiteral("the set has no settings"));
+        const FragAnalysisParamPtr settings = requireSettings();
         m_oSizeCalibration = settings->SizeCalibration(0);
 
         const CollectionPtr references = ObjectManager().LoadCollection(queries::kStandardMobilityReference, QString(),
@@ -244,10 +234,10 @@ void AnalysisParamPage::Initialize()
         MakeGridStatic(grdMobility);
         MakeGridStatic(grdSizeStandard);
 
-        handOver(ctlSNPLocusTagSelector, snp_selector::kInitialize, m_oAnalysisParameter);
+        handOver(ctlSNPLocusTagSelector, snp_selector::kInitialize, m_oAnalysisParameter, "AnalysisParameter");
         if (m_strSelectorMissing)
             throw *m_strSelectorMissing;
-        handOver(ctlSTRLocusTagSelector, str_selector::kInitialize, m_oAnalysisParameter);
+        handOver(ctlSTRLocusTagSelector, str_selector::kInitialize, m_oAnalysisParameter, "AnalysisParameter");
         m_bLoaded = true;
     });
 }

@@ -6,8 +6,10 @@
 #include "platform/forms/combo_box.h"
 #include "platform/forms/label.h"
 #include "platform/forms/option_button.h"
+#include "platform/forms/text_box.h"
 #include "platform/grid/grid_control.h"
 #include "veltrane/analysis_page/analysis_param_page.h"
+#include "veltrane/analysis_page/layout_lists.h"
 
 #include <QLocale>
 
@@ -121,6 +123,8 @@ void AnalysisParamPage::DisplayControls()
         lblStandard->setCaption(optDuration.at(bySize ? 0 : 1)->Caption());
         for (Label *unit : lblWindow.members())
             unit->setCaption(bySize ? QStringLiteral("nt") : QStringLiteral("min"));
+        for (int i : txtSizeTime.indices())
+            txtSizeTime.at(i)->setAccessibleName(editor::quantitationFieldName(i, lblStandard->Caption()));
     });
 }
 

@@ -12,6 +12,7 @@
 #include "platform/grid/grid_control.h"
 #include "veltrane/analysis_page/analysis_param_page.h"
 #include "veltrane/analysis_page/field_rules.h"
+#include "veltrane/analysis_page/hand_over.h"
 #include "veltrane/common/formats.h"
 #include "veltrane/contracts/automation.h"
 #include "veltrane/contracts/host_services.h"
@@ -58,7 +59,8 @@ double leadingNumber(const QString &text)
     }
     bool ok = false;
     const double value = QLocale::c().toDouble(t.left(end), &ok);
-    return ok ? value : 0;
+    // A number beyond any double reads as infinite, so that it counts as too large rather than as 0.
+    return ok || std::isinf(value) ? value : 0;
 }
 
 float joinAmount(const QString &mantissa, const QString &power, const QString &powerField)
@@ -127,6 +129,11 @@ void AnalysisParamPage::m_oPageBase_Validate(bool &bIsValid)
 void AnalysisParamPage::m_oPageBase_Save()
 {
     guard(Propagate, "m_oPageBase_Save", [&] {
+        // A page without a set (its Initialize failed) stores nothing: the settings would be committed
+        // and then belong to no set.
+        if (!m_oAnalysisParameter)
+            throw Error::objectNotSet(QString::fromLatin1(className()),
+                                      QStringLiteral("the page shows no parameter set"));
         // Every save writes a complete new settings object: what the page does not show is not kept.
         FragAnalysisParamPtr fresh =
             qSharedPointerObjectCast<FragAnalysisParam>(ObjectManager().NewObject(types::kFragAnalysisParam));
@@ -194,12 +201,8 @@ void AnalysisParamPage::m_oPageBase_Save()
         for (qint32 i = 0; i < limits::kQuantitationRows; ++i)
             fresh->setQuantUnit(i, cmbUnits.at(i)->ItemData(cmbUnits.at(i)->ListIndex()));
 
-        for (const auto &[selector, dispId] : {std::pair{ctlSNPLocusTagSelector, snp_selector::kSave},
-                                               std::pair{ctlSTRLocusTagSelector, str_selector::kSave}}) {
-            QVariantList args{toVariant(fresh)};
-            automation::call(selector, dispId, args);
-            fresh = objectFrom<FragAnalysisParam>(args.first());
-        }
+        handOver(ctlSNPLocusTagSelector, snp_selector::kSave, fresh, "FragAnalysisParam");
+        handOver(ctlSTRLocusTagSelector, str_selector::kSave, fresh, "FragAnalysisParam");
 
         fresh->Commit();
         m_oAnalysisParameter->setFragAnalysisParam(fresh);

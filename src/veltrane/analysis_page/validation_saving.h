@@ -6,7 +6,8 @@ namespace veltrane::editor {
 
 // The value of the leading numeric part of a text, as a number read from the front until it stops
 // making sense ("1.50e-4" 0.00015, "2.5e3" 2500, "7x" 7, "e3" 0): spaces before it, a sign, digits
-// with one ".", and an exponent.
+// with one ".", and an exponent. One beyond the range of a double is infinite ("1e999"), one too
+// small to tell from 0 is 0.
 double leadingNumber(const QString &text);
 
 // A quantity from the amount's mantissa and power: the power must be a whole 32-bit number (a

@@ -4,10 +4,12 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QSet>
 #include <QThread>
 #include <cerrno>
 #include <cstring>
@@ -158,6 +160,15 @@ ClassEntry classFrom(const QJsonObject &o)
             o.value("version").toString(),        o.value("control").toBool()};
 }
 
+TypeLibEntry typeLibFrom(const QJsonObject &o)
+{
+    QString lcid = o.value("lcid").toString();
+    if (lcid.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        lcid.remove(0, 2);
+    return {QUuid(o.value("libId").toString()), o.value("name").toString(), o.value("version").toString(),
+            lcid.toUInt(nullptr, 16), o.value("library").toString()};
+}
+
 template <typename T, typename Read>
 std::optional<T> firstFound(const std::function<QString(const QString &)> &fileIn, Read read)
 {
@@ -207,11 +218,15 @@ void registerComponents(const Registration &r, Scope scope)
     FolderLock lock(folder);
     // Classes before the identifiers that name them, so a reader never finds a name without a class.
     const TypeLibEntry &t = r.typeLib;
-    writeJson(typeLibFile(folder, t.libId, t.version), {{"libId", guidText(t.libId)},
-                                                        {"name", t.name},
-                                                        {"version", t.version},
-                                                        {"lcid", QStringLiteral("0x%1").arg(t.lcid, 0, 16)},
-                                                        {"library", t.library}});
+    QJsonObject typeLib = r.types.name.isEmpty() ? QJsonObject() : typelib::toJson(r.types);
+    for (const auto &[key, value] :
+         std::initializer_list<std::pair<const char *, QJsonValue>>{{"libId", guidText(t.libId)},
+                                                                    {"name", t.name},
+                                                                    {"version", t.version},
+                                                                    {"lcid", QStringLiteral("0x%1").arg(t.lcid, 0, 16)},
+                                                                    {"library", t.library}})
+        typeLib.insert(QLatin1String(key), value);
+    writeJson(typeLibFile(folder, t.libId, t.version), typeLib);
     for (const ClassEntry &c : r.classes)
         writeJson(classFile(folder, c.clsid), toJson(c));
     for (const ClassEntry &c : r.classes)
@@ -252,13 +267,33 @@ std::optional<QUuid> findProgId(const QString &progId)
 
 std::optional<TypeLibEntry> findTypeLib(const QUuid &libId, const QString &version)
 {
-    return firstFound<TypeLibEntry>([&](const QString &f) { return typeLibFile(f, libId, version); },
-                                    [](const QJsonObject &o) {
-                                        return TypeLibEntry{QUuid(o.value("libId").toString()),
-                                                            o.value("name").toString(), o.value("version").toString(),
-                                                            o.value("lcid").toString().toUInt(nullptr, 16),
-                                                            o.value("library").toString()};
-                                    });
+    return firstFound<TypeLibEntry>([&](const QString &f) { return typeLibFile(f, libId, version); }, typeLibFrom);
+}
+
+QList<RegisteredTypeLibrary> registeredTypeLibraries()
+{
+    QList<RegisteredTypeLibrary> out;
+    QSet<QString> seen; // "{LIB-ID}/version"
+    for (const QString &folder : searchFolders()) {
+        QDirIterator files(folder + QStringLiteral("/typelib"), {QStringLiteral("*.json")}, QDir::Files,
+                           QDirIterator::Subdirectories);
+        QStringList paths;
+        while (files.hasNext())
+            paths << files.next();
+        paths.sort();
+        for (const QString &path : paths) {
+            const auto o = readJson(path);
+            if (!o)
+                continue;
+            const TypeLibEntry entry = typeLibFrom(*o);
+            const QString key = guidText(entry.libId) + QLatin1Char('/') + entry.version;
+            if (entry.libId.isNull() || seen.contains(key))
+                continue;
+            seen.insert(key);
+            out.append({entry, typelib::typeLibraryFrom(*o)});
+        }
+    }
+    return out;
 }
 
 VtGuid toGuid(const QUuid &id)

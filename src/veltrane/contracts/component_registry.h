@@ -6,7 +6,8 @@
 //
 //   <dir>/clsid/{CLASS-ID}.json         a class: its library, threading model, type library
 //   <dir>/progid/<prog.id>.json         a programmatic identifier (file name in lower case): its class
-//   <dir>/typelib/{LIB-ID}/<ver>.json   a type library version: its name, locale and library
+//   <dir>/typelib/{LIB-ID}/<ver>.json   a type library version: its name, locale and library, and
+//                                       its classes, interfaces, members and dispatch ids
 //
 // <dir> is "veltrane/components" under the XDG data folders: $XDG_DATA_HOME (default
 // ~/.local/share) for the user, the first of $XDG_DATA_DIRS (default /usr/local/share) for the
@@ -15,6 +16,7 @@
 // <dir>/.lock, so two processes registering at once do not interleave.
 
 #include "veltrane/contracts/component_abi.h"
+#include "veltrane/contracts/type_info.h"
 
 #include <QList>
 #include <QString>
@@ -47,11 +49,20 @@ struct TypeLibEntry
     QString library;
 };
 
-// Everything one component library registers.
+// Everything one component library registers: where it is, its classes, and its type information
+// (what a host needs to call it without loading it).
 struct Registration
 {
     TypeLibEntry typeLib;
     QList<ClassEntry> classes;
+    typelib::TypeLibrary types;
+};
+
+// A registered type library: its entry and, when the library registered them, its types.
+struct RegisteredTypeLibrary
+{
+    TypeLibEntry entry;
+    std::optional<typelib::TypeLibrary> types;
 };
 
 // The folder of a scope, and the folders look-ups search, the user's first.
@@ -72,6 +83,8 @@ void unregisterComponents(const Registration &registration, Scope scope);
 std::optional<ClassEntry> findClass(const QUuid &clsid);
 std::optional<QUuid> findProgId(const QString &progId);
 std::optional<TypeLibEntry> findTypeLib(const QUuid &libId, const QString &version);
+// Every registered type library version, the user's entry first where both scopes have one.
+QList<RegisteredTypeLibrary> registeredTypeLibraries();
 
 VtGuid toGuid(const QUuid &id);
 QUuid fromGuid(const VtGuid &guid);

@@ -37,7 +37,7 @@ constexpr qint32 kApplicationError = qint32(0x80040000u);
     X(kStoreDuplicateName, 0x508)   /* another object of the kind already has the name */                              \
     X(kStoreUnknownName, 0x509)     /* unknown type, query or key field */                                             \
     X(kStoreImportInvalid, 0x50A)   /* an exchange file is malformed or inconsistent */                                \
-    X(kStoreImportRefused, 0x50B)   /* an exchange file would overwrite stored sets */                                \
+    X(kStoreImportRefused, 0x50B)   /* an exchange file would overwrite stored sets */                                 \
     X(kStoreNotWritable, 0x50C)     /* the store could be opened for reading only */                                   \
     X(kStoreBusy, 0x50D)            /* another program kept the store locked too long */                               \
     X(kStoreTimedOut, 0x50E)        /* the database server did not answer in time */
@@ -52,6 +52,9 @@ constexpr qint32 kApplicationError = qint32(0x80040000u);
     X(kDispMemberNotFound, VT_DISP_E_MEMBERNOTFOUND, "Member not found")                                               \
     X(kDispTypeMismatch, VT_DISP_E_TYPEMISMATCH, "Type mismatch")                                                      \
     X(kDispBadParamCount, VT_DISP_E_BADPARAMCOUNT, "Invalid number of parameters")                                     \
+    X(kDispUnknownName, VT_DISP_E_UNKNOWNNAME, "Unknown name")                                                         \
+    X(kDispException, VT_DISP_E_EXCEPTION, "Exception occurred")                                                       \
+    X(kInvalidArgument, VT_E_INVALIDARG, "The parameter is incorrect")                                                 \
     X(kNoAggregation, VT_CLASS_E_NOAGGREGATION, "Class does not support aggregation")                                  \
     X(kClassNotAvailable, VT_CLASS_E_CLASSNOTAVAILABLE, "Class factory cannot supply requested class")                 \
     X(kClassNotRegistered, VT_REGDB_E_CLASSNOTREG, "Class not registered")                                             \

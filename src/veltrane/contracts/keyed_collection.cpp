@@ -18,7 +18,7 @@ QString KeyedCollection::fold(const QString &key)
     bool upper = false;
     for (const QChar c : key) {
         if (c.unicode() >= 0x80)
-            return key.toCaseFolded();
+            return key.normalized(QString::NormalizationForm_C).toCaseFolded().normalized(QString::NormalizationForm_C);
         upper |= c.unicode() >= 'A' && c.unicode() <= 'Z';
     }
     if (!upper)

@@ -108,6 +108,11 @@ public:
         return out;
     }
 
+    // The form under which keys are compared: case folded, and composed (NFC), so that the same text
+    // written in other Unicode forms (an accent as a mark of its own, or as part of its letter) is one
+    // key, as it looks like one.
+    static QString fold(const QString &key);
+
 private:
     // The index: open addressing over slots that keep each key's hash beside its item's position,
     // so a look-up in a list of a hundred thousand names compares texts only where hashes agree.
@@ -117,7 +122,6 @@ private:
         qint32 position = -1; // 0-based; -1 for an empty slot
     };
 
-    static QString fold(const QString &key);
     static quint32 hashOf(const QString &folded);
     // The slot holding the key, or the empty slot where it would go.
     qsizetype slotOf(const QString &folded, quint32 hash) const;

@@ -1,5 +1,6 @@
 #include "veltrane/contracts/stored_rules.h"
 
+#include "veltrane/contracts/keyed_collection.h"
 #include "veltrane/contracts/vocabulary.h"
 
 #include <QLocale>
@@ -15,6 +16,22 @@ QString codePoint(char32_t c)
     return QStringLiteral("U+") + QString::number(quint32(c), 16).toUpper().rightJustified(4, QLatin1Char('0'));
 }
 
+// The characters Unicode lets a screen leave out (Default_Ignorable_Code_Point), beyond the formatting
+// ones: they make two names that look the same.
+bool defaultIgnorable(char32_t c)
+{
+    static constexpr std::pair<char32_t, char32_t> kRanges[] = {
+        {0x00AD, 0x00AD},   {0x034F, 0x034F},   {0x061C, 0x061C}, {0x115F, 0x1160}, {0x17B4, 0x17B5},
+        {0x180B, 0x180F},   {0x200B, 0x200F},   {0x202A, 0x202E}, {0x2060, 0x206F}, {0x3164, 0x3164},
+        {0xFE00, 0xFE0F},   {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0}, {0xFFF0, 0xFFF8}, {0x1BCA0, 0x1BCA3},
+        {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
+    };
+    for (const auto &[first, last] : kRanges)
+        if (c >= first && c <= last)
+            return true;
+    return false;
+}
+
 // Characters a screen would act on or hide rather than show.
 bool unprintable(char32_t c)
 {
@@ -26,8 +43,47 @@ bool unprintable(char32_t c)
     case QChar::Other_Surrogate:
         return true;
     default:
-        return QChar::isNonCharacter(c);
+        return QChar::isNonCharacter(c) || defaultIgnorable(c);
     }
+}
+
+// Calls visit(c) for each character of the text and answers what it answers first, or why the text is
+// not valid Unicode.
+template <typename Visit> std::optional<QString> forEachCharacter(const QString &text, Visit &&visit)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar unit = text.at(i);
+        char32_t c = unit.unicode();
+        if (unit.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(unit, text.at(i + 1));
+            ++i;
+        } else if (unit.isSurrogate()) {
+            return QStringLiteral("it is not valid Unicode text (a lone half of a surrogate pair)");
+        }
+        if (QChar::isNonCharacter(c))
+            return QStringLiteral("it is not valid Unicode text (the noncharacter %1)").arg(codePoint(c));
+        switch (QChar::category(c)) {
+        case QChar::Other_Control:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            return QStringLiteral("it holds a control character (%1)").arg(codePoint(c));
+        default:
+            break;
+        }
+        if (std::optional<QString> fault = visit(c))
+            return fault;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> tooLong(qsizetype characters, qint32 limit, const char *what)
+{
+    if (characters <= limit)
+        return std::nullopt;
+    return QStringLiteral("it is %1 characters long, and %2 has at most %3")
+        .arg(characters)
+        .arg(QLatin1String(what))
+        .arg(limit);
 }
 
 enum class Family { None, Latin, CyrillicOrGreek };
@@ -47,53 +103,74 @@ Family familyOf(char32_t c)
 
 } // namespace
 
-std::optional<QString> nameFault(const QString &name)
+QString storedName(const QString &name)
 {
+    for (const QChar c : name)
+        if (c.unicode() >= 0x80)
+            return name.normalized(QString::NormalizationForm_C);
+    return name;
+}
+
+std::optional<QString> nameFault(const QString &raw)
+{
+    // Broken Unicode is told before composing, which might hide it.
+    if (std::optional<QString> broken = forEachCharacter(raw, [](char32_t) { return std::optional<QString>(); }))
+        return broken;
+    const QString name = storedName(raw);
     Family word = Family::None;
     QString wordText;
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const QChar unit = name.at(i);
-        char32_t c = unit.unicode();
-        if (unit.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(unit, name.at(i + 1));
-            ++i;
-        } else if (unit.isSurrogate()) {
-            return QStringLiteral("it is not valid Unicode text (a lone half of a surrogate pair)");
-        }
-        if (QChar::isNonCharacter(c))
-            return QStringLiteral("it is not valid Unicode text (the noncharacter %1)").arg(codePoint(c));
+    qsizetype characters = 0;
+    const std::optional<QString> fault = forEachCharacter(name, [&](char32_t c) -> std::optional<QString> {
+        ++characters;
         switch (QChar::category(c)) {
-        case QChar::Other_Control:
-        case QChar::Separator_Line:
-        case QChar::Separator_Paragraph:
-            return QStringLiteral("it holds a control character (%1)").arg(codePoint(c));
         case QChar::Other_Format:
             return QStringLiteral("it holds an invisible formatting character (%1)").arg(codePoint(c));
         case QChar::Separator_Space:
             if (c != U' ')
                 return QStringLiteral("it holds a space other than the ordinary one (%1)").arg(codePoint(c));
             break;
+        case QChar::Other_NotAssigned:
+            return QStringLiteral("it holds a character Unicode has not assigned (%1)").arg(codePoint(c));
         default:
             break;
         }
+        if (defaultIgnorable(c))
+            return QStringLiteral("it holds an invisible character (%1)").arg(codePoint(c));
         if (!QChar::isLetter(c)) {
             if (!QChar::isMark(c)) {
                 word = Family::None;
                 wordText.clear();
             }
-            continue;
+            return std::nullopt;
         }
         wordText += QString::fromUcs4(&c, 1);
         const Family family = familyOf(c);
         if (family == Family::None)
-            continue;
+            return std::nullopt;
         if (word != Family::None && word != family)
             return QStringLiteral("a word of it mixes Latin letters with Cyrillic or Greek ones, which look alike "
                                   "(\"%1...\")")
                 .arg(wordText);
         word = family;
-    }
-    return std::nullopt;
+        return std::nullopt;
+    });
+    if (fault)
+        return fault;
+    return tooLong(characters, limits::kNameLength, "a name");
+}
+
+std::optional<QString> textFault(const QString &text)
+{
+    qsizetype characters = 0;
+    if (std::optional<QString> fault = forEachCharacter(text, [&characters](char32_t c) -> std::optional<QString> {
+            ++characters;
+            // SQLite takes one at the start of a text for the mark of its byte order, and drops it.
+            if (c == 0xFEFF)
+                return QStringLiteral("it holds a byte order mark (U+FEFF)");
+            return std::nullopt;
+        }))
+        return fault;
+    return tooLong(characters, limits::kTextLength, "a text");
 }
 
 QString printable(const QString &text)
@@ -131,6 +208,10 @@ QString RuleBreak::where() const
         return index < 0
                    ? QStringLiteral("%1 of the calibration of entry %2").arg(field).arg(entry)
                    : QStringLiteral("%1 of the calibration of entry %2 (item %3)").arg(field).arg(entry).arg(index);
+    case Part::Definition:
+        if (field == QLatin1String("Coefficient"))
+            return QStringLiteral("%1(%2, %3)").arg(field).arg(index / 4).arg(index % 4);
+        return index < 0 ? field : QStringLiteral("%1(%2)").arg(field).arg(index);
     }
     return field;
 }
@@ -167,6 +248,11 @@ public:
             add(at, QStringLiteral("is %1, not from %2 to %3")
                         .arg(number(v), number(range.minimum), number(range.maximum)));
     }
+    void finite(const RuleBreak &at, double v)
+    {
+        if (!std::isfinite(v))
+            add(at, QStringLiteral("is %1, not a finite number").arg(number(v)));
+    }
     void choice(const RuleBreak &at, qint32 v, qint32 count)
     {
         if (v < 0 || v >= count)
@@ -190,6 +276,34 @@ RuleBreak at(RuleBreak::Part part, const char *field, qint32 entry = -1, qint32 
     b.entry = entry;
     b.index = index;
     return b;
+}
+
+// The key a name is told apart by, as collections compare it (trailing blanks do not count).
+QString nameKeyOf(const QString &name)
+{
+    qsizetype n = name.size();
+    while (n > 0 && name.at(n - 1) == QLatin1Char(' '))
+        --n;
+    return KeyedCollection::fold(name.left(n));
+}
+
+// A locus tag named twice in one entry's list.
+void judgeTagList(Judge &judge, const CollectionPtr &list, const char *field, qint32 e)
+{
+    if (!list)
+        return;
+    QSet<QString> seen;
+    qint32 position = 0;
+    for (const QVariant &item : *list) {
+        if (const auto tag = objectFrom<BusinessObject>(item)) {
+            const QString key = nameKeyOf(tag->Name());
+            if (seen.contains(key))
+                judge.add(at(RuleBreak::Part::Entry, field, e, position),
+                          QStringLiteral("lists the locus tag \"%1\" a second time").arg(printable(tag->Name())));
+            seen.insert(key);
+        }
+        ++position;
+    }
 }
 
 void judgeCalibration(Judge &judge, const SizeCalibration &c, qint32 e)
@@ -238,10 +352,6 @@ QList<RuleBreak> ruleBreaks(const FragAnalysisParam &s)
     if (s.TypeCode() != limits::kFragAnalysisTypeCode)
         judge.add(at(P::Set, "TypeCode"),
                   QStringLiteral("is %1, not %2").arg(s.TypeCode()).arg(limits::kFragAnalysisTypeCode));
-    if ((s.Attributes() & ~limits::kDefinedAttributeBits) != 0)
-        judge.add(
-            at(P::Set, "Attributes"),
-            QStringLiteral("is %1, which holds bits beyond %2").arg(s.Attributes()).arg(limits::kDefinedAttributeBits));
     judge.within(at(P::Set, "SlopeThreshold"), s.SlopeThreshold(), limits::kSlopeThreshold);
     judge.choice(at(P::Set, "IDStandardBySize"), s.IDStandardBySize(), 2);
     judge.choice(at(P::Set, "QuantityByHeight"), s.QuantityByHeight(), 2);
@@ -272,7 +382,104 @@ QList<RuleBreak> ruleBreaks(const FragAnalysisParam &s)
         judge.within(at(P::Entry, "ConfidenceLevel", e), s.ConfidenceLevel(e), limits::kConfidenceLevel);
         if (const SizeCalibrationPtr c = s.SizeCalibration(e))
             judgeCalibration(judge, *c, e);
+        judgeTagList(judge, s.STRLocusTagsOf(e), "STRLocusTags", e);
+        judgeTagList(judge, s.SNPLocusTagsOf(e), "SNPLocusTags", e);
     }
+    // What the editor's controls can hold together: the two analyses exclude each other, and the set's
+    // size standard is the one its first entry is calibrated with ("[None]" leaves both empty).
+    if (s.EntryCount() > 0) {
+        if (s.SNPAnalysis() && s.IdentifyAlleles(0))
+            judge.add(at(P::Entry, "IdentifyAlleles", 0),
+                      QStringLiteral("is on together with SNPAnalysis; a set identifies STR alleles or does SNP "
+                                     "analysis, not both"));
+        const SizeCalibrationPtr first = s.SizeCalibration(0);
+        const SizeStandardSettingsPtr standard = s.SizeStandard();
+        const SizeStandardSettingsPtr calibrated = first ? first->SizeStandard() : SizeStandardSettingsPtr();
+        if (!standard && first)
+            judge.add(at(P::Set, "SizeStandard"),
+                      QStringLiteral("is none, but entry 0 has a calibration (model %1); a set without a size "
+                                     "standard has no calibration")
+                          .arg(first->ModelIndex()));
+        else if (standard && !first)
+            judge.add(
+                at(P::Set, "SizeStandard"),
+                QStringLiteral("is \"%1\", but entry 0 has no calibration with it").arg(printable(standard->Name())));
+        else if (standard && (!calibrated || nameKeyOf(calibrated->Name()) != nameKeyOf(standard->Name())))
+            judge.add(at(P::Set, "SizeStandard"),
+                      QStringLiteral("is \"%1\", but entry 0 is calibrated with %2")
+                          .arg(printable(standard->Name()),
+                               calibrated ? QStringLiteral("\"%1\"").arg(printable(calibrated->Name()))
+                                          : QStringLiteral("no size standard")));
+    }
+    return out;
+}
+
+namespace {
+
+RuleBreak definitionAt(const char *field, qint32 index = -1)
+{
+    return at(RuleBreak::Part::Definition, field, -1, index);
+}
+
+void judgeDye(Judge &judge, const char *field, qint32 dye)
+{
+    judge.choice(definitionAt(field), dye, limits::kQuantitationRows);
+}
+
+} // namespace
+
+QList<RuleBreak> ruleBreaks(const SizeStandardSettings &standard)
+{
+    QList<RuleBreak> out;
+    Judge judge(out);
+    judgeDye(judge, "DyeIndex", standard.DyeIndex());
+    judge.within(definitionAt("FitCoefficient"), standard.FitCoefficient(), limits::Range{0, 1});
+    const QList<float> sizes = standard.FragmentSizes();
+    if (sizes.size() < kModelMinimumPeaks[0])
+        judge.add(definitionAt("FragmentSizes"),
+                  QStringLiteral("holds %1 fragments; a size standard has at least %2, as the simplest model needs")
+                      .arg(sizes.size())
+                      .arg(kModelMinimumPeaks[0]));
+    for (qsizetype f = 0; f < sizes.size(); ++f) {
+        const RuleBreak place = definitionAt("FragmentSizes", qint32(f));
+        if (!std::isfinite(sizes[f]) || sizes[f] <= 0)
+            judge.add(place, QStringLiteral("is %1, not a size greater than 0").arg(number(sizes[f])));
+        else if (f > 0 && std::isfinite(sizes[f - 1]) && sizes[f] <= sizes[f - 1])
+            judge.add(place, QStringLiteral("is %1, not larger than the fragment before it (%2); fragments ascend")
+                                 .arg(number(sizes[f]), number(sizes[f - 1])));
+    }
+    return out;
+}
+
+QList<RuleBreak> ruleBreaks(const MobilityCalibrationSettings &calibration)
+{
+    QList<RuleBreak> out;
+    Judge judge(out);
+    for (qint16 row = 0; row < 4; ++row)
+        for (qint16 column = 0; column < 4; ++column)
+            judge.finite(definitionAt("Coefficient", row * 4 + column), calibration.Coefficient(row, column));
+    return out;
+}
+
+QList<RuleBreak> ruleBreaks(const STRLocusTag &tag)
+{
+    QList<RuleBreak> out;
+    Judge judge(out);
+    judgeDye(judge, "Dye", tag.Dye());
+    for (const auto &[field, size] : {std::pair{"MinSize", tag.MinSize()}, std::pair{"MaxSize", tag.MaxSize()}})
+        if (!std::isfinite(size) || size < 0)
+            judge.add(definitionAt(field), QStringLiteral("is %1, not a size of 0 or more").arg(number(size)));
+    if (std::isfinite(tag.MinSize()) && std::isfinite(tag.MaxSize()) && tag.MinSize() > tag.MaxSize())
+        judge.add(definitionAt("MaxSize"),
+                  QStringLiteral("is %1, smaller than MinSize %2").arg(number(tag.MaxSize()), number(tag.MinSize())));
+    return out;
+}
+
+QList<RuleBreak> ruleBreaks(const SNPLocusTagSettings &tag)
+{
+    QList<RuleBreak> out;
+    Judge judge(out);
+    judge.finite(definitionAt("TagNumber"), tag.TagNumber());
     return out;
 }
 

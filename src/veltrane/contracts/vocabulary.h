@@ -121,11 +121,10 @@ constexpr qint32 kSNPLocusTags = 24;
 namespace limits {
 // Size-calling entries of one parameter set (entries 0 to 255).
 constexpr qint32 kSizeCallingEntries = 256;
-// Attribute bits of a stored parameter set: either of the two lowest makes it read-only; 4 hides it.
+// Attribute bits of a stored parameter set or size standard: either of the two lowest makes it
+// read-only, 4 hides it. Other bits mean nothing here; they are stored and exported as they are.
 constexpr qint32 kReadOnlyBits = 3;
 constexpr qint32 kHiddenBit = 4;
-// Every attribute bit a stored parameter set may carry.
-constexpr qint32 kDefinedAttributeBits = kReadOnlyBits | kHiddenBit;
 // The type code of a fragment analysis parameter set's settings.
 constexpr qint32 kFragAnalysisTypeCode = 1011;
 // Calibration models 0 to 4 and quantity units 0 to 3 ("g", "mol", "M", "g/L").
@@ -133,6 +132,13 @@ constexpr qint32 kModelCount = 5;
 constexpr qint32 kUnitCount = 4;
 // Rows of the quantitation table and dyes of the dye spectra.
 constexpr qint32 kQuantitationRows = 4;
+
+// The longest name of a stored object (a parameter set, a size standard, a tag, a project, ...) and the
+// longest of its other texts (an SNP locus tag's texts, a calibration's name), in characters as
+// Unicode counts them (after the name is composed, see storedName()). A name is as long as the save-as
+// page lets one be typed; lists, grids and the editor show either whole.
+constexpr qint32 kNameLength = 128;
+constexpr qint32 kTextLength = 255;
 
 // The ranges the editor accepts (minimum and maximum, both included).
 struct Range

@@ -2,6 +2,7 @@
 
 #include "veltrane/analysis_page/analysis_param_page.h"
 #include "veltrane/contracts/automation.h"
+#include "veltrane/contracts/component_loader.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/vocabulary.h"
 #include "veltrane/save_as_page/save_as_param_page.h"
@@ -106,6 +107,22 @@ std::function<QWidget *(QWidget *)> outsideControl(const QString &progId)
     return controls.byProgId.value(progId.toCaseFolded());
 }
 
+// A control another component library registered: made by its class factory, then the page's.
+QObject *registeredControl(const QString &progId, QWidget *parent)
+{
+    VtObject *made = components::createRegisteredObject(progId, true);
+    auto *control = qobject_cast<QWidget *>(static_cast<QObject *>(made->vtbl->TakeQtObject(made)));
+    QObject *other = control ? nullptr : static_cast<QObject *>(made->vtbl->QtObject(made));
+    made->vtbl->Release(made); // the wrapper only: the page owns the control from here
+    if (!control) {
+        delete other;
+        throw Error(kApplicationError, QStringLiteral("Veltrane"),
+                    QStringLiteral("The class registered as \"%1\" is no control.").arg(progId));
+    }
+    control->setParent(parent);
+    return control;
+}
+
 } // namespace
 
 void registerOutsideControl(const QString &progId, std::function<QWidget *(QWidget *parent)> create)
@@ -124,7 +141,7 @@ QObject *createObject(const QString &name, QWidget *parent)
     if (!c) {
         if (const auto create = outsideControl(name))
             return create(parent);
-        throw noClass(QStringLiteral("public class or control"), name);
+        return registeredControl(name, parent);
     }
     if (!c->isBuilt())
         throw Error(kApplicationError, QStringLiteral("Veltrane"),

@@ -35,14 +35,15 @@ const QList<PublicClass> &publicClasses();
 const PublicClass *findPublicClass(const QString &name);
 
 // Creates a public class by programmatic identifier or class name, or an outside control by its
-// programmatic identifier (case does not matter); an unknown name or a class not built yet raises
-// an Error.
+// programmatic identifier (case does not matter): one the host registered in the process
+// (registerOutsideControl), else one a component library registered in the component registry. An
+// unknown name, a class not built yet or a registered class that is no control raises an Error.
 QObject *createObject(const QString &name, QWidget *parent = nullptr);
 
 // Controls of the host that the library's pages place on themselves (the STR locus tag selector of
-// the editor): the host registers how to make each under its programmatic identifier, and
-// createObject makes them after looking among the library's own classes. An empty function
-// forgets the identifier.
+// the editor), made in the process: a host that links its controls registers how to make each under
+// its programmatic identifier, and createObject makes them after looking among the library's own
+// classes and before asking the component registry. An empty function forgets the identifier.
 void registerOutsideControl(const QString &progId, std::function<QWidget *(QWidget *parent)> create);
 
 // Creates a page by class name (the framework's page factory); an unknown or non-page name raises

@@ -2,11 +2,8 @@
 
 #include "veltrane/contracts/vocabulary.h"
 
-#include <QTextStream>
-
 namespace veltrane::typelib {
 
-using automation::CallKind;
 using automation::Member;
 using automation::Parameter;
 using automation::Type;
@@ -25,42 +22,10 @@ QString pageFramework()
     return QStringLiteral("PageFramework");
 }
 
-QUuid id(const char *text)
-{
-    return QUuid(QLatin1String(text));
-}
-
-Parameter value(Type type, const QString &typeName = {})
-{
-    return Parameter{{}, type, typeName, false};
-}
-
-Parameter byRef(const QString &name, Type type, const QString &typeName = {})
-{
-    return Parameter{name, type, typeName, true};
-}
-
-Member method(const QString &name, qint32 dispId, QList<Parameter> arguments = {}, Parameter result = {})
-{
-    return Member{name, CallKind::Method, dispId, std::move(arguments), std::move(result), {}};
-}
-
-Member get(const QString &name, qint32 dispId, Parameter result)
-{
-    return Member{name, CallKind::PropertyGet, dispId, {}, std::move(result), {}};
-}
-
-Member put(const QString &name, qint32 dispId, Parameter argument)
-{
-    return Member{name, CallKind::PropertyPut, dispId, {std::move(argument)}, {}, {}};
-}
-
 Interface interface(const QString &name, const char *iid, QList<Member> members = {},
                     const QString &library = libraryName())
 {
-    for (Member &m : members)
-        m.interfaceName = name;
-    return Interface{name, id(iid), library, std::move(members)};
+    return dispatchInterface(library, name, iid, std::move(members));
 }
 
 TypeLibrary build()
@@ -70,7 +35,7 @@ TypeLibrary build()
 
     TypeLibrary lib;
     lib.name = libraryName();
-    lib.libId = id("{E30E1D33-CA34-4922-A44D-981536F3597C}");
+    lib.libId = QUuid(QLatin1String("{E30E1D33-CA34-4922-A44D-981536F3597C}"));
     lib.majorVersion = 1;
     lib.minorVersion = 1;
     lib.lcid = 0x409;
@@ -142,32 +107,32 @@ TypeLibrary build()
     lib.classes = {
         {QStringLiteral("Service"),
          ClassKind::CreatableObject,
-         id("{C8FE094E-FDC7-4B52-AE2E-CF582DB72750}"),
+         QUuid(QLatin1String("{C8FE094E-FDC7-4B52-AE2E-CF582DB72750}")),
          QStringLiteral("_Service"),
          {QStringLiteral("IServiceAccess")},
          {}},
         {pages::kAnalysisParamPage,
          ClassKind::Control,
-         id("{33740BFA-3592-4467-A13C-B9450FD5B63D}"),
+         QUuid(QLatin1String("{33740BFA-3592-4467-A13C-B9450FD5B63D}")),
          QStringLiteral("_AnalysisParamPage"),
          {pageAccess},
          QStringLiteral("__AnalysisParamPage")},
         {pages::kSaveAsParamPage,
          ClassKind::Control,
-         id("{FEA3E9AA-F000-46AA-917F-97C4D2555AAE}"),
+         QUuid(QLatin1String("{FEA3E9AA-F000-46AA-917F-97C4D2555AAE}")),
          QStringLiteral("_SaveAsParamPage"),
          {pageAccess},
          QStringLiteral("__SaveAsParamPage")},
         {pages::kSelectParamPage,
          ClassKind::Control,
-         id("{8DA3BA8E-8719-4795-8B35-589F90606E4D}"),
+         QUuid(QLatin1String("{8DA3BA8E-8719-4795-8B35-589F90606E4D}")),
          QStringLiteral("_SelectParamPage"),
          {pageAccess},
          QStringLiteral("__SelectParamPage")},
         // A control placed on a page, not a page: no IPageAccess.
         {QStringLiteral("SNPLocusTagSelector"),
          ClassKind::Control,
-         id("{40923E03-0DFC-4C62-A4D0-2C0339A4FDE7}"),
+         QUuid(QLatin1String("{40923E03-0DFC-4C62-A4D0-2C0339A4FDE7}")),
          QStringLiteral("_SNPLocusTagSelector"),
          {},
          QStringLiteral("__SNPLocusTagSelector")},
@@ -175,106 +140,12 @@ TypeLibrary build()
     return lib;
 }
 
-QString guid(const QUuid &id)
-{
-    return id.toString(QUuid::WithBraces).toUpper();
-}
-
-QString hex(quint32 n)
-{
-    return QStringLiteral("0x%1").arg(n, 8, 16, QLatin1Char('0'));
-}
-
-QString signature(const Member &m)
-{
-    QStringList arguments;
-    for (const Parameter &p : m.arguments)
-        arguments << (p.name.isEmpty() ? QString() : p.name + QLatin1String(": ")) + automation::typeText(p) +
-                         (p.byRef ? QLatin1String(", by reference") : QLatin1String(""));
-    QString text = m.name + QLatin1Char('(') + arguments.join(QLatin1String("; ")) + QLatin1Char(')');
-    if (m.result.type != Type::Void)
-        text += QLatin1String(": ") + automation::typeText(m.result);
-    return text;
-}
-
 } // namespace
-
-const Interface *TypeLibrary::interface(const QString &name) const
-{
-    for (const Interface &i : interfaces)
-        if (i.name == name)
-            return &i;
-    return nullptr;
-}
-
-const CoClass *TypeLibrary::coClass(const QString &name) const
-{
-    for (const CoClass &c : classes)
-        if (c.name.compare(name, Qt::CaseInsensitive) == 0)
-            return &c;
-    return nullptr;
-}
-
-automation::DispatchTable TypeLibrary::dispatchTable(const CoClass &coClass) const
-{
-    automation::DispatchTable table{coClass.name, {}};
-    for (const QString &name : QStringList{coClass.defaultInterface} + coClass.furtherInterfaces)
-        if (const Interface *i = interface(name))
-            table.members += i->members;
-    return table;
-}
-
-QList<const Interface *> TypeLibrary::ownInterfaces() const
-{
-    QList<const Interface *> out;
-    for (const Interface &i : interfaces)
-        if (i.library == name)
-            out << &i;
-    return out;
-}
 
 const TypeLibrary &typeLibrary()
 {
     static const TypeLibrary library = build();
     return library;
-}
-
-QString describe(const TypeLibrary &library)
-{
-    QString text;
-    QTextStream out(&text);
-    out << "Type library " << library.name << ' ' << guid(library.libId) << ", version " << library.version()
-        << ", locale " << QStringLiteral("0x%1").arg(library.lcid, 3, 16, QLatin1Char('0')) << '\n';
-    out << "References:\n";
-    for (const Reference &r : library.references)
-        out << "  " << r.name << ": " << r.provides << '\n';
-
-    out << "\nClasses:\n";
-    for (const CoClass &c : library.classes) {
-        out << "  " << c.name << " (" << (c.kind == ClassKind::Control ? "control" : "creatable object") << ") "
-            << guid(c.clsid) << ", " << library.name << '.' << c.name << '\n';
-        out << "    default interface: " << c.defaultInterface << ' '
-            << guid(library.interface(c.defaultInterface)->iid) << '\n';
-        for (const QString &f : c.furtherInterfaces)
-            out << "    further interface: " << f << ' ' << guid(library.interface(f)->iid) << '\n';
-        if (!c.eventInterface.isEmpty())
-            out << "    event interface:   " << c.eventInterface << ' '
-                << guid(library.interface(c.eventInterface)->iid) << " (no events)\n";
-    }
-
-    out << "\nInterfaces:\n";
-    for (const Interface &i : library.interfaces) {
-        out << "  " << i.name << ' ' << guid(i.iid);
-        if (i.library != library.name)
-            out << " (" << i.library << ')';
-        out << '\n';
-        if (i.members.isEmpty())
-            out << "    (no members)\n";
-        for (const Member &m : i.members)
-            out << "    " << hex(quint32(m.dispId)) << "  " << qSetFieldWidth(13) << Qt::left
-                << automation::kindText(m.kind) << qSetFieldWidth(0) << signature(m) << '\n';
-    }
-    return text;
 }
 
 } // namespace veltrane::typelib

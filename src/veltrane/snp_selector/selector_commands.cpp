@@ -77,14 +77,15 @@ void SelectorCommands::connectControls()
 void SelectorCommands::ShowButtons()
 {
     trap(Ending::Propagate, "SNPLocusTagSelector", "ShowButtons", [&] {
-        // A disabled selector keeps its buttons off, whichever notification asks for them.
+        // The buttons follow the rows whether or not the selector is enabled: putEnabled(false)
+        // turns them off itself, and a grid's activation may turn them on again.
         for (SelectorSide *side : {&s.m_available, &s.m_selected}) {
-            const bool hasRows = s.m_bEnabled && side->grid->rowCount() > 0;
+            const bool hasRows = side->grid->rowCount() > 0;
             side->moveAll->setEnabled(hasRows);
             side->moveSingle->setEnabled(hasRows && side->row > 0);
         }
         // Only a selection or a right click offers Edit; here it can only be withdrawn.
-        if ((s.m_dAvailableRow <= 0 && s.m_dSelectedRow <= 0) || !s.m_bEnabled)
+        if (s.m_dAvailableRow <= 0 && s.m_dSelectedRow <= 0)
             s.cmdEditSNPLocus->setEnabled(false);
     });
 }
@@ -269,10 +270,14 @@ void SelectorCommands::AppendTagRow(const SNPLocusTagPtr &tag)
     grid->lockUpdates(false);
     grid->repaintGrid();
     grid->setRedraw(true);
-    // Rows find their tag by name, so the name belongs to the tag stored under it now, also when a
-    // renamed tag still answers to it here.
-    if (tags->Contains(name))
+    // Every appended tag counts (AppendNewStoredTags compares counts). Rows find their tag by name,
+    // so where the name is still held by the tag known under it before, that one stays, without
+    // the name, and the new tag takes it.
+    if (tags->Contains(name)) {
+        const QVariant earlier = tags->Item(name);
         tags->Remove(name);
+        tags->Add(earlier);
+    }
     tags->Add(tag, name);
 }
 
@@ -281,21 +286,20 @@ void SelectorCommands::AppendNewStoredTags()
     const CollectionPtr fresh =
         ObjectManager().LoadCollection(queries::kSNPLocusTags, QString(), QString(), fields::kName, false, true);
     const CollectionPtr &tags = s.requireTags();
-    // Known tags by ID. A tag listed twice (renamed in the editor, so appended again) counts once,
-    // or the count below would stop before every new tag is listed.
+    if (fresh->Count() == tags->Count())
+        return;
+    // Known tags by ID; a tag listed twice (renamed in the editor, so appended again) is one ID.
     QSet<qint32> known;
     known.reserve(tags->Count());
     for (const QVariant &item : *tags)
         known.insert(tagFrom(item)->TagData()->ID());
-    if (fresh->Count() == qint32(known.size()))
-        return;
     for (const QVariant &item : *fresh) {
         const SNPLocusTagPtr tag = tagFrom(item);
         if (known.contains(tag->TagData()->ID()))
             continue;
         AppendTagRow(tag);
         known.insert(tag->TagData()->ID());
-        if (fresh->Count() == qint32(known.size()))
+        if (fresh->Count() == tags->Count())
             return;
     }
 }

@@ -156,8 +156,8 @@ void SelectorGrids::UnHighlightRows(GridControl *grid)
 {
     trap(Ending::Propagate, "SNPLocusTagSelector", "UnHighlightRows", [&] {
         grid->clearSelection();
-        // Whatever switched the user's selecting off, it is on again (unless the selector is off).
-        grid->setSelectionEnabled(s.m_bEnabled);
+        // Whatever switched the user's selecting off, it is on again.
+        grid->setSelectionEnabled(true);
     });
 }
 

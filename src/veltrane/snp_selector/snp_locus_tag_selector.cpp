@@ -93,6 +93,8 @@ void SNPLocusTagSelector::buildControls()
     const auto moveButton = [this](const char *name, const char *caption, const char *tip) {
         auto *button = make<CommandButton>(this, QLatin1String(name), QLatin1String(caption));
         button->setToolTip(QLatin1String(tip));
+        // A screen reader says what the button does, not its arrows.
+        button->setAccessibleName(QLatin1String(tip));
         const int side = std::max(twips::toPixels(kMoveButtonTwips, this), button->fontMetrics().height() + 8);
         button->setFixedSize(side, side);
         return button;
@@ -139,6 +141,12 @@ void SNPLocusTagSelector::buildControls()
     layout->setColumnStretch(0, 1);
     layout->setColumnStretch(2, 1);
     layout->setRowStretch(1, 1);
+    // The keyboard goes the way the eye does: the available tags, the buttons between the lists,
+    // the selected tags, then the buttons below.
+    QWidget *const order[] = {gridAvailable, cmdAddSingle, cmdRemoveSingle, cmdAddAll,
+                              cmdRemoveAll,  gridSelected, cmdEditSNPLocus, cmdNewSNPLocus};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void SNPLocusTagSelector::buildMenus()
@@ -204,8 +212,8 @@ void SNPLocusTagSelector::Initialize(const AnalysisParameterPtr &oAnalysisParame
     m_colSNPLocusTags =
         ObjectManager().LoadCollection(queries::kSNPLocusTags, QString(), QString(), fields::kName, false, true);
 
-    // The set's tags are matched to stored tags by ID, not by name; a set that lists a tag twice
-    // still shows it once.
+    // The set's tags are matched to stored tags by ID, not by name. A set that lists a tag twice is
+    // refused, as the keyed collection of its IDs refuses the second.
     QSet<qint32> inSet;
     const FragAnalysisParamPtr settings = m_oParameterSet->FragAnalysisParam();
     if (!settings)
@@ -213,9 +221,18 @@ void SNPLocusTagSelector::Initialize(const AnalysisParameterPtr &oAnalysisParame
     if (settings->EntryCount() > 0) {
         const CollectionPtr listed = settings->SNPLocusTagsOf(0);
         inSet.reserve(listed->Count());
-        for (const QVariant &item : *listed)
-            if (const auto tag = objectFrom<SNPLocusTagSettings>(item))
-                inSet.insert(tag->ID());
+        for (const QVariant &item : *listed) {
+            const auto tag = objectFrom<SNPLocusTagSettings>(item);
+            if (!tag)
+                throw Error::typeMismatch(kClassName, QStringLiteral("SNP locus tag settings expected"));
+            if (inSet.contains(tag->ID()))
+                throw Error(kDuplicateKey, kClassName,
+                            runtimeErrorText(kDuplicateKey) +
+                                QStringLiteral(": the set lists the SNP locus tag \"%1\" (ID %2) twice")
+                                    .arg(tag->Name())
+                                    .arg(tag->ID()));
+            inSet.insert(tag->ID());
+        }
     }
 
     for (GridControl *grid : {gridAvailable, gridSelected}) {
@@ -232,20 +249,16 @@ void SNPLocusTagSelector::Initialize(const AnalysisParameterPtr &oAnalysisParame
     gridAvailable->setRowCount(0);
     gridSelected->setRowCount(0);
 
-    // Each grid is sized once and then written row by row, in the collection's order.
-    std::array<std::vector<const SNPLocusTag *>, 2> rows; // 0 available, 1 selected
+    // Row by row in the collection's order, each grid growing by one: a tag that cannot be shown
+    // stops the filling with the rows before it in place.
     for (const QVariant &item : *m_colSNPLocusTags) {
         const auto tag = objectFrom<SNPLocusTag>(item);
         if (!tag)
             throw Error::typeMismatch(kClassName, QStringLiteral("SNPLocusTag expected"));
-        rows[inSet.contains(settingsOf(*tag).ID()) ? 1 : 0].push_back(tag.data());
-    }
-    for (SelectorSide *side : {&m_available, &m_selected}) {
-        const auto &list = rows[side == &m_selected ? 1 : 0];
-        side->grid->setRowCount(qint32(list.size()));
-        qint32 row = 0;
-        for (const SNPLocusTag *tag : list)
-            writeRow(side->grid, ++row, *tag);
+        GridControl *grid = inSet.contains(settingsOf(*tag).ID()) ? gridSelected : gridAvailable;
+        const qint32 row = grid->rowCount() + 1;
+        grid->setRowCount(row);
+        writeRow(grid, row, *tag);
     }
 
     for (SelectorSide *side : {&m_available, &m_selected})
@@ -315,15 +328,14 @@ void SNPLocusTagSelector::putEnabled(bool bValue)
         remembered[i] = {grids[i]->lockUpdates(false), grids[i]->readOnly()};
         grids[i]->setReadOnly(false);
     }
-    // ShowButtons and the grids' handlers read the state, so it changes before the buttons do.
-    m_bEnabled = bValue;
 
     strAvailable->setEnabled(bValue);
     strSelected->setEnabled(bValue);
     for (GridControl *grid : grids) {
         grid->setBackColor(bValue ? colors::kWhite : colors::kButtonFace);
         grid->setTextColor(bValue ? colors::kBlack : colors::kGrayText);
-        // A disabled selector shows its rows but lets nobody pick them.
+        // The grid's own disabled state: rows can be seen but not picked, until UnHighlightRows gives
+        // the selection back.
         grid->setSelectionEnabled(bValue);
     }
     if (bValue) {
@@ -340,6 +352,8 @@ void SNPLocusTagSelector::putEnabled(bool bValue)
         grids[i]->lockUpdates(remembered[i].locked);
         grids[i]->setReadOnly(remembered[i].loadDone);
     }
+    // Last: ShowButtons above ran with the state as it was, as do the grids' notifications until now.
+    m_bEnabled = bValue;
 }
 
 } // namespace veltrane

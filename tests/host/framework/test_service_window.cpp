@@ -263,8 +263,10 @@ void TestServiceWindow::pageErrorsAreShownOnceAndTheWindowStaysUsable_data()
                               << "commit cancel" << true << false;
     QTest::newRow("Save") << "Save"
                           << "commit cancel" << true << false;
+    // A page that could not load would save less than there is: neither its button nor Proceed
+    // commits.
     QTest::newRow("Initialize") << "Initialize"
-                                << "commit" << false << true;
+                                << "commit proceed cancel" << true << false;
     QTest::newRow("Activate") << "Activate"
                               << "commit" << false << true;
 }

@@ -231,8 +231,8 @@ FragAnalysisParamPtr richSet(host::SqlStore &store, const QString &name)
     s->setProjectName(projects.last()->Name());
     s->setTypeCode(1011);
     s->setSlopeThreshold(1.1f);
-    s->setSNPAnalysis(true);
-    s->setIdentifyAlleles(0, true);
+    s->setSNPAnalysis(true); // which STR allele identification in entry 0 may not be beside
+    s->setIdentifyAlleles(0, false);
     s->setRelativePeakHeightThreshold(0, 33.333332f);
     s->setConfidenceLevel(0, 97.5f);
     const auto standards = store.sizeStandards();
@@ -246,7 +246,7 @@ FragAnalysisParamPtr richSet(host::SqlStore &store, const QString &name)
     entry->setSizeStandard(standards.at(1)->Data());
     s->setSizeCalibration(0, entry);
     // A second entry without a calibration.
-    s->setIdentifyAlleles(1, false);
+    s->setIdentifyAlleles(1, true);
     s->setRelativePeakHeightThreshold(1, 1.0e-7f);
     s->setConfidenceLevel(1, 75.25f);
     s->setDyeMobilityCalibration(store.mobilityCalibrations().last()->Data());

@@ -2,6 +2,7 @@
 #include "host/objects/json_exchange.h"
 #include "host/objects/sql_store.h"
 #include "host/objects/store_io.h"
+#include "host/objects/watchdog.h"
 #include "store_fixture.h"
 #include "support/recording_utilities.h"
 
@@ -13,6 +14,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -243,6 +245,8 @@ private slots:
     void aNameStoredMeanwhileIsAConflict();
     void aServerStoppedDuringAnImportLeavesOldOrNew();
     void aServerThatStallsIsGivenUpOn();
+    void theWatchdogShutsAStalledSocketDown_data();
+    void theWatchdogShutsAStalledSocketDown();
 
 private:
     bool sqlite() const { return m_engine == QLatin1String("sqlite"); }
@@ -464,6 +468,48 @@ void TestStoreFaults::aServerThatStallsIsGivenUpOn()
     QCOMPARE(copiesStored(*store), 0);
     store.reset();
     QCOMPARE(copiesStored(*SqlStore::open(server.url())), 0);
+}
+
+void TestStoreFaults::theWatchdogShutsAStalledSocketDown_data()
+{
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<int>("heldMs"); // how long the guard stays, or until it fires when longer than the timeout
+    QTest::addColumn<bool>("fires");
+    QTest::newRow("a time-out of 0 watches nothing") << 0 << 300 << false;
+    QTest::newRow("a time-out of 1 ms") << 1 << 10000 << true;
+    QTest::newRow("released before its deadline") << 300 << 0 << false;
+}
+
+void TestStoreFaults::theWatchdogShutsAStalledSocketDown()
+{
+    // Both engines would watch the same socket; the stall itself needs a server (above), the
+    // watchdog only a socket.
+    if (!sqlite())
+        QSKIP("does not depend on the engine");
+    QFETCH(int, timeoutMs);
+    QFETCH(int, heldMs);
+    QFETCH(bool, fires);
+    int ends[2];
+    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+    const auto closeEnds = qScopeGuard([&] {
+        ::close(ends[0]);
+        ::close(ends[1]);
+    });
+    bool fired = false;
+    {
+        const WatchdogGuard guard(ends[0], timeoutMs);
+        QDeadlineTimer held(heldMs);
+        while (!guard.fired() && !held.hasExpired())
+            QThread::msleep(1);
+        fired = guard.fired();
+    }
+    QCOMPARE(fired, fires);
+    // A released guard is gone for good: its deadline passing later shuts nothing down.
+    QThread::msleep(uint(qMax(0, timeoutMs - heldMs) + 100));
+    // A socket shut down reads its end at once, and the peer can no longer write to it.
+    char c = 0;
+    QCOMPARE(::send(ends[1], "x", 1, MSG_NOSIGNAL), fires ? -1 : 1);
+    QCOMPARE(::recv(ends[0], &c, 1, MSG_DONTWAIT), fires ? 0 : 1);
 }
 
 VELTRANE_STORE_TEST_MAIN(TestStoreFaults)

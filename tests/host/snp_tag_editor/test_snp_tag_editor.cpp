@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QLocale>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -46,10 +47,13 @@ void type(QWidget *window, const QString &name, const QString &text)
     TextBox *box = field(window, name);
     QVERIFY2(box, qPrintable(name));
     box->selectAll();
+    const bool typeable = std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
     if (text.isEmpty())
         QTest::keyClick(box, Qt::Key_Delete);
-    else
+    else if (typeable)
         QTest::keyClicks(box, text);
+    else
+        box->insert(text); // pasted, as what no keyboard has is entered
 }
 
 struct Outcome
@@ -111,6 +115,15 @@ void TestSnpTagEditor::refusesWhatCannotBeStored_data()
     QTest::newRow("number that is none") << "txtTagNumber"
                                          << "12x"
                                          << "txtTagNumber";
+    QTest::newRow("number past single precision") << "txtTagNumber"
+                                                  << "3.4028236e38"
+                                                  << "txtTagNumber";
+    QTest::newRow("an invisible character in the name") << "txtName"
+                                                        << "rs\u200B3"
+                                                        << "txtName";
+    QTest::newRow("a line separator in a text") << "txtTagText2"
+                                                << "A\u2028B"
+                                                << "txtTagText2";
 }
 
 void TestSnpTagEditor::refusesWhatCannotBeStored()
@@ -153,15 +166,22 @@ void TestSnpTagEditor::saveStoresTheTagAndCounts_data()
 {
     QTest::addColumn<bool>("isNew");
     QTest::addColumn<QString>("name");
-    QTest::newRow("stored tag, same name in other case") << false << "RS1";
-    QTest::newRow("stored tag renamed") << false << "rs1b";
-    QTest::newRow("new tag") << true << "rs9";
+    QTest::addColumn<QString>("number");
+    QTest::newRow("stored tag, same name in other case") << false << "RS1"
+                                                         << "42.5";
+    QTest::newRow("stored tag renamed") << false << "rs1b"
+                                        << "-0.25";
+    QTest::newRow("new tag, a number of single precision's largest") << true << "rs9"
+                                                                     << "3.4028234e38";
+    QTest::newRow("new tag, as long a name as a tag may have")
+        << true << QString(limits::kNameLength, QLatin1Char('n')) << "1";
 }
 
 void TestSnpTagEditor::saveStoresTheTagAndCounts()
 {
     QFETCH(bool, isNew);
     QFETCH(QString, name);
+    QFETCH(QString, number);
     PageHost host(false);
     const SNPLocusTagPtr tag =
         isNew ? qSharedPointerObjectCast<SNPLocusTag>(ObjectManager().NewObject(QStringLiteral("SNPLocusTag")))
@@ -170,7 +190,7 @@ void TestSnpTagEditor::saveStoresTheTagAndCounts()
     const Outcome outcome = runEditor(tag, [&](host::ServiceWindowDialog &window) {
         title = window.Title();
         type(&window, QStringLiteral("txtName"), name);
-        type(&window, QStringLiteral("txtTagNumber"), QStringLiteral("42.5"));
+        type(&window, QStringLiteral("txtTagNumber"), number);
         type(&window, QStringLiteral("txtTagText3"), QStringLiteral("promoter"));
         clickCommand(window, 1);
     });
@@ -183,7 +203,7 @@ void TestSnpTagEditor::saveStoresTheTagAndCounts()
     const SNPLocusTagSettingsPtr now = storedTag(name);
     QVERIFY(now);
     QCOMPARE(now->ID(), tag->TagData()->ID());
-    QCOMPARE(now->TagNumber(), 42.5f);
+    QCOMPARE(now->TagNumber(), QLocale::c().toFloat(number));
     QCOMPARE(now->TagText(3), QStringLiteral("promoter"));
     if (!isNew)
         QCOMPARE(now->TagText(2), QStringLiteral("A/G")); // what was not edited stays

@@ -10,6 +10,7 @@
 #include "platform/forms/up_down.h"
 
 #include <QApplication>
+#include <QStyle>
 #include <QTabBar>
 #include <QTest>
 #include <QToolButton>
@@ -25,8 +26,10 @@ private slots:
     void spinArrowKeysAndChange();
     void tabClick();
     void popupMenuItems();
-    void colorsReadBackExactly_data();
-    void colorsReadBackExactly();
+    void textReadsOnItsBackground_data();
+    void textReadsOnItsBackground();
+    void readableColourAtTheLimit_data();
+    void readableColourAtTheLimit();
     void systemColorsFollowThePalette();
     void enabledAndVisibleAreOwnFlags();
     void controlArrayHandlersGetTheIndex();
@@ -153,34 +156,90 @@ void TestFormControls::popupMenuItems()
     QVERIFY(!menu->isVisible());
 }
 
-void TestFormControls::colorsReadBackExactly_data()
+void TestFormControls::textReadsOnItsBackground_data()
 {
-    QTest::addColumn<quint32>("value");
-    QTest::addColumn<QColor>("drawn"); // invalid: a system colour, checked elsewhere
+    QTest::addColumn<bool>("field"); // a text box, or a label
+    QTest::addColumn<quint32>("fore");
+    QTest::addColumn<quint32>("back");
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<QColor>("exactly"); // the text colour when it must stay as set
+    QTest::addColumn<int>("hue");        // the hue the text keeps (-1: any)
 
-    QTest::newRow("yellow") << quint32(65535) << QColor(255, 255, 0);
-    QTest::newRow("red") << quint32(255) << QColor(255, 0, 0);
-    QTest::newRow("black") << quint32(0) << QColor(0, 0, 0);
-    QTest::newRow("white") << quint32(0xFFFFFF) << QColor(255, 255, 255);
-    QTest::newRow("window background") << quint32(0x80000005) << QColor();
-    QTest::newRow("button face") << quint32(0x8000000F) << QColor();
-    QTest::newRow("grey text") << quint32(0x80000011) << QColor();
+    const quint32 text = colors::kWindowText;
+    const quint32 window = colors::kWindowBackground;
+    const quint32 face = colors::kButtonFace;
+    QTest::newRow("yellow field, light") << true << text << colors::kYellow << false << QColor(Qt::black) << -1;
+    QTest::newRow("black on white, dark")
+        << false << colors::kBlack << colors::kWhite << true << QColor(Qt::black) << -1;
+    QTest::newRow("yellow field, dark") << true << text << colors::kYellow << true << QColor(Qt::black) << -1;
+    QTest::newRow("field back to normal, dark") << true << text << window << true << QColor(240, 240, 240) << -1;
+    QTest::newRow("red caption, light") << false << colors::kRed << face << false << QColor() << 0;
+    QTest::newRow("red caption, dark") << false << colors::kRed << face << true << QColor() << 0;
+    QTest::newRow("black caption, light") << false << colors::kBlack << face << false << QColor(Qt::black) << -1;
+    QTest::newRow("black caption, dark") << false << colors::kBlack << face << true << QColor(Qt::white) << -1;
+    QTest::newRow("grey text, dark") << false << colors::kGrayText << face << true << QColor() << -1;
 }
 
-void TestFormControls::colorsReadBackExactly()
+void TestFormControls::textReadsOnItsBackground()
 {
-    QFETCH(quint32, value);
-    QFETCH(QColor, drawn);
+    QFETCH(bool, field);
+    QFETCH(quint32, fore);
+    QFETCH(quint32, back);
+    QFETCH(bool, dark);
+    QFETCH(QColor, exactly);
+    QFETCH(int, hue);
 
-    TextBox box;
-    Label label;
-    box.setProperty("BackColor", value);
-    label.setProperty("ForeColor", value);
-    QCOMPARE(box.property("BackColor").value<quint32>(), value);
-    QCOMPARE(label.property("ForeColor").value<quint32>(), value);
-    if (drawn.isValid()) {
-        QCOMPARE(box.palette().color(QPalette::Base), drawn);
-        QCOMPARE(label.palette().color(QPalette::WindowText), drawn);
+    const QPalette original = QApplication::palette();
+    QApplication::setPalette(dark ? colors::darkPalette() : QApplication::style()->standardPalette());
+    QWidget page;
+    QWidget *control = field ? static_cast<QWidget *>(new TextBox(&page)) : new Label(QStringLiteral("Peaks"), &page);
+    control->setProperty("ForeColor", fore);
+    control->setProperty("BackColor", back);
+    const auto *colored = dynamic_cast<FormControl *>(control);
+    const QColor drawn = colored->drawnText();
+    const QColor background = colored->drawnBackground();
+    const double ratio = colors::contrastRatio(drawn, background);
+    QApplication::setPalette(original);
+
+    // The values read back as set; a plain background is drawn exactly, the text so that it reads.
+    QCOMPARE(control->property("ForeColor").value<quint32>(), fore);
+    QCOMPARE(control->property("BackColor").value<quint32>(), back);
+    if (!colors::isSystemColor(back))
+        QCOMPARE(background, colors::toQColor(back));
+    QVERIFY2(ratio >= colors::kReadableContrast, qPrintable(QStringLiteral("%1:1").arg(ratio)));
+    if (exactly.isValid())
+        QCOMPARE(drawn, exactly);
+    if (hue >= 0)
+        QCOMPARE(drawn.hsvHue(), hue);
+}
+
+void TestFormControls::readableColourAtTheLimit_data()
+{
+    QTest::addColumn<QColor>("text");
+    QTest::addColumn<QColor>("back");
+    QTest::addColumn<bool>("kept");
+
+    // Grey on white: 0x76 is the lightest grey that reads (4.54:1), 0x77 no longer (4.48:1).
+    QTest::newRow("last grey that reads") << QColor(0x76, 0x76, 0x76) << QColor(Qt::white) << true;
+    QTest::newRow("first grey that does not") << QColor(0x77, 0x77, 0x77) << QColor(Qt::white) << false;
+    QTest::newRow("white on yellow") << QColor(Qt::white) << QColor(Qt::yellow) << false;
+    QTest::newRow("red on dark grey") << QColor(Qt::red) << QColor(53, 53, 53) << false;
+}
+
+void TestFormControls::readableColourAtTheLimit()
+{
+    QFETCH(QColor, text);
+    QFETCH(QColor, back);
+    QFETCH(bool, kept);
+
+    for (const bool keepHue : {true, false}) {
+        const QColor drawn = colors::readableOn(text, back, keepHue);
+        QCOMPARE(drawn == text, kept);
+        QVERIFY(colors::contrastRatio(drawn, back) >= colors::kReadableContrast);
+        if (keepHue && !kept) // moved no further than it had to
+            QVERIFY(colors::contrastRatio(drawn, back) < colors::kReadableContrast + 0.2);
+        if (keepHue)
+            QCOMPARE(drawn.hsvHue(), text.hsvHue());
     }
 }
 
