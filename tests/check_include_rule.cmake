@@ -3,8 +3,9 @@
 #   src/host/**      may include Qt, platform/, veltrane/contracts/ and host/ (never the pages or app/)
 #   src/host/registry/** may include Qt, veltrane/contracts/ and host/registry/ only
 #   src/platform/**  may include Qt and platform/ only
-#   the core contracts and the store (src/host/objects/**) include no widgets: no Qt Widgets or Gui
-#   header, no user-interface contract, no control (platform/runtime_errors.h holds only numbers)
+#   the core contracts, the store (src/host/objects/**) and the comparison (src/host/compare/**)
+#   include no widgets: no Qt Widgets or Gui header, no user-interface contract, no control
+#   (platform/runtime_errors.h holds only numbers)
 set(violations "")
 function(check_files files forbidden_regex rule)
   foreach(f IN LISTS files)
@@ -38,14 +39,17 @@ file(GLOB core_contracts
   ${SOURCE_DIR}/veltrane/contracts/error.*
   ${SOURCE_DIR}/veltrane/contracts/error_numbers.h
   ${SOURCE_DIR}/veltrane/contracts/vocabulary.h
+  ${SOURCE_DIR}/veltrane/contracts/display_formats.*
+  ${SOURCE_DIR}/veltrane/contracts/editor_texts.h
   ${SOURCE_DIR}/veltrane/contracts/keyed_collection.*
   ${SOURCE_DIR}/veltrane/contracts/business_objects.*
   ${SOURCE_DIR}/veltrane/contracts/object_services.*
   ${SOURCE_DIR}/veltrane/contracts/automation.*
   ${SOURCE_DIR}/platform/runtime_errors.h)
 check_files("${core_contracts}" "${widgets_regex}" "the core contracts need no widgets")
-file(GLOB_RECURSE store_files ${SOURCE_DIR}/host/objects/*.h ${SOURCE_DIR}/host/objects/*.cpp)
-check_files("${store_files}" "${widgets_regex}" "the store needs no widgets")
+file(GLOB_RECURSE store_files ${SOURCE_DIR}/host/objects/*.h ${SOURCE_DIR}/host/objects/*.cpp
+  ${SOURCE_DIR}/host/compare/*.h ${SOURCE_DIR}/host/compare/*.cpp)
+check_files("${store_files}" "${widgets_regex}" "the store and the comparison need no widgets")
 
 if(violations)
   list(JOIN violations "\n" text)

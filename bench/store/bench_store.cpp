@@ -14,6 +14,7 @@
 #include "support/floor_connection.h"
 #include "support/ratio_reporter.h"
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -487,7 +488,7 @@ void BM_CommitSetWith1000SnpTags(benchmark::State &state)
 }
 
 // The same rows in one transaction: the set, its entry, and the peaks and the tag links each in one
-// multi-row statement, all prepared once.
+// multi-row statement, all prepared once; and the set's revision.
 void BM_CommitSetWith1000SnpTags_Floor(benchmark::State &state)
 {
     const auto listed = store()->parameterSets(false).first()->FragAnalysisParam();
@@ -505,10 +506,28 @@ void BM_CommitSetWith1000SnpTags_Floor(benchmark::State &state)
             sql += (i ? QStringLiteral(", ") : QString()) + QLatin1String(row);
         return sql;
     };
-    QSqlQuery set(db), entry(db), peak(db), link(db);
-    set.prepare(QStringLiteral("INSERT INTO parameter_sets (name, name_key, version, project_id, project_name, "
+    QSqlQuery set(db), entry(db), peak(db), link(db), last(db), known(db), sameTags(db), part(db), revision(db);
+    set.prepare(QStringLiteral("INSERT INTO parameter_sets (id, name, name_key, version, project_id, project_name, "
                                "type_code, date_created, date_modified, size_standard_id, mobility_calibration_id, "
-                               "mobility_reference_id) VALUES (?, ?, 1, ?, ?, 1011, 0, 0, ?, ?, ?) RETURNING id"));
+                               "mobility_reference_id) VALUES (%1, ?, ?, 1, ?, ?, 1011, 0, 0, ?, ?, ?) RETURNING id")
+                    .arg(sqlite ? QStringLiteral("?") : QStringLiteral("DEFAULT")));
+    // The revision, as plainly: the snapshot's two parts written from the objects in hand, compact,
+    // hashed and compressed, stored unless a revision holds them already (the tags part is taken from a
+    // revision that links the same tags, when there is one); SQLite numbers the set past every set and
+    // revision, as the store does.
+    last.prepare(QStringLiteral("SELECT MAX(m) FROM (SELECT MAX(id) AS m FROM parameter_sets UNION ALL SELECT "
+                                "MAX(set_id) FROM set_revisions) numbers"));
+    known.prepare(QStringLiteral("SELECT hash FROM revision_parts WHERE hash IN (?, ?)"));
+    sameTags.prepare(QStringLiteral("SELECT tags_part FROM set_revisions WHERE tag_links = ? LIMIT 1"));
+    part.prepare(QStringLiteral("INSERT INTO revision_parts (hash, encoding, size, data) VALUES (?, 1, ?, ?) "
+                                "ON CONFLICT (hash) DO NOTHING"));
+    revision.prepare(
+        QStringLiteral("INSERT INTO set_revisions (set_id, revision, name, project_name, attributes, "
+                       "changed_at, changed_by, action, reason, summary, settings_part, tags_part, "
+                       "tag_links) VALUES (?, 1, ?, ?, 0, ?, 'floor', 'created', '', 'new set', ?, ?, ?)"));
+    const auto stamp = [](qint64 seconds) {
+        return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(Qt::ISODate);
+    };
     entry.prepare(QStringLiteral("INSERT INTO set_entries (set_id, entry_index, identify_alleles, has_calibration, "
                                  "model_index, migration_variable, calibration_size_standard_id) "
                                  "VALUES (?, 0, 1, 1, 2, 1, ?)"));
@@ -522,6 +541,11 @@ void BM_CommitSetWith1000SnpTags_Floor(benchmark::State &state)
         QSqlQuery begin(db);
         begin.exec(sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
         const QString name = QStringLiteral("Floor %1").arg(++serial);
+        if (sqlite) {
+            exec(last);
+            set.addBindValue(last.next() ? last.value(0).toInt() + 1 : 1);
+            last.finish();
+        }
         set.addBindValue(name);
         set.addBindValue(name.toCaseFolded());
         set.addBindValue(listed->ProjectID());
@@ -548,6 +572,76 @@ void BM_CommitSetWith1000SnpTags_Floor(benchmark::State &state)
             link.bindValue(3 * t + 2, tagIds[t]);
         }
         exec(link);
+        QCryptographicHash links(QCryptographicHash::Blake2b_256);
+        for (qint32 tagId : std::as_const(tagIds))
+            links.addData(QByteArray::number(tagId));
+        sameTags.addBindValue(links.result());
+        exec(sameTags);
+        const QByteArray listedTags = sameTags.next() ? sameTags.value(0).toByteArray() : QByteArray();
+        sameTags.finish();
+        QJsonArray snp, fragments;
+        for (int i = 0; listedTags.isEmpty() && i < kTagsInBigSet; ++i) {
+            const auto &t = *tags.at(i * (kSnpTags / kTagsInBigSet))->TagData();
+            snp.append(QJsonObject{
+                {QStringLiteral("name"), t.Name()},
+                {QStringLiteral("tagNumber"), t.TagNumber()},
+                {QStringLiteral("texts"), QJsonArray{t.TagText1(), t.TagText2(), t.TagText3(), t.TagText4()}},
+                {QStringLiteral("dateModified"), stamp(t.DateModified())}});
+        }
+        for (float size : listed->SizeStandard()->FragmentSizes())
+            fragments.append(size);
+        QJsonArray selected;
+        for (qint16 p : peaks)
+            selected.append(p);
+        const QJsonObject settings{
+            {QStringLiteral("set"),
+             QJsonObject{{QStringLiteral("projectName"), listed->ProjectName()},
+                         {QStringLiteral("typeCode"), 1011},
+                         {QStringLiteral("sizeStandard"), listed->SizeStandard()->Name()},
+                         {QStringLiteral("mobilityCalibration"), listed->DyeMobilityCalibration()->Name()},
+                         {QStringLiteral("mobilityReference"), listed->StandardMobilityReference()->Name()},
+                         {QStringLiteral("entries"),
+                          QJsonArray{QJsonObject{{QStringLiteral("identifyAlleles"), true},
+                                                 {QStringLiteral("calibration"),
+                                                  QJsonObject{{QStringLiteral("modelIndex"), 2},
+                                                              {QStringLiteral("migrationVariable"), 1},
+                                                              {QStringLiteral("selectedPeaks"), selected}}}}}}}},
+            {QStringLiteral("sizeStandards"),
+             QJsonArray{QJsonObject{{QStringLiteral("name"), listed->SizeStandard()->Name()},
+                                    {QStringLiteral("fragments"), fragments}}}}};
+        const QByteArray texts[] = {
+            QJsonDocument(settings).toJson(QJsonDocument::Compact),
+            listedTags.isEmpty()
+                ? QJsonDocument(QJsonObject{{QStringLiteral("entries"),
+                                             QJsonArray{QJsonObject{{QStringLiteral("snpLocusTags"), snp},
+                                                                    {QStringLiteral("strLocusTags"), QJsonArray()}}}}})
+                      .toJson(QJsonDocument::Compact)
+                : QByteArray()};
+        const QByteArray hashes[] = {
+            QCryptographicHash::hash(texts[0], QCryptographicHash::Blake2b_256),
+            listedTags.isEmpty() ? QCryptographicHash::hash(texts[1], QCryptographicHash::Blake2b_256) : listedTags};
+        known.addBindValue(hashes[0]);
+        known.addBindValue(hashes[1]);
+        exec(known);
+        QSet<QByteArray> stored;
+        while (known.next())
+            stored.insert(known.value(0).toByteArray());
+        known.finish();
+        for (int k = 0; k < 2; ++k)
+            if (!stored.contains(hashes[k])) {
+                part.addBindValue(hashes[k]);
+                part.addBindValue(int(texts[k].size()));
+                part.addBindValue(qCompress(texts[k]));
+                exec(part);
+            }
+        revision.addBindValue(id);
+        revision.addBindValue(name);
+        revision.addBindValue(listed->ProjectName());
+        revision.addBindValue(QDateTime::currentSecsSinceEpoch());
+        revision.addBindValue(hashes[0]);
+        revision.addBindValue(hashes[1]);
+        revision.addBindValue(links.result());
+        exec(revision);
         QSqlQuery commit(db);
         if (!commit.exec(QStringLiteral("COMMIT")))
             qFatal("COMMIT: %s", qPrintable(commit.lastError().text()));
@@ -615,7 +709,9 @@ void BM_ImportCompactSets(benchmark::State &state)
 
 // The same rows from the same file in one transaction: the document parsed, the names it refers to
 // looked up in one statement per kind, and each table's rows inserted with multi-row statements of at
-// most 256 rows, all prepared once.
+// most 256 rows, all prepared once. Each set's revision too, as plainly: its snapshot's two parts cut
+// from the file's own objects (the set without its name and flags, the definitions it names; the tags
+// of its lists), written compact, hashed and compressed, the parts no revision holds yet stored.
 void importSetsFloor(benchmark::State &state, QJsonDocument::JsonFormat layout)
 {
     const QByteArray &bytes = importFile(layout);
@@ -697,10 +793,22 @@ void importSetsFloor(benchmark::State &state, QJsonDocument::JsonFormat layout)
                    calibrationIds = ids("mobility_calibrations", calibrations),
                    referenceIds = ids("mobility_references", references), projectIds = ids("projects", projects),
                    strIds = ids("str_locus_tags", str), snpIds = ids("snp_locus_tags", snp);
+        // SQLite would give a new set the number of a deleted one, whose revisions keep it: the next
+        // numbers past every set and every revision, as the store takes them.
+        int lastNumber = 0;
+        if (sqlite) {
+            QSqlQuery &last = statement(QStringLiteral("SELECT MAX(m) FROM (SELECT MAX(id) AS m FROM parameter_sets "
+                                                       "UNION ALL SELECT MAX(set_id) FROM set_revisions) numbers"));
+            exec(last);
+            lastNumber = last.next() ? last.value(0).toInt() : 0;
+            last.finish();
+        }
         QList<QVariant> setRows;
         for (const QJsonValue &v : sets) {
             const QJsonObject set = v.toObject();
             const QString name = set[QStringLiteral("name")].toString();
+            if (sqlite)
+                setRows << ++lastNumber;
             setRows
                 << name << name.toCaseFolded() << 1
                 << QString::number(projectIds.value(set[QStringLiteral("project")].toString().toCaseFolded()))
@@ -729,12 +837,12 @@ void importSetsFloor(benchmark::State &state, QJsonDocument::JsonFormat layout)
                                          "quant_unit_%1")
                               .arg(r);
         const QList<QVariant> setIds = insertRows(
-            QStringLiteral("INSERT INTO parameter_sets (name, name_key, version, project_id, project_name, type_code, "
-                           "attributes, date_created, date_modified, slope_threshold, snp_analysis, size_standard_id, "
-                           "mobility_calibration_id, mobility_reference_id, use_calculated_dye_spectra, "
-                           "id_standard_by_size, quantity_by_height%1) VALUES ")
-                .arg(rowColumns),
-            37, setRows, QStringLiteral(" RETURNING id"));
+            QStringLiteral("INSERT INTO parameter_sets (%1name, name_key, version, project_id, project_name, "
+                           "type_code, attributes, date_created, date_modified, slope_threshold, snp_analysis, "
+                           "size_standard_id, mobility_calibration_id, mobility_reference_id, "
+                           "use_calculated_dye_spectra, id_standard_by_size, quantity_by_height%2) VALUES ")
+                .arg(sqlite ? QStringLiteral("id, ") : QString(), rowColumns),
+            sqlite ? 38 : 37, setRows, QStringLiteral(" RETURNING id"));
         QList<QVariant> entryRows, peakRows, strRows, snpRows;
         for (qsizetype i = 0; i < sets.size(); ++i) {
             const QJsonArray entries = sets.at(i)[QStringLiteral("entries")].toArray();
@@ -771,6 +879,88 @@ void importSetsFloor(benchmark::State &state, QJsonDocument::JsonFormat layout)
                    strRows, {});
         insertRows(QStringLiteral("INSERT INTO set_snp_tags (set_id, entry_index, position, tag_id) VALUES "), 4,
                    snpRows, {});
+
+        // The revisions.
+        const QJsonObject file = QJsonDocument::fromJson(bytes).object();
+        const auto byName = [&file](const char *list) {
+            QHash<QString, QJsonObject> out;
+            for (const QJsonValue &v : file.value(QLatin1String(list)).toArray())
+                out.insert(v[QStringLiteral("name")].toString(), v.toObject());
+            return out;
+        };
+        const auto fileStandards = byName("sizeStandards"), fileCalibrations = byName("mobilityCalibrations"),
+                   fileReferences = byName("mobilityReferences"), fileStr = byName("strLocusTags"),
+                   fileSnp = byName("snpLocusTags");
+        QHash<QByteArray, QByteArray> parts; // hash to text
+        QList<QVariant> revisionRows;
+        const auto part = [&parts](const QJsonObject &object) {
+            const QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Compact);
+            const QByteArray hash = QCryptographicHash::hash(text, QCryptographicHash::Blake2b_256);
+            parts.insert(hash, text);
+            return hash;
+        };
+        for (qsizetype i = 0; i < sets.size(); ++i) {
+            QJsonObject set = sets.at(i).toObject();
+            const QString name = set.take(QStringLiteral("name")).toString();
+            const int attributes = set.take(QStringLiteral("attributes")).toInt();
+            QJsonArray entries = set[QStringLiteral("entries")].toArray(), tagEntries, standards;
+            QCryptographicHash links(QCryptographicHash::Blake2b_256);
+            for (qsizetype e = 0; e < entries.size(); ++e) {
+                QJsonObject entry = entries.at(e).toObject();
+                QJsonArray strTags, snpTags;
+                for (const QJsonValue &t : entry.take(QStringLiteral("strLocusTags")).toArray()) {
+                    strTags.append(fileStr.value(t.toString()));
+                    links.addData(QByteArray::number(strIds.value(t.toString().toCaseFolded())));
+                }
+                for (const QJsonValue &t : entry.take(QStringLiteral("snpLocusTags")).toArray()) {
+                    snpTags.append(fileSnp.value(t.toString()));
+                    links.addData(QByteArray::number(snpIds.value(t.toString().toCaseFolded())));
+                }
+                tagEntries.append(
+                    QJsonObject{{QStringLiteral("snpLocusTags"), snpTags}, {QStringLiteral("strLocusTags"), strTags}});
+                entries[e] = entry;
+            }
+            set[QStringLiteral("entries")] = entries;
+            standards.append(fileStandards.value(set[QStringLiteral("sizeStandard")].toString()));
+            const QByteArray settings = part(
+                QJsonObject{{QStringLiteral("set"), set},
+                            {QStringLiteral("sizeStandards"), standards},
+                            {QStringLiteral("mobilityCalibrations"),
+                             QJsonArray{fileCalibrations.value(set[QStringLiteral("mobilityCalibration")].toString())}},
+                            {QStringLiteral("mobilityReferences"),
+                             QJsonArray{fileReferences.value(set[QStringLiteral("mobilityReference")].toString())}}});
+            const QByteArray tags = part(QJsonObject{{QStringLiteral("entries"), tagEntries}});
+            revisionRows << setIds[i] << 1 << name << set[QStringLiteral("projectName")].toString() << attributes
+                         << QDateTime::currentSecsSinceEpoch() << QStringLiteral("floor") << QStringLiteral("imported")
+                         << QString(QLatin1String("")) << QStringLiteral("new set") << settings << tags
+                         << links.result();
+        }
+        QList<QVariant> hashes, partRows;
+        for (auto it = parts.cbegin(); it != parts.cend(); ++it)
+            hashes << it.key();
+        QSet<QByteArray> stored;
+        for (qsizetype at = 0; at < hashes.size(); at += 256) {
+            const qsizetype n = std::min<qsizetype>(256, hashes.size() - at);
+            QString marks;
+            for (qsizetype k = 0; k < n; ++k)
+                marks += k ? QStringLiteral(", ?") : QStringLiteral("?");
+            QSqlQuery &q = statement(QStringLiteral("SELECT hash FROM revision_parts WHERE hash IN (%1)").arg(marks));
+            for (qsizetype k = 0; k < n; ++k)
+                q.bindValue(int(k), hashes.at(at + k));
+            exec(q);
+            while (q.next())
+                stored.insert(q.value(0).toByteArray());
+            q.finish();
+        }
+        for (auto it = parts.cbegin(); it != parts.cend(); ++it)
+            if (!stored.contains(it.key()))
+                partRows << it.key() << 1 << int(it.value().size()) << qCompress(it.value());
+        insertRows(QStringLiteral("INSERT INTO revision_parts (hash, encoding, size, data) VALUES "), 4, partRows,
+                   QStringLiteral(" ON CONFLICT (hash) DO NOTHING"));
+        insertRows(QStringLiteral("INSERT INTO set_revisions (set_id, revision, name, project_name, attributes, "
+                                  "changed_at, changed_by, action, reason, summary, settings_part, tags_part, "
+                                  "tag_links) VALUES "),
+                   13, revisionRows, {});
         if (!transaction.exec(QStringLiteral("COMMIT")))
             qFatal("COMMIT: %s", qPrintable(transaction.lastError().text()));
     };

@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "app/commands.h"
+#include "app/history_commands.h"
 #include "app/host_setup.h"
 #include "app/import_window.h"
 #include "host/framework/flow_registry.h"
@@ -36,7 +37,7 @@ const char *const kCommandsText = R"(Commands:
   show NAME                        the summary of one parameter set
   export [NAME...] [-o FILE [--replace]]
                                    the named sets (all when none) as JSON, to FILE or standard output
-  import FILE [--replace] [--keep-attributes]
+  import FILE [--replace] [--keep-attributes] [--reason TEXT]
                                    read sets from a JSON file made by export
   screenshot FLOW FILE.png [--set NAME | --new] [--tab TAB] [--palette NAME] [--scale FACTOR] [--replace]
                                    render the first page of a flow into a PNG file (no display needed);
@@ -44,6 +45,26 @@ const char *const kCommandsText = R"(Commands:
   typelib [--registry]             the library's public classes, interfaces, members and dispatch ids;
                                    with --registry, those of every type library the component registry
                                    holds, read from the registry without loading any library
+
+History and life cycle (each change is kept as a revision: who, when, why, and the whole set):
+  history NAME [--json]            the revisions of a set, newest first: number, time, who, action,
+                                   what changed, and the reason given
+  show NAME --revision N [--json]  the whole set as revision N left it (--json alone: the latest)
+  diff NAME NAME [--all] [--json]  two sets field by field, in the editor's terms
+  diff NAME --revision N [--against M] [--all] [--json]
+                                   revision N of a set against M (or against the set as it is now)
+  restore NAME --revision N        make the set what revision N held (a new revision)
+  rename NAME NEW                  give a set another name
+  delete NAME                      remove a set from the store; its history stays
+  undelete NAME [--as NEW]         bring a deleted set back, under its name or NEW
+  deleted                          the deleted sets, most recent first
+  lock NAME                        make a set read-only
+  unlock NAME                      make a read-only set writable again
+  hide NAME                        leave a set out of the lists users pick from
+  unhide NAME                      list a hidden set again
+Each change takes --reason TEXT, kept with its revision. A deleted set is found by its last name;
+where several deleted sets had it, --id N names the one meant (its number, as deleted shows it). A
+refused change leaves the store as it was and exits with status 1; a mistaken command, with 2.
 )";
 
 enum ExitCode { kOk = 0, kFailed = 1, kBadUsage = 2 };
@@ -168,8 +189,26 @@ int run(int argc, char *argv[])
         QStringLiteral("factor"));
     const QCommandLineOption registry(QStringLiteral("registry"),
                                       QStringLiteral("typelib: the type libraries of the component registry."));
-    parser.addOptions(
-        {help, version, db, noSeed, output, replace, keepAttributes, set, newSet, tab, palette, scale, registry});
+    const QCommandLineOption revision(QStringLiteral("revision"),
+                                      QStringLiteral("show, diff, restore: this revision of the set."),
+                                      QStringLiteral("number"));
+    const QCommandLineOption against(QStringLiteral("against"),
+                                     QStringLiteral("diff: compare with this revision rather than the set now."),
+                                     QStringLiteral("number"));
+    const QCommandLineOption setNumber(QStringLiteral("id"),
+                                       QStringLiteral("history, show, undelete: the set with this number."),
+                                       QStringLiteral("number"));
+    const QCommandLineOption reason(
+        QStringLiteral("reason"),
+        QStringLiteral("restore, rename, delete, undelete, lock, unlock, hide, unhide, import: why, kept with the "
+                       "revision."),
+        QStringLiteral("text"));
+    const QCommandLineOption as(QStringLiteral("as"), QStringLiteral("undelete: under this name."),
+                                QStringLiteral("name"));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("history, diff, show: write JSON."));
+    const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("diff: every field, not only the differences."));
+    parser.addOptions({help, version, db, noSeed, output, replace, keepAttributes, set, newSet, tab, palette, scale,
+                       registry, revision, against, setNumber, reason, as, json, all});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See the commands below."),
                                  QStringLiteral("[command [arguments]]"));
 
@@ -192,7 +231,9 @@ int run(int argc, char *argv[])
     const QStringList positional = parser.positionalArguments();
     QString command = positional.value(0);
     QStringList args = positional.mid(1);
-    static const QStringList known{"list", "show", "export", "import", "screenshot", "typelib"};
+    static const QStringList known{"list",     "show", "export",  "import",  "screenshot", "typelib",
+                                   "history",  "diff", "deleted", "restore", "rename",     "delete",
+                                   "undelete", "lock", "unlock",  "hide",    "unhide"};
     QString fileToOpen;
     QTemporaryFile screens(QDir::tempPath() + QStringLiteral("/veltrane-screens-XXXXXX.json"));
     if (!command.isEmpty() && !known.contains(command)) {
@@ -203,8 +244,30 @@ int run(int argc, char *argv[])
         fileToOpen = command;
         command.clear();
     }
-    if (command == QLatin1String("show") && args.size() != 1)
+    // Numbers of revisions and sets count from 1.
+    HistoryOptions history;
+    for (const auto &[option, target] : {std::pair{&revision, &history.revision}, std::pair{&against, &history.against},
+                                         std::pair{&setNumber, &history.setNumber}}) {
+        if (!parser.isSet(*option))
+            continue;
+        bool ok = false;
+        const int n = parser.value(*option).toInt(&ok);
+        if (!ok || n < 1)
+            return usageError(err, QStringLiteral("--%1 takes a number from 1 up, not \"%2\"")
+                                       .arg(option->names().constFirst(), parser.value(*option)));
+        *target = n;
+    }
+    history.reason = parser.value(reason);
+    history.newName = parser.value(as);
+    history.json = parser.isSet(json);
+    history.all = parser.isSet(all);
+    const bool historyCommand = isHistoryCommand(command, history);
+    if (historyCommand) {
+        if (const QString problem = historyUsageError(command, args, history); !problem.isEmpty())
+            return usageError(err, problem);
+    } else if (command == QLatin1String("show") && args.size() != 1) {
         return usageError(err, QStringLiteral("show takes one parameter set name"));
+    }
     if (command == QLatin1String("import") && args.size() != 1)
         return usageError(err, QStringLiteral("import takes one file"));
     if (command == QLatin1String("list") && !args.isEmpty())
@@ -216,7 +279,14 @@ int run(int argc, char *argv[])
         {&output, {"export"}},         {&replace, {"import", "export", "screenshot"}},
         {&keepAttributes, {"import"}}, {&set, {"screenshot"}},
         {&newSet, {"screenshot"}},     {&tab, {"screenshot"}},
-        {&scale, {"screenshot"}},      {&registry, {"typelib"}}};
+        {&scale, {"screenshot"}},      {&registry, {"typelib"}},
+        {&revision, {"show", "diff", "restore"}},
+        {&against, {"diff"}},
+        {&setNumber, {"history", "show", "undelete"}},
+        {&reason, {"restore", "rename", "delete", "undelete", "lock", "unlock", "hide", "unhide", "import"}},
+        {&as, {"undelete"}},
+        {&json, {"history", "diff", "show"}},
+        {&all, {"diff"}}};
     for (const auto &[option, owners] : commandOptions)
         if (parser.isSet(*option) && !owners.contains(command))
             return usageError(err, QStringLiteral("--%1 applies to %2 only")
@@ -313,6 +383,8 @@ int run(int argc, char *argv[])
             service.SelectAnalysisParameters();
         } else if (command == QLatin1String("list")) {
             listSets(io);
+        } else if (historyCommand) {
+            runHistoryCommand(io, *store, command, args, history);
         } else if (command == QLatin1String("show")) {
             showSet(io, args.first());
         } else if (command == QLatin1String("export")) {
@@ -321,6 +393,7 @@ int run(int argc, char *argv[])
             host::ImportOptions options;
             options.replaceExisting = parser.isSet(replace);
             options.keepAttributes = parser.isSet(keepAttributes);
+            options.reason = history.reason;
             importSets(io, *store, args.first(), options);
         } else if (command == QLatin1String("screenshot")) {
             screenshot(io, args.at(0), args.at(1),

@@ -1,3 +1,5 @@
+#include "support/data_rows.h"
+#include "support/recording_utilities.h"
 #include "veltrane/contracts/automation.h"
 #include "veltrane/contracts/business_objects.h"
 #include "veltrane/contracts/error.h"
@@ -5,6 +7,9 @@
 #include <QTest>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::errorOf;
+using veltrane::test::row;
 using namespace veltrane::automation;
 
 namespace {
@@ -82,62 +87,25 @@ Parameter result(Type type, const QString &typeName = {})
 
 DispatchTable sampleTable()
 {
-    const QString itf = QStringLiteral("_Sample");
+    const auto member = [](const char *name, CallKind kind, qint32 id, const QList<Parameter> &args, Parameter r) {
+        return Member{QLatin1String(name), kind, id, args, r, QStringLiteral("_Sample")};
+    };
+    const CallKind method = CallKind::Method;
     return DispatchTable{
         QStringLiteral("Sample"),
-        {
-            {QStringLiteral("GetPower"),
-             CallKind::Method,
-             0x60030013,
-             {arg("sString", Type::Text, true)},
-             result(Type::Int32),
-             itf},
-            {QStringLiteral("FormatNotation"),
-             CallKind::Method,
-             0x60030014,
-             {arg("Index", Type::Int16, true), arg("sString", Type::Text, true)},
-             result(Type::Text),
-             itf},
-            {QStringLiteral("Initialize"),
-             CallKind::Method,
-             0x60030002,
-             {arg("oAnalysisParameter", Type::Object, true, "AnalysisParameter")},
-             result(Type::Void),
-             itf},
-            {QStringLiteral("Scale"),
-             CallKind::Method,
-             0x60030003,
-             {arg("d", Type::Double), arg("n", Type::Int32)},
-             result(Type::Double),
-             itf},
-            {QStringLiteral("Echo"),
-             CallKind::Method,
-             0x60030004,
-             {arg("value", Type::Variant)},
-             result(Type::Variant),
-             itf},
-            {QStringLiteral("Fail"), CallKind::Method, 0x60030005, {}, result(Type::Void), itf},
-            {QStringLiteral("Current"),
-             CallKind::PropertyGet,
-             0x68030000,
-             {},
-             result(Type::Object, "AnalysisParameter"),
-             itf},
-            {QStringLiteral("Enabled"),
-             CallKind::PropertyPut,
-             0x68030004,
-             {arg("bValue", Type::Boolean)},
-             result(Type::Void),
-             itf},
-            {QStringLiteral("Enabled"), CallKind::PropertyGet, 0x68030004, {}, result(Type::Boolean), itf},
-            {QStringLiteral("Note"),
-             CallKind::PropertyPut,
-             0x68030005,
-             {arg("vValue", Type::Variant)},
-             result(Type::Void),
-             itf},
-            {QStringLiteral("Note"), CallKind::PropertyGet, 0x68030005, {}, result(Type::Variant), itf},
-        }};
+        {member("GetPower", method, 0x60030013, {arg("sString", Type::Text, true)}, result(Type::Int32)),
+         member("FormatNotation", method, 0x60030014,
+                {arg("Index", Type::Int16, true), arg("sString", Type::Text, true)}, result(Type::Text)),
+         member("Initialize", method, 0x60030002, {arg("oAnalysisParameter", Type::Object, true, "AnalysisParameter")},
+                result(Type::Void)),
+         member("Scale", method, 0x60030003, {arg("d", Type::Double), arg("n", Type::Int32)}, result(Type::Double)),
+         member("Echo", method, 0x60030004, {arg("value", Type::Variant)}, result(Type::Variant)),
+         member("Fail", method, 0x60030005, {}, result(Type::Void)),
+         member("Current", CallKind::PropertyGet, 0x68030000, {}, result(Type::Object, "AnalysisParameter")),
+         member("Enabled", CallKind::PropertyPut, 0x68030004, {arg("bValue", Type::Boolean)}, result(Type::Void)),
+         member("Enabled", CallKind::PropertyGet, 0x68030004, {}, result(Type::Boolean)),
+         member("Note", CallKind::PropertyPut, 0x68030005, {arg("vValue", Type::Variant)}, result(Type::Void)),
+         member("Note", CallKind::PropertyGet, 0x68030005, {}, result(Type::Variant))}};
 }
 
 // Ways a table can be wrong about its class.
@@ -220,11 +188,10 @@ private slots:
 
 void TestAutomation::callsByNameWithoutRegardToCaseOrById_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<qint32>("dispId");
-    QTest::newRow("as declared") << "Scale" << 0x60030003;
-    QTest::newRow("lower case") << "scale" << 0x60030003;
-    QTest::newRow("upper case") << "SCALE" << 0x60030003;
+    columns<QString, qint32>("name", "dispId");
+    row("as declared", "Scale", 0x60030003);
+    row("lower case", "scale", 0x60030003);
+    row("upper case", "SCALE", 0x60030003);
 }
 
 void TestAutomation::callsByNameWithoutRegardToCaseOrById()
@@ -273,11 +240,11 @@ void TestAutomation::objectsPassByReference()
 
 void TestAutomation::anyValuePutIsReadBack_data()
 {
-    QTest::addColumn<QVariant>("value");
-    QTest::newRow("text") << QVariant(QStringLiteral("lot 42"));
-    QTest::newRow("nothing") << QVariant();
-    QTest::newRow("a number") << QVariant(2.5);
-    QTest::newRow("an object") << toVariant(newSet());
+    columns<QVariant>("value");
+    row("text", QVariant(QStringLiteral("lot 42")));
+    row("nothing", QVariant());
+    row("a number", QVariant(2.5));
+    row("an object", toVariant(newSet()));
 }
 
 void TestAutomation::anyValuePutIsReadBack()
@@ -291,12 +258,11 @@ void TestAutomation::anyValuePutIsReadBack()
 
 void TestAutomation::argumentsConvertWhenTheValueFits_data()
 {
-    QTest::addColumn<QVariant>("value");
-    QTest::addColumn<bool>("enabled");
-    QTest::newRow("Boolean") << QVariant(true) << true;
-    QTest::newRow("minus one is true") << QVariant(-1) << true;
-    QTest::newRow("zero is false") << QVariant(0) << false;
-    QTest::newRow("a double") << QVariant(0.0) << false;
+    columns<QVariant, bool>("value", "enabled");
+    row("Boolean", QVariant(true), true);
+    row("minus one is true", QVariant(-1), true);
+    row("zero is false", QVariant(0), false);
+    row("a double", QVariant(0.0), false);
 }
 
 void TestAutomation::argumentsConvertWhenTheValueFits()
@@ -313,42 +279,34 @@ void TestAutomation::argumentsConvertWhenTheValueFits()
 
 void TestAutomation::refusals_data()
 {
-    QTest::addColumn<QString>("member");
-    QTest::addColumn<qint32>("dispId"); // used when member is empty
-    QTest::addColumn<CallKind>("kind");
-    QTest::addColumn<QVariantList>("args");
-    QTest::addColumn<qint32>("number");
-    QTest::addColumn<QString>("says");
+    // dispId: used when member is empty
+    columns<QString, qint32, CallKind, QVariantList, qint32, QString>("member", "dispId", "kind", "args", "number",
+                                                                      "says");
 
     const CallKind method = CallKind::Method;
-    QTest::newRow("unknown name") << "Refresh" << 0 << method << QVariantList{} << qint32(kDispMemberNotFound)
-                                  << "Sample has no method \"Refresh\"";
-    QTest::newRow("unknown id") << "" << 0x60030099 << method << QVariantList{} << qint32(kDispMemberNotFound)
-                                << "dispatch id 0x60030099";
-    QTest::newRow("method called as property") << "GetPower" << 0 << CallKind::PropertyGet << QVariantList{}
-                                               << qint32(kDispMemberNotFound) << "readable property";
-    QTest::newRow("read-only property put") << "Current" << 0 << CallKind::PropertyPut << QVariantList{QVariant()}
-                                            << qint32(kDispMemberNotFound) << "writable property";
-    QTest::newRow("too few") << "Scale" << 0 << method << QVariantList{1.0} << qint32(kDispBadParamCount)
-                             << "Scale takes 2 argument(s), not 1";
-    QTest::newRow("too many by id") << "" << 0x60030005 << method << QVariantList{1} << qint32(kDispBadParamCount)
-                                    << "not 1";
-    QTest::newRow("text for a number") << "Scale" << 0 << method << QVariantList{QStringLiteral("2"), 1}
-                                       << qint32(kDispTypeMismatch) << "argument 1 (d) of Scale: QString is not double";
-    QTest::newRow("number for text") << "GetPower" << 0 << method << QVariantList{150} << qint32(kDispTypeMismatch)
-                                     << "is not text";
-    QTest::newRow("fraction for an integer") << "Scale" << 0 << method << QVariantList{1.0, 2.5}
-                                             << qint32(kDispTypeMismatch) << "2.5 does not fit 32-bit integer";
-    QTest::newRow("too big for 16 bits") << "FormatNotation" << 0 << method << QVariantList{70000, QStringLiteral("x")}
-                                         << qint32(kDispTypeMismatch) << "70000 does not fit 16-bit integer";
-    QTest::newRow("second reference refused") << "FormatNotation" << 0 << method << QVariantList{5, 150}
-                                              << qint32(kDispTypeMismatch) << "argument 2 (sString)";
-    QTest::newRow("object of another class")
-        << "Initialize" << 0 << method << QVariantList{toVariant(ObjectPtr(new Project))} << qint32(kDispTypeMismatch)
-        << "is no AnalysisParameter";
-    QTest::newRow("a borrowed object where one is kept")
-        << "Initialize" << 0 << method << QVariantList{QVariant::fromValue<QObject *>(nullptr)}
-        << qint32(kDispTypeMismatch) << "QObject* is not";
+    row("unknown name", "Refresh", 0, method, QVariantList{}, qint32(kDispMemberNotFound),
+        "Sample has no method \"Refresh\"");
+    row("unknown id", "", 0x60030099, method, QVariantList{}, qint32(kDispMemberNotFound), "dispatch id 0x60030099");
+    row("method called as property", "GetPower", 0, CallKind::PropertyGet, QVariantList{}, qint32(kDispMemberNotFound),
+        "readable property");
+    row("read-only property put", "Current", 0, CallKind::PropertyPut, QVariantList{QVariant()},
+        qint32(kDispMemberNotFound), "writable property");
+    row("too few", "Scale", 0, method, QVariantList{1.0}, qint32(kDispBadParamCount),
+        "Scale takes 2 argument(s), not 1");
+    row("too many by id", "", 0x60030005, method, QVariantList{1}, qint32(kDispBadParamCount), "not 1");
+    row("text for a number", "Scale", 0, method, QVariantList{QStringLiteral("2"), 1}, qint32(kDispTypeMismatch),
+        "argument 1 (d) of Scale: QString is not double");
+    row("number for text", "GetPower", 0, method, QVariantList{150}, qint32(kDispTypeMismatch), "is not text");
+    row("fraction for an integer", "Scale", 0, method, QVariantList{1.0, 2.5}, qint32(kDispTypeMismatch),
+        "2.5 does not fit 32-bit integer");
+    row("too big for 16 bits", "FormatNotation", 0, method, QVariantList{70000, QStringLiteral("x")},
+        qint32(kDispTypeMismatch), "70000 does not fit 16-bit integer");
+    row("second reference refused", "FormatNotation", 0, method, QVariantList{5, 150}, qint32(kDispTypeMismatch),
+        "argument 2 (sString)");
+    row("object of another class", "Initialize", 0, method, QVariantList{toVariant(ObjectPtr(new Project))},
+        qint32(kDispTypeMismatch), "is no AnalysisParameter");
+    row("a borrowed object where one is kept", "Initialize", 0, method,
+        QVariantList{QVariant::fromValue<QObject *>(nullptr)}, qint32(kDispTypeMismatch), "QObject* is not");
 }
 
 void TestAutomation::refusals()
@@ -361,17 +319,10 @@ void TestAutomation::refusals()
     QFETCH(QString, says);
     Sample s;
     const QVariantList before = args;
-    try {
-        if (member.isEmpty())
-            call(&s, dispId, args, kind);
-        else
-            call(&s, member, args, kind);
-        QFAIL("no error");
-    } catch (const Error &e) {
-        QCOMPARE(QString::number(quint32(e.number()), 16), QString::number(quint32(number), 16));
-        QVERIFY2(e.description().contains(says), qPrintable(e.description()));
-        QCOMPARE(e.source(), QStringLiteral("Sample"));
-    }
+    const Error e = errorOf([&] { member.isEmpty() ? call(&s, dispId, args, kind) : call(&s, member, args, kind); });
+    QCOMPARE(QString::number(quint32(e.number()), 16), QString::number(quint32(number), 16));
+    QVERIFY2(e.description().contains(says), qPrintable(e.description()));
+    QCOMPARE(e.source(), QStringLiteral("Sample"));
     // A refused call leaves the caller's values alone, types included.
     QCOMPARE(args, before);
     for (int i = 0; i < args.size(); ++i)
@@ -381,24 +332,15 @@ void TestAutomation::refusals()
 void TestAutomation::errorsOfTheMemberPassThroughUnchanged()
 {
     Sample s;
-    const Error expected(kApplicationError, QStringLiteral("Sample"), QStringLiteral("refused"));
-    try {
-        call(&s, QStringLiteral("Fail"));
-        QFAIL("no error");
-    } catch (const Error &e) {
-        QCOMPARE(e, expected);
-    }
+    QCOMPARE(errorOf([&] { call(&s, QStringLiteral("Fail")); }),
+             Error(kApplicationError, QStringLiteral("Sample"), QStringLiteral("refused")));
     s.failGetter = true;
     QVERIFY_THROWS_EXCEPTION(Error, call(&s, QStringLiteral("Current"), {}, CallKind::PropertyGet));
 
     Unregistered u;
-    try {
-        call(&u, QStringLiteral("Go"));
-        QFAIL("no error");
-    } catch (const Error &e) {
-        QCOMPARE(e.number(), qint32(kDispMemberNotFound));
-        QVERIFY(e.description().contains(QStringLiteral("no dispatch table")));
-    }
+    const Error e = errorOf([&] { call(&u, QStringLiteral("Go")); });
+    QCOMPARE(e.number(), qint32(kDispMemberNotFound));
+    QVERIFY(e.description().contains(QStringLiteral("no dispatch table")));
 }
 
 void TestAutomation::derivedClassesAnswerWithTheirBaseTable()
@@ -418,17 +360,15 @@ void TestAutomation::derivedClassesAnswerWithTheirBaseTable()
 
 void TestAutomation::disagreementsNameTheFault_data()
 {
-    QTest::addColumn<Fault>("fault");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("agree") << Fault::None << "";
-    QTest::newRow("member the class lacks")
-        << Fault::MissingMember << "method RefreshView: no public Q_INVOKABLE RefreshView taking 0";
-    QTest::newRow("argument type") << Fault::WrongArgumentType << "argument 2 (n) is 16-bit integer, but Scale";
-    QTest::newRow("by value, taken by reference") << Fault::NotByReference << "argument 1 (sString) is text, but";
-    QTest::newRow("result type") << Fault::WrongResult << "the result is text, but GetPower(QString&) answers int";
-    QTest::newRow("invokable not listed")
-        << Fault::UnlistedInvokable << "Q_INVOKABLE Echo(QVariant) is not in the table";
-    QTest::newRow("writable property not listed") << Fault::UnlistedPut << "Q_PROPERTY Enabled (WRITE) is not in";
+    columns<Fault, QString>("fault", "says");
+    row("agree", Fault::None, "");
+    row("member the class lacks", Fault::MissingMember,
+        "method RefreshView: no public Q_INVOKABLE RefreshView taking 0");
+    row("argument type", Fault::WrongArgumentType, "argument 2 (n) is 16-bit integer, but Scale");
+    row("by value, taken by reference", Fault::NotByReference, "argument 1 (sString) is text, but");
+    row("result type", Fault::WrongResult, "the result is text, but GetPower(QString&) answers int");
+    row("invokable not listed", Fault::UnlistedInvokable, "Q_INVOKABLE Echo(QVariant) is not in the table");
+    row("writable property not listed", Fault::UnlistedPut, "Q_PROPERTY Enabled (WRITE) is not in");
 }
 
 void TestAutomation::disagreementsNameTheFault()

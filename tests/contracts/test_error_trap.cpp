@@ -1,3 +1,4 @@
+#include "support/data_rows.h"
 #include "support/recording_utilities.h"
 #include "veltrane/contracts/error_trap.h"
 #include "veltrane/contracts/host_services.h"
@@ -5,7 +6,9 @@
 #include <QTest>
 
 using namespace veltrane;
+using veltrane::test::columns;
 using veltrane::test::RecordingUtilities;
+using veltrane::test::row;
 
 Q_DECLARE_METATYPE(veltrane::Ending)
 
@@ -35,12 +38,10 @@ void TestErrorTrap::init()
 
 void TestErrorTrap::endings_data()
 {
-    QTest::addColumn<Ending>("ending");
-    QTest::addColumn<bool>("display");
-    QTest::addColumn<bool>("reachesCaller");
-    QTest::newRow("propagate") << Ending::Propagate << false << true;
-    QTest::newRow("report and stop") << Ending::ReportAndStop << true << false;
-    QTest::newRow("report only") << Ending::ReportOnly << true << false;
+    columns<Ending, bool, bool>("ending", "display", "reachesCaller");
+    row("propagate", Ending::Propagate, false, true);
+    row("report and stop", Ending::ReportAndStop, true, false);
+    row("report only", Ending::ReportOnly, true, false);
 }
 
 void TestErrorTrap::endings()
@@ -89,16 +90,12 @@ void TestErrorTrap::foreignExceptionsBecomeErrors()
 
 void TestErrorTrap::debuggingRetries_data()
 {
-    QTest::addColumn<Ending>("ending");
-    QTest::addColumn<bool>("debugging");
-    QTest::addColumn<int>("yes");
-    QTest::addColumn<int>("runs");
-    QTest::addColumn<int>("breaks");
-    QTest::newRow("propagate, not debugging") << Ending::Propagate << false << 1 << 1 << 0;
-    QTest::newRow("propagate, break confirmed once") << Ending::Propagate << true << 1 << 2 << 1;
-    QTest::newRow("report and stop, confirmed twice") << Ending::ReportAndStop << true << 2 << 3 << 2;
-    QTest::newRow("report and stop, declined") << Ending::ReportAndStop << true << 0 << 1 << 0;
-    QTest::newRow("report only never asks") << Ending::ReportOnly << true << 5 << 1 << 0;
+    columns<Ending, bool, int, int, int>("ending", "debugging", "yes", "runs", "breaks");
+    row("propagate, not debugging", Ending::Propagate, false, 1, 1, 0);
+    row("propagate, break confirmed once", Ending::Propagate, true, 1, 2, 1);
+    row("report and stop, confirmed twice", Ending::ReportAndStop, true, 2, 3, 2);
+    row("report and stop, declined", Ending::ReportAndStop, true, 0, 1, 0);
+    row("report only never asks", Ending::ReportOnly, true, 5, 1, 0);
 }
 
 void TestErrorTrap::debuggingRetries()
@@ -130,8 +127,8 @@ void TestErrorTrap::noFrameworkStillEnds()
 {
     installHostFactories({});
     QVERIFY_THROWS_EXCEPTION(Error, trap(Ending::Propagate, "Service", "Class_Initialize", [] {
-        throw Error(kApplicationError, QStringLiteral("s"), QStringLiteral("d"));
-    }));
+                                 throw Error(kApplicationError, QStringLiteral("s"), QStringLiteral("d"));
+                             }));
     trap(Ending::ReportAndStop, "Service", "x", [] { throw Error(); }); // must not throw
 }
 

@@ -1,3 +1,5 @@
+#include "support/data_rows.h"
+#include "support/recording_utilities.h"
 #include "veltrane/contracts/business_objects.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/keyed_collection.h"
@@ -5,6 +7,12 @@
 #include <QTest>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::row;
+
+// A call that must fail on a collection holding "x" under "12".
+using CollectionCall = std::function<void(KeyedCollection &)>;
+Q_DECLARE_METATYPE(CollectionCall)
 
 class TestKeyedCollection : public QObject
 {
@@ -21,12 +29,11 @@ private slots:
 
 void TestKeyedCollection::keysIgnoreCase_data()
 {
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("asked");
-    QTest::newRow("same") << "AnalysisParameter" << "AnalysisParameter";
-    QTest::newRow("lower") << "AnalysisParameter" << "analysisparameter";
-    QTest::newRow("upper") << "Skip>>" << "SKIP>>";
-    QTest::newRow("non-ascii") << QString::fromUtf8("Äpfel Größe") << QString::fromUtf8("äPFEL GRÖßE");
+    columns<QString, QString>("stored", "asked");
+    row("same", "AnalysisParameter", "AnalysisParameter");
+    row("lower", "AnalysisParameter", "analysisparameter");
+    row("upper", "Skip>>", "SKIP>>");
+    row("non-ascii", QString::fromUtf8("Äpfel Größe"), QString::fromUtf8("äPFEL GRÖßE"));
 }
 
 void TestKeyedCollection::keysIgnoreCase()
@@ -73,47 +80,27 @@ void TestKeyedCollection::numbersAreOneBasedAndFollowRemovals()
 
 void TestKeyedCollection::failures_data()
 {
-    QTest::addColumn<int>("action");
-    QTest::addColumn<int>("number");
-    QTest::newRow("duplicate key, other case") << 0 << int(kDuplicateKey);
-    QTest::newRow("missing key") << 1 << int(kInvalidProcedureCall);
-    QTest::newRow("number 0") << 2 << int(kSubscriptOutOfRange);
-    QTest::newRow("number past the end") << 3 << int(kSubscriptOutOfRange);
-    QTest::newRow("remove missing key") << 4 << int(kInvalidProcedureCall);
-    QTest::newRow("remove number past the end") << 5 << int(kSubscriptOutOfRange);
+    columns<CollectionCall, int>("call", "number");
+    row("duplicate key, other case",
+        CollectionCall([](KeyedCollection &c) { c.Add(QStringLiteral("y"), QStringLiteral("12")); }),
+        int(kDuplicateKey));
+    row("missing key", CollectionCall([](KeyedCollection &c) { c.Item(QStringLiteral("13")); }),
+        int(kInvalidProcedureCall));
+    row("number 0", CollectionCall([](KeyedCollection &c) { c.Item(0); }), int(kSubscriptOutOfRange));
+    row("number past the end", CollectionCall([](KeyedCollection &c) { c.Item(2); }), int(kSubscriptOutOfRange));
+    row("remove missing key", CollectionCall([](KeyedCollection &c) { c.Remove(QStringLiteral("nope")); }),
+        int(kInvalidProcedureCall));
+    row("remove number past the end", CollectionCall([](KeyedCollection &c) { c.Remove(2); }),
+        int(kSubscriptOutOfRange));
 }
 
 void TestKeyedCollection::failures()
 {
-    QFETCH(int, action);
+    QFETCH(CollectionCall, call);
     QFETCH(int, number);
     KeyedCollection c;
     c.Add(QStringLiteral("x"), QStringLiteral("12"));
-    try {
-        switch (action) {
-        case 0:
-            c.Add(QStringLiteral("y"), QStringLiteral("12"));
-            break;
-        case 1:
-            c.Item(QStringLiteral("13"));
-            break;
-        case 2:
-            c.Item(0);
-            break;
-        case 3:
-            c.Item(2);
-            break;
-        case 4:
-            c.Remove(QStringLiteral("nope"));
-            break;
-        case 5:
-            c.Remove(2);
-            break;
-        }
-        QFAIL("no error raised");
-    } catch (const Error &e) {
-        QCOMPARE(e.number(), number);
-    }
+    QCOMPARE(test::errorOf([&] { call(c); }).number(), number);
     QCOMPARE(c.Count(), 1); // a failed call changes nothing
     QCOMPARE(c.Item(QStringLiteral("12")).toString(), QStringLiteral("x"));
 }

@@ -63,6 +63,11 @@ export|-;-o --output --db --replace;--set
 --db|STORE|export|DefaultFragmentAnalysisParameters|;DefaultFragmentAnalysisParameters Lab_set_2;
 --db|STORE|--set|;DefaultFragmentAnalysisParameters;
 --db|MISSING|show|;;DefaultFragmentAnalysisParameters
+his;history;hide
+--db|STORE|unlock|;DefaultFragmentAnalysisParameters Lab_set_2;list
+--db|STORE|diff|Lab_set_2|;DefaultFragmentAnalysisParameters;list
+diff|--;--revision --against --all --json --db;--reason --as
+lock|--;--reason --db;--json --revision
 EOF
 
 # Completing never creates a store: neither the one named nor the default one.

@@ -506,7 +506,7 @@ void TestAnalysisPageFields::generatedAmounts_data()
 {
     QTest::addColumn<QString>("engine");
     for (const QString &engine : storeEngines())
-        QTest::newRow(qPrintable(engine)) << engine;
+        row(qPrintable(engine), engine);
 }
 
 void TestAnalysisPageFields::generatedAmounts()

@@ -10,6 +10,7 @@
 #include "platform/forms/tab_control.h"
 #include "platform/forms/text_box.h"
 #include "platform/grid/grid_control.h"
+#include "support/data_rows.h"
 #include "support/recording_utilities.h"
 #include "veltrane/analysis_page/analysis_param_page.h"
 #include "veltrane/analysis_page/layout_lists.h"
@@ -213,7 +214,6 @@ private slots:
     void storedFieldsShow();
     void listsShowTheStore_data();
     void listsShowTheStore();
-    void openingShowsTheHourglass();
     void selectorsMustHandBackTheirObject_data();
     void selectorsMustHandBackTheirObject();
     void everySetOpensFromTheSelectionWindow();
@@ -237,12 +237,11 @@ private:
 
 void TestAnalysisPageLoading::contextWithoutASet_data()
 {
-    QTest::addColumn<QString>("given");
-    QTest::addColumn<QString>("description");
+    columns<QString, QString>("given", "description");
     const QString expected = QStringLiteral("AnalysisParameter key is expected in the collection.");
-    QTest::newRow("no business context") << QString() << QStringLiteral("Business Context is NULL.");
-    QTest::newRow("IsNew alone") << QStringLiteral("IsNew") << expected;
-    QTest::newRow("the set under another key") << QStringLiteral("Parameter") << expected;
+    row("no business context", QString(), "Business Context is NULL.");
+    row("IsNew alone", "IsNew", expected);
+    row("the set under another key", "Parameter", expected);
 }
 
 void TestAnalysisPageLoading::contextWithoutASet()
@@ -298,12 +297,11 @@ void TestAnalysisPageLoading::contextWithoutASet()
 
 void TestAnalysisPageLoading::howTheSetOpens_data()
 {
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<QString>("title");
-    QTest::newRow("stored set") << QStringLiteral("stored") << titles::kEditParameters;
-    QTest::newRow("stored set marked IsNew") << QStringLiteral("isNew") << titles::kNewParameters;
-    QTest::newRow("Service::NewAnalysisParameter") << QStringLiteral("service") << kFlowTitle;
-    QTest::newRow("NewObject(\"AnalysisParameter\")") << QStringLiteral("newObject") << kFlowTitle;
+    columns<QString, QString>("how", "title");
+    row("stored set", "stored", titles::kEditParameters);
+    row("stored set marked IsNew", "isNew", titles::kNewParameters);
+    row("Service::NewAnalysisParameter", "service", kFlowTitle);
+    row("NewObject(\"AnalysisParameter\")", "newObject", kFlowTitle);
 }
 
 void TestAnalysisPageLoading::howTheSetOpens()
@@ -484,18 +482,18 @@ void TestAnalysisPageLoading::storedFieldsShow()
 
 void TestAnalysisPageLoading::listsShowTheStore_data()
 {
-    QTest::addColumn<QList<int>>("standards"); // attributes of standards "S1", "S2", ... in name order
-    QTest::addColumn<QStringList>("projects");
-    QTest::addColumn<QString>("alsoWrittenByAnotherProgram"); // a second "Default" the store itself refuses
-    QTest::addColumn<QStringList>("shown");
+    // standards: attributes of standards "S1", "S2", ... in name order
+    // alsoWrittenByAnotherProgram: a second "Default" the store itself refuses
+    columns<QList<int>, QStringList, QString, QStringList>("standards", "projects", "alsoWrittenByAnotherProgram",
+                                                           "shown");
     const auto standards = [](const char *name, const QList<int> &attributes, const QStringList &listed) {
         QStringList data;
         for (int k = 1; k <= listed.size(); ++k)
             data << QString::number(k);
-        QTest::newRow(name) << attributes << QStringList() << QString()
-                            << QStringList{"cmbSizeStandard.List=" + (listed + QStringList{stored::kNone}).join(u'|'),
-                                           "cmbSizeStandard.ItemData=" + (data + QStringList{"0"}).join(u'|'),
-                                           "cmbSizeStandard=" + listed.value(0, stored::kNone)};
+        row(name, attributes, QStringList(), QString(),
+            QStringList{"cmbSizeStandard.List=" + (listed + QStringList{stored::kNone}).join(u'|'),
+                        "cmbSizeStandard.ItemData=" + (data + QStringList{"0"}).join(u'|'),
+                        "cmbSizeStandard=" + listed.value(0, stored::kNone)});
     };
     standards("attribute 4 between two", {0, 4, 0}, {"S1", "S3"});
     standards("5, 6 and 12 hidden, 1 and 3 shown", {5, 1, 6, 0, 12, 3}, {"S2", "S4", "S6"});
@@ -504,10 +502,10 @@ void TestAnalysisPageLoading::listsShowTheStore_data()
 
     const auto projects = [](const char *name, const QStringList &added, const QString &raw, const QStringList &listed,
                              int selected) {
-        QTest::newRow(name) << QList<int>() << added << raw
-                            << QStringList{"cmbProjects.List=" + listed.join(u'|'),
-                                           QStringLiteral("cmbProjects.ListIndex=%1").arg(selected),
-                                           "lblProject=" + listed.value(selected)};
+        row(name, QList<int>(), added, raw,
+            QStringList{"cmbProjects.List=" + listed.join(u'|'),
+                        QStringLiteral("cmbProjects.ListIndex=%1").arg(selected),
+                        "lblProject=" + listed.value(selected)});
     };
     projects("default in another case", {"Alpha", "DEFAULT", "Zeta"}, {}, {"Alpha", "DEFAULT", "Zeta"}, 1);
     projects("default with trailing spaces", {"Alpha", "Default   ", "Zeta"}, {}, {"Alpha", "Default", "Zeta"}, 1);
@@ -546,39 +544,20 @@ void TestAnalysisPageLoading::listsShowTheStore()
 
 // ---- opening -------------------------------------------------------------------------------------------
 
-void TestAnalysisPageLoading::openingShowsTheHourglass()
-{
-    sqliteOnly();
-    PageHost host(true, m_engine);
-    StandInSelector::install();
-    StandInSelector::pointers.clear();
-    inEditor(contextFor(host.loadSet(stored::kDefaultParameterSet)), [&](QWidget &, host::ServiceWindowDialog &) {
-        QCOMPARE(MousePointer::value(), int(MousePointer::Default));
-    });
-    QCOMPARE(StandInSelector::pointers, QList<int>{MousePointer::Hourglass});
-    QCOMPARE(MousePointer::value(), int(MousePointer::Default));
-}
-
 void TestAnalysisPageLoading::selectorsMustHandBackTheirObject_data()
 {
-    QTest::addColumn<QString>("member");
-    QTest::addColumn<QString>("replacement");
-    QTest::addColumn<qint32>("error");
-    QTest::addColumn<QString>("procedure");
-    QTest::newRow("Initialize, Nothing") << "Initialize"
-                                         << "nothing" << qint32(kObjectNotSet) << "Initialize";
-    QTest::newRow("Initialize, a size calibration") << "Initialize"
-                                                    << "other" << qint32(kTypeMismatch) << "Initialize";
-    QTest::newRow("Save, Nothing") << "Save"
-                                   << "nothing" << qint32(kObjectNotSet) << "m_oPageBase_Save";
-    QTest::newRow("Save, a size calibration") << "Save"
-                                              << "other" << qint32(kTypeMismatch) << "m_oPageBase_Save";
+    columns<QString, QString, qint32, QString>("member", "replacement", "error", "procedure");
+    row("Initialize, Nothing", "Initialize", "nothing", qint32(kObjectNotSet), "Initialize");
+    row("Initialize, a size calibration", "Initialize", "other", qint32(kTypeMismatch), "Initialize");
+    row("Save, Nothing", "Save", "nothing", qint32(kObjectNotSet), "m_oPageBase_Save");
+    row("Save, a size calibration", "Save", "other", qint32(kTypeMismatch), "m_oPageBase_Save");
 }
 
 void TestAnalysisPageLoading::selectorsMustHandBackTheirObject()
 {
     // The STR selector replaces the set (or the new settings) it was handed by reference: the
-    // procedure that handed it over fails, nothing is stored, and the page goes on answering.
+    // procedure that handed it over fails, nothing is stored, and the page goes on answering. The
+    // selector is loaded under the hourglass, which is put back however loading ends.
     QFETCH(QString, member);
     QFETCH(QString, replacement);
     QFETCH(qint32, error);
@@ -589,9 +568,11 @@ void TestAnalysisPageLoading::selectorsMustHandBackTheirObject()
     StandInSelector::replaceIn = member;
     StandInSelector::replacement = replacement;
     const auto reset = qScopeGuard([] { StandInSelector::replaceIn.clear(); });
+    StandInSelector::pointers.clear();
     const AnalysisParameterPtr set = host.loadSet(QStringLiteral("STR Casework 20-Fragment Ladder"));
     const float slope = set->FragAnalysisParam()->SlopeThreshold();
     inEditor(contextFor(set), [&](QWidget &page, host::ServiceWindowDialog &window) {
+        QCOMPARE(MousePointer::value(), int(MousePointer::Default));
         if (member != QLatin1String("Save"))
             return;
         page.findChild<TextBox *>(QStringLiteral("txtSlopeThreshold"))->setText(QStringLiteral("12"));
@@ -604,6 +585,8 @@ void TestAnalysisPageLoading::selectorsMustHandBackTheirObject()
     QCOMPARE(first->procedureName, procedure);
     QCOMPARE(first->error.number(), error);
     QCOMPARE(host.loadSet(set->Name())->FragAnalysisParam()->SlopeThreshold(), slope);
+    QCOMPARE(StandInSelector::pointers, QList<int>{MousePointer::Hourglass});
+    QCOMPARE(MousePointer::value(), int(MousePointer::Default));
 }
 
 // What a user does first: each stored set with Edit, then New, from the selection window, each
@@ -644,18 +627,19 @@ void TestAnalysisPageLoading::everySetOpensFromTheSelectionWindow()
 void TestAnalysisPageLoading::strSelectorMovesAndSavesTags_data()
 {
     sqliteOnly();
-    QTest::addColumn<QStringList>("steps");    // "MOUSE GRID ROW" (click, ctrl, shift, title) or "BUTTON"
-    QTest::addColumn<QStringList>("selected"); // "@aN": row N of "Available" as opened; "@a*": all of them
+    // steps: "MOUSE GRID ROW" (click, ctrl, shift, title) or "BUTTON"
+    // selected: "@aN": row N of "Available" as opened; "@a*": all of them
+    columns<QStringList, QStringList>("steps", "selected");
     const QStringList set{"Amelogenin", "D16S539", "D21S11"};
-    QTest::newRow("> with Ctrl") << QStringList{"click available 2", "ctrl available 4", "cmdAddSingle"}
-                                 << set + QStringList{"@a2", "@a4"};
-    QTest::newRow("> with Shift") << QStringList{"click available 1", "shift available 3", "cmdAddSingle"}
-                                  << set + QStringList{"@a1", "@a2", "@a3"};
-    QTest::newRow("<") << QStringList{"click selected 1", "cmdRemoveSingle"} << QStringList{"D16S539", "D21S11"};
-    QTest::newRow(">>") << QStringList{"cmdAddAll"} << set + QStringList{"@a*"};
-    QTest::newRow("<<") << QStringList{"cmdRemoveAll"} << QStringList{};
-    QTest::newRow("a click on a title sorts the other way")
-        << QStringList{"title selected 1"} << QStringList{"D21S11", "D16S539", "Amelogenin"};
+    row("> with Ctrl", QStringList{"click available 2", "ctrl available 4", "cmdAddSingle"},
+        set + QStringList{"@a2", "@a4"});
+    row("> with Shift", QStringList{"click available 1", "shift available 3", "cmdAddSingle"},
+        set + QStringList{"@a1", "@a2", "@a3"});
+    row("<", QStringList{"click selected 1", "cmdRemoveSingle"}, QStringList{"D16S539", "D21S11"});
+    row(">>", QStringList{"cmdAddAll"}, set + QStringList{"@a*"});
+    row("<<", QStringList{"cmdRemoveAll"}, QStringList{});
+    row("a click on a title sorts the other way", QStringList{"title selected 1"},
+        QStringList{"D21S11", "D16S539", "Amelogenin"});
 }
 
 void TestAnalysisPageLoading::strSelectorMovesAndSavesTags()
@@ -711,17 +695,15 @@ void TestAnalysisPageLoading::strSelectorMovesAndSavesTags()
 void TestAnalysisPageLoading::controlsCarryNamesAndCaptions_data()
 {
     sqliteOnly();
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QChar>("at");
-    QTest::addColumn<QString>("frame"); // the captioned frame around it, if any
-    QTest::addColumn<int>("tab");       // -1: the header
+    // frame: the captioned frame around it, if any
+    // tab: -1: the header
+    columns<QString, QString, QChar, QString, int>("name", "caption", "at", "frame", "tab");
     // Per tab and frame: "name<caption" has its caption to its left on its line, "name^caption" above
     // it, "name=caption" on itself ("name=": not compared).
     const auto in = [](int tab, const QString &frame, const QStringList &controls) {
         for (const QString &c : controls) {
             const qsizetype at = c.indexOf(QRegularExpression(QStringLiteral("[<^=]")));
-            QTest::newRow(qPrintable(c.left(at))) << c.left(at) << c.mid(at + 1) << c.at(at) << frame << tab;
+            row(qPrintable(c.left(at)), c.left(at), c.mid(at + 1), c.at(at), frame, tab);
         }
     };
     in(-1, {},

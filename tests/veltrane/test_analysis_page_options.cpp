@@ -3,6 +3,7 @@
 
 #include "control_states.h"
 #include "editor_harness.h"
+#include "support/data_rows.h"
 
 #include "platform/forms/check_box.h"
 #include "platform/forms/colors.h"
@@ -83,20 +84,20 @@ private slots:
 
 void TestAnalysisPageOptions::modelRequirement_data()
 {
-    QTest::addColumn<QString>("model");
-    QTest::addColumn<QList<qint32>>("ticked"); // grid rows ticked after Deselect All
-    QTest::addColumn<int>("needs");            // the fewest peaks the model fits
-    QTest::newRow("Linear, 2") << kLinear << QList<qint32>{2, 5} << 2;
-    QTest::newRow("Linear, 1") << kLinear << QList<qint32>{16} << 2;
-    QTest::newRow("Linear, none") << kLinear << QList<qint32>{} << 2;
-    QTest::newRow("Quadratic, 3") << QStringLiteral("Quadratic") << QList<qint32>{1, 2, 3} << 3;
-    QTest::newRow("Quadratic, 2") << QStringLiteral("Quadratic") << QList<qint32>{1, 3} << 3;
-    QTest::newRow("Local Southern, 3") << kLocalSouthern << QList<qint32>{4, 8, 12} << 3;
-    QTest::newRow("Local Southern, 2") << kLocalSouthern << QList<qint32>{4, 8} << 3;
-    QTest::newRow("Cubic, 4") << QStringLiteral("Cubic") << QList<qint32>{1, 2, 3, 4} << 4;
-    QTest::newRow("Cubic, 3") << QStringLiteral("Cubic") << QList<qint32>{1, 2, 3} << 4;
-    QTest::newRow("Quartic, 5") << QStringLiteral("Quartic") << QList<qint32>{1, 3, 5, 7, 9} << 5;
-    QTest::newRow("Quartic, 4") << QStringLiteral("Quartic") << QList<qint32>{1, 3, 5, 7} << 5;
+    // ticked: grid rows ticked after Deselect All
+    // needs: the fewest peaks the model fits
+    columns<QString, QList<qint32>, int>("model", "ticked", "needs");
+    row("Linear, 2", kLinear, QList<qint32>{2, 5}, 2);
+    row("Linear, 1", kLinear, QList<qint32>{16}, 2);
+    row("Linear, none", kLinear, QList<qint32>{}, 2);
+    row("Quadratic, 3", "Quadratic", QList<qint32>{1, 2, 3}, 3);
+    row("Quadratic, 2", "Quadratic", QList<qint32>{1, 3}, 3);
+    row("Local Southern, 3", kLocalSouthern, QList<qint32>{4, 8, 12}, 3);
+    row("Local Southern, 2", kLocalSouthern, QList<qint32>{4, 8}, 3);
+    row("Cubic, 4", "Cubic", QList<qint32>{1, 2, 3, 4}, 4);
+    row("Cubic, 3", "Cubic", QList<qint32>{1, 2, 3}, 4);
+    row("Quartic, 5", "Quartic", QList<qint32>{1, 3, 5, 7, 9}, 5);
+    row("Quartic, 4", "Quartic", QList<qint32>{1, 3, 5, 7}, 5);
 }
 
 void TestAnalysisPageOptions::modelRequirement()
@@ -128,13 +129,12 @@ void TestAnalysisPageOptions::modelRequirement()
 
 void TestAnalysisPageOptions::localSouthernHoldsTheMigrationVariable_data()
 {
-    QTest::addColumn<qint32>("migration"); // 0 migration time, 1 mobility, as loaded
-    QTest::addColumn<bool>("peakClickedWhileHeld");
-    QTest::addColumn<bool>("mobilityAfter");
-    QTest::newRow("migration time comes back") << 0 << false << false;
-    QTest::newRow("mobility comes back") << 1 << false << true;
+    // migration: 0 migration time, 1 mobility, as loaded
+    columns<qint32, bool, bool>("migration", "peakClickedWhileHeld", "mobilityAfter");
+    row("migration time comes back", 0, false, false);
+    row("mobility comes back", 1, false, true);
     // Every evaluation under "Local Southern" stores the options it finds, the forced ones included.
-    QTest::newRow("a later evaluation keeps mobility") << 0 << true << true;
+    row("a later evaluation keeps mobility", 0, true, true);
 }
 
 void TestAnalysisPageOptions::localSouthernHoldsTheMigrationVariable()
@@ -216,9 +216,10 @@ void TestAnalysisPageOptions::onlyMouseClicksOnBoxesChangeThePeaks()
 
 void TestAnalysisPageOptions::strAndSnpExclude_data()
 {
-    QTest::addColumn<bool>("snpFirst"); // SNP ticked when loaded, STR clicked; else the reverse
-    QTest::newRow("ticking SNP unticks STR") << false;
-    QTest::newRow("ticking STR unticks SNP") << true;
+    // snpFirst: SNP ticked when loaded, STR clicked; else the reverse
+    QTest::addColumn<bool>("snpFirst");
+    row("ticking SNP unticks STR", false);
+    row("ticking STR unticks SNP", true);
 }
 
 void TestAnalysisPageOptions::strAndSnpExclude()
@@ -294,11 +295,10 @@ void TestAnalysisPageOptions::sizeOrTimeCaptions()
 
 void TestAnalysisPageOptions::mobilityCoefficientsInTheUsersFormat_data()
 {
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QStringList>("row"); // the first row of the grid
-    QTest::newRow("C") << QStringLiteral("C") << QStringList{"0.500000", "-0.000031", "1234.500000", "0.000000"};
-    QTest::newRow("German") << QStringLiteral("de_DE")
-                            << QStringList{"0,500000", "-0,000031", "1.234,500000", "0,000000"};
+    // row: the first row of the grid
+    columns<QString, QStringList>("locale", "row");
+    row("C", "C", QStringList{"0.500000", "-0.000031", "1234.500000", "0.000000"});
+    row("German", "de_DE", QStringList{"0,500000", "-0,000031", "1.234,500000", "0,000000"});
 }
 
 void TestAnalysisPageOptions::mobilityCoefficientsInTheUsersFormat()

@@ -4,6 +4,7 @@
 
 #include "editor_driver.h"
 #include "page_host.h"
+#include "support/data_rows.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/contracts/vocabulary.h"
 #include "veltrane/service/service.h"
@@ -230,12 +231,10 @@ void TestEditorEndToEnd::readOnlyDefaultIsSavedUnderANewName()
 
 void TestEditorEndToEnd::refusedCommitKeepsTheEditorAndTheInput_data()
 {
-    QTest::addColumn<QString>("cause");
-    QTest::addColumn<qint32>("number");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("changed by another workstation") << "changed" << qint32(kStoreConflict) << "was changed by";
-    QTest::newRow("created by another workstation") << "created" << qint32(kStoreConflict) << "was stored by";
-    QTest::newRow("locked by another program") << "locked" << qint32(kStoreBusy) << "was not saved";
+    columns<QString, qint32, QString>("cause", "number", "says");
+    row("changed by another workstation", "changed", qint32(kStoreConflict), "was changed by");
+    row("created by another workstation", "created", qint32(kStoreConflict), "was stored by");
+    row("locked by another program", "locked", qint32(kStoreBusy), "was not saved");
 }
 
 void TestEditorEndToEnd::refusedCommitKeepsTheEditorAndTheInput()

@@ -440,7 +440,7 @@ void TestEditorSaving::saveAsCancelledOrCompleted_data()
     // in place.
     columns<QString>("name");
     row("cancelled", QString());
-    row("completed", QStringLiteral("Casework copy"));
+    row("completed", "Casework copy");
 }
 
 void TestEditorSaving::saveAsCancelledOrCompleted()

@@ -3,6 +3,7 @@
 // and in the dark palette, while the automation surface still answers the colour values set.
 
 #include "editor_harness.h"
+#include "support/data_rows.h"
 
 #include "platform/forms/colors.h"
 #include "platform/forms/command_button.h"
@@ -73,16 +74,15 @@ private:
     static void palettes()
     {
         QTest::addColumn<bool>("dark");
-        QTest::newRow("light") << false;
-        QTest::newRow("dark") << true;
+        row("light", false);
+        row("dark", true);
     }
 };
 
 void TestReadableColours::editorStates_data()
 {
-    QTest::addColumn<bool>("dark");
-    QTest::addColumn<QString>("state");
-    QTest::addColumn<QStringList>("colours"); // "control.Property=value" the state sets
+    // colours: "control.Property=value" the state sets
+    columns<bool, QString, QStringList>("dark", "state", "colours");
 
     const QStringList states[] = {
         {QStringLiteral("fields in error"), QStringLiteral("txtParameterSetName.BackColor=65535"),

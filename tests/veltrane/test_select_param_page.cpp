@@ -4,6 +4,7 @@
 #include "platform/forms/command_button.h"
 #include "platform/forms/label.h"
 #include "platform/grid/grid_control.h"
+#include "support/data_rows.h"
 #include "support/recording_utilities.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/select_page/select_param_page.h"
@@ -97,12 +98,8 @@ private slots:
     void leavingTwiceLeavesOneSelection();
     void leavingOutsideAFlowIsAClearError();
     void summaryFailingPartWayShowsWhatWasRead();
-    void editorFlowsStartWithTheirOptions_data();
-    void editorFlowsStartWithTheirOptions();
-    void newStartsTheEditorWithTheDefaultAsTemplate_data();
-    void newStartsTheEditorWithTheDefaultAsTemplate();
-    void editReloadsOnlyAfterSaveAs_data();
-    void editReloadsOnlyAfterSaveAs();
+    void editorButtonsRunTheEditor_data();
+    void editorButtonsRunTheEditor();
     void missingEditorIsReportedAndChangesNothing();
     void newWithoutDefaultSetIsAClearError();
 };
@@ -140,15 +137,11 @@ void TestSelectParamPage::firstShowPreselectsTheDefaultSet()
 
 void TestSelectParamPage::refreshViewSelectsByName_data()
 {
-    QTest::addColumn<QString>("asked");
-    QTest::addColumn<QString>("selected");
-    QTest::newRow("default in lower case") << "defaultfragmentanalysisparameters" << kDefault;
-    QTest::newRow("other set in upper case") << "SNP IDENTITY PANEL"
-                                             << "SNP Identity Panel";
-    QTest::newRow("name no longer stored") << "Deleted meanwhile"
-                                           << "A first set";
-    QTest::newRow("empty name") << ""
-                                << "A first set";
+    columns<QString, QString>("asked", "selected");
+    row("default in lower case", "defaultfragmentanalysisparameters", kDefault);
+    row("other set in upper case", "SNP IDENTITY PANEL", "SNP Identity Panel");
+    row("name no longer stored", "Deleted meanwhile", "A first set");
+    row("empty name", QString(), "A first set");
 }
 
 void TestSelectParamPage::refreshViewSelectsByName()
@@ -166,18 +159,13 @@ void TestSelectParamPage::refreshViewSelectsByName()
 
 void TestSelectParamPage::summaryOfUnusualSets_data()
 {
-    QTest::addColumn<int>("shape");
-    QTest::addColumn<bool>("withStandard");
-    QTest::addColumn<bool>("withCalibration");
-    QTest::addColumn<QString>("model");
-    QTest::addColumn<QStringList>("rows");
+    columns<int, bool, bool, QString, QStringList>("shape", "withStandard", "withCalibration", "model", "rows");
     // shape 0: no size-calling entry; 1: an entry without calibration; 2: an entry with model 3,
     // three STR tags and two SNP tags
-    QTest::newRow("no size standard, entry without model") << 1 << false << true << "None" << QStringList{};
-    QTest::newRow("no entries at all") << 0 << true << true << "" << QStringList{};
-    QTest::newRow("no dye mobility calibration") << 1 << true << false << "None" << QStringList{};
-    QTest::newRow("3 STR then 2 SNP tags")
-        << 2 << true << true << "Cubic" << QStringList{"D3S1358", "vWA", "FGA", "rs1490413", "rs876724"};
+    row("no size standard, entry without model", 1, false, true, "None", QStringList{});
+    row("no entries at all", 0, true, true, "", QStringList{});
+    row("no dye mobility calibration", 1, true, false, "None", QStringList{});
+    row("3 STR then 2 SNP tags", 2, true, true, "Cubic", QStringList{"D3S1358", "vWA", "FGA", "rs1490413", "rs876724"});
 }
 
 void TestSelectParamPage::summaryOfUnusualSets()
@@ -235,14 +223,13 @@ void TestSelectParamPage::summaryOfUnusualSets()
 
 void TestSelectParamPage::hostKeysSkipThePage_data()
 {
-    QTest::addColumn<QStringList>("keys");
-    QTest::addColumn<QString>("landedOn");
-    QTest::newRow("Skip>>") << QStringList{"Skip>>"} << "After";
-    QTest::newRow("<<Skip") << QStringList{"<<Skip"} << "Before";
-    QTest::newRow("both: forward wins") << QStringList{"<<skip", "SKIP>>"} << "After";
-    QTest::newRow("Study alone") << QStringList{"Study"} << "After";
-    QTest::newRow("Study with Samples") << QStringList{"Study", "Samples"} << "SelectParamPage";
-    QTest::newRow("no key") << QStringList{} << "SelectParamPage";
+    columns<QStringList, QString>("keys", "landedOn");
+    row("Skip>>", QStringList{"Skip>>"}, "After");
+    row("<<Skip", QStringList{"<<Skip"}, "Before");
+    row("both: forward wins", QStringList{"<<skip", "SKIP>>"}, "After");
+    row("Study alone", QStringList{"Study"}, "After");
+    row("Study with Samples", QStringList{"Study", "Samples"}, "SelectParamPage");
+    row("no key", QStringList{}, "SelectParamPage");
 }
 
 void TestSelectParamPage::hostKeysSkipThePage()
@@ -355,26 +342,38 @@ void TestSelectParamPage::summaryFailingPartWayShowsWhatWasRead()
     QCOMPARE(page.SelectedParameter().data(), broken.data());
 }
 
-void TestSelectParamPage::editorFlowsStartWithTheirOptions_data()
+void TestSelectParamPage::editorButtonsRunTheEditor_data()
 {
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<ServiceOptions>("options");
-    QTest::addColumn<QStringList>("captions");
-    QTest::newRow("New") << "cmdNew" << ServiceOptions{1, -1, -1, -1, -1, -1, {}, 0, 0}
-                         << QStringList{"&Save", "Cancel"};
-    QTest::newRow("Edit") << "cmdEdit" << ServiceOptions{1, -1, -1, 3, -1, 0, {}, 0, 0}
-                          << QStringList{"&Save", "Cancel", "Save &As..."};
+    columns<QString, bool, bool, ServiceOptions, QStringList, bool>("button", "commit", "saveAs", "options", "captions",
+                                                                    "reloaded");
+    const ServiceOptions forNew{1, -1, -1, -1, -1, -1, {}, 0, 0}, forEdit{1, -1, -1, 3, -1, 0, {}, 0, 0};
+    const QStringList newCaptions{"&Save", "Cancel"}, editCaptions{"&Save", "Cancel", "Save &As..."};
+    // New always starts from the default set as a template; Edit reloads the list only after Save As.
+    row("New, cancelled", "cmdNew", false, false, forNew, newCaptions, false);
+    row("New, saved", "cmdNew", true, false, forNew, newCaptions, true);
+    row("Edit, saved under its own name", "cmdEdit", true, false, forEdit, editCaptions, false);
+    row("Edit, saved under a new name", "cmdEdit", true, true, forEdit, editCaptions, true);
 }
 
-void TestSelectParamPage::editorFlowsStartWithTheirOptions()
+void TestSelectParamPage::editorButtonsRunTheEditor()
 {
     QFETCH(QString, button);
+    QFETCH(bool, commit);
+    QFETCH(bool, saveAs);
     QFETCH(ServiceOptions, options);
     QFETCH(QStringList, captions);
+    QFETCH(bool, reloaded);
+    const bool isNew = button == QLatin1String("cmdNew");
+    const QString saved = QStringLiteral("Saved Copy"), shown = QStringLiteral("SNP Identity Panel");
     PageHost host;
-    addStandInEditor(host, std::make_shared<EditorScript>());
+    auto script = std::make_shared<EditorScript>();
+    script->saveUnder = saved;
+    script->publishSaveAs = saveAs;
+    addStandInEditor(host, script);
+
     SelectParamPage page;
-    page.RefreshView(kDefault);
+    page.RefreshView(shown);
+    const AnalysisParameterPtr selected = page.SelectedParameter();
     ServiceOptions seen;
     QStringList seenCaptions;
     onNextWindow([&](host::ServiceWindowDialog &window) {
@@ -382,78 +381,26 @@ void TestSelectParamPage::editorFlowsStartWithTheirOptions()
         for (qint32 command : {1, 2, 3})
             if (QPushButton *b = window.button(command))
                 seenCaptions << b->text();
-        clickCommand(window, 2);
+        if (!isNew) // an existing set's editor offers Save once something was changed
+            static_cast<RecordingPage *>(host.lastMade(QStringLiteral("StandInEditor")))->base().MarkDirty();
+        clickCommand(window, commit ? 1 : 2);
     });
     QTest::mouseClick(page.findChild<CommandButton *>(button), Qt::LeftButton);
+
     QCOMPARE(seen, options);
     QCOMPARE(seenCaptions, captions);
-}
-
-void TestSelectParamPage::newStartsTheEditorWithTheDefaultAsTemplate_data()
-{
-    QTest::addColumn<bool>("complete");
-    QTest::newRow("cancelled") << false;
-    QTest::newRow("saved") << true;
-}
-
-void TestSelectParamPage::newStartsTheEditorWithTheDefaultAsTemplate()
-{
-    QFETCH(bool, complete);
-    PageHost host;
-    auto script = std::make_shared<EditorScript>();
-    script->saveUnder = QStringLiteral("Made From Default");
-    addStandInEditor(host, script);
-
-    SelectParamPage page;
-    page.RefreshView(QStringLiteral("SNP Identity Panel"));
-    onNextWindow([&](host::ServiceWindowDialog &window) { clickCommand(window, complete ? 1 : 2); });
-    QTest::mouseClick(page.findChild<CommandButton *>(QStringLiteral("cmdNew")), Qt::LeftButton);
-
-    QCOMPARE(script->isNew, QStringLiteral("1"));
-    QVERIFY(script->given);
-    QCOMPARE(script->given->ID() > 0, true);
-    QCOMPARE(combo(&page)->Text(),
-             complete ? QStringLiteral("Made From Default") : QStringLiteral("SNP Identity Panel"));
-    QCOMPARE(comboEntries(&page).contains(QStringLiteral("Made From Default")), complete);
+    QCOMPARE(script->isNew, isNew ? QStringLiteral("1") : QString());
+    QVERIFY(script->given && script->given->ID() > 0);
+    if (!isNew)
+        QCOMPARE(script->given.data(), selected.data()); // the very set shown
+    QCOMPARE(comboEntries(&page).contains(saved), reloaded);
+    QCOMPARE(combo(&page)->Text(), reloaded ? saved : shown);
     QVERIFY(host.shownReports().isEmpty());
-
-    // The template came from the default set; a second New still finds it.
-    onNextWindow([&](host::ServiceWindowDialog &window) { clickCommand(window, 2); });
-    QTest::mouseClick(page.findChild<CommandButton *>(QStringLiteral("cmdNew")), Qt::LeftButton);
-    QVERIFY(host.shownReports().isEmpty());
-}
-
-void TestSelectParamPage::editReloadsOnlyAfterSaveAs_data()
-{
-    QTest::addColumn<bool>("saveAs");
-    QTest::newRow("saved under its own name") << false;
-    QTest::newRow("saved under a new name") << true;
-}
-
-void TestSelectParamPage::editReloadsOnlyAfterSaveAs()
-{
-    QFETCH(bool, saveAs);
-    PageHost host;
-    auto script = std::make_shared<EditorScript>();
-    script->saveUnder = QStringLiteral("Renamed Copy");
-    script->publishSaveAs = saveAs;
-    addStandInEditor(host, script);
-
-    SelectParamPage page;
-    page.RefreshView(QStringLiteral("SNP Identity Panel"));
-    const AnalysisParameterPtr selected = page.SelectedParameter();
-    onNextWindow([&](host::ServiceWindowDialog &window) {
-        // An existing set's editor offers Save once something was changed.
-        static_cast<RecordingPage *>(host.lastMade(QStringLiteral("StandInEditor")))->base().MarkDirty();
-        clickCommand(window, 1);
-    });
-    QTest::mouseClick(page.findChild<CommandButton *>(QStringLiteral("cmdEdit")), Qt::LeftButton);
-
-    QCOMPARE(script->given.data(), selected.data()); // the very set shown
-    QVERIFY(script->isNew.isEmpty());
-    QCOMPARE(comboEntries(&page).contains(QStringLiteral("Renamed Copy")), saveAs);
-    QCOMPARE(combo(&page)->Text(), saveAs ? QStringLiteral("Renamed Copy") : QStringLiteral("SNP Identity Panel"));
-    QVERIFY(host.shownReports().isEmpty());
+    if (isNew) { // the template came from the default set; a second New still finds it
+        onNextWindow([&](host::ServiceWindowDialog &window) { clickCommand(window, 2); });
+        QTest::mouseClick(page.findChild<CommandButton *>(button), Qt::LeftButton);
+        QVERIFY(host.shownReports().isEmpty());
+    }
 }
 
 void TestSelectParamPage::missingEditorIsReportedAndChangesNothing()

@@ -1,4 +1,6 @@
 #include "page_host.h"
+#include "support/data_rows.h"
+#include "support/recording_utilities.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/service/class_table.h"
 #include "veltrane/service/service.h"
@@ -79,26 +81,18 @@ void TestService::failuresReachTheHostWithTheirProcedureName()
     QVERIFY(reported);
 
     installHostFactories({}); // no business-object layer at all
-    try {
-        service.NewAnalysisParameter();
-        QFAIL("no error");
-    } catch (const Error &e) {
-        QVERIFY(e.description().contains(QStringLiteral("business-object manager")));
-    }
+    QVERIFY(errorOf([&] { service.NewAnalysisParameter(); })
+                .description()
+                .contains(QStringLiteral("business-object manager")));
 }
 
 void TestService::classNamesIgnoreLetterCase_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("className");
-    QTest::newRow("class name in lower case") << "service"
-                                              << "veltrane::Service";
-    QTest::newRow("identifier in capitals") << "VELTRANE.SERVICE"
-                                            << "veltrane::Service";
-    QTest::newRow("page in mixed case") << "selectParamPAGE"
-                                        << "veltrane::SelectParamPage";
-    QTest::newRow("page identifier") << "veltrane.selectparampage"
-                                     << "veltrane::SelectParamPage";
+    columns<QString, QString>("name", "className");
+    row("class name in lower case", "service", "veltrane::Service");
+    row("identifier in capitals", "VELTRANE.SERVICE", "veltrane::Service");
+    row("page in mixed case", "selectParamPAGE", "veltrane::SelectParamPage");
+    row("page identifier", "veltrane.selectparampage", "veltrane::SelectParamPage");
 }
 
 void TestService::classNamesIgnoreLetterCase()

@@ -8,6 +8,7 @@
 #include "platform/forms/popup_menu.h"
 #include "platform/forms/text_box.h"
 #include "platform/grid/grid_control.h"
+#include "support/data_rows.h"
 #include "support/error_number.h"
 #include "veltrane/contracts/automation.h"
 #include "veltrane/contracts/host_services.h"
@@ -346,99 +347,97 @@ void TestSNPLocusTagSelector::saveWritesSelectedGridInItsOrder()
 
 void TestSNPLocusTagSelector::userActions_data()
 {
-    QTest::addColumn<QString>("tags");    // as Rig takes them
-    QTest::addColumn<QString>("actions"); // as act() takes them, one after another
-    const auto add = [](const char *name, const char *tags, const char *actions) {
-        QTest::newRow(name) << QString::fromUtf8(tags) << QString::fromUtf8(actions);
-    };
+    // tags: as Rig takes them
+    // actions: as act() takes them, one after another
+    columns<QString, QString>("tags", "actions");
     // Tags are split by ID and shown by name; a second Initialize starts from scratch, whatever the
     // user did meanwhile.
-    add("Initialize: a set without entries", "b2 B1 10 9 a",
+    row("Initialize: a set without entries", "b2 B1 10 9 a",
         "init -, = 9 10 a B1 b2 | -, cmdAddAll, init -, = 9 10 a B1 b2 | -");
-    add("Initialize: listed in reverse", "b2 B1 10 9 a",
+    row("Initialize: listed in reverse", "b2 B1 10 9 a",
         "init b2 a 10, = 9 B1 | 10 a b2, cmdAddAll, init b2 a 10, = 9 B1 | 10 a b2");
-    add("Initialize: all listed", "x y", "init y x, = - | x y, cmdRemoveAll, init y x, = - | x y");
-    add("rows show numbers and texts", "rs1:1.5 rs2:1234567.8 rs3:0.1 rs4:-2",
+    row("Initialize: all listed", "x y", "init y x, = - | x y, cmdRemoveAll, init y x, = - | x y");
+    row("rows show numbers and texts", "rs1:1.5 rs2:1234567.8 rs3:0.1 rs4:-2",
         "A1 reads rs1/1.5/chr 1///RS1, A2 reads rs2/1234568/chr 2///RS2, A3 reads rs3/0.1/chr 3///RS3, "
         "A4 reads rs4/-2/chr 4///RS4");
     // Moving rows: the row that takes a moved row's place is current and selected.
-    add("double click", "a b c d e", "double A2, = a *c d e | b | Add AddAll RemoveAll Edit New AEdit, A2 is current");
-    add("double click on the last row", "a b c d e",
+    row("double click", "a b c d e", "double A2, = a *c d e | b | Add AddAll RemoveAll Edit New AEdit, A2 is current");
+    row("double click on the last row", "a b c d e",
         "double A5, = a b c *d | e | Add AddAll RemoveAll Edit New AEdit, A4 is current");
-    add("double click on the only row", "a", "double A1, = - | a | RemoveAll New AEdit");
-    add("double click on the header (its first click sorts)", "a b", "double A0, = b a | - | AddAll New");
-    add("Add All appends in order", "a c e | b d", "cmdAddAll, = - | b d a c e | RemoveAll New");
-    add("Remove All", "a c e | b d", "cmdRemoveAll, = a c e b d | - | AddAll New");
-    add("Add moves the selected rows", "a c e | b d",
+    row("double click on the only row", "a", "double A1, = - | a | RemoveAll New AEdit");
+    row("double click on the header (its first click sorts)", "a b", "double A0, = b a | - | AddAll New");
+    row("Add All appends in order", "a c e | b d", "cmdAddAll, = - | b d a c e | RemoveAll New");
+    row("Remove All", "a c e | b d", "cmdRemoveAll, = a c e b d | - | AddAll New");
+    row("Add moves the selected rows", "a c e | b d",
         "click A1, ctrl A3, cmdAddSingle, = *c | b d a e | Add AddAll RemoveAll Edit New AEdit");
-    add("menu Add moves every selected row", "a c e | b d",
+    row("menu Add moves every selected row", "a c e | b d",
         "click A1, ctrl A2, right A1 mnuAdd, "
         "= *e | b d a c | Add AddAll RemoveAll Edit New AEdit | menu mnuSNPLocusAvailable");
-    add("menu Remove moves the right-clicked row", "a c e | b d",
+    row("menu Remove moves the right-clicked row", "a c e | b d",
         "click S2, right S2 mnuRemove, "
         "= a c e d | *b | Remove AddAll RemoveAll Edit New SEdit | menu mnuSNPLocusSelected");
     // Choosing rows.
-    add("header clicks sort both ways and leave no row current", "a:3 b:1 c:2",
+    row("header clicks sort both ways and leave no row current", "a:3 b:1 c:2",
         "click A2, = a *b c | - | Add AddAll Edit New AEdit, click A0.2, = *b c a | - | AddAll New AEdit, "
         "click A0.2, = a c *b | - | AddAll New AEdit, click A1, = *a c b | - | Add AddAll Edit New AEdit");
-    add("right click selects an unselected row", "a b c | x y z",
+    row("right click selects an unselected row", "a b c | x y z",
         "click S1, right A2, "
         "= a *b c | x y z | Add AddAll RemoveAll Edit New AEdit SEdit | menu mnuSNPLocusAvailable");
-    add("right click on another row moves the selection", "a b c | x y z",
+    row("right click on another row moves the selection", "a b c | x y z",
         "click S1, click A1, right A3, "
         "= a b *c | x y z | Add AddAll RemoveAll Edit New AEdit SEdit | menu mnuSNPLocusAvailable");
-    add("right click within a selection of two keeps it", "a b c | x y z",
+    row("right click within a selection of two keeps it", "a b c | x y z",
         "click A1, click S1, ctrl S2, right S2, "
         "= a b c | *x *y z | Remove AddAll RemoveAll New AEdit | menu mnuSNPLocusSelected");
     // No row is current any more, so the button goes; the menu entry stays as the last selection left it.
-    add("right click on a header", "a b c | x y z",
+    row("right click on a header", "a b c | x y z",
         "click A1, click S1, right S0, = a b c | x y z | AddAll RemoveAll New AEdit SEdit | menu mnuSNPLocusColumn");
-    add("working in one grid clears the other", "a b | x y",
+    row("working in one grid clears the other", "a b | x y",
         "click A1, ctrl A2, = *a *b | x y | Add AddAll RemoveAll New, "
         "click S2, = a b | x *y | Remove AddAll RemoveAll Edit New SEdit");
-    add("Edit is offered for exactly one selected tag", "a b c",
+    row("Edit is offered for exactly one selected tag", "a b c",
         "= a b c | - | AddAll New, click A1, = *a b c | - | Add AddAll Edit New AEdit, "
         "ctrl A3, = *a b *c | - | Add AddAll New, ctrl A1, = a b *c | - | Add AddAll Edit New AEdit");
     // Disabled, the selector moves, sorts and pops up nothing; but starting to work in a grid still
     // clears the other one, gives it back its selection and offers the moves its rows allow.
-    add("a disabled selector moves nothing, its grids still activate", "a b | x",
+    row("a disabled selector moves nothing, its grids still activate", "a b | x",
         "click A1, off, = *a b | x | AEdit, double A2, right A1, click A0.1, = *a b | x | AEdit | -, "
         "click S1, = a b | x | AddAll RemoveAll AEdit, click A2, = a *b | x | AddAll RemoveAll Edit AEdit, "
         "on, = a *b | x | AddAll RemoveAll New AEdit, "
         "click S1, = a b | *x | Remove AddAll RemoveAll Edit New AEdit SEdit");
     // Capitals come before small letters only where case counts; the menu sorts the grid last
     // right-clicked, whichever column was clicked.
-    add("menu Ascending ignores case", "rs9:1 | Zeta:1 alpha:2 Beta:1",
+    row("menu Ascending ignores case", "rs9:1 | Zeta:1 alpha:2 Beta:1",
         "click S0.2, = rs9 | Beta Zeta alpha, right S0.4 mnuAscending, "
         "= rs9 | alpha Beta Zeta | AddAll RemoveAll New | menu mnuSNPLocusColumn");
-    add("menu Descending counts case", "rs9:1 | Zeta:1 alpha:2 Beta:1",
+    row("menu Descending counts case", "rs9:1 | Zeta:1 alpha:2 Beta:1",
         "click S0.2, right S0.4 mnuDescending, = rs9 | alpha Zeta Beta");
     // The editor: a tag saved under its own name updates its row, under another name it is a second
     // tag; tags the editor stored besides the one it hands back are appended too.
-    add("edited under its name in other case: the row updated", "a b c | x",
+    row("edited under its name in other case: the row updated", "a b c | x",
         "editor name=X;number=7.25 save, click S1, cmdEditSNPLocus, = a b c | *x, x shows 7.25");
-    add("edited under a new name: a second row", "a b c | x",
+    row("edited under a new name: a second row", "a b c | x",
         "editor name=x2 save, click S1, cmdEditSNPLocus, = a b c x2 | *x, x shows 4");
-    add("edit cancelled", "a b c | x", "editor name=zz cancel, click S1, cmdEditSNPLocus, = a b c | *x, x shows 4");
-    add("saved as twice, then cancelled", "a b c | x",
+    row("edit cancelled", "a b c | x", "editor name=zz cancel, click S1, cmdEditSNPLocus, = a b c | *x, x shows 4");
+    row("saved as twice, then cancelled", "a b c | x",
         "editor as:b2 as:b3 cancel, click A2, cmdEditSNPLocus, = a *b c b2 b3 | x");
-    add("saved as, then saved", "a b c | x", "editor as:a2 save, click A1, cmdEditSNPLocus, = *a b c a2 | x");
-    add("new tag", "a b c | x", "editor name=n1;number=9 save, cmdNewSNPLocus, = a b c n1 | x, n1 shows 9, x shows 4");
-    add("new tag saved under two names", "a b c | x",
+    row("saved as, then saved", "a b c | x", "editor as:a2 save, click A1, cmdEditSNPLocus, = *a b c a2 | x");
+    row("new tag", "a b c | x", "editor name=n1;number=9 save, cmdNewSNPLocus, = a b c n1 | x, n1 shows 9, x shows 4");
+    row("new tag saved under two names", "a b c | x",
         "editor name=n1 as:n2 as:n3 save, cmdNewSNPLocus, = a b c n3 n2 | x");
-    add("new tag cancelled after a save", "a b c | x", "editor name=n1 as:n2 cancel, cmdNewSNPLocus, = a b c n2 | x");
+    row("new tag cancelled after a save", "a b c | x", "editor name=n1 as:n2 cancel, cmdNewSNPLocus, = a b c n2 | x");
     // A renamed tag is listed twice and answers to both names, so AllLocusTags counts four tags
     // while three are stored; a copy saved and then cancelled makes four stored, as many as listed,
     // so it is not looked for. A new tag that takes the name the renamed one gave up owns it
     // afterwards, and the list grows by it.
-    add("renamed tags are followed", "a b c",
+    row("renamed tags are followed", "a b c",
         "editor name=a2 save, click A1, cmdEditSNPLocus, = *a b c a2, count 4, "
         "editor as:x cancel, click A2, cmdEditSNPLocus, = a *b c a2, count 4, "
         "editor name=a;number=9 save, cmdNewSNPLocus, = a *b c a2 a, a shows 9, count 5");
-    add("menu New keeps the selection", "a b c",
+    row("menu New keeps the selection", "a b c",
         "editor name=n1 save, click A1, ctrl A3, right A3 mnuNewAvailable, "
         "= *a b *c n1 | - | Add AddAll New | menu mnuSNPLocusAvailable");
-    add("menu New cancelled keeps the selection", "a b c",
+    row("menu New cancelled keeps the selection", "a b c",
         "editor cancel, click A1, ctrl A3, right A3 mnuNewAvailable, "
         "= *a b *c | - | Add AddAll New | menu mnuSNPLocusAvailable");
 }
@@ -474,14 +473,9 @@ void TestSNPLocusTagSelector::initializeStopsWhereItFails_data()
     // The stored tags a, b, c and d are shown, none selected; then Initialize is given a set listing
     // `listed`, while the query answers the tag `unset` without its settings. It fails with `error`
     // and leaves the rows it had written (laying the grids out empties them first).
-    QTest::addColumn<QString>("listed");
-    QTest::addColumn<QString>("unset");
-    QTest::addColumn<qint32>("error");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("a tag listed twice: refused before any row") << "b b"
-                                                                << "" << qint32(kDuplicateKey) << "- | -";
-    QTest::newRow("a tag without settings: the rows before it stay") << "a"
-                                                                     << "c" << qint32(kObjectNotSet) << "b | a";
+    columns<QString, QString, qint32, QString>("listed", "unset", "error", "shown");
+    row("a tag listed twice: refused before any row", "b b", "", qint32(kDuplicateKey), "- | -");
+    row("a tag without settings: the rows before it stay", "a", "c", qint32(kObjectNotSet), "b | a");
 }
 
 void TestSNPLocusTagSelector::initializeStopsWhereItFails()

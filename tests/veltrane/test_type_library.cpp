@@ -1,4 +1,5 @@
 #include "page_host.h"
+#include "support/data_rows.h"
 #include "veltrane/contracts/automation.h"
 #include "veltrane/select_page/select_param_page.h"
 #include "veltrane/service/class_table.h"
@@ -33,11 +34,9 @@ void TestTypeLibrary::publishesWhatHostsWereBuiltAgainst()
 
 void TestTypeLibrary::everyPublishedClassIsMade_data()
 {
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<bool>("page");
-    for (const published::ClassRow &row : published::kClasses)
-        QTest::newRow(row.name) << QString::fromLatin1(row.name)
-                                << (QLatin1String(row.further) == QLatin1String("IPageAccess"));
+    columns<QString, bool>("className", "page");
+    for (const published::ClassRow &c : published::kClasses)
+        row(c.name, QString::fromLatin1(c.name), QLatin1String(c.further) == QLatin1String("IPageAccess"));
 }
 
 void TestTypeLibrary::everyPublishedClassIsMade()

@@ -92,6 +92,23 @@ QJsonObject toJson(const SNPLocusTagSettings &tag)
     return definitionJson(kinds::snpTags(), tag);
 }
 
+QJsonValue calibrationJson(const SizeCalibration *c, const QJsonValue &sizeStandard)
+{
+    if (!c)
+        return QJsonValue(QJsonValue::Null);
+    ObjectBuilder fields;
+    const auto &d = kinds::entryCalibrations();
+    for (const auto &f : d.fields)
+        if (!f.path.isEmpty())
+            fields.put(f.steps, toJsonValue(f.type, f.get(*c, f.index)));
+    fields.put(d.references.first().label, sizeStandard);
+    QJsonArray peaks;
+    for (qint16 p : c->SelectedPeaks())
+        peaks.append(p);
+    fields.put(kinds::selectedPeaks().label, peaks);
+    return fields.take();
+}
+
 QJsonObject toJson(const FragAnalysisParam &s, const QHash<qint32, QString> &projectNames)
 {
     ObjectBuilder out;
@@ -107,17 +124,9 @@ QJsonObject toJson(const FragAnalysisParam &s, const QHash<qint32, QString> &pro
         ObjectBuilder entry;
         // Exporting only reads the set.
         putFields(entry, kinds::entries(), kinds::SetEntry{const_cast<FragAnalysisParam *>(&s), e});
-        QJsonValue calibration(QJsonValue::Null);
-        if (const SizeCalibrationPtr c = s.SizeCalibration(e)) {
-            ObjectBuilder fields;
-            putFields(fields, kinds::entryCalibrations(), *c);
-            QJsonArray peaks;
-            for (qint16 p : c->SelectedPeaks())
-                peaks.append(p);
-            fields.put(kinds::selectedPeaks().label, peaks);
-            calibration = fields.take();
-        }
-        entry.put(kinds::kCalibrationLabel, calibration);
+        const SizeCalibrationPtr c = s.SizeCalibration(e);
+        entry.put(kinds::kCalibrationLabel,
+                  calibrationJson(c.data(), c ? nameOrNull(c->SizeStandard().data()) : QJsonValue(QJsonValue::Null)));
         entry.put(kinds::strTagLinks().label, namesOf(s.STRLocusTagsOf(e)));
         entry.put(kinds::snpTagLinks().label, namesOf(s.SNPLocusTagsOf(e)));
         entries.append(entry.take());

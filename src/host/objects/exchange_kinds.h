@@ -14,6 +14,9 @@ QJsonObject toJson(const MobilityCalibrationSettings &calibration);
 QJsonObject toJson(const SizeCalibration &reference); // a standard mobility reference
 QJsonObject toJson(const STRLocusTag &tag);
 QJsonObject toJson(const SNPLocusTagSettings &tag);
+// The calibration of a size-calling entry with its selected peaks, its size standard written as
+// sizeStandard (a name, or null); null for an entry without one.
+QJsonValue calibrationJson(const SizeCalibration *calibration, const QJsonValue &sizeStandard);
 // A set names its project (by the store's project IDs in projectNames) and what it refers to.
 QJsonObject toJson(const FragAnalysisParam &set, const QHash<qint32, QString> &projectNames);
 

@@ -89,8 +89,9 @@ QString item(const QString &path, qsizetype index)
 
 // ---- reading ----------------------------------------------------------------------------------------
 
-Reader::Reader(QString source)
+Reader::Reader(QString source, Names names)
     : m_source(std::move(source))
+    , m_names(names)
 {}
 
 void Reader::fail(const QString &path, const QString &what) const
@@ -145,6 +146,9 @@ void Reader::checkName(const QString &name, const QString &path) const
 {
     if (nameKey(name).isEmpty())
         fail(path, QStringLiteral("a name may not be empty"));
+    // A revision keeps names as they were stored, perhaps under rules older than today's.
+    if (m_names == Names::AsStored)
+        return;
     if (const std::optional<QString> fault = nameFault(name))
         fail(path, QStringLiteral("\"%1\" cannot be a name: %2").arg(shownName(name), *fault));
 }

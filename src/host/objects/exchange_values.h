@@ -29,7 +29,10 @@ QString item(const QString &path, qsizetype index);
 class Reader
 {
 public:
-    explicit Reader(QString source);
+    // Names the store wrote itself (a revision's snapshot) are taken as they are: they were stored
+    // under the rules of their time, and a later rule must not make a set's history unreadable.
+    enum class Names { Judged, AsStored };
+    explicit Reader(QString source, Names names = Names::Judged);
 
     [[noreturn]] void fail(const QString &path, const QString &what) const;
     // The document is not JSON at that byte.
@@ -59,6 +62,7 @@ public:
 
 private:
     QString m_source;
+    Names m_names = Names::Judged;
 };
 
 // Builds a JSON object from values placed by paths ("quantitation[2].sizeTime").

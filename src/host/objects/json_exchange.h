@@ -41,6 +41,8 @@ struct ImportOptions
     // Otherwise a new set is imported as an ordinary one and a replaced set keeps the stored set's
     // attributes, so a file cannot lock or hide sets nobody asked it to.
     bool keepAttributes = false;
+    // Why the sets are imported: kept with the revision ("imported") each set gets.
+    QString reason;
 };
 
 struct ImportReport

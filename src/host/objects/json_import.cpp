@@ -1,5 +1,6 @@
 #include "host/objects/connection.h"
 #include "host/objects/exchange_kinds.h"
+#include "host/objects/history_io.h"
 #include "host/objects/json_exchange.h"
 #include "host/objects/json_scan.h"
 #include "host/objects/store_io.h"
@@ -459,6 +460,7 @@ ImportReport importFrom(SqlStore &store, const exchange::ByteSource &source, con
     const auto invalid = [&sourceName](const QString &why) {
         return Error(kStoreImportInvalid, kImportSource, QStringLiteral("%1: %2").arg(sourceName, why));
     };
+    io::requireReason(options.reason);
     if (source.size() > kMaxExchangeFileBytes)
         throw invalid(tooLarge(source.size()));
     const qint64 start = documentStart(source, invalid);
@@ -571,7 +573,8 @@ ImportReport importFrom(SqlStore &store, const exchange::ByteSource &source, con
                                                                           : QStringLiteral("no"),
                                  (s.Attributes() & limits::kHiddenBit) ? QStringLiteral("yes") : QStringLiteral("no")));
             }
-            writes.append(io::SetToWrite{&s, replacing, stamp, {}});
+            writes.append(
+                io::SetToWrite{&s, replacing, stamp, io::Change{RevisionAction::Imported, options.reason, 0}, {}});
             report.sets.append(s.Name());
             if (replacing)
                 report.replaced.append(s.Name());

@@ -1,5 +1,6 @@
 #include "host/objects/schema.h"
 
+#include "host/objects/history_io.h"
 #include "host/objects/kinds.h"
 #include "veltrane/contracts/error.h"
 
@@ -93,6 +94,75 @@ QStringList childTable(const ChildList &list)
     return childTable(list, {list.value + QLatin1Char(' ') + list.valueSql});
 }
 
+QString blobSql(Engine engine)
+{
+    return engine == Engine::SQLite ? QStringLiteral("BLOB") : QStringLiteral("BYTEA");
+}
+
+// The history (version 4): revisions of every set, and the snapshot parts they share by hash. A
+// revision keeps the set's number but no reference to its row, since a deleted set keeps its history.
+// The database itself refuses to change or remove a revision.
+QStringList historyTables(Engine engine)
+{
+    QStringList actions;
+    for (int a = 0; a <= int(RevisionAction::Undeleted); ++a)
+        actions << QStringLiteral("'%1'").arg(actionName(RevisionAction(a)));
+    const QString blob = blobSql(engine);
+    QStringList statements{
+        create(io::kPartsTable,
+               {QStringLiteral("hash %1 PRIMARY KEY").arg(blob), QStringLiteral("encoding INTEGER NOT NULL"),
+                QStringLiteral("size INTEGER NOT NULL"), QStringLiteral("data %1 NOT NULL").arg(blob)}),
+        create(io::kRevisionsTable,
+               {QStringLiteral("set_id INTEGER NOT NULL"),
+                QStringLiteral("revision INTEGER NOT NULL CHECK (revision >= 1)"), QStringLiteral("name TEXT NOT NULL"),
+                QStringLiteral("project_name TEXT NOT NULL DEFAULT ''"),
+                QStringLiteral("attributes INTEGER NOT NULL DEFAULT 0"), QStringLiteral("changed_at BIGINT NOT NULL"),
+                QStringLiteral("changed_by TEXT NOT NULL"),
+                QStringLiteral("action TEXT NOT NULL CHECK (action IN (%1))").arg(actions.join(QStringLiteral(", "))),
+                QStringLiteral("reason TEXT NOT NULL DEFAULT ''"), QStringLiteral("summary TEXT NOT NULL DEFAULT ''"),
+                QStringLiteral("settings_part %1 NOT NULL REFERENCES %2 (hash)").arg(blob, io::kPartsTable),
+                QStringLiteral("tags_part %1 NOT NULL REFERENCES %2 (hash)").arg(blob, io::kPartsTable),
+                QStringLiteral("tag_links %1 NOT NULL").arg(blob), QStringLiteral("PRIMARY KEY (set_id, revision)")}),
+        QStringLiteral("CREATE INDEX set_revisions_action ON %1 (action, set_id)").arg(io::kRevisionsTable),
+        QStringLiteral("CREATE INDEX set_revisions_links ON %1 (tag_links, set_id, revision)")
+            .arg(io::kRevisionsTable)};
+    const QString refusal = QStringLiteral("revisions of parameter sets are never changed or removed");
+    if (engine == Engine::SQLite) {
+        for (const char *event : {"UPDATE", "DELETE"})
+            statements << QStringLiteral("CREATE TRIGGER set_revisions_kept_%1 BEFORE %2 ON %3 BEGIN "
+                                         "SELECT RAISE(ABORT, '%4'); END")
+                              .arg(QString::fromLatin1(event).toLower(), QLatin1String(event), io::kRevisionsTable,
+                                   refusal);
+    } else {
+        statements << QStringLiteral("CREATE FUNCTION set_revisions_kept() RETURNS trigger LANGUAGE plpgsql AS "
+                                     "$$ BEGIN RAISE EXCEPTION '%1'; END $$")
+                          .arg(refusal)
+                   << QStringLiteral("CREATE TRIGGER set_revisions_kept BEFORE UPDATE OR DELETE ON %1 "
+                                     "FOR EACH ROW EXECUTE FUNCTION set_revisions_kept()")
+                          .arg(io::kRevisionsTable);
+    }
+    return statements;
+}
+
+// Every set a store held before it kept history gets its first revision.
+void recordHistoryBeginning(const io::Context &ctx)
+{
+    Statement all(ctx.db, QStringLiteral("SELECT id FROM %1 ORDER BY id").arg(sets().table));
+    all.exec();
+    QList<qint32> ids;
+    while (all.next())
+        ids.append(all.intAt(0));
+    all.finish();
+    const QString reason = QStringLiteral("recorded when the history began");
+    io::forBatches(ids.size(), [&](qsizetype from, qsizetype n) {
+        snapshot::DefinitionCache definitions(ctx);
+        QList<io::RevisionRecord> records;
+        for (qsizetype i = from; i < from + n; ++i)
+            records.append(io::currentSet(ctx, ids.at(i), RevisionAction::Created, reason, definitions));
+        io::recordRevisions(ctx, records, definitions);
+    });
+}
+
 // The tables of the current version, for a database that has none of ours.
 QStringList currentTables(Engine engine)
 {
@@ -115,7 +185,7 @@ QStringList currentTables(Engine engine)
     entryColumns << columnsOf(entries()) << kHasCalibrationColumn + QStringLiteral(" INTEGER NOT NULL DEFAULT 0")
                  << columnsOf(entryCalibrations()) << QStringLiteral("PRIMARY KEY (set_id, entry_index)");
     statements << create(entries().table, entryColumns) << childTable(selectedPeaks()) << childTable(strTagLinks())
-               << childTable(snpTagLinks());
+               << childTable(snpTagLinks()) << historyTables(engine);
     return statements;
 }
 
@@ -176,20 +246,25 @@ void composeNameKeys(const QSqlDatabase &db)
 
 // Changes from one version to the next, for stores written by an earlier version: index 0 brings
 // version 1 to 2, and so on. A field added to a kind's description needs its step here as well, since
-// the description only shapes the tables of a new store. A step is statements, or work the program
-// does on the rows.
+// the description only shapes the tables of a new store. A step is statements, and work the program
+// does on the rows after them.
 struct Upgrade
 {
-    QStringList statements;
-    void (*work)(const QSqlDatabase &db) = nullptr;
+    QStringList (*statements)(Engine engine);
+    void (*after)(const io::Context &ctx) = nullptr;
 };
-const QList<Upgrade> kUpgrades = {
+const Upgrade kUpgrades[] = {
     // 2: who wrote each set last, so a commit refused because someone else changed the set can say who.
-    {{QStringLiteral("ALTER TABLE %1 ADD COLUMN %2%3").arg(sets().table, kModifiedByColumn, kModifiedBySql)}},
+    {[](Engine) {
+        return QStringList{
+            QStringLiteral("ALTER TABLE %1 ADD COLUMN %2%3").arg(sets().table, kModifiedByColumn, kModifiedBySql)};
+    }},
     // 3: name keys composed as well as case folded.
-    {{}, &composeNameKeys},
+    {[](Engine) { return QStringList(); }, [](const io::Context &ctx) { composeNameKeys(ctx.db); }},
+    // 4: the history of every set.
+    {historyTables, recordHistoryBeginning},
 };
-static_assert(kCurrentVersion >= 1);
+static_assert(std::size(kUpgrades) == kCurrentVersion - 1);
 
 } // namespace
 
@@ -203,7 +278,6 @@ int version(const QSqlDatabase &db)
 
 int migrate(const QSqlDatabase &db, const ConnectionSpec &spec)
 {
-    Q_ASSERT(kUpgrades.size() == kCurrentVersion - 1);
     if (spec.engine == Engine::PostgreSQL) {
         // Two programs opening a new shared store at once must not both create it.
         execute(db, QStringLiteral("SELECT pg_advisory_xact_lock(7316501)"));
@@ -247,11 +321,11 @@ int migrate(const QSqlDatabase &db, const ConnectionSpec &spec)
         return found;
     }
     for (int version = found; version < kCurrentVersion; ++version) {
-        const Upgrade &step = kUpgrades.at(version - 1);
-        for (const QString &statement : step.statements)
+        const Upgrade &upgrade = kUpgrades[version - 1];
+        for (const QString &statement : upgrade.statements(spec.engine))
             execute(db, statement);
-        if (step.work)
-            step.work(db);
+        if (upgrade.after)
+            upgrade.after(io::Context{db, spec.engine, nullptr});
         record(version + 1);
     }
     return found;

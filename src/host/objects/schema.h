@@ -7,10 +7,11 @@
 namespace veltrane::host::schema {
 
 // The schema this program writes. A store with a higher version was written by a newer program.
-constexpr int kCurrentVersion = 3;
+constexpr int kCurrentVersion = 4;
 
 // Brings the database up to kCurrentVersion inside the caller's (write) transaction and answers
-// the version it found (0 for a database without our tables). Throws kStoreSchemaTooNew.
+// the version it found (0 for a database without our tables). Throws kStoreSchemaTooNew. A store that
+// gains the history (version 4) gets the first revision of every set it holds in that transaction.
 int migrate(const QSqlDatabase &db, const ConnectionSpec &spec);
 
 // The version of the store's tables, read without changing anything (0 for a database without them).

@@ -266,7 +266,8 @@ void writeSeedSet(const io::Context &ctx, const SetSeed &seed)
         tag->setName(QString::fromUtf8(kSnpTags[i].name));
         set.SNPLocusTagsOf(0)->Add(tag);
     }
-    io::writeSet(ctx, set, std::nullopt, io::SetStamp{seed.attributes, seed.created, seed.modified});
+    io::writeSet(ctx, set, std::nullopt, io::SetStamp{seed.attributes, seed.created, seed.modified},
+                 io::Change{RevisionAction::Created, {}, 0});
 }
 
 } // namespace

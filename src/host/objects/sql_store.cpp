@@ -1,6 +1,7 @@
 #include "host/objects/sql_store.h"
 
 #include "host/objects/connection.h"
+#include "host/objects/history_io.h"
 #include "host/objects/schema.h"
 #include "host/objects/seed_data.h"
 #include "host/objects/store_io.h"
@@ -19,21 +20,6 @@ namespace veltrane::host {
 namespace {
 
 const QString kSource = QStringLiteral("SqlStore");
-
-// Failures of the store itself rather than of the set: the message then says which set was lost.
-bool storeFailure(const Error &e)
-{
-    switch (e.number()) {
-    case kStoreQueryFailed:
-    case kStoreCannotOpen:
-    case kStoreBusy:
-    case kStoreTimedOut:
-    case kStoreNotWritable:
-        return true;
-    default:
-        return false;
-    }
-}
 
 io::Filter filterFor(qint32 id, const QString &name)
 {
@@ -182,6 +168,19 @@ void SqlStore::noteVersion(const QString &setName, qint32 version)
     m_seen.insert(nameKey(setName), version);
 }
 
+void SqlStore::noteVersions(const QList<std::pair<QString, qint32>> &byNameKey)
+{
+    QMutexLocker lock(&m_seenMutex);
+    for (const auto &[key, version] : byNameKey)
+        m_seen.insert(key, version);
+}
+
+void SqlStore::forgetVersion(const QString &setName)
+{
+    QMutexLocker lock(&m_seenMutex);
+    m_seen.remove(nameKey(setName));
+}
+
 // ---- business objects ---------------------------------------------------------------------------
 
 qint32 SqlStore::retrieve(FragAnalysisParam &settings)
@@ -238,8 +237,16 @@ void SqlStore::commit(FragAnalysisParam &settings)
             }
             stamp.attributes = stored->attributes;
             stamp.dateCreated = stored->dateCreated;
+        } else if (seenVersion(name)) {
+            // The set this session read is gone under this name: stored again, it would become a second
+            // set beside the renamed one, or bring back a deleted one unasked.
+            throw Error(kStoreConflict, source,
+                        QStringLiteral("The parameter set \"%1\" was renamed or deleted by someone else after you "
+                                       "opened it, so your settings were not saved. Save them under a new name.")
+                            .arg(printable(name)));
         }
-        const io::WrittenSet written = io::writeSet(ctx, settings, stored, stamp);
+        const io::WrittenSet written = io::writeSet(
+            ctx, settings, stored, stamp, io::Change{stored ? RevisionAction::Saved : RevisionAction::Created, {}, 0});
         transaction.commit();
 
         noteVersion(name, written.version);
@@ -248,14 +255,10 @@ void SqlStore::commit(FragAnalysisParam &settings)
         settings.setDateCreated(stamp.dateCreated);
         settings.setDateModified(stamp.dateModified);
     } catch (const Error &e) {
-        if (!storeFailure(e))
+        if (!io::storeFailure(e))
             throw;
         // The store's words say what went wrong, not which of the user's sets was lost.
-        QString why = e.description();
-        if (why.size() > 1 && why.at(1).isLower())
-            why[0] = why.at(0).toLower();
-        throw Error(e.number(), e.source(),
-                    QStringLiteral("The parameter set \"%1\" was not saved: %2").arg(printable(name), why));
+        throw io::undone(e, QStringLiteral("The parameter set \"%1\" was not saved").arg(printable(name)));
     }
 }
 
@@ -291,10 +294,14 @@ void SqlStore::commit(SNPLocusTag &tag)
         io::Context ctx = context();
         Transaction transaction(*m_pool, Transaction::Write);
         qint32 id = data->ID();
-        if (id > 0)
+        if (id > 0) {
+            const bool changesSets = io::tagChangesSets(ctx, *data);
             io::updateSnpLocusTag(ctx, *data);
-        else
+            if (changesSets)
+                io::recordTagChange(ctx, Kind::SnpTag, id);
+        } else {
             id = io::insertSnpLocusTag(ctx, *data);
+        }
         transaction.commit();
         data->setID(id);
         tag.setID(id);

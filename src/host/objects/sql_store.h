@@ -66,12 +66,15 @@ public:
     qint32 retrieve(FragAnalysisParam &settings) override;
     // The whole set in one transaction, keyed by Name: inserted when new, else written over the
     // stored set, which must be writable (kStoreReadOnly) and unchanged since this session read or
-    // wrote it (kStoreConflict). Sets ID, DateCreated (kept on update), DateModified and Attributes
-    // (a new set keeps the object's; an update keeps the stored ones).
+    // wrote it (kStoreConflict); a set this session read that was renamed or deleted since is not
+    // stored again under its old name (kStoreConflict). Sets ID, DateCreated (kept on update),
+    // DateModified and Attributes (a new set keeps the object's; an update keeps the stored ones).
+    // Records the set's revision ("created" or "saved", see set_history.h).
     void commit(FragAnalysisParam &settings) override;
     // Kind 0: the standard mobility reference of that Name; 0 when found, 1 otherwise.
     qint32 retrieve(SizeCalibration &entry) override;
-    // Inserts the tag (ID < 1) or updates it by ID; names are unique (kStoreDuplicateName).
+    // Inserts the tag (ID < 1) or updates it by ID; names are unique (kStoreDuplicateName). An update
+    // that changes what the tag holds changes every set listing it, and each gets a revision.
     void commit(SNPLocusTag &tag) override;
     // The settings of a set listed by parameterSets(), read when first asked for.
     FragAnalysisParamPtr settingsOf(const AnalysisParameter &set) override;
@@ -113,6 +116,10 @@ public:
     // The version of the named set this session last read or wrote, if any.
     std::optional<qint32> seenVersion(const QString &setName) const;
     void noteVersion(const QString &setName, qint32 version);
+    // The same for many sets at once, by their name keys (nameKey()).
+    void noteVersions(const QList<std::pair<QString, qint32>> &byNameKey);
+    // Forgets the set of that name (this session renamed or deleted it).
+    void forgetVersion(const QString &setName);
 
     // Internal: the calling thread's connection with this store on it.
     io::Context context();

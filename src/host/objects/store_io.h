@@ -5,13 +5,19 @@
 
 #include "host/objects/connection.h"
 #include "host/objects/kinds.h"
+#include "host/objects/set_history.h"
 #include "veltrane/contracts/business_objects.h"
+#include "veltrane/contracts/error.h"
 
 #include <QHash>
 #include <QList>
 #include <QStringList>
 #include <functional>
 #include <optional>
+
+namespace veltrane::host::snapshot {
+struct References;
+}
 
 namespace veltrane::host::io {
 
@@ -118,16 +124,25 @@ struct SetStamp
     qint64 dateModified = 0;
 };
 // Writes the whole set: a new row when replacing is null, otherwise over that row (its children
-// rewritten). References to size standards, calibrations, references and tags resolve by ID when the
-// object carries a stored one, else by name; one that resolves to nothing throws kStoreInvalidObject.
-// The object itself is left as it is (the caller updates it once the transaction has committed).
+// rewritten), and records its revision (see writeSets). References to size standards, calibrations,
+// references and tags resolve by ID when the object carries a stored one, else by name; one that
+// resolves to nothing throws kStoreInvalidObject. The object itself is left as it is (the caller
+// updates it once the transaction has committed).
 struct WrittenSet
 {
     qint32 id = 0;
     qint32 version = 0;
+    Revision revision;
+};
+// Why a set is written, for its revision.
+struct Change
+{
+    RevisionAction action = RevisionAction::Saved;
+    QString reason;
+    qint32 id = 0; // a new row takes this ID (a deleted set coming back) rather than a new one
 };
 WrittenSet writeSet(const Context &ctx, FragAnalysisParam &settings, const std::optional<StoredSet> &replacing,
-                    const SetStamp &stamp);
+                    const SetStamp &stamp, const Change &change);
 
 // Finds the rows of the objects sets refer to, and remembers them for the life of one transaction.
 // Many objects are found in a few statements when they are announced first (prefetch).
@@ -158,14 +173,23 @@ private:
 
 // Writes many sets as one: one statement per batch of new sets, then their entries, peaks and tag
 // lists, each in batches. Replaced sets are updated one by one, their old lists deleted together.
+// Every set written gets its revision in the same transaction, with a snapshot of what was written
+// (the definitions as stored under the references the writer resolved): this is the one way a set's
+// settings are written, so no path can change a set without recording it.
 struct SetToWrite
 {
     FragAnalysisParam *settings = nullptr;
     std::optional<StoredSet> replacing;
     SetStamp stamp;
+    Change change;
     WrittenSet written; // filled in
 };
 void writeSets(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &resolver);
+// The rows writeSets writes, without the revisions, answering what each set refers to as resolved.
+// Nothing in the program stores a set this way: the history's benchmark measures what the revisions
+// add to a save with it.
+void writeSetRows(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &resolver,
+                  QList<snapshot::References> &resolved);
 
 // New definitions of one kind (the objects are of the kind's class), in batches; answers their IDs
 // in order. Throws kStoreDuplicateName when a name is stored, kStoreConflict when one was stored
@@ -190,6 +214,13 @@ qint32 insertSnpLocusTag(const Context &ctx, const SNPLocusTagSettings &tag);
 // Updates the tag with the settings' ID (kStoreNotFound when there is none).
 void updateSnpLocusTag(const Context &ctx, const SNPLocusTagSettings &tag);
 void insertGridType(const Context &ctx, const GridType &layout);
+
+// Whether an error is a failure of the store itself (it could not be reached or written, it refused a
+// statement) rather than a refusal of what was asked: its message then says what was not done.
+bool storeFailure(const Error &e);
+// Such a failure told as what it left undone: "The parameter set "X" was not saved: " and the store's
+// words, which say what went wrong.
+Error undone(const Error &e, const QString &whatWasNotDone);
 
 // Throws kStoreInvalidObject (from source) when the object of the kind (what: "parameter set") cannot be
 // stored under the name: an empty one, or one that breaks the rules of nameFault().

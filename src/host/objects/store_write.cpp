@@ -1,3 +1,4 @@
+#include "host/objects/history_io.h"
 #include "host/objects/store_rows.h"
 
 #include "veltrane/contracts/error.h"
@@ -25,6 +26,28 @@ Error duplicateName(const QString &what, const QString &name)
 }
 
 } // namespace
+
+bool storeFailure(const Error &e)
+{
+    switch (e.number()) {
+    case kStoreQueryFailed:
+    case kStoreCannotOpen:
+    case kStoreBusy:
+    case kStoreTimedOut:
+    case kStoreNotWritable:
+        return true;
+    default:
+        return false;
+    }
+}
+
+Error undone(const Error &e, const QString &whatWasNotDone)
+{
+    QString why = e.description();
+    if (why.size() > 1 && why.at(1).isLower())
+        why[0] = why.at(0).toLower();
+    return Error(e.number(), e.source(), whatWasNotDone + QStringLiteral(": ") + why);
+}
 
 // Every writer comes through here (commits of the pages, imports, seed data), so a name that breaks
 // the rules never reaches either engine, which would keep it differently.
@@ -141,25 +164,48 @@ Refers gather(const FragAnalysisParam &s)
     return r;
 }
 
+// The IDs new sets take on SQLite, which would otherwise give a new row the number of a deleted set
+// that had the highest one: numbers are never used twice, since a deleted set keeps its history under
+// its number. (PostgreSQL's identity never hands a number out twice.)
+qint32 lastSetNumber(const Context &ctx)
+{
+    Statement st(ctx.db, QStringLiteral("SELECT MAX(m) FROM (SELECT MAX(id) AS m FROM %1 UNION ALL "
+                                        "SELECT MAX(set_id) FROM %2) numbers")
+                             .arg(kinds::sets().table, kRevisionsTable));
+    st.exec();
+    return st.next() ? st.intAt(0) : 0;
+}
+
 // Inserts the new sets of a batch in statements of many rows; a name another session stored
 // meanwhile inserts nothing (rather than failing the statement), so it can be named.
 void insertNewSets(const Context &ctx, QList<SetToWrite *> &fresh, const QList<QList<qint32>> &references)
 {
     const auto &d = kinds::sets();
-    const QStringList columns = QStringList{QStringLiteral("name"), QStringLiteral("name_key"),
+    const QStringList columns = QStringList{QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("name_key"),
                                             QStringLiteral("version"), kinds::kModifiedByColumn} +
                                 d.columns();
-    const QString row = QLatin1Char('(') + placeholders(columns.size()) + QLatin1Char(')');
+    const bool sqlite = ctx.engine == Engine::SQLite;
+    qint32 next = sqlite && !fresh.isEmpty() ? lastSetNumber(ctx) : 0;
+    // A row's ID is bound where it is chosen here, else the identity gives it.
+    const auto row = [&](const SetToWrite &w) {
+        return QStringLiteral("(%1, %2)")
+            .arg(sqlite || w.change.id > 0 ? QStringLiteral("?") : QStringLiteral("DEFAULT"),
+                 placeholders(columns.size() - 1));
+    };
     forBatches(
         fresh.size(),
         [&](qsizetype from, qsizetype n) {
             QString sql =
                 QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(d.table, columns.join(QStringLiteral(", ")));
             for (qsizetype i = 0; i < n; ++i)
-                sql += i ? QStringLiteral(", ") + row : row;
+                sql += (i ? QStringLiteral(", ") : QString()) + row(*fresh[from + i]);
             Statement st(ctx.db, sql + QStringLiteral(" ON CONFLICT (name_key) DO NOTHING RETURNING id, name_key"));
             for (qsizetype i = from; i < from + n; ++i) {
                 const FragAnalysisParam &s = *fresh[i]->settings;
+                if (fresh[i]->change.id > 0)
+                    st.bind(fresh[i]->change.id);
+                else if (sqlite)
+                    st.bind(++next);
                 st.bind(storedName(s.Name())).bind(nameKey(s.Name())).bind(1).bind(workstation());
                 bindFields(st, d, s, &fresh[i]->stamp);
                 for (qint32 id : references[i])
@@ -177,7 +223,7 @@ void insertNewSets(const Context &ctx, QList<SetToWrite *> &fresh, const QList<Q
                                 QStringLiteral("A parameter set named \"%1\" was stored by someone else meanwhile, so "
                                                "nothing was saved. Save it under another name.")
                                     .arg(printable(name)));
-                fresh[i]->written = {ids.value(nameKey(name)), 1};
+                fresh[i]->written = {ids.value(nameKey(name)), 1, {}};
             }
         },
         batchRows(columns.size()));
@@ -191,7 +237,7 @@ void updateReplacedSets(const Context &ctx, QList<SetToWrite *> &replaced, const
     for (qsizetype i = 0; i < replaced.size(); ++i) {
         SetToWrite &w = *replaced[i];
         const FragAnalysisParam &s = *w.settings;
-        w.written = {w.replacing->id, w.replacing->version + 1};
+        w.written = {w.replacing->id, w.replacing->version + 1, {}};
         Statement st(ctx.db,
                      QStringLiteral("UPDATE %1 SET name = ?, name_key = ?, version = ?, %2 = ?, %3 = ? WHERE id = ?")
                          .arg(d.table, kinds::kModifiedByColumn,
@@ -218,7 +264,8 @@ void updateReplacedSets(const Context &ctx, QList<SetToWrite *> &replaced, const
 
 } // namespace
 
-void writeSets(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &resolver)
+void writeSetRows(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &resolver,
+                  QList<snapshot::References> &resolved)
 {
     const auto &d = kinds::sets();
     QList<Refers> refers;
@@ -248,10 +295,14 @@ void writeSets(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &r
 
     QList<SetToWrite *> fresh, replaced;
     QList<QList<qint32>> freshReferences, replacedReferences;
+    // What each set refers to, as resolved: the revision's snapshot copies those rows.
+    resolved = QList<snapshot::References>(sets.size());
     for (qsizetype i = 0; i < sets.size(); ++i) {
         QList<qint32> ids;
         for (qsizetype r = 0; r < d.references.size(); ++r)
             ids.append(resolver.resolve(d.references[r].target, refers[i].references[r], sets[i].settings->Name()));
+        resolved[i].project = sets[i].settings->ProjectID().toInt();
+        resolved[i].set = ids;
         (sets[i].replacing ? replaced : fresh).append(&sets[i]);
         (sets[i].replacing ? replacedReferences : freshReferences).append(ids);
     }
@@ -278,7 +329,9 @@ void writeSets(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &r
             entries << int(bool(c));
             for (const auto &f : calibration.fields)
                 entries << f.get(c ? *c : none, f.index);
-            entries << nullableId(resolver.resolve(Kind::SizeStandard, refers[i].standards[e], s.Name()));
+            const qint32 standard = resolver.resolve(Kind::SizeStandard, refers[i].standards[e], s.Name());
+            entries << nullableId(standard);
+            resolved[i].entryStandards.append(standard);
         }
     }
     entries.flush();
@@ -295,10 +348,16 @@ void writeSets(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &r
                 for (qsizetype p = 0; p < list.size(); ++p)
                     peaks << id << e << int(p) << int(list[p]);
             }
-            for (qsizetype p = 0; p < refers[i].str[e].size(); ++p)
-                str << id << e << int(p) << resolver.resolve(Kind::StrTag, refers[i].str[e][p], s.Name());
-            for (qsizetype p = 0; p < refers[i].snp[e].size(); ++p)
-                snp << id << e << int(p) << resolver.resolve(Kind::SnpTag, refers[i].snp[e][p], s.Name());
+            QList<qint32> &strIds = resolved[i].str.emplace_back();
+            for (qsizetype p = 0; p < refers[i].str[e].size(); ++p) {
+                strIds.append(resolver.resolve(Kind::StrTag, refers[i].str[e][p], s.Name()));
+                str << id << e << int(p) << strIds.last();
+            }
+            QList<qint32> &snpIds = resolved[i].snp.emplace_back();
+            for (qsizetype p = 0; p < refers[i].snp[e].size(); ++p) {
+                snpIds.append(resolver.resolve(Kind::SnpTag, refers[i].snp[e][p], s.Name()));
+                snp << id << e << int(p) << snpIds.last();
+            }
         }
     }
     peaks.flush();
@@ -306,11 +365,45 @@ void writeSets(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &r
     snp.flush();
 }
 
+void writeSets(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &resolver)
+{
+    QList<snapshot::References> resolved;
+    writeSetRows(ctx, sets, resolver, resolved);
+    // The revisions, with snapshots of what was written; the definitions of the whole batch are read
+    // together.
+    snapshot::DefinitionCache definitions(ctx);
+    for (Kind kind : {Kind::Project, Kind::SizeStandard, Kind::MobilityCalibration, Kind::MobilityReference}) {
+        QList<qint32> ids;
+        for (const snapshot::References &r : std::as_const(resolved))
+            ids += r.ids(kind);
+        definitions.prefetch(kind, ids);
+    }
+    QList<RevisionRecord> records;
+    records.reserve(sets.size());
+    for (qsizetype i = 0; i < sets.size(); ++i) {
+        const SetToWrite &w = sets[i];
+        const FragAnalysisParam &s = *w.settings;
+        RevisionRecord &r = records.emplace_back();
+        r.setId = w.written.id;
+        r.name = s.Name();
+        r.projectName = s.ProjectName();
+        r.attributes = w.stamp.attributes;
+        r.action = w.change.action;
+        r.reason = w.change.reason;
+        r.references = resolved[i];
+        r.settings = snapshot::settingsPart(s, snapshot::Dates{w.stamp.dateCreated, w.stamp.dateModified}, r.references,
+                                            definitions);
+    }
+    recordRevisions(ctx, records, definitions);
+    for (qsizetype i = 0; i < sets.size(); ++i)
+        sets[i].written.revision = records[i].recorded;
+}
+
 WrittenSet writeSet(const Context &ctx, FragAnalysisParam &s, const std::optional<StoredSet> &replacing,
-                    const SetStamp &stamp)
+                    const SetStamp &stamp, const Change &change)
 {
     ReferenceResolver resolver(ctx);
-    QList<SetToWrite> one{SetToWrite{&s, replacing, stamp, {}}};
+    QList<SetToWrite> one{SetToWrite{&s, replacing, stamp, change, {}}};
     writeSets(ctx, one, resolver);
     return one.first().written;
 }

@@ -26,6 +26,8 @@
 
 namespace veltrane {
 
+namespace captions = editor::captions;
+
 namespace {
 
 // A field wide enough for this many digits (and a little room), at any screen scale.
@@ -147,19 +149,19 @@ QWidget *AnalysisParamPage::buildHeader()
     txtParameterSetName->setEnabled(false);
     lblAnalysisParameter = make<Label>(header, QStringLiteral("lblAnalysisParameter"));
     lblAnalysisParameter->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    addRow(grid, QStringLiteral("Parameter Set Name:"), {samePlace(header, txtParameterSetName, lblAnalysisParameter)})
+    addRow(grid, captions::kParameterSetName, {samePlace(header, txtParameterSetName, lblAnalysisParameter)})
         ->setBuddy(txtParameterSetName);
     // The caption stands outside the place the field shares with its label, so a screen reader does
     // not find it by itself.
-    txtParameterSetName->setAccessibleName(QStringLiteral("Parameter Set Name"));
+    txtParameterSetName->setAccessibleName(editor::plainCaption(captions::kParameterSetName));
 
     cmbProjects = make<ComboBox>(header, QStringLiteral("cmbProjects"));
     cmbProjects->setMinimumContentsLength(24);
     cmbProjects->setEnabled(false);
     lblProject = make<Label>(header, QStringLiteral("lblProject"));
     auto *projectPlace = samePlace(header, cmbProjects, lblProject);
-    addRow(grid, QStringLiteral("Project:"), {projectPlace})->setBuddy(cmbProjects);
-    cmbProjects->setAccessibleName(QStringLiteral("Project"));
+    addRow(grid, captions::kProject, {projectPlace})->setBuddy(cmbProjects);
+    cmbProjects->setAccessibleName(editor::plainCaption(captions::kProject));
     cmbProjects->setAccessibleDescription(cmbProjects->accessibleName());
     grid->setColumnStretch(1, 1);
     txtParameterSetName->setMinimumWidth(cmbProjects->sizeHint().width());
@@ -172,46 +174,43 @@ Frame *AnalysisParamPage::buildGeneral()
     frame->setBorderStyle(0);
     auto *grid = new QGridLayout(frame);
 
-    auto *parameterSet = make<Frame>(frame, QStringLiteral("fraParameterSet"), QStringLiteral("Parameter Set"));
+    auto *parameterSet = make<Frame>(frame, QStringLiteral("fraParameterSet"), captions::kParameterSet);
     auto *dates = new QGridLayout(parameterSet);
-    addRow(dates, QStringLiteral("Date created:"),
+    addRow(dates, captions::kDateCreated,
            {lblDateCreated = make<Label>(parameterSet, QStringLiteral("lblDateCreated"))});
-    addRow(dates, QStringLiteral("Date modified:"),
+    addRow(dates, captions::kDateModified,
            {lblDateModified = make<Label>(parameterSet, QStringLiteral("lblDateModified"))});
     dates->setColumnStretch(1, 1);
     grid->addWidget(parameterSet, 0, 0);
 
-    auto *alleles =
-        make<Frame>(frame, QStringLiteral("fraAlleleIdentification"), QStringLiteral("Allele Identification"));
+    auto *alleles = make<Frame>(frame, QStringLiteral("fraAlleleIdentification"), captions::kAlleleIdentification);
     auto *allelesLayout = new QVBoxLayout(alleles);
-    allelesLayout->addWidget(
-        chkIDAlleles = make<CheckBox>(alleles, QStringLiteral("chkIDAlleles"), QStringLiteral("Identify STR Alleles")));
-    allelesLayout->addWidget(chkSNP =
-                                 make<CheckBox>(alleles, QStringLiteral("chkSNP"), QStringLiteral("SNP Analysis")));
+    allelesLayout->addWidget(chkIDAlleles =
+                                 make<CheckBox>(alleles, QStringLiteral("chkIDAlleles"), captions::kIdentifyAlleles));
+    allelesLayout->addWidget(chkSNP = make<CheckBox>(alleles, QStringLiteral("chkSNP"), captions::kSNPAnalysis));
     grid->addWidget(alleles, 0, 1);
 
-    auto *confidence =
-        make<Frame>(frame, QStringLiteral("fraConfidence"), QStringLiteral("Size Estimation and Allele ID Confidence"));
+    auto *confidence = make<Frame>(frame, QStringLiteral("fraConfidence"), captions::kConfidence);
     auto *confidenceLayout = new QGridLayout(confidence);
     txtConfidenceLevel = make<TextBox>(confidence, QStringLiteral("txtConfidenceLevel"));
     udConfidenceLevel = new UpDown(txtConfidenceLevel, 75, 99, 1, confidence);
     udConfidenceLevel->setObjectName(QStringLiteral("udConfidenceLevel"));
-    addRow(confidenceLayout, QStringLiteral("Confidence level:"),
-           {txtConfidenceLevel, udConfidenceLevel, new Label(QStringLiteral("%"), confidence)});
+    addRow(confidenceLayout, captions::kConfidenceLevel,
+           {txtConfidenceLevel, udConfidenceLevel, new Label(captions::kPercent, confidence)});
     confidenceLayout->setColumnStretch(4, 1);
     grid->addWidget(confidence, 1, 0);
 
-    auto *peaks = make<Frame>(frame, QStringLiteral("fraPeakCriteria"), QStringLiteral("Peak Criteria"));
+    auto *peaks = make<Frame>(frame, QStringLiteral("fraPeakCriteria"), captions::kPeakCriteria);
     auto *peaksLayout = new QGridLayout(peaks);
     txtIncludePeaks = make<TextBox>(peaks, QStringLiteral("txtIncludePeaks"));
     udIncludePeaks = new UpDown(txtIncludePeaks, 0, 100, 1, peaks);
     udIncludePeaks->setObjectName(QStringLiteral("udIncludePeaks"));
-    addRow(peaksLayout, QStringLiteral("Relative peak height threshold:"),
-           {txtIncludePeaks, udIncludePeaks, new Label(QStringLiteral("%"), peaks)});
+    addRow(peaksLayout, captions::kRelativePeakHeight,
+           {txtIncludePeaks, udIncludePeaks, new Label(captions::kPercent, peaks)});
     txtSlopeThreshold = make<TextBox>(peaks, QStringLiteral("txtSlopeThreshold"));
     udSlopeThreshold = new UpDown(txtSlopeThreshold, 1, 1000, 1, peaks);
     udSlopeThreshold->setObjectName(QStringLiteral("udSlopeThreshold"));
-    addRow(peaksLayout, QStringLiteral("Slope threshold:"), {txtSlopeThreshold, udSlopeThreshold});
+    addRow(peaksLayout, captions::kSlopeThreshold, {txtSlopeThreshold, udSlopeThreshold});
     peaksLayout->setColumnStretch(4, 1);
     grid->addWidget(peaks, 1, 1);
     grid->setColumnStretch(0, 1);
@@ -240,24 +239,24 @@ Frame *AnalysisParamPage::buildAnalysisMethod()
 
     cmbSizeStandard = make<ComboBox>(frame, QStringLiteral("cmbSizeStandard"));
     cmbSizeStandard->setMinimumContentsLength(24);
-    addRow(top, QStringLiteral("Size standard:"), {cmbSizeStandard});
-    addRow(top, QStringLiteral("Dye:"), {lblDye = make<Label>(frame, QStringLiteral("lblDye"))});
-    addRow(top, QStringLiteral("Size Standard Fit Coefficient:"),
+    addRow(top, captions::kSizeStandard, {cmbSizeStandard});
+    addRow(top, captions::kDye, {lblDye = make<Label>(frame, QStringLiteral("lblDye"))});
+    addRow(top, captions::kFitCoefficient,
            {lblSizeStandardFitCoef = make<Label>(frame, QStringLiteral("lblSizeStandardFitCoef"))});
 
     auto *model = new QGridLayout;
     cmbModel = make<ComboBox>(frame, QStringLiteral("cmbModel"));
     cmbModel->setMinimumContentsLength(16);
-    addRow(model, QStringLiteral("Model:"), {cmbModel});
+    addRow(model, captions::kModel, {cmbModel});
     lblRequirements = make<Label>(frame, QStringLiteral("lblRequirements"));
     lblRequirements->setWordWrap(false); // a wrapping label would be given too little height
     model->addWidget(lblRequirements, model->rowCount(), 0, 1, 2);
-    auto *migration = make<Frame>(frame, QStringLiteral("fraMigrationVariable"), QStringLiteral("Migration Variable"));
+    auto *migration = make<Frame>(frame, QStringLiteral("fraMigrationVariable"), captions::kMigrationVariable);
     auto *migrationLayout = new QVBoxLayout(migration);
-    migrationLayout->addWidget(optMigrationTime = make<OptionButton>(migration, QStringLiteral("optMigrationTime"),
-                                                                     QStringLiteral("Migration time")));
     migrationLayout->addWidget(
-        optMobility = make<OptionButton>(migration, QStringLiteral("optMobility"), QStringLiteral("Mobility")));
+        optMigrationTime = make<OptionButton>(migration, QStringLiteral("optMigrationTime"), captions::kMigrationTime));
+    migrationLayout->addWidget(optMobility =
+                                   make<OptionButton>(migration, QStringLiteral("optMobility"), captions::kMobility));
     model->addWidget(migration, model->rowCount(), 0, 1, 2);
     model->setRowStretch(model->rowCount(), 1);
     top->addLayout(model, 0, 2, 4, 1);
@@ -265,7 +264,7 @@ Frame *AnalysisParamPage::buildAnalysisMethod()
     top->setColumnStretch(1, 1);
     top->setColumnStretch(2, 1);
 
-    auto *peaksCaption = new Label(QStringLiteral("Selected Peaks:"), frame);
+    auto *peaksCaption = new Label(captions::kSelectedPeaks, frame);
     layout->addWidget(peaksCaption);
     grdSizeStandard = make<GridControl>(frame, QStringLiteral("grdSizeStandard"));
     peaksCaption->setBuddy(grdSizeStandard);
@@ -282,34 +281,33 @@ Frame *AnalysisParamPage::buildQuantitation()
     frame->setBorderStyle(0);
     auto *layout = new QVBoxLayout(frame);
 
-    auto *idStandard = make<Frame>(frame, QStringLiteral("fraIDStandard"), QStringLiteral("ID Standard"));
+    auto *idStandard = make<Frame>(frame, QStringLiteral("fraIDStandard"), captions::kIDStandard);
     auto *idLayout = new QHBoxLayout(idStandard);
-    idLayout->addWidget(make(idStandard, optDuration, 0, QStringLiteral("Size")));
-    idLayout->addWidget(make(idStandard, optDuration, 1, QStringLiteral("Time")));
+    idLayout->addWidget(make(idStandard, optDuration, 0, captions::kSize));
+    idLayout->addWidget(make(idStandard, optDuration, 1, captions::kTime));
     idLayout->addStretch(1);
-    auto *calculate = make<Frame>(frame, QStringLiteral("fraCalculateUsing"), QStringLiteral("Calculate Using"));
+    auto *calculate = make<Frame>(frame, QStringLiteral("fraCalculateUsing"), captions::kCalculateUsing);
     auto *calculateLayout = new QHBoxLayout(calculate);
-    calculateLayout->addWidget(make(calculate, optQuantity, 0, QStringLiteral("Height")));
-    calculateLayout->addWidget(make(calculate, optQuantity, 1, QStringLiteral("Area")));
+    calculateLayout->addWidget(make(calculate, optQuantity, 0, captions::kHeight));
+    calculateLayout->addWidget(make(calculate, optQuantity, 1, captions::kArea));
     calculateLayout->addStretch(1);
     auto *options = new QHBoxLayout;
     options->addWidget(idStandard, 1);
     options->addWidget(calculate, 1);
     layout->addLayout(options);
 
-    auto *values = make<Frame>(frame, QStringLiteral("fraQuantitationValues"), QStringLiteral("Quantitation Values"));
+    auto *values = make<Frame>(frame, QStringLiteral("fraQuantitationValues"), captions::kQuantitationValues);
     auto *grid = new QGridLayout(values);
     // Columns: dye, size/time, window and its unit, amount, "E", power and its spin, units.
-    grid->addWidget(lblStandard = make<Label>(values, QStringLiteral("lblStandard"), QStringLiteral("Size")), 0, 1);
-    grid->addWidget(lblWindowTitle =
-                        make<Label>(values, QStringLiteral("lblWindowTitle"), QStringLiteral("+/- Window")),
-                    0, 2, 1, 2);
-    grid->addWidget(lblAmountTitle = make<Label>(values, QStringLiteral("lblAmountTitle"), QStringLiteral("Amount")), 0,
-                    4, 1, 4);
-    grid->addWidget(lblUnits = make<Label>(values, QStringLiteral("lblUnits"), QStringLiteral("Units")), 0, 8);
+    grid->addWidget(lblStandard = make<Label>(values, QStringLiteral("lblStandard"), captions::kSize), 0, 1);
+    grid->addWidget(lblWindowTitle = make<Label>(values, QStringLiteral("lblWindowTitle"), captions::kWindow), 0, 2, 1,
+                    2);
+    grid->addWidget(lblAmountTitle = make<Label>(values, QStringLiteral("lblAmountTitle"), captions::kAmount), 0, 4, 1,
+                    4);
+    grid->addWidget(lblUnits = make<Label>(values, QStringLiteral("lblUnits"), captions::kUnits), 0, 8);
     for (int i = 0; i < limits::kQuantitationRows; ++i) {
         const int r = i + 1;
-        const QString dye = QStringLiteral("D%1").arg(r);
+        const QString dye = captions::dyeName(i);
         lblD.append(make<Label>(values, QStringLiteral("lbl") + dye, dye));
         grid->addWidget(lblD.last(), r, 0);
         TextBox *sizeTime = make(values, txtSizeTime, i);
@@ -325,7 +323,7 @@ Frame *AnalysisParamPage::buildQuantitation()
         amount->setMaxLength(6);
         fitDigits(amount, 6);
         grid->addWidget(amount, r, 4);
-        grid->addWidget(make(values, lblAmount, i, QStringLiteral("E")), r, 5);
+        grid->addWidget(make(values, lblAmount, i, captions::kAmountPower), r, 5);
         TextBox *power = make(values, txtPower, i);
         power->setMaxLength(3);
         fitDigits(power, 3);
@@ -358,30 +356,30 @@ Frame *AnalysisParamPage::buildAdvanced()
     frame->setBorderStyle(0);
     auto *layout = new QVBoxLayout(frame);
 
-    auto *spectra = make<Frame>(frame, QStringLiteral("fraDyeSpectra"), QStringLiteral("Dye Spectra"));
+    auto *spectra = make<Frame>(frame, QStringLiteral("fraDyeSpectra"), captions::kDyeSpectra);
     auto *spectraLayout = new QVBoxLayout(spectra);
     optUseCalculatedDS =
-        make<OptionButton>(spectra, QStringLiteral("optUseCalculatedDS"), QStringLiteral("Use calculated dye spectra"));
+        make<OptionButton>(spectra, QStringLiteral("optUseCalculatedDS"), captions::kUseCalculatedDyeSpectra);
     spectraLayout->addWidget(optUseCalculatedDS);
-    optSystemDS = make<OptionButton>(spectra, QStringLiteral("optSystemDS"), QStringLiteral("Use system dye spectra"));
+    optSystemDS = make<OptionButton>(spectra, QStringLiteral("optSystemDS"), captions::kUseSystemDyeSpectra);
     auto *systemLine = row({optSystemDS});
     systemLine->insertSpacing(1, fontMetrics().height());
     for (int i = 0; i < limits::kQuantitationRows; ++i)
-        systemLine->insertWidget(2 + i, make(spectra, chkDyeSpectra, i, QStringLiteral("D%1").arg(i + 1)));
+        systemLine->insertWidget(2 + i, make(spectra, chkDyeSpectra, i, captions::dyeName(i)));
     spectraLayout->addLayout(systemLine);
     layout->addWidget(spectra);
 
-    auto *mobility = make<Frame>(frame, QStringLiteral("fraMobility"), QStringLiteral("Mobility"));
+    auto *mobility = make<Frame>(frame, QStringLiteral("fraMobility"), captions::kMobilityFrame);
     auto *mobilityLayout = new QGridLayout(mobility);
     cmbMobility = make<ComboBox>(mobility, QStringLiteral("cmbMobility"));
     cmbMobility->setMinimumContentsLength(24);
-    addRow(mobilityLayout, QStringLiteral("Dye Mobility Calibration:"), {cmbMobility});
+    addRow(mobilityLayout, captions::kDyeMobilityCalibration, {cmbMobility});
     grdMobility = make<GridControl>(mobility, QStringLiteral("grdMobility"));
     grdMobility->setAccessibleName(QStringLiteral("Dye Mobility Calibration coefficients"));
     mobilityLayout->addWidget(grdMobility, mobilityLayout->rowCount(), 0, 1, 3);
     cmbMobilityReference = make<ComboBox>(mobility, QStringLiteral("cmbMobilityReference"));
     cmbMobilityReference->setMinimumContentsLength(24);
-    addRow(mobilityLayout, QStringLiteral("Standard mobility reference:"), {cmbMobilityReference});
+    addRow(mobilityLayout, captions::kStandardMobilityReference, {cmbMobilityReference});
     mobilityLayout->setColumnStretch(2, 1);
     layout->addWidget(mobility);
 
@@ -466,7 +464,7 @@ void AnalysisParamPage::UserControl_Initialize()
         Grids().ApplyGridType(grdMobility, layout(layouts::kMobility), true, true, false);
         grdMobility->setRowCount(4);
         for (qint32 r = 1; r <= 4; ++r)
-            grdMobility->setCellText(r, 0, QStringLiteral("Coef. %1").arg(r));
+            grdMobility->setCellText(r, 0, captions::coefficientRow(r - 1));
 
         Grids().ApplyGridType(grdSizeStandard, layout(layouts::kSizeStandard), true, false, false);
         grdSizeStandard->setColumnAlignment(2, Qt::AlignRight | Qt::AlignVCenter);

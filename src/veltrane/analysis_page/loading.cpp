@@ -22,36 +22,6 @@
 
 namespace veltrane {
 
-namespace editor {
-
-QString scientificText(float quantity)
-{
-    // Three decimals, rounded once; then the third goes when it is a zero.
-    QString text = QLocale::c().toString(double(quantity), 'e', 3); // "1.500e-04"
-    const qsizetype e = text.indexOf(QLatin1Char('e'));
-    QString mantissa = text.left(e);
-    if (mantissa.endsWith(QLatin1Char('0')))
-        mantissa.chop(1);
-    const QChar sign = text.at(e + 1);
-    const int exponent = text.mid(e + 2).toInt();
-    return mantissa + QLatin1Char('e') + sign + QString::number(exponent);
-}
-
-AmountText splitAmount(float quantity)
-{
-    const QString s = scientificText(quantity);
-    const qsizetype p = s.indexOf(QLatin1Char('e'), 0, Qt::CaseInsensitive);
-    AmountText amount;
-    amount.mantissa = s.left(p);
-    if (s.at(p + 1) == QLatin1Char('-'))
-        amount.power = s.mid(p + 1);
-    else
-        amount.power = s.mid(p + 2);
-    return amount;
-}
-
-} // namespace editor
-
 using namespace editor;
 
 namespace {

@@ -15,11 +15,6 @@
 
 namespace veltrane {
 
-QString editor::coefficientText(float coefficient)
-{
-    return QLocale().toString(double(coefficient), 'f', 6);
-}
-
 using namespace editor;
 
 void AnalysisParamPage::cmbMobility_Click()

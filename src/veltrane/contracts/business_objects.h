@@ -232,6 +232,8 @@ public:
     void setTagText4(const QString &v) { m_text[3] = v; }
     Q_INVOKABLE QString TagText(qint32 index) const; // 1 to 4
     Q_INVOKABLE void setTagText(qint32 index, const QString &v);
+    // The four texts at once, without copying them (comparing long lists of tags).
+    const std::array<QString, 4> &TagTexts() const { return m_text; }
     qint64 DateModified() const { return m_dateModified; }
     void setDateModified(qint64 v) { m_dateModified = v; }
 

@@ -40,7 +40,11 @@ constexpr qint32 kApplicationError = qint32(0x80040000u);
     X(kStoreImportRefused, 0x50B)   /* an exchange file would overwrite stored sets */                                 \
     X(kStoreNotWritable, 0x50C)     /* the store could be opened for reading only */                                   \
     X(kStoreBusy, 0x50D)            /* another program kept the store locked too long */                               \
-    X(kStoreTimedOut, 0x50E)        /* the database server did not answer in time */
+    X(kStoreTimedOut, 0x50E)        /* the database server did not answer in time */                                   \
+    /* the history and life cycle of parameter sets */                                                                 \
+    X(kStoreActionRefused, 0x520)  /* the set's state forbids the action (default set, locked already, ...) */         \
+    X(kStoreRestoreInexact, 0x521) /* a revision's definitions were changed since, so it cannot come back exactly */   \
+    X(kStoreHistoryUnreadable, 0x522) /* a stored revision cannot be read */
 
 // Numbers that hosts of components expect from the component machinery itself (late binding, class
 // factories, the component registry). Their values are fixed by that convention and spelled in the

@@ -42,7 +42,9 @@ const char *const kClassKindNames[] = {"object", "control"};
 
 template <typename E, std::size_t N> QString nameOf(E value, const char *const (&names)[N])
 {
-    return QLatin1String(names[std::size_t(value)]);
+    // A value added to its enum without a name here is written as its number, not read past the names.
+    const auto at = std::size_t(value);
+    return at < N ? QString(QLatin1String(names[at])) : QString::number(at);
 }
 
 template <typename E, std::size_t N> std::optional<E> valueOf(const QJsonValue &text, const char *const (&names)[N])

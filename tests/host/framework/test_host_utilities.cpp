@@ -1,11 +1,14 @@
 #include "host/framework/framework_factories.h"
 #include "host/framework/host_utilities.h"
+#include "support/data_rows.h"
 #include "veltrane/contracts/error_trap.h"
 #include "veltrane/contracts/host_services.h"
 
 #include <QTest>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::row;
 using namespace veltrane::host;
 
 class TestHostUtilities : public QObject
@@ -41,8 +44,8 @@ void TestHostUtilities::cleanup()
 void TestHostUtilities::displayFlagDecidesTheBox_data()
 {
     QTest::addColumn<bool>("display");
-    QTest::newRow("logged only") << false;
-    QTest::newRow("shown") << true;
+    row("logged only", false);
+    row("shown", true);
 }
 
 void TestHostUtilities::displayFlagDecidesTheBox()
@@ -80,14 +83,11 @@ void TestHostUtilities::trapShowsAControlHandlerErrorOnce()
 
 void TestHostUtilities::debuggingFollowsTheEnvironment_data()
 {
-    QTest::addColumn<QByteArray>("variable");
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("retried");
-
-    QTest::newRow("not debugging") << QByteArray() << int(QMessageBox::Yes) << false;
-    QTest::newRow("debugging, user says no") << QByteArray("1") << int(QMessageBox::No) << false;
-    QTest::newRow("debugging, user says yes") << QByteArray("1") << int(QMessageBox::Yes) << true;
-    QTest::newRow("other value") << QByteArray("yes") << int(QMessageBox::Yes) << false;
+    columns<QByteArray, int, bool>("variable", "answer", "retried");
+    row("not debugging", QByteArray(), int(QMessageBox::Yes), false);
+    row("debugging, user says no", QByteArray("1"), int(QMessageBox::No), false);
+    row("debugging, user says yes", QByteArray("1"), int(QMessageBox::Yes), true);
+    row("other value", QByteArray("yes"), int(QMessageBox::Yes), false);
 }
 
 void TestHostUtilities::debuggingFollowsTheEnvironment()

@@ -2,6 +2,7 @@
 #include "host/framework/framework_factories.h"
 #include "host/framework/service_window_dialog.h"
 #include "recording_page.h"
+#include "support/data_rows.h"
 #include "support/recording_utilities.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/error_trap.h"
@@ -10,6 +11,8 @@
 #include <QTest>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::row;
 using namespace veltrane::host;
 using veltrane::test::RecordingPage;
 
@@ -65,18 +68,14 @@ void TestRunService::cleanup()
 
 void TestRunService::flowThatCannotRunIsRaised_data()
 {
-    QTest::addColumn<QString>("flow");
-    QTest::addColumn<qint32>("number");
-    QTest::addColumn<QString>("description");
-
-    QTest::newRow("unknown flow") << "EditAnalysisParameters" << qint32(kFlowNotRegistered)
-                                  << "The flow \"EditAnalysisParameters\" is not registered.";
-    QTest::newRow("flow without pages") << "Empty" << qint32(kFlowNotRegistered) << "The flow \"Empty\" has no pages.";
-    QTest::newRow("page class unknown") << "Unknown page" << qint32(kPageNotCreated)
-                                        << "The page \"Nope\" of the flow \"Unknown page\" could not be created.";
-    QTest::newRow("widget that is no page")
-        << "No page" << qint32(kPageNotCreated)
-        << "\"PlainWidget\" of the flow \"No page\" is not a page: it gives no PageBase.";
+    columns<QString, qint32, QString>("flow", "number", "description");
+    row("unknown flow", "EditAnalysisParameters", qint32(kFlowNotRegistered),
+        "The flow \"EditAnalysisParameters\" is not registered.");
+    row("flow without pages", "Empty", qint32(kFlowNotRegistered), "The flow \"Empty\" has no pages.");
+    row("page class unknown", "Unknown page", qint32(kPageNotCreated),
+        "The page \"Nope\" of the flow \"Unknown page\" could not be created.");
+    row("widget that is no page", "No page", qint32(kPageNotCreated),
+        "\"PlainWidget\" of the flow \"No page\" is not a page: it gives no PageBase.");
 }
 
 void TestRunService::flowThatCannotRunIsRaised()
@@ -85,16 +84,10 @@ void TestRunService::flowThatCannotRunIsRaised()
     QFETCH(qint32, number);
     QFETCH(QString, description);
 
-    bool raised = false;
-    try {
-        App().RunService(flow, newCollection(), nullptr, ServiceOptions{});
-    } catch (const Error &error) {
-        raised = true;
-        QCOMPARE(error.number(), number);
-        QCOMPARE(error.source(), QStringLiteral("PageFramework"));
-        QCOMPARE(error.description(), description);
-    }
-    QVERIFY(raised);
+    const Error error = test::errorOf([&] { App().RunService(flow, newCollection(), nullptr, ServiceOptions{}); });
+    QCOMPARE(error.number(), number);
+    QCOMPARE(error.source(), QStringLiteral("PageFramework"));
+    QCOMPARE(error.description(), description);
     // Logged for the record, not shown: the launcher's own trap decides what the user sees.
     QCOMPARE(m_utilities->reports.size(), 1);
     QCOMPARE(m_utilities->reports.first().procedureName, QStringLiteral("RunService"));

@@ -2,6 +2,7 @@
 #include "host/framework/framework_factories.h"
 #include "host/framework/service_window_dialog.h"
 #include "recording_page.h"
+#include "support/data_rows.h"
 #include "support/recording_utilities.h"
 #include "veltrane/contracts/host_services.h"
 
@@ -9,6 +10,8 @@
 #include <QTest>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::row;
 using namespace veltrane::host;
 using veltrane::test::RecordingPage;
 
@@ -20,8 +23,6 @@ private slots:
     void cleanup();
     void eventOrder_data();
     void eventOrder();
-    void pageSkipsItselfFromActivate();
-    void skipPastTheLastPageCommits();
     void contextAndWindowAreTheLaunchers();
     void markDirty();
     void pageErrorsAreShownOnceAndTheWindowStaysUsable_data();
@@ -111,92 +112,66 @@ void TestServiceWindow::perform(ServiceWindowDialog &window, const QString &acti
 
 void TestServiceWindow::eventOrder_data()
 {
-    QTest::addColumn<int>("refusals"); // Validate answers of page A that are false
-    QTest::addColumn<QString>("actions");
-    QTest::addColumn<QString>("events");
-    QTest::addColumn<bool>("cancelled");
-
-    QTest::newRow("commit on the first page")
-        << 0 << "commit"
-        << "A:Initialize A:Activate A:Validate A:Save A:Deactivate A:OnExit(0) B:OnExit(0)" << false;
-    QTest::newRow("next, then commit saves every page shown")
-        << 0 << "next commit"
-        << "A:Initialize A:Activate A:Validate A:Deactivate B:Initialize B:Activate B:Validate A:Save B:Save "
-           "B:Deactivate A:OnExit(0) B:OnExit(0)"
-        << false;
-    QTest::newRow("back shows a page again without a second Initialize")
-        << 0 << "next back cancel"
-        << "A:Initialize A:Activate A:Validate A:Deactivate B:Initialize B:Activate B:Validate B:Deactivate "
-           "A:Activate A:Deactivate A:OnExit(1) B:OnExit(1)"
-        << true;
-    QTest::newRow("refused Validate keeps the user on the page")
-        << 1 << "next next cancel"
-        << "A:Initialize A:Activate A:Validate A:Validate A:Deactivate B:Initialize B:Activate B:Deactivate "
-           "A:OnExit(1) B:OnExit(1)"
-        << true;
-    QTest::newRow("refused Validate saves nothing")
-        << 1 << "commit cancel"
-        << "A:Initialize A:Activate A:Validate A:Deactivate A:OnExit(1) B:OnExit(1)" << true;
-    QTest::newRow("escape cancels") << 0 << "escape"
-                                    << "A:Initialize A:Activate A:Deactivate A:OnExit(1) B:OnExit(1)" << true;
-    QTest::newRow("the close box cancels") << 0 << "close"
-                                           << "A:Initialize A:Activate A:Deactivate A:OnExit(1) B:OnExit(1)" << true;
-    QTest::newRow("Proceed commits while button 1 is disabled")
-        << 0 << "disable1 commit proceed"
-        << "A:Initialize A:Activate A:Validate A:Save A:Deactivate A:OnExit(0) B:OnExit(0)" << false;
+    // refusals: Validate answers of page A that are false; skipping: the pages that move on from their own
+    // Activate, as the selection page does when the host flow asks it to (the move waits until Activate
+    // has returned)
+    columns<QString, int, QString, QString, QString, bool>("flow", "refusals", "skipping", "actions", "events",
+                                                           "cancelled");
+    row("commit on the first page", "TwoPages", 0, "", "commit",
+        "A:Initialize A:Activate A:Validate A:Save A:Deactivate A:OnExit(0) B:OnExit(0)", false);
+    row("next, then commit saves every page shown", "TwoPages", 0, "", "next commit",
+        "A:Initialize A:Activate A:Validate A:Deactivate B:Initialize B:Activate B:Validate A:Save B:Save "
+        "B:Deactivate A:OnExit(0) B:OnExit(0)",
+        false);
+    row("back shows a page again without a second Initialize", "TwoPages", 0, "", "next back cancel",
+        "A:Initialize A:Activate A:Validate A:Deactivate B:Initialize B:Activate B:Validate B:Deactivate "
+        "A:Activate A:Deactivate A:OnExit(1) B:OnExit(1)",
+        true);
+    row("refused Validate keeps the user on the page", "TwoPages", 1, "", "next next cancel",
+        "A:Initialize A:Activate A:Validate A:Validate A:Deactivate B:Initialize B:Activate B:Deactivate "
+        "A:OnExit(1) B:OnExit(1)",
+        true);
+    row("refused Validate saves nothing", "TwoPages", 1, "", "commit cancel",
+        "A:Initialize A:Activate A:Validate A:Deactivate A:OnExit(1) B:OnExit(1)", true);
+    row("escape cancels", "TwoPages", 0, "", "escape", "A:Initialize A:Activate A:Deactivate A:OnExit(1) B:OnExit(1)",
+        true);
+    row("the close box cancels", "TwoPages", 0, "", "close",
+        "A:Initialize A:Activate A:Deactivate A:OnExit(1) B:OnExit(1)", true);
+    row("Proceed commits while button 1 is disabled", "TwoPages", 0, "", "disable1 commit proceed",
+        "A:Initialize A:Activate A:Validate A:Save A:Deactivate A:OnExit(0) B:OnExit(0)", false);
+    row("a page skips itself from Activate", "TwoPages", 0, "A", "cancel",
+        "A:Initialize A:Activate A:Activate done A:Validate A:Deactivate B:Initialize B:Activate B:Deactivate "
+        "A:OnExit(1) B:OnExit(1)",
+        true);
+    row("skipping past the last page commits, never shown", "OnePage", 0, "A", "",
+        "A:Initialize A:Activate A:Activate done A:Validate A:Save A:Deactivate A:OnExit(0)", false);
 }
 
 void TestServiceWindow::eventOrder()
 {
+    QFETCH(QString, flow);
     QFETCH(int, refusals);
+    QFETCH(QString, skipping);
     QFETCH(QString, actions);
     QFETCH(QString, events);
     QFETCH(bool, cancelled);
 
-    m_configure = [refusals](RecordingPage &page) {
+    m_configure = [refusals, skipping](RecordingPage &page) {
         if (page.objectName() == QLatin1String("A"))
             page.refusals = refusals;
-    };
-    const ServiceWindowPtr window = run(QStringLiteral("TwoPages"), [&](ServiceWindowDialog &w) {
-        for (const QString &action : actions.split(QLatin1Char(' ')))
-            perform(w, action);
-    });
-    QCOMPARE(m_log.join(QLatin1Char(' ')), events);
-    QCOMPARE(window->WasCancelled(), cancelled);
-    QVERIFY(!ServiceWindowDialog::active());
-}
-
-void TestServiceWindow::pageSkipsItselfFromActivate()
-{
-    // The selection page moves on from its own Activate when the host flow asks it to; the move
-    // waits until Activate has returned.
-    m_configure = [](RecordingPage &page) {
-        if (page.objectName() == QLatin1String("A"))
+        if (skipping.contains(page.objectName()))
             page.onActivate = [](RecordingPage &self) {
                 self.base().Window()->ExecuteCommand(kCommandNext);
                 self.event(QStringLiteral("Activate done"));
             };
     };
-    int shownOn = -1;
-    run(QStringLiteral("TwoPages"), [&](ServiceWindowDialog &w) {
-        shownOn = w.currentIndex();
-        perform(w, QStringLiteral("cancel"));
+    const ServiceWindowPtr window = run(flow, [&](ServiceWindowDialog &w) {
+        for (const QString &action : actions.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            perform(w, action);
     });
-    QCOMPARE(shownOn, 1);
-    QCOMPARE(m_log.join(QLatin1Char(' ')),
-             QStringLiteral("A:Initialize A:Activate A:Activate done A:Validate A:Deactivate B:Initialize B:Activate "
-                            "B:Deactivate A:OnExit(1) B:OnExit(1)"));
-}
-
-void TestServiceWindow::skipPastTheLastPageCommits()
-{
-    m_configure = [](RecordingPage &page) {
-        page.onActivate = [](RecordingPage &self) { self.base().Window()->ExecuteCommand(kCommandNext); };
-    };
-    const ServiceWindowPtr window = run(QStringLiteral("OnePage"), nullptr); // never shown
-    QVERIFY(!window->WasCancelled());
-    QCOMPARE(m_log.join(QLatin1Char(' ')),
-             QStringLiteral("A:Initialize A:Activate A:Validate A:Save A:Deactivate A:OnExit(0)"));
+    QCOMPARE(m_log.join(QLatin1Char(' ')), events);
+    QCOMPARE(window->WasCancelled(), cancelled);
+    QVERIFY(!ServiceWindowDialog::active());
 }
 
 void TestServiceWindow::contextAndWindowAreTheLaunchers()
@@ -254,21 +229,13 @@ void TestServiceWindow::markDirty()
 
 void TestServiceWindow::pageErrorsAreShownOnceAndTheWindowStaysUsable_data()
 {
-    QTest::addColumn<QString>("failOn");
-    QTest::addColumn<QString>("actions");
-    QTest::addColumn<bool>("cancelled");
-    QTest::addColumn<bool>("saved");
-
-    QTest::newRow("Validate") << "Validate"
-                              << "commit cancel" << true << false;
-    QTest::newRow("Save") << "Save"
-                          << "commit cancel" << true << false;
+    columns<QString, QString, bool, bool>("failOn", "actions", "cancelled", "saved");
+    row("Validate", "Validate", "commit cancel", true, false);
+    row("Save", "Save", "commit cancel", true, false);
     // A page that could not load would save less than there is: neither its button nor Proceed
     // commits.
-    QTest::newRow("Initialize") << "Initialize"
-                                << "commit proceed cancel" << true << false;
-    QTest::newRow("Activate") << "Activate"
-                              << "commit" << false << true;
+    row("Initialize", "Initialize", "commit proceed cancel", true, false);
+    row("Activate", "Activate", "commit", false, true);
 }
 
 void TestServiceWindow::pageErrorsAreShownOnceAndTheWindowStaysUsable()
@@ -301,18 +268,12 @@ void TestServiceWindow::pageErrorsAreShownOnceAndTheWindowStaysUsable()
 
 void TestServiceWindow::commandsFollowTheOptions_data()
 {
-    QTest::addColumn<QString>("flow");
-    QTest::addColumn<QList<int>>("options");
-    QTest::addColumn<QList<int>>("offered");
-    QTest::addColumn<QString>("commitCaption");
-    QTest::addColumn<bool>("commitEnabled");
-
-    QTest::newRow("selection") << "OnePage" << QList<int>{-1, -1, -1, -1, -1, -1} << QList<int>{1, 2} << "OK" << true;
-    QTest::newRow("new set") << "OnePage" << QList<int>{1, -1, -1, -1, -1, -1} << QList<int>{1, 2} << "&Save" << true;
-    QTest::newRow("existing set") << "OnePage" << QList<int>{1, -1, -1, 3, -1, 0} << QList<int>{1, 2, 3} << "&Save"
-                                  << false;
-    QTest::newRow("two pages") << "TwoPages" << QList<int>{-1, -1, -1, -1, -1, -1} << QList<int>{1, 2, 4, 5}
-                               << "&Finish" << true;
+    columns<QString, QList<int>, QList<int>, QString, bool>("flow", "options", "offered", "commitCaption",
+                                                            "commitEnabled");
+    row("selection", "OnePage", QList<int>{-1, -1, -1, -1, -1, -1}, QList<int>{1, 2}, "OK", true);
+    row("new set", "OnePage", QList<int>{1, -1, -1, -1, -1, -1}, QList<int>{1, 2}, "&Save", true);
+    row("existing set", "OnePage", QList<int>{1, -1, -1, 3, -1, 0}, QList<int>{1, 2, 3}, "&Save", false);
+    row("two pages", "TwoPages", QList<int>{-1, -1, -1, -1, -1, -1}, QList<int>{1, 2, 4, 5}, "&Finish", true);
 }
 
 void TestServiceWindow::commandsFollowTheOptions()

@@ -1,5 +1,6 @@
 #include "host/grid_utilities/host_grid_utilities.h"
 #include "platform/grid/grid_control.h"
+#include "support/data_rows.h"
 #include "veltrane/contracts/error.h"
 #include "veltrane/contracts/host_services.h"
 
@@ -7,6 +8,8 @@
 #include <QTest>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::row;
 
 namespace {
 
@@ -122,17 +125,13 @@ void TestGridUtilities::initTestCase()
 
 void TestGridUtilities::moveSelectedRowsProposesTheNextRow_data()
 {
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<QList<qint32>>("selected");
-    QTest::addColumn<int>("next");
-    QTest::addColumn<QStringList>("moved");
-
-    QTest::newRow("the last of five") << 5 << QList<qint32>{5} << 4 << QStringList{"tag5"};
-    QTest::newRow("a middle row") << 5 << QList<qint32>{2} << 2 << QStringList{"tag2"};
-    QTest::newRow("the only row") << 1 << QList<qint32>{1} << 0 << QStringList{"tag1"};
-    QTest::newRow("two rows apart") << 5 << QList<qint32>{4, 2} << 2 << QStringList{"tag2", "tag4"};
-    QTest::newRow("the bottom two") << 5 << QList<qint32>{4, 5} << 3 << QStringList{"tag4", "tag5"};
-    QTest::newRow("nothing selected keeps the current row") << 5 << QList<qint32>{} << 3 << QStringList{};
+    columns<int, QList<qint32>, int, QStringList>("rows", "selected", "next", "moved");
+    row("the last of five", 5, QList<qint32>{5}, 4, QStringList{"tag5"});
+    row("a middle row", 5, QList<qint32>{2}, 2, QStringList{"tag2"});
+    row("the only row", 1, QList<qint32>{1}, 0, QStringList{"tag1"});
+    row("two rows apart", 5, QList<qint32>{4, 2}, 2, QStringList{"tag2", "tag4"});
+    row("the bottom two", 5, QList<qint32>{4, 5}, 3, QStringList{"tag4", "tag5"});
+    row("nothing selected keeps the current row", 5, QList<qint32>{}, 3, QStringList{});
 }
 
 void TestGridUtilities::moveSelectedRowsProposesTheNextRow()
@@ -206,12 +205,11 @@ void TestGridUtilities::selectionByKeySurvivesASort()
 
 void TestGridUtilities::selectionByKeyIgnoresLetterCase_data()
 {
-    QTest::addColumn<QStringList>("keys");
-    QTest::addColumn<QStringList>("selected");
-    QTest::newRow("keys in capitals") << QStringList{"TAG3", "TAG5"} << QStringList{"tag3", "tag5"};
-    QTest::newRow("keys in mixed case") << QStringList{"Tag2", "tAG4"} << QStringList{"tag2", "tag4"};
-    QTest::newRow("keys as the grid writes them") << QStringList{"tag1"} << QStringList{"tag1"};
-    QTest::newRow("a key no row has") << QStringList{"TAG9"} << QStringList{};
+    columns<QStringList, QStringList>("keys", "selected");
+    row("keys in capitals", QStringList{"TAG3", "TAG5"}, QStringList{"tag3", "tag5"});
+    row("keys in mixed case", QStringList{"Tag2", "tAG4"}, QStringList{"tag2", "tag4"});
+    row("keys as the grid writes them", QStringList{"tag1"}, QStringList{"tag1"});
+    row("a key no row has", QStringList{"TAG9"}, QStringList{});
 }
 
 void TestGridUtilities::selectionByKeyIgnoresLetterCase()
@@ -229,27 +227,20 @@ void TestGridUtilities::selectionByKeyIgnoresLetterCase()
 
 void TestGridUtilities::sortByColumnTogglesOnRepeat_data()
 {
-    QTest::addColumn<QStringList>("steps"); // header texts to sort by; "+" appends a row
-    QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("ascending by text") << QStringList{"Name"}
-                                       << QStringList{"tag1", "tag10", "tag11", "tag2", "tag3", "tag4",
-                                                      "tag5", "tag6",  "tag7",  "tag8", "tag9"};
-    QTest::newRow("numbers by value") << QStringList{"number"}
-                                      << QStringList{"tag1", "tag2", "tag3", "tag4",  "tag5", "tag6",
-                                                     "tag7", "tag8", "tag9", "tag10", "tag11"};
-    QTest::newRow("second click descends")
-        << QStringList{" NUMBER ", "Number"}
-        << QStringList{"tag11", "tag10", "tag9", "tag8", "tag7", "tag6", "tag5", "tag4", "tag3", "tag2", "tag1"};
-    QTest::newRow("third click ascends") << QStringList{"Number", "Number", "Number"}
-                                         << QStringList{"tag1", "tag2", "tag3", "tag4",  "tag5", "tag6",
-                                                        "tag7", "tag8", "tag9", "tag10", "tag11"};
-    QTest::newRow("appended rows start over ascending")
-        << QStringList{"Number", "+", "Number"} << QStringList{"tag0", "tag1", "tag2", "tag3", "tag4",  "tag5",
-                                                               "tag6", "tag7", "tag8", "tag9", "tag10", "tag11"};
-    QTest::newRow("another column ascends")
-        << QStringList{"Number", "Name", "Number"}
-        << QStringList{"tag1", "tag2", "tag3", "tag4", "tag5", "tag6", "tag7", "tag8", "tag9", "tag10", "tag11"};
+    // steps: header texts to sort by; "+" appends a row
+    columns<QStringList, QStringList>("steps", "expected");
+    row("ascending by text", QStringList{"Name"},
+        QStringList{"tag1", "tag10", "tag11", "tag2", "tag3", "tag4", "tag5", "tag6", "tag7", "tag8", "tag9"});
+    row("numbers by value", QStringList{"number"},
+        QStringList{"tag1", "tag2", "tag3", "tag4", "tag5", "tag6", "tag7", "tag8", "tag9", "tag10", "tag11"});
+    row("second click descends", QStringList{" NUMBER ", "Number"},
+        QStringList{"tag11", "tag10", "tag9", "tag8", "tag7", "tag6", "tag5", "tag4", "tag3", "tag2", "tag1"});
+    row("third click ascends", QStringList{"Number", "Number", "Number"},
+        QStringList{"tag1", "tag2", "tag3", "tag4", "tag5", "tag6", "tag7", "tag8", "tag9", "tag10", "tag11"});
+    row("appended rows start over ascending", QStringList{"Number", "+", "Number"},
+        QStringList{"tag0", "tag1", "tag2", "tag3", "tag4", "tag5", "tag6", "tag7", "tag8", "tag9", "tag10", "tag11"});
+    row("another column ascends", QStringList{"Number", "Name", "Number"},
+        QStringList{"tag1", "tag2", "tag3", "tag4", "tag5", "tag6", "tag7", "tag8", "tag9", "tag10", "tag11"});
 }
 
 void TestGridUtilities::sortByColumnTogglesOnRepeat()

@@ -149,7 +149,6 @@ private slots:
     void importChecksEveryValue();
     void aSetsProjectIsTheOneItNames_data();
     void aSetsProjectIsTheOneItNames();
-    void filesRoundTrip();
     void filesOfTheFirstFormatStillImport();
     void specialFilesAreWrittenAsStreams();
     void exportsNeverWriteOverAStore_data();
@@ -192,9 +191,12 @@ void TestJsonExchange::cleanup()
 
 void TestJsonExchange::exportThenImportGivesIdenticalSets()
 {
-    const QByteArray file = exportStore(*m_source).toJson();
+    // Through a file, as the application exchanges stores.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("all.json"));
+    exportStoreToFile(*m_source, path);
     const SqlStorePtr target = m_targetWhere->open(false);
-    const ImportReport report = importStore(*target, file, QStringLiteral("all.json"), kRestore);
+    const ImportReport report = importStoreFromFile(*target, path, kRestore);
     const auto expected = allSets(*m_source);
     QCOMPARE(report.sets.size(), expected.size());
     QVERIFY(report.reused.isEmpty() && report.notes.isEmpty());
@@ -213,6 +215,10 @@ void TestJsonExchange::exportThenImportGivesIdenticalSets()
     // The importing session may go on to edit what it imported.
     auto edit = richSet(*target, QStringLiteral("Exchange \"full\" set ✓"));
     target->commit(*edit);
+
+    const Error e = errorOf([&] { importStoreFromFile(*target, dir.filePath(QStringLiteral("missing.json"))); });
+    QCOMPARE(e.number(), qint32(kStoreImportInvalid));
+    QVERIFY(e.description().contains(QLatin1String("missing.json")));
 }
 
 void TestJsonExchange::exportCarriesWhatTheChosenSetsReferTo()
@@ -285,15 +291,14 @@ void TestJsonExchange::storedDefinitionsAreReusedByName()
 
 void TestJsonExchange::attributesComeFromAFileOnlyWhenAsked_data()
 {
-    QTest::addColumn<int>("stored"); // -1: the set is new to the store
-    QTest::addColumn<bool>("keep");
-    QTest::addColumn<int>("expected");
+    // stored: -1: the set is new to the store
+    columns<int, bool, int>("stored", "keep", "expected");
     // The file's 0x105: read-only (1), hidden (4) and a bit the program does not interpret (0x100).
-    QTest::newRow("new set") << -1 << false << 0;
-    QTest::newRow("new set, kept") << -1 << true << 0x105;
-    QTest::newRow("ordinary stored set") << 0 << false << 0;
-    QTest::newRow("ordinary stored set, kept") << 0 << true << 0x105;
-    QTest::newRow("hidden stored set") << 4 << false << 4;
+    row("new set", -1, false, 0);
+    row("new set, kept", -1, true, 0x105);
+    row("ordinary stored set", 0, false, 0);
+    row("ordinary stored set, kept", 0, true, 0x105);
+    row("hidden stored set", 4, false, 4);
 }
 
 void TestJsonExchange::attributesComeFromAFileOnlyWhenAsked()
@@ -536,10 +541,8 @@ void TestJsonExchange::importChecksEveryValue()
 void TestJsonExchange::aSetsProjectIsTheOneItNames_data()
 {
     columns<QString, QString, QString, bool>("path", "value", "stored", "noted");
-    row("project name of another project", QStringLiteral("sets[1].projectName"), QStringLiteral("Validation"),
-        QStringLiteral("Default"), true);
-    row("project named in other letters", QStringLiteral("sets[1].project"), QStringLiteral("DEFAULT"),
-        QStringLiteral("Default"), false);
+    row("project name of another project", "sets[1].projectName", "Validation", "Default", true);
+    row("project named in other letters", "sets[1].project", "DEFAULT", "Default", false);
 }
 
 void TestJsonExchange::aSetsProjectIsTheOneItNames()
@@ -558,20 +561,6 @@ void TestJsonExchange::aSetsProjectIsTheOneItNames()
     if (noted)
         QVERIFY2(report.notes.first().contains(QStringLiteral("\"%1\" in the file was not kept").arg(value)),
                  qPrintable(report.notes.first()));
-}
-
-void TestJsonExchange::filesRoundTrip()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("sets.json"));
-    exportStoreToFile(*m_source, path);
-    const SqlStorePtr target = m_targetWhere->open(false);
-    importStoreFromFile(*target, path, kRestore);
-    QCOMPARE(allSets(*target), allSets(*m_source));
-
-    const Error e = errorOf([&] { importStoreFromFile(*target, dir.filePath(QStringLiteral("missing.json"))); });
-    QCOMPARE(e.number(), qint32(kStoreImportInvalid));
-    QVERIFY(e.description().contains(QLatin1String("missing.json")));
 }
 
 void TestJsonExchange::filesOfTheFirstFormatStillImport()
@@ -719,23 +708,23 @@ void TestJsonExchange::specialFilesAreWrittenAsStreams()
 
 void TestJsonExchange::exportsNeverWriteOverAStore_data()
 {
-    QTest::addColumn<QString>("output"); // %s: the store's file; %o: another store's; %d: a folder of the test's
-    QTest::addColumn<bool>("replace");
-    QTest::addColumn<QString>("says"); // empty: written
+    // output: %s: the store's file; %o: another store's; %d: a folder of the test's
+    // says: empty: written
+    columns<QString, bool, QString>("output", "replace", "says");
     const char *ours = "the store being worked on";
-    QTest::newRow("the store") << "%s" << false << ours;
-    QTest::newRow("the store, replacing allowed") << "%s" << true << ours;
-    QTest::newRow("its write-ahead log") << "%s-wal" << true << ours;
-    QTest::newRow("the log's index") << "%s-shm" << true << ours;
-    QTest::newRow("its journal, not there now") << "%s-journal" << true << ours;
-    QTest::newRow("another spelling") << "%d/../store/./store.sqlite" << true << ours;
-    QTest::newRow("a link to it") << "%d/link" << true << ours;
-    QTest::newRow("a link to its log, not there now") << "%d/link-journal" << true << ours;
-    QTest::newRow("a second name of it") << "%d/hard" << true << ours;
-    QTest::newRow("another store") << "%o" << false << "holds a database, perhaps another store";
-    QTest::newRow("another store's log") << "%o-wal" << false << "holds a database";
-    QTest::newRow("another store, replacing allowed") << "%o" << true << "";
-    QTest::newRow("a file beside the store") << "%s.json" << false << "";
+    row("the store", "%s", false, ours);
+    row("the store, replacing allowed", "%s", true, ours);
+    row("its write-ahead log", "%s-wal", true, ours);
+    row("the log's index", "%s-shm", true, ours);
+    row("its journal, not there now", "%s-journal", true, ours);
+    row("another spelling", "%d/../store/./store.sqlite", true, ours);
+    row("a link to it", "%d/link", true, ours);
+    row("a link to its log, not there now", "%d/link-journal", true, ours);
+    row("a second name of it", "%d/hard", true, ours);
+    row("another store", "%o", false, "holds a database, perhaps another store");
+    row("another store's log", "%o-wal", false, "holds a database");
+    row("another store, replacing allowed", "%o", true, "");
+    row("a file beside the store", "%s.json", false, "");
 }
 
 void TestJsonExchange::exportsNeverWriteOverAStore()
@@ -785,17 +774,12 @@ void TestJsonExchange::exportsNeverWriteOverAStore()
 
 void TestJsonExchange::onlyRegularFilesOfBoundedSizeAreRead_data()
 {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("one byte past the limit") << "past"
-                                             << "the file is 128.0 MiB; exchange files of more than 128 MiB";
+    columns<QString, QString>("kind", "says");
+    row("one byte past the limit", "past", "the file is 128.0 MiB; exchange files of more than 128 MiB");
     // Read, and judged by what it holds: a document followed by zeros.
-    QTest::newRow("at the limit") << "at"
-                                  << "not valid JSON";
-    QTest::newRow("pipe") << "pipe"
-                          << "not a regular file";
-    QTest::newRow("folder") << "folder"
-                            << "folder";
+    row("at the limit", "at", "not valid JSON");
+    row("pipe", "pipe", "not a regular file");
+    row("folder", "folder", "folder");
 }
 
 void TestJsonExchange::onlyRegularFilesOfBoundedSizeAreRead()
@@ -850,31 +834,31 @@ void TestJsonExchange::onlyRegularFilesOfBoundedSizeAreRead()
 
 void TestJsonExchange::documentsInOtherFormsAreNamed_data()
 {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("says");
+    columns<QByteArray, QString>("bytes", "says");
     const QByteArray small = R"({"format": "veltrane-parameter-sets", "version": 1})";
     const QString text = QString::fromLatin1(small);
     QByteArray utf16(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
-    QTest::newRow("UTF-16 with a byte order mark") << QByteArray("\xFF\xFE") + utf16 << "UTF-16";
-    QTest::newRow("UTF-16 without one") << utf16 << "UTF-16";
-    QTest::newRow("a bare number") << QByteArray("42") << "not an exchange document";
-    QTest::newRow("a bare text") << QByteArray("\"sets\"") << "not an exchange document";
-    QTest::newRow("truncated") << small.chopped(1) << "not valid JSON";
-    QTest::newRow("a list") << QByteArray("[1, 2]") << "(document): expected a JSON object";
+    row("UTF-16 with a byte order mark", QByteArray("\xFF\xFE") + utf16, "UTF-16");
+    row("UTF-16 without one", utf16, "UTF-16");
+    row("a bare number", QByteArray("42"), "not an exchange document");
+    row("a bare text", QByteArray("\"sets\""), "not an exchange document");
+    row("truncated", small.chopped(1), "not valid JSON");
+    row("a list", QByteArray("[1, 2]"), "(document): expected a JSON object");
     QByteArray utf32;
     for (const char32_t c : text.toUcs4())
         utf32.append(reinterpret_cast<const char *>(&c), 4);
-    QTest::newRow("UTF-32") << utf32 << "UTF-32";
-    QTest::newRow("zero bytes, not text") << QByteArray(4096, '\0') << "begins with zero bytes";
-    QTest::newRow("nothing") << QByteArray("  \n") << "the file is empty";
-    QTest::newRow("more after the document") << small + "}"
-                                             << "not valid JSON at character 51: garbage at the end";
-    QTest::newRow("a list given twice") << QByteArray(R"({"format": "veltrane-parameter-sets", "version": 1, )"
-                                                      R"("sets": [], "sets": []})")
-                                        << "odd.json: sets: is given twice";
-    QTest::newRow("broken inside a set") << QByteArray(R"({"format": "veltrane-parameter-sets", "version": 1, )"
-                                                       R"("sets": [{"name": "A", "entries": [1 2]}]})")
-                                         << "not valid JSON at character 89: missing value separator";
+    row("UTF-32", utf32, "UTF-32");
+    row("zero bytes, not text", QByteArray(4096, '\0'), "begins with zero bytes");
+    row("nothing", QByteArray("  \n"), "the file is empty");
+    row("more after the document", small + "}", "not valid JSON at character 51: garbage at the end");
+    row("a list given twice",
+        QByteArray(R"({"format": "veltrane-parameter-sets", "version": 1, )"
+                   R"("sets": [], "sets": []})"),
+        "odd.json: sets: is given twice");
+    row("broken inside a set",
+        QByteArray(R"({"format": "veltrane-parameter-sets", "version": 1, )"
+                   R"("sets": [{"name": "A", "entries": [1 2]}]})"),
+        "not valid JSON at character 89: missing value separator");
 }
 
 void TestJsonExchange::documentsInOtherFormsAreNamed()

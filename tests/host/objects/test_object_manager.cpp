@@ -1,11 +1,14 @@
-#include "support/recording_utilities.h"
 #include "host/objects/sql_object_manager.h"
 #include "store_fixture.h"
+#include "support/data_rows.h"
+#include "support/recording_utilities.h"
 
 #include <QTest>
 #include <algorithm>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::row;
 using namespace veltrane::host;
 using veltrane::test::errorOf;
 using veltrane::test::StoreLocation;
@@ -91,27 +94,16 @@ void TestObjectManager::cleanupTestCase()
 
 void TestObjectManager::queriesAreOrderedAndKeyed_data()
 {
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<QString>("keyField");
-    QTest::addColumn<QString>("itemClass");
-    QTest::newRow("sets shown, by ID") << queries::kAnalysisParametersNotHidden << ""
-                                       << "veltrane::AnalysisParameter";
-    QTest::newRow("sets shown, by name") << queries::kAnalysisParametersNotHidden << "Name"
-                                         << "veltrane::AnalysisParameter";
-    QTest::newRow("all sets") << queries::kAnalysisParameters << "Name"
-                              << "veltrane::AnalysisParameter";
-    QTest::newRow("size standards") << queries::kSizeStandards << "Name"
-                                    << "veltrane::SizeStandard";
-    QTest::newRow("calibrations") << queries::kMobilityCalibrations << "Name"
-                                  << "veltrane::MobilityCalibration";
-    QTest::newRow("SNP tags") << queries::kSNPLocusTags << "Name"
-                              << "veltrane::SNPLocusTag";
-    QTest::newRow("STR tags") << queries::kSTRLocusTags << "name"
-                              << "veltrane::STRLocusTag";
-    QTest::newRow("projects") << queries::kProjects << ""
-                              << "veltrane::Project";
-    QTest::newRow("references") << queries::kStandardMobilityReference << ""
-                                << "veltrane::SizeCalibration";
+    columns<QString, QString, QString>("query", "keyField", "itemClass");
+    row("sets shown, by ID", queries::kAnalysisParametersNotHidden, "", "veltrane::AnalysisParameter");
+    row("sets shown, by name", queries::kAnalysisParametersNotHidden, "Name", "veltrane::AnalysisParameter");
+    row("all sets", queries::kAnalysisParameters, "Name", "veltrane::AnalysisParameter");
+    row("size standards", queries::kSizeStandards, "Name", "veltrane::SizeStandard");
+    row("calibrations", queries::kMobilityCalibrations, "Name", "veltrane::MobilityCalibration");
+    row("SNP tags", queries::kSNPLocusTags, "Name", "veltrane::SNPLocusTag");
+    row("STR tags", queries::kSTRLocusTags, "name", "veltrane::STRLocusTag");
+    row("projects", queries::kProjects, "", "veltrane::Project");
+    row("references", queries::kStandardMobilityReference, "", "veltrane::SizeCalibration");
 }
 
 void TestObjectManager::queriesAreOrderedAndKeyed()
@@ -173,18 +165,16 @@ void TestObjectManager::keysThatRepeatAreAnError()
 
 void TestObjectManager::unknownNamesAreErrors_data()
 {
-    QTest::addColumn<QString>("call");
-    QTest::addColumn<qint32>("number");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("query") << "LoadCollection NoSuchQuery" << qint32(kStoreUnknownName) << "NoSuchQuery";
-    QTest::newRow("key field") << "LoadCollection Projects Colour" << qint32(kStoreUnknownName) << "Colour";
-    QTest::newRow("filter") << "LoadCollection Projects filter" << qint32(kInvalidProcedureCall) << "filters";
-    QTest::newRow("new type") << "NewObject Spaceship" << qint32(kStoreUnknownName) << "Spaceship";
-    QTest::newRow("layout field") << "LoadObject GridType Name 16" << qint32(kStoreUnknownName) << "\"Name\"";
-    QTest::newRow("layout number") << "LoadObject GridType GridTypeID sixteen" << qint32(kTypeMismatch) << "sixteen";
-    QTest::newRow("missing layout") << "LoadObject GridType GridTypeID 99" << qint32(kStoreNotFound) << "99";
-    QTest::newRow("object type") << "LoadObject Spaceship ID 1" << qint32(kStoreUnknownName) << "Spaceship";
-    QTest::newRow("missing set") << "LoadObject AnalysisParameter Name Nope" << qint32(kStoreNotFound) << "Nope";
+    columns<QString, qint32, QString>("call", "number", "says");
+    row("query", "LoadCollection NoSuchQuery", qint32(kStoreUnknownName), "NoSuchQuery");
+    row("key field", "LoadCollection Projects Colour", qint32(kStoreUnknownName), "Colour");
+    row("filter", "LoadCollection Projects filter", qint32(kInvalidProcedureCall), "filters");
+    row("new type", "NewObject Spaceship", qint32(kStoreUnknownName), "Spaceship");
+    row("layout field", "LoadObject GridType Name 16", qint32(kStoreUnknownName), "\"Name\"");
+    row("layout number", "LoadObject GridType GridTypeID sixteen", qint32(kTypeMismatch), "sixteen");
+    row("missing layout", "LoadObject GridType GridTypeID 99", qint32(kStoreNotFound), "99");
+    row("object type", "LoadObject Spaceship ID 1", qint32(kStoreUnknownName), "Spaceship");
+    row("missing set", "LoadObject AnalysisParameter Name Nope", qint32(kStoreNotFound), "Nope");
 }
 
 void TestObjectManager::unknownNamesAreErrors()
@@ -212,7 +202,7 @@ void TestObjectManager::newObjectsAreEmptyAndBoundToTheStore_data()
     QTest::addColumn<QString>("type");
     for (const char *type : {"AnalysisParameter", "FragAnalysisParam", "SizeCalibration", "SizeStandard",
                              "MobilityCalibration", "SNPLocusTag", "STRLocusTag", "Project", "Grid", "GridType"})
-        QTest::newRow(type) << QString::fromLatin1(type);
+        row(type, QString::fromLatin1(type));
 }
 
 void TestObjectManager::newObjectsAreEmptyAndBoundToTheStore()
@@ -236,12 +226,11 @@ void TestObjectManager::newObjectsAreEmptyAndBoundToTheStore()
 
 void TestObjectManager::storedLayoutsKeepTheirColumns_data()
 {
-    QTest::addColumn<QString>("number");
-    QTest::addColumn<QStringList>("titles");
-    QTest::newRow("mobility") << "12" << QStringList{"Dye 1", "Dye 2", "Dye 3", "Dye 4"};
-    QTest::newRow("size standard") << "15" << QStringList{"Use", "Peak", "Size"};
-    QTest::newRow("locus tags") << "16" << QStringList{"Locus Tag", "Date Modified"};
-    QTest::newRow("SNP tags") << "24" << QStringList{"Name", "Number", "Text 1", "Text 2", "Text 3", "Text 4"};
+    columns<QString, QStringList>("number", "titles");
+    row("mobility", "12", QStringList{"Dye 1", "Dye 2", "Dye 3", "Dye 4"});
+    row("size standard", "15", QStringList{"Use", "Peak", "Size"});
+    row("locus tags", "16", QStringList{"Locus Tag", "Date Modified"});
+    row("SNP tags", "24", QStringList{"Name", "Number", "Text 1", "Text 2", "Text 3", "Text 4"});
 }
 
 void TestObjectManager::storedLayoutsKeepTheirColumns()
@@ -262,30 +251,13 @@ void TestObjectManager::storedLayoutsKeepTheirColumns()
 
 void TestObjectManager::loadObjectFindsStoredObjects_data()
 {
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("set by name") << "AnalysisParameter"
-                                 << "Name"
-                                 << "defaultfragmentanalysisparameters"
-                                 << "DefaultFragmentAnalysisParameters";
-    QTest::newRow("tag by name") << "SNPLocusTag"
-                                 << "name"
-                                 << "RS1490413"
-                                 << "rs1490413";
-    QTest::newRow("project by name") << "Project"
-                                     << "Name"
-                                     << "Default"
-                                     << "Default";
-    QTest::newRow("reference by name") << "StandardMobilityReference"
-                                       << "Name"
-                                       << "Dye Set B Reference"
-                                       << "Dye Set B Reference";
-    QTest::newRow("standard by name") << "SizeStandard"
-                                      << "Name"
-                                      << "SNP Pair 60/120 (2 fragments)"
-                                      << "SNP Pair 60/120 (2 fragments)";
+    columns<QString, QString, QString, QString>("type", "field", "value", "name");
+    row("set by name", "AnalysisParameter", "Name", "defaultfragmentanalysisparameters",
+        "DefaultFragmentAnalysisParameters");
+    row("tag by name", "SNPLocusTag", "name", "RS1490413", "rs1490413");
+    row("project by name", "Project", "Name", "Default", "Default");
+    row("reference by name", "StandardMobilityReference", "Name", "Dye Set B Reference", "Dye Set B Reference");
+    row("standard by name", "SizeStandard", "Name", "SNP Pair 60/120 (2 fragments)", "SNP Pair 60/120 (2 fragments)");
 }
 
 void TestObjectManager::loadObjectFindsStoredObjects()

@@ -1,6 +1,7 @@
 #include "host/objects/connection.h"
 #include "host/objects/json_exchange.h"
 #include "host/objects/schema.h"
+#include "host/objects/set_history.h"
 #include "host/objects/sql_object_manager.h"
 #include "host/objects/sql_store.h"
 #include "host/objects/store_io.h"
@@ -118,6 +119,15 @@ private slots:
     void memoryStoresArePrivateToTheirSessions();
 
 private:
+    // Takes the store back to before it kept a history, as an older version left it.
+    void forgetHistory()
+    {
+        m_where->executeRaw(QStringLiteral("DROP TABLE set_revisions"));
+        m_where->executeRaw(QStringLiteral("DROP TABLE revision_parts"));
+        if (m_engine != QLatin1String("sqlite"))
+            m_where->executeRaw(QStringLiteral("DROP FUNCTION set_revisions_kept()"));
+    }
+
     QString m_engine;
     std::unique_ptr<StoreLocation> m_where;
 };
@@ -352,6 +362,14 @@ void TestSqlStore::storesOfTheFirstVersionStillServe()
             .split(u'\n');
     QCOMPARE(held, expected); // a difference is told by its line
     QCOMPARE(store->gridType(layouts::kSizeStandard)->ColumnTitle(3), QStringLiteral("Size"));
+    // Its history begins with the upgrade: one revision of every set, as the set stands.
+    for (const AnalysisParameterPtr &set : store->parameterSets(true)) {
+        const QList<Revision> revisions = setHistory(*store, set->ID());
+        QCOMPARE(revisions.size(), 1);
+        QCOMPARE(revisions.first().action, RevisionAction::Created);
+        QCOMPARE(revisions.first().reason, QStringLiteral("recorded when the history began"));
+        QCOMPARE(describe(*setRevision(*store, set->ID()).settings), describe(*set->FragAnalysisParam()));
+    }
 
     const auto set = richSet(*store, QStringLiteral("Written by this version"));
     store->commit(*set);
@@ -537,6 +555,7 @@ void TestSqlStore::storesOfTheSecondVersionComposeTheirNameKeys()
               .arg(decomposed),
           QStringLiteral("DELETE FROM schema_migrations WHERE version > 2")})
         m_where->executeRaw(statement);
+    forgetHistory();
 
     const SqlStorePtr store = m_where->open();
     QCOMPARE(store->schemaVersion(), schema::kCurrentVersion);
@@ -680,6 +699,7 @@ void TestSqlStore::changeByAnotherSessionIsRefused()
     if (firstVersion) {
         m_where->open();
         m_where->executeRaw(QStringLiteral("ALTER TABLE parameter_sets DROP COLUMN modified_by"));
+        forgetHistory();
         m_where->executeRaw(QStringLiteral("DELETE FROM schema_migrations WHERE version >= 2"));
     }
     const SqlStorePtr a = m_where->open();

@@ -1,5 +1,6 @@
 #include "host/objects/connection.h"
 #include "host/objects/json_exchange.h"
+#include "host/objects/set_history.h"
 #include "host/objects/sql_store.h"
 #include "host/objects/store_io.h"
 #include "host/objects/watchdog.h"
@@ -327,6 +328,7 @@ void TestStoreFaults::aWriterKilledWhileCommittingLeavesOldOrNew()
     const quint32 seed = QRandomGenerator::global()->generate();
     qInfo("kill times drawn with seed %u", seed);
     QRandomGenerator random(seed);
+    qsizetype revisions = 0;
     for (int round = 0; round < 10; ++round) {
         QProcess child;
         child.start(QStringLiteral(VELTRANE_STORE_CHILD), {QStringLiteral("commit-loop"), m_where->location(), name});
@@ -348,6 +350,13 @@ void TestStoreFaults::aWriterKilledWhileCommittingLeavesOldOrNew()
                                                            .arg(round)
                                                            .arg(last)
                                                            .arg(now.value_or(QStringLiteral("(none)")))));
+        // Each stored commit left its revision, and the last revision is the set as it is stored.
+        revisions += last + (now == next ? 1 : 0);
+        if (now) {
+            const qint32 id = setIdByName(*after, name);
+            QCOMPARE(setHistory(*after, id).size(), revisions);
+            QCOMPARE(content(*setRevision(*after, id).settings), *now);
+        }
         previous = now;
     }
     if (sqlite()) {

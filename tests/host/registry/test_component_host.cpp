@@ -11,6 +11,7 @@
 #include "host/objects/sql_object_manager.h"
 #include "host/objects/sql_store.h"
 #include "host/registry/component_host.h"
+#include "support/data_rows.h"
 #include "veltrane/contracts/component_registry.h"
 #include "veltrane/contracts/host_services.h"
 
@@ -27,6 +28,8 @@
 #include <QTimer>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::row;
 using namespace veltrane::host;
 using automation::CallKind;
 
@@ -55,6 +58,17 @@ QMap<QString, QByteArray> snapshot(const QString &folder)
             files.insert(f.fileName().mid(folder.size()), f.readAll());
     }
     return files;
+}
+
+// A one-class registration as another library would make it.
+components::Registration registration(const QString &lib, const QString &path, const QUuid &clsid,
+                                      const QString &className, const QString &progId)
+{
+    components::Registration r;
+    r.typeLib = {QUuid::createUuid(), lib, QStringLiteral("1.0"), 0x409, path};
+    r.classes = {
+        {clsid, className, progId, path, QStringLiteral("Apartment"), r.typeLib.libId, r.typeLib.version, false}};
+    return r;
 }
 
 } // namespace
@@ -107,13 +121,10 @@ void TestComponentHost::initTestCase()
     QVERIFY(m_user.startsWith(m_dir.path()));
 
     // Another component's entries, which registering and unregistering Veltrane must leave alone.
-    components::Registration other;
-    other.typeLib = {QUuid::createUuid(), QStringLiteral("Other"), QStringLiteral("2.0"), 0x409,
-                     QStringLiteral("/opt/other/libother.so")};
-    other.classes = {{QUuid::createUuid(), QStringLiteral("Thing"), QStringLiteral("Other.Thing"),
-                      other.typeLib.library, QStringLiteral("Apartment"), other.typeLib.libId, QStringLiteral("2.0"),
-                      false}};
-    components::registerComponents(other, components::Scope::User);
+    components::registerComponents(registration(QStringLiteral("Other"), QStringLiteral("/opt/other/libother.so"),
+                                                QUuid::createUuid(), QStringLiteral("Thing"),
+                                                QStringLiteral("Other.Thing")),
+                                   components::Scope::User);
     // The host's own component library, whose STR locus tag selector the editor finds here.
     QCOMPARE(runRegister({QStringLiteral("--user"), kHostLibrary}), 0);
     m_before = snapshot(m_user);
@@ -165,17 +176,13 @@ void TestComponentHost::serviceByProgIdRunsTheSelectionFlow()
 
 void TestComponentHost::everyClassByProgId_data()
 {
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<QUuid>("defaultInterface");
-    QTest::addColumn<bool>("page");
-    QTest::newRow("Service") << "Service" << QUuid("{4D07FF62-3DBE-4F0C-918A-CE501C05C109}") << false;
-    QTest::newRow("AnalysisParamPage") << "AnalysisParamPage" << QUuid("{BC2D004A-FB93-48E9-B08A-B94EFCD971A3}")
-                                       << true;
-    QTest::newRow("SaveAsParamPage") << "SaveAsParamPage" << QUuid("{1632727C-EAB0-456A-9510-A7A116917933}") << true;
-    QTest::newRow("SelectParamPage") << "SelectParamPage" << QUuid("{3FBBF188-0210-4C7F-B1C6-66AEE45A09B9}") << true;
+    columns<QString, QUuid, bool>("className", "defaultInterface", "page");
+    row("Service", "Service", QUuid("{4D07FF62-3DBE-4F0C-918A-CE501C05C109}"), false);
+    row("AnalysisParamPage", "AnalysisParamPage", QUuid("{BC2D004A-FB93-48E9-B08A-B94EFCD971A3}"), true);
+    row("SaveAsParamPage", "SaveAsParamPage", QUuid("{1632727C-EAB0-456A-9510-A7A116917933}"), true);
+    row("SelectParamPage", "SelectParamPage", QUuid("{3FBBF188-0210-4C7F-B1C6-66AEE45A09B9}"), true);
     // A control placed on a page, not a page.
-    QTest::newRow("SNPLocusTagSelector") << "SNPLocusTagSelector" << QUuid("{C6C4AA3B-563D-4B47-8121-143DAA62E3D3}")
-                                         << false;
+    row("SNPLocusTagSelector", "SNPLocusTagSelector", QUuid("{C6C4AA3B-563D-4B47-8121-143DAA62E3D3}"), false);
 }
 
 void TestComponentHost::everyClassByProgId()
@@ -309,12 +316,9 @@ void TestComponentHost::theUsersEntryWins()
 {
     // The same class registered for the system from another library: the user's entry answers.
     const QUuid clsid = *components::findProgId(QStringLiteral("Veltrane.Service"));
-    components::Registration elsewhere;
-    elsewhere.typeLib = {QUuid::createUuid(), QStringLiteral("Elsewhere"), QStringLiteral("1.0"), 0x409,
-                         QStringLiteral("/usr/lib/elsewhere.so")};
-    elsewhere.classes = {{clsid, QStringLiteral("Service"), QStringLiteral("Elsewhere.Service"),
-                          elsewhere.typeLib.library, QStringLiteral("Apartment"), elsewhere.typeLib.libId,
-                          QStringLiteral("1.0"), false}};
+    const components::Registration elsewhere =
+        registration(QStringLiteral("Elsewhere"), QStringLiteral("/usr/lib/elsewhere.so"), clsid,
+                     QStringLiteral("Service"), QStringLiteral("Elsewhere.Service"));
     components::registerComponents(elsewhere, components::Scope::System);
     QCOMPARE(components::findClass(clsid)->library, QFileInfo(kLibrary).absoluteFilePath());
     QCOMPARE(*components::findProgId(QStringLiteral("Elsewhere.Service")), clsid);
@@ -326,12 +330,9 @@ void TestComponentHost::unregisterRemovesExactlyItsEntries()
 {
     QVERIFY(snapshot(m_user).size() > m_before.size());
     // Another library took one of Veltrane's names over after Veltrane registered; the name stays its.
-    components::Registration takeover;
-    takeover.typeLib = {QUuid::createUuid(), QStringLiteral("Takeover"), QStringLiteral("1.0"), 0x409,
-                        QStringLiteral("/opt/takeover/libtakeover.so")};
-    takeover.classes = {{QUuid::createUuid(), QStringLiteral("Service"), QStringLiteral("Veltrane.Service"),
-                         takeover.typeLib.library, QStringLiteral("Apartment"), takeover.typeLib.libId,
-                         QStringLiteral("1.0"), false}};
+    const components::Registration takeover =
+        registration(QStringLiteral("Takeover"), QStringLiteral("/opt/takeover/libtakeover.so"), QUuid::createUuid(),
+                     QStringLiteral("Service"), QStringLiteral("Veltrane.Service"));
     components::registerComponents(takeover, components::Scope::User);
     QCOMPARE(runRegister({QStringLiteral("--unregister"), QStringLiteral("--user"), kLibrary}), 0);
     QCOMPARE(components::findProgId(QStringLiteral("Veltrane.Service")).value_or(QUuid()),

@@ -1,6 +1,7 @@
 #include "host/snp_tag_editor/snp_tag_editor_page.h"
 #include "platform/forms/label.h"
 #include "platform/forms/text_box.h"
+#include "support/data_rows.h"
 #include "veltrane/contracts/host_services.h"
 #include "veltrane/page_host.h"
 
@@ -100,30 +101,15 @@ private slots:
 
 void TestSnpTagEditor::refusesWhatCannotBeStored_data()
 {
-    QTest::addColumn<QString>("fieldName");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("refused"); // the field that turns yellow
-    QTest::newRow("empty name") << "txtName"
-                                << ""
-                                << "txtName";
-    QTest::newRow("blank name") << "txtName"
-                                << "   "
-                                << "txtName";
-    QTest::newRow("another tag's name in other case") << "txtName"
-                                                      << "RS2  "
-                                                      << "txtName";
-    QTest::newRow("number that is none") << "txtTagNumber"
-                                         << "12x"
-                                         << "txtTagNumber";
-    QTest::newRow("number past single precision") << "txtTagNumber"
-                                                  << "3.4028236e38"
-                                                  << "txtTagNumber";
-    QTest::newRow("an invisible character in the name") << "txtName"
-                                                        << "rs\u200B3"
-                                                        << "txtName";
-    QTest::newRow("a line separator in a text") << "txtTagText2"
-                                                << "A\u2028B"
-                                                << "txtTagText2";
+    // refused: the field that turns yellow
+    columns<QString, QString, QString>("fieldName", "text", "refused");
+    row("empty name", "txtName", "", "txtName");
+    row("blank name", "txtName", "   ", "txtName");
+    row("another tag's name in other case", "txtName", "RS2  ", "txtName");
+    row("number that is none", "txtTagNumber", "12x", "txtTagNumber");
+    row("number past single precision", "txtTagNumber", "3.4028236e38", "txtTagNumber");
+    row("an invisible character in the name", "txtName", "rs\u200B3", "txtName");
+    row("a line separator in a text", "txtTagText2", "A\u2028B", "txtTagText2");
 }
 
 void TestSnpTagEditor::refusesWhatCannotBeStored()
@@ -164,17 +150,11 @@ void TestSnpTagEditor::refusesWhatCannotBeStored()
 
 void TestSnpTagEditor::saveStoresTheTagAndCounts_data()
 {
-    QTest::addColumn<bool>("isNew");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("number");
-    QTest::newRow("stored tag, same name in other case") << false << "RS1"
-                                                         << "42.5";
-    QTest::newRow("stored tag renamed") << false << "rs1b"
-                                        << "-0.25";
-    QTest::newRow("new tag, a number of single precision's largest") << true << "rs9"
-                                                                     << "3.4028234e38";
-    QTest::newRow("new tag, as long a name as a tag may have")
-        << true << QString(limits::kNameLength, QLatin1Char('n')) << "1";
+    columns<bool, QString, QString>("isNew", "name", "number");
+    row("stored tag, same name in other case", false, "RS1", "42.5");
+    row("stored tag renamed", false, "rs1b", "-0.25");
+    row("new tag, a number of single precision's largest", true, "rs9", "3.4028234e38");
+    row("new tag, as long a name as a tag may have", true, QString(limits::kNameLength, QLatin1Char('n')), "1");
 }
 
 void TestSnpTagEditor::saveStoresTheTagAndCounts()

@@ -4,12 +4,15 @@
 #include "platform/forms/list_box.h"
 #include "platform/forms/option_button.h"
 #include "platform/runtime_errors.h"
+#include "support/data_rows.h"
 #include "support/recording_utilities.h"
 
 #include <QAbstractItemView>
 #include <QTest>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::row;
 
 class TestChoiceControls : public QObject
 {
@@ -26,7 +29,6 @@ private slots:
     void checkBoxClickOnChange_data();
     void checkBoxClickOnChange();
     void optionGroupsFollowTheirContainer();
-    void codeCanClearTheWholeGroup();
 };
 
 static ComboBox *filledCombo(QWidget *parent = nullptr)
@@ -60,18 +62,15 @@ void TestChoiceControls::comboStartsUnselectedAndKeepsItemData()
 
 void TestChoiceControls::comboClick_data()
 {
-    QTest::addColumn<int>("start"); // -1: nothing selected
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<int>("clicks");
-    QTest::addColumn<int>("index");
-
-    QTest::newRow("ListIndex to another entry") << -1 << QStringLiteral("index 2") << 1 << 2;
-    QTest::newRow("ListIndex to the same entry") << 2 << QStringLiteral("index 2") << 1 << 2;
-    QTest::newRow("ListIndex to none") << 2 << QStringLiteral("index -1") << 1 << -1;
-    QTest::newRow("Text of an entry, other case") << 0 << QStringLiteral("text MOL") << 1 << 1;
-    QTest::newRow("Text that is no entry") << 0 << QStringLiteral("text kg") << 0 << 0;
-    QTest::newRow("AddItem") << 0 << QStringLiteral("add") << 0 << 0;
-    QTest::newRow("Clear") << 0 << QStringLiteral("clear") << 0 << -1;
+    // start: -1: nothing selected
+    columns<int, QString, int, int>("start", "action", "clicks", "index");
+    row("ListIndex to another entry", -1, "index 2", 1, 2);
+    row("ListIndex to the same entry", 2, "index 2", 1, 2);
+    row("ListIndex to none", 2, "index -1", 1, -1);
+    row("Text of an entry, other case", 0, "text MOL", 1, 1);
+    row("Text that is no entry", 0, "text kg", 0, 0);
+    row("AddItem", 0, "add", 0, 0);
+    row("Clear", 0, "clear", 0, -1);
 }
 
 void TestChoiceControls::comboClick()
@@ -212,17 +211,12 @@ void TestChoiceControls::listBoxClick()
 
 void TestChoiceControls::checkBoxClickOnChange_data()
 {
-    QTest::addColumn<int>("start");
-    QTest::addColumn<bool>("byUser");
-    QTest::addColumn<int>("set");
-    QTest::addColumn<int>("clicks");
-    QTest::addColumn<int>("value");
-
-    QTest::newRow("code ticks") << 0 << false << 1 << 1 << 1;
-    QTest::newRow("code sets the same value") << 1 << false << 1 << 0 << 1;
-    QTest::newRow("code clears") << 1 << false << 0 << 1 << 0;
-    QTest::newRow("user ticks") << 0 << true << 0 << 1 << 1;
-    QTest::newRow("user clears") << 1 << true << 0 << 1 << 0;
+    columns<int, bool, int, int, int>("start", "byUser", "set", "clicks", "value");
+    row("code ticks", 0, false, 1, 1, 1);
+    row("code sets the same value", 1, false, 1, 0, 1);
+    row("code clears", 1, false, 0, 1, 0);
+    row("user ticks", 0, true, 0, 1, 1);
+    row("user clears", 1, true, 0, 1, 0);
 }
 
 void TestChoiceControls::checkBoxClickOnChange()
@@ -263,27 +257,13 @@ void TestChoiceControls::optionGroupsFollowTheirContainer()
     time->setProperty("Value", true);
     QVERIFY(!size->Value());
     QVERIFY(height->Value());
-    time->setValue(true); // already selected: no second Click
-    QCOMPARE(clicks, (QStringList{QStringLiteral("Size"), QStringLiteral("Height"), QStringLiteral("Time")}));
-}
-
-void TestChoiceControls::codeCanClearTheWholeGroup()
-{
-    QWidget group;
-    auto *mobility = new OptionButton(QStringLiteral("Mobility"), &group);
-    auto *migration = new OptionButton(QStringLiteral("Migration time"), &group);
-    migration->setValue(true);
-    int raised = 0;
-    connect(migration, &OptionButton::Click, [&] { ++raised; });
-    migration->setValue(false);
-    QVERIFY(!migration->Value());
-    QVERIFY(!mobility->Value());
-    QCOMPARE(raised, 0); // only becoming selected raises Click
-    // The group is still exclusive afterwards.
-    mobility->setValue(true);
-    migration->setValue(true);
-    QVERIFY(!mobility->Value());
-    QCOMPARE(raised, 1);
+    time->setValue(true);  // already selected: no second Click
+    time->setValue(false); // code may clear the whole group; only becoming selected raises Click
+    QVERIFY(!size->Value() && !time->Value() && height->Value());
+    size->setValue(true); // and the group is still exclusive afterwards
+    time->setValue(true);
+    QVERIFY(!size->Value());
+    QCOMPARE(clicks, (QStringList{"Size", "Height", "Time", "Size", "Time"}));
 }
 
 QTEST_MAIN(TestChoiceControls)

@@ -8,6 +8,7 @@
 #include "platform/forms/tab_control.h"
 #include "platform/forms/text_box.h"
 #include "platform/forms/up_down.h"
+#include "support/data_rows.h"
 
 #include <QApplication>
 #include <QStyle>
@@ -16,6 +17,8 @@
 #include <QToolButton>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::row;
 
 class TestFormControls : public QObject
 {
@@ -38,21 +41,16 @@ private slots:
 
 void TestFormControls::spinStepsWithinRange_data()
 {
-    QTest::addColumn<int>("min");
-    QTest::addColumn<int>("max");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("steps"); // positive up, negative down
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("confidence up") << 75 << 99 << QStringLiteral("95") << 1 << QStringLiteral("96");
-    QTest::newRow("stops at max") << 75 << 99 << QStringLiteral("98") << 3 << QStringLiteral("99");
-    QTest::newRow("stops at min") << 1 << 1000 << QStringLiteral("2") << -5 << QStringLiteral("1");
-    QTest::newRow("out of range text is pulled in") << 75 << 99 << QStringLiteral("120") << 1 << QStringLiteral("99");
-    QTest::newRow("fraction steps from its whole value")
-        << 0 << 100 << QStringLiteral("10.5") << 1 << QStringLiteral("11");
-    QTest::newRow("negative power") << -25 << 25 << QStringLiteral("-4") << -1 << QStringLiteral("-5");
-    QTest::newRow("power at -25") << -25 << 25 << QStringLiteral("-25") << -1 << QStringLiteral("-25");
-    QTest::newRow("no number steps from the position") << -25 << 25 << QStringLiteral("x") << 1 << QStringLiteral("1");
+    // steps: positive up, negative down
+    columns<int, int, QString, int, QString>("min", "max", "text", "steps", "expected");
+    row("confidence up", 75, 99, "95", 1, "96");
+    row("stops at max", 75, 99, "98", 3, "99");
+    row("stops at min", 1, 1000, "2", -5, "1");
+    row("out of range text is pulled in", 75, 99, "120", 1, "99");
+    row("fraction steps from its whole value", 0, 100, "10.5", 1, "11");
+    row("negative power", -25, 25, "-4", -1, "-5");
+    row("power at -25", -25, 25, "-25", -1, "-25");
+    row("no number steps from the position", -25, 25, "x", 1, "1");
 }
 
 void TestFormControls::spinStepsWithinRange()
@@ -158,26 +156,23 @@ void TestFormControls::popupMenuItems()
 
 void TestFormControls::textReadsOnItsBackground_data()
 {
-    QTest::addColumn<bool>("field"); // a text box, or a label
-    QTest::addColumn<quint32>("fore");
-    QTest::addColumn<quint32>("back");
-    QTest::addColumn<bool>("dark");
-    QTest::addColumn<QColor>("exactly"); // the text colour when it must stay as set
-    QTest::addColumn<int>("hue");        // the hue the text keeps (-1: any)
+    // field: a text box, or a label
+    // exactly: the text colour when it must stay as set
+    // hue: the hue the text keeps (-1: any)
+    columns<bool, quint32, quint32, bool, QColor, int>("field", "fore", "back", "dark", "exactly", "hue");
 
     const quint32 text = colors::kWindowText;
     const quint32 window = colors::kWindowBackground;
     const quint32 face = colors::kButtonFace;
-    QTest::newRow("yellow field, light") << true << text << colors::kYellow << false << QColor(Qt::black) << -1;
-    QTest::newRow("black on white, dark")
-        << false << colors::kBlack << colors::kWhite << true << QColor(Qt::black) << -1;
-    QTest::newRow("yellow field, dark") << true << text << colors::kYellow << true << QColor(Qt::black) << -1;
-    QTest::newRow("field back to normal, dark") << true << text << window << true << QColor(240, 240, 240) << -1;
-    QTest::newRow("red caption, light") << false << colors::kRed << face << false << QColor() << 0;
-    QTest::newRow("red caption, dark") << false << colors::kRed << face << true << QColor() << 0;
-    QTest::newRow("black caption, light") << false << colors::kBlack << face << false << QColor(Qt::black) << -1;
-    QTest::newRow("black caption, dark") << false << colors::kBlack << face << true << QColor(Qt::white) << -1;
-    QTest::newRow("grey text, dark") << false << colors::kGrayText << face << true << QColor() << -1;
+    row("yellow field, light", true, text, colors::kYellow, false, QColor(Qt::black), -1);
+    row("black on white, dark", false, colors::kBlack, colors::kWhite, true, QColor(Qt::black), -1);
+    row("yellow field, dark", true, text, colors::kYellow, true, QColor(Qt::black), -1);
+    row("field back to normal, dark", true, text, window, true, QColor(240, 240, 240), -1);
+    row("red caption, light", false, colors::kRed, face, false, QColor(), 0);
+    row("red caption, dark", false, colors::kRed, face, true, QColor(), 0);
+    row("black caption, light", false, colors::kBlack, face, false, QColor(Qt::black), -1);
+    row("black caption, dark", false, colors::kBlack, face, true, QColor(Qt::white), -1);
+    row("grey text, dark", false, colors::kGrayText, face, true, QColor(), -1);
 }
 
 void TestFormControls::textReadsOnItsBackground()
@@ -215,15 +210,13 @@ void TestFormControls::textReadsOnItsBackground()
 
 void TestFormControls::readableColourAtTheLimit_data()
 {
-    QTest::addColumn<QColor>("text");
-    QTest::addColumn<QColor>("back");
-    QTest::addColumn<bool>("kept");
+    columns<QColor, QColor, bool>("text", "back", "kept");
 
     // Grey on white: 0x76 is the lightest grey that reads (4.54:1), 0x77 no longer (4.48:1).
-    QTest::newRow("last grey that reads") << QColor(0x76, 0x76, 0x76) << QColor(Qt::white) << true;
-    QTest::newRow("first grey that does not") << QColor(0x77, 0x77, 0x77) << QColor(Qt::white) << false;
-    QTest::newRow("white on yellow") << QColor(Qt::white) << QColor(Qt::yellow) << false;
-    QTest::newRow("red on dark grey") << QColor(Qt::red) << QColor(53, 53, 53) << false;
+    row("last grey that reads", QColor(0x76, 0x76, 0x76), QColor(Qt::white), true);
+    row("first grey that does not", QColor(0x77, 0x77, 0x77), QColor(Qt::white), false);
+    row("white on yellow", QColor(Qt::white), QColor(Qt::yellow), false);
+    row("red on dark grey", QColor(Qt::red), QColor(53, 53, 53), false);
 }
 
 void TestFormControls::readableColourAtTheLimit()

@@ -1,4 +1,5 @@
 #include "platform/forms/text_box.h"
+#include "support/data_rows.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -6,6 +7,8 @@
 #include <QTest>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::row;
 
 // A numeric field's filter as the editor pages write them: digits, backspace and "." pass.
 static void numericFilter(qint16 &keyAscii)
@@ -51,29 +54,27 @@ void TestTextBox::changeRaisedForTypedAndSetText()
 
 void TestTextBox::filterSeesTypedCharactersOnly_data()
 {
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("modifiers");
-    QTest::addColumn<int>("code");     // -1: no KeyPress
-    QTest::addColumn<QString>("left"); // what "1.2" becomes with the digits-and-point filter
-
-    QTest::newRow("digit") << int(Qt::Key_7) << 0 << 55 << "1.27";
-    QTest::newRow("letter") << int(Qt::Key_A) << 0 << 97 << "1.2";
-    QTest::newRow("second point") << int(Qt::Key_Period) << 0 << 46 << "1.2.";
-    QTest::newRow("minus") << int(Qt::Key_Minus) << 0 << 45 << "1.2";
-    QTest::newRow("comma") << int(Qt::Key_Comma) << 0 << 44 << "1.2";
-    QTest::newRow("space") << int(Qt::Key_Space) << 0 << 32 << "1.2";
-    QTest::newRow("backspace") << int(Qt::Key_Backspace) << 0 << 8 << "1.";
-    QTest::newRow("ctrl+c") << int(Qt::Key_C) << int(Qt::ControlModifier) << 3 << "1.2";
-    QTest::newRow("ctrl+v") << int(Qt::Key_V) << int(Qt::ControlModifier) << 22 << "1.2";
-    QTest::newRow("ctrl+x") << int(Qt::Key_X) << int(Qt::ControlModifier) << 24 << "1.2";
-    QTest::newRow("delete") << int(Qt::Key_Delete) << 0 << -1 << "1.2";
-    QTest::newRow("left") << int(Qt::Key_Left) << 0 << -1 << "1.2";
-    QTest::newRow("return") << int(Qt::Key_Return) << 0 << -1 << "1.2";
-    QTest::newRow("escape") << int(Qt::Key_Escape) << 0 << -1 << "1.2";
+    // code: -1: no KeyPress
+    // left: what "1.2" becomes with the digits-and-point filter
+    columns<int, int, int, QString>("key", "modifiers", "code", "left");
+    row("digit", int(Qt::Key_7), 0, 55, "1.27");
+    row("letter", int(Qt::Key_A), 0, 97, "1.2");
+    row("second point", int(Qt::Key_Period), 0, 46, "1.2.");
+    row("minus", int(Qt::Key_Minus), 0, 45, "1.2");
+    row("comma", int(Qt::Key_Comma), 0, 44, "1.2");
+    row("space", int(Qt::Key_Space), 0, 32, "1.2");
+    row("backspace", int(Qt::Key_Backspace), 0, 8, "1.");
+    row("ctrl+c", int(Qt::Key_C), int(Qt::ControlModifier), 3, "1.2");
+    row("ctrl+v", int(Qt::Key_V), int(Qt::ControlModifier), 22, "1.2");
+    row("ctrl+x", int(Qt::Key_X), int(Qt::ControlModifier), 24, "1.2");
+    row("delete", int(Qt::Key_Delete), 0, -1, "1.2");
+    row("left", int(Qt::Key_Left), 0, -1, "1.2");
+    row("return", int(Qt::Key_Return), 0, -1, "1.2");
+    row("escape", int(Qt::Key_Escape), 0, -1, "1.2");
     // No access key or shortcut takes these, so the letter would be typed: it passes the filter.
-    QTest::newRow("alt+e") << int(Qt::Key_E) << int(Qt::AltModifier) << 101 << "1.2";
-    QTest::newRow("meta+e") << int(Qt::Key_E) << int(Qt::MetaModifier) << 101 << "1.2";
-    QTest::newRow("alt+5") << int(Qt::Key_5) << int(Qt::AltModifier) << 53 << "1.25";
+    row("alt+e", int(Qt::Key_E), int(Qt::AltModifier), 101, "1.2");
+    row("meta+e", int(Qt::Key_E), int(Qt::MetaModifier), 101, "1.2");
+    row("alt+5", int(Qt::Key_5), int(Qt::AltModifier), 53, "1.25");
 }
 
 void TestTextBox::filterSeesTypedCharactersOnly()
@@ -130,13 +131,10 @@ void TestTextBox::pasteIsNotFiltered()
 
 void TestTextBox::maxLengthLimitsUserInputOnly_data()
 {
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("fourth character refused") << QString() << QStringLiteral("1234") << QStringLiteral("123");
-    QTest::newRow("typing over a selection") << QStringLiteral("123") << QStringLiteral("9") << QStringLiteral("9");
-    QTest::newRow("backspace in a full field") << QStringLiteral("123") << QStringLiteral("\b") << QStringLiteral("12");
+    columns<QString, QString, QString>("start", "typed", "expected");
+    row("fourth character refused", QString(), "1234", "123");
+    row("typing over a selection", "123", "9", "9");
+    row("backspace in a full field", "123", "\b", "12");
 }
 
 void TestTextBox::maxLengthLimitsUserInputOnly()
@@ -213,8 +211,7 @@ void TestTextBox::focusEvents()
 
 void TestTextBox::tabbingInSelectsFromTheStartWhereverTheCaretWas_data()
 {
-    QTest::addColumn<int>("caret");
-    QTest::addColumn<bool>("backwards");
+    columns<int, bool>("caret", "backwards");
     for (int caret = 0; caret <= 6; caret += 3) {
         QTest::addRow("caret at %d, Tab", caret) << caret << false;
         QTest::addRow("caret at %d, Shift+Tab", caret) << caret << true;

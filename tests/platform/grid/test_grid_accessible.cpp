@@ -4,6 +4,7 @@
 
 #include "platform/forms/popup_menu.h"
 #include "platform/grid/grid_control.h"
+#include "support/data_rows.h"
 
 #include <QAccessible>
 #include <QHeaderView>
@@ -11,6 +12,8 @@
 #include <QTest>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::row;
 
 namespace {
 
@@ -59,11 +62,9 @@ private slots:
 
 void TestGridAccessible::cellsTellWhatIsDrawn_data()
 {
-    QTest::addColumn<bool>("headerColumn");
-    QTest::addColumn<bool>("readOnly");
-
-    QTest::newRow("plain") << false << false;
-    QTest::newRow("header column, read-only") << true << true;
+    columns<bool, bool>("headerColumn", "readOnly");
+    row("plain", false, false);
+    row("header column, read-only", true, true);
 }
 
 void TestGridAccessible::cellsTellWhatIsDrawn()
@@ -140,12 +141,11 @@ void TestGridAccessible::currentCellTakesTheFocus()
 
 void TestGridAccessible::selectionAsDrawn_data()
 {
-    QTest::addColumn<bool>("fixed");
-    QTest::addColumn<QList<int>>("selected"); // as the table tells them, from 0
-
-    QTest::newRow("rows 2 and 4") << false << QList<int>{1, 3};
+    // selected: as the table tells them, from 0
+    columns<bool, QList<int>>("fixed", "selected");
+    row("rows 2 and 4", false, QList<int>{1, 3});
     // A fixed display draws no selection, so it tells of none, and takes none.
-    QTest::newRow("static look") << true << QList<int>{};
+    row("static look", true, QList<int>{});
 }
 
 void TestGridAccessible::selectionAsDrawn()
@@ -186,21 +186,14 @@ void TestGridAccessible::cellsArePlacesWhenRowsMove()
 
 void TestGridAccessible::actionsActAsTheUserDoes_data()
 {
-    QTest::addColumn<qint32>("row"); // grid coordinates: row 0 is the header row
-    QTest::addColumn<qint32>("col");
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QString>("clicked");
-    QTest::addColumn<QList<qint32>>("selected");
-    QTest::addColumn<QString>("box"); // row 2's box afterwards
-
-    QTest::newRow("press a cell") << 2 << 1 << QAccessibleActionInterface::pressAction() << "2,1" << QList<qint32>{2}
-                                  << "0";
-    QTest::newRow("toggle a box") << 2 << 3 << QAccessibleActionInterface::toggleAction() << "2,3" << QList<qint32>{2}
-                                  << "1";
-    QTest::newRow("press a header") << 0 << 2 << QAccessibleActionInterface::pressAction() << "0,2" << QList<qint32>{}
-                                    << "0";
-    QTest::newRow("a box offers no press")
-        << 2 << 3 << QAccessibleActionInterface::pressAction() << "" << QList<qint32>{} << "0";
+    // row: grid coordinates: row 0 is the header row
+    // box: row 2's box afterwards
+    columns<qint32, qint32, QString, QString, QList<qint32>, QString>("row", "col", "action", "clicked", "selected",
+                                                                      "box");
+    row("press a cell", 2, 1, QAccessibleActionInterface::pressAction(), "2,1", QList<qint32>{2}, "0");
+    row("toggle a box", 2, 3, QAccessibleActionInterface::toggleAction(), "2,3", QList<qint32>{2}, "1");
+    row("press a header", 0, 2, QAccessibleActionInterface::pressAction(), "0,2", QList<qint32>{}, "0");
+    row("a box offers no press", 2, 3, QAccessibleActionInterface::pressAction(), "", QList<qint32>{}, "0");
 }
 
 void TestGridAccessible::actionsActAsTheUserDoes()

@@ -1,5 +1,6 @@
 #include "platform/forms/colors.h"
 #include "platform/grid/grid_control.h"
+#include "support/data_rows.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -9,6 +10,8 @@
 #include <QTest>
 
 using namespace veltrane;
+using veltrane::test::columns;
+using veltrane::test::row;
 
 namespace {
 
@@ -82,21 +85,16 @@ private slots:
 
 void TestGridControl::notificationsCarryRowAndColumn_data()
 {
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("col");
-    QTest::addColumn<QByteArray>("signal");
-
-    QTest::newRow("click on a cell") << "click" << 2 << 3 << QByteArray(SIGNAL(cellClicked(double, double)));
-    QTest::newRow("click on the header row") << "click" << 0 << 2 << QByteArray(SIGNAL(cellClicked(double, double)));
-    QTest::newRow("click on the header column") << "click" << 3 << 0 << QByteArray(SIGNAL(cellClicked(double, double)));
-    QTest::newRow("right click on a cell") << "right" << 4 << 1 << QByteArray(SIGNAL(rightClicked(double, double)));
-    QTest::newRow("right click on the header row")
-        << "right" << 0 << 3 << QByteArray(SIGNAL(rightClicked(double, double)));
-    QTest::newRow("double click on a cell")
-        << "double" << 5 << 2 << QByteArray(SIGNAL(cellDoubleClicked(double, double, veltrane::ReturnHolder *)));
-    QTest::newRow("double click on the header row")
-        << "double" << 0 << 1 << QByteArray(SIGNAL(cellDoubleClicked(double, double, veltrane::ReturnHolder *)));
+    columns<QString, int, int, QByteArray>("action", "row", "col", "signal");
+    row("click on a cell", "click", 2, 3, QByteArray(SIGNAL(cellClicked(double, double))));
+    row("click on the header row", "click", 0, 2, QByteArray(SIGNAL(cellClicked(double, double))));
+    row("click on the header column", "click", 3, 0, QByteArray(SIGNAL(cellClicked(double, double))));
+    row("right click on a cell", "right", 4, 1, QByteArray(SIGNAL(rightClicked(double, double))));
+    row("right click on the header row", "right", 0, 3, QByteArray(SIGNAL(rightClicked(double, double))));
+    row("double click on a cell", "double", 5, 2,
+        QByteArray(SIGNAL(cellDoubleClicked(double, double, veltrane::ReturnHolder *))));
+    row("double click on the header row", "double", 0, 1,
+        QByteArray(SIGNAL(cellDoubleClicked(double, double, veltrane::ReturnHolder *))));
 }
 
 void TestGridControl::notificationsCarryRowAndColumn()
@@ -136,19 +134,14 @@ void TestGridControl::pressActivatesBeforeTheClick()
 
 void TestGridControl::checkBoxChangesOnlyAsAllowed_data()
 {
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<bool>("readOnlyWhileKeyDown");
-    QTest::addColumn<bool>("readOnly");
-    QTest::addColumn<bool>("staticLook");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("click ticks") << "click" << false << false << false << "1";
-    QTest::newRow("click while read-only") << "click" << false << true << false << "0";
-    QTest::newRow("click on a static grid ticks") << "click" << false << false << true << "1";
-    QTest::newRow("space ticks") << "space" << false << false << false << "1";
-    QTest::newRow("space read-only while key down") << "space" << true << false << false << "0";
-    QTest::newRow("click with key-down guard still ticks") << "click" << true << false << false << "1";
-    QTest::newRow("double click ticks twice") << "double" << false << false << false << "0";
+    columns<QString, bool, bool, bool, QString>("input", "readOnlyWhileKeyDown", "readOnly", "staticLook", "expected");
+    row("click ticks", "click", false, false, false, "1");
+    row("click while read-only", "click", false, true, false, "0");
+    row("click on a static grid ticks", "click", false, false, true, "1");
+    row("space ticks", "space", false, false, false, "1");
+    row("space read-only while key down", "space", true, false, false, "0");
+    row("click with key-down guard still ticks", "click", true, false, false, "1");
+    row("double click ticks twice", "double", false, false, false, "0");
 }
 
 void TestGridControl::checkBoxChangesOnlyAsAllowed()
@@ -224,20 +217,17 @@ void TestGridControl::doubleClickHandlerMayTakeTheRow()
 
 void TestGridControl::mouseAndKeysSelectWholeRows_data()
 {
-    QTest::addColumn<QStringList>("steps"); // "click r", "ctrl r", "shift r", "key Down", "shiftkey Down"
-    QTest::addColumn<QList<qint32>>("selected");
-    QTest::addColumn<int>("current");
-
-    QTest::newRow("click") << QStringList{"click 2"} << QList<qint32>{2} << 2;
-    QTest::newRow("second click replaces") << QStringList{"click 2", "click 4"} << QList<qint32>{4} << 4;
-    QTest::newRow("ctrl adds") << QStringList{"click 2", "ctrl 4"} << QList<qint32>{2, 4} << 4;
-    QTest::newRow("ctrl removes") << QStringList{"click 2", "ctrl 4", "ctrl 2"} << QList<qint32>{4} << 2;
-    QTest::newRow("shift spans") << QStringList{"click 2", "shift 5"} << QList<qint32>{2, 3, 4, 5} << 5;
-    QTest::newRow("shift spans upwards") << QStringList{"click 5", "shift 3"} << QList<qint32>{3, 4, 5} << 3;
-    QTest::newRow("down key follows") << QStringList{"click 2", "key Down"} << QList<qint32>{3} << 3;
-    QTest::newRow("shift down extends") << QStringList{"click 2", "shiftkey Down", "shiftkey Down"}
-                                        << QList<qint32>{2, 3, 4} << 4;
-    QTest::newRow("row header selects") << QStringList{"header 3"} << QList<qint32>{3} << 3;
+    // steps: "click r", "ctrl r", "shift r", "key Down", "shiftkey Down"
+    columns<QStringList, QList<qint32>, int>("steps", "selected", "current");
+    row("click", QStringList{"click 2"}, QList<qint32>{2}, 2);
+    row("second click replaces", QStringList{"click 2", "click 4"}, QList<qint32>{4}, 4);
+    row("ctrl adds", QStringList{"click 2", "ctrl 4"}, QList<qint32>{2, 4}, 4);
+    row("ctrl removes", QStringList{"click 2", "ctrl 4", "ctrl 2"}, QList<qint32>{4}, 2);
+    row("shift spans", QStringList{"click 2", "shift 5"}, QList<qint32>{2, 3, 4, 5}, 5);
+    row("shift spans upwards", QStringList{"click 5", "shift 3"}, QList<qint32>{3, 4, 5}, 3);
+    row("down key follows", QStringList{"click 2", "key Down"}, QList<qint32>{3}, 3);
+    row("shift down extends", QStringList{"click 2", "shiftkey Down", "shiftkey Down"}, QList<qint32>{2, 3, 4}, 4);
+    row("row header selects", QStringList{"header 3"}, QList<qint32>{3}, 3);
 }
 
 void TestGridControl::mouseAndKeysSelectWholeRows()
@@ -269,32 +259,28 @@ void TestGridControl::mouseAndKeysSelectWholeRows()
 
 void TestGridControl::sortOrdersRowsByKeys_data()
 {
-    QTest::addColumn<QStringList>("rows"); // "col1|col2", in their order before the sort
-    QTest::addColumn<QList<SortKey>>("keys");
-    QTest::addColumn<QStringList>("expected");
+    // rows: "col1|col2", in their order before the sort
+    columns<QStringList, QList<SortKey>, QStringList>("rows", "keys", "expected");
 
     const QStringList tied{"b|2", "a|9", "b|1", "a|10", "b|1x"};
-    QTest::newRow("equal first keys fall to the second") << tied << QList<SortKey>{{1, false, false}, {2, false, false}}
-                                                         << QStringList{"a|9", "a|10", "b|1", "b|2", "b|1x"};
-    QTest::newRow("ties keep their order")
-        << tied << QList<SortKey>{{1, false, false}} << QStringList{"a|9", "a|10", "b|2", "b|1", "b|1x"};
-    QTest::newRow("descending reverses") << tied << QList<SortKey>{{1, true, false}, {2, true, false}}
-                                         << QStringList{"b|1x", "b|2", "b|1", "a|10", "a|9"};
+    row("equal first keys fall to the second", tied, QList<SortKey>{{1, false, false}, {2, false, false}},
+        QStringList{"a|9", "a|10", "b|1", "b|2", "b|1x"});
+    row("ties keep their order", tied, QList<SortKey>{{1, false, false}},
+        QStringList{"a|9", "a|10", "b|2", "b|1", "b|1x"});
+    row("descending reverses", tied, QList<SortKey>{{1, true, false}, {2, true, false}},
+        QStringList{"b|1x", "b|2", "b|1", "a|10", "a|9"});
     const QStringList cased{"beta|1", "Alpha|2", "alpha|3", "Beta|4"};
-    QTest::newRow("case ignored") << cased << QList<SortKey>{{1, false, false}}
-                                  << QStringList{"Alpha|2", "alpha|3", "beta|1", "Beta|4"};
-    QTest::newRow("case counts") << cased << QList<SortKey>{{1, false, true}}
-                                 << QStringList{"Alpha|2", "Beta|4", "alpha|3", "beta|1"};
-    QTest::newRow("empty cells first, numbers before texts")
-        << QStringList{"x|", "-2.5|", "|", "10|", "1e3|", "abc|"} << QList<SortKey>{{1, false, false}}
-        << QStringList{"|", "-2.5|", "10|", "1e3|", "abc|", "x|"};
-    QTest::newRow("rows already in order stay")
-        << QStringList{"a|2", "A|1", "b|1"} << QList<SortKey>{{1, false, false}} << QStringList{"a|2", "A|1", "b|1"};
-    QTest::newRow("only the last row out of order")
-        << QStringList{"a|1", "b|1", "c|1", "b|0"} << QList<SortKey>{{1, false, false}, {2, false, false}}
-        << QStringList{"a|1", "b|0", "b|1", "c|1"};
-    QTest::newRow("column outside the grid is skipped") << tied << QList<SortKey>{{7, false, false}, {2, false, false}}
-                                                        << QStringList{"b|1", "b|2", "a|9", "a|10", "b|1x"};
+    row("case ignored", cased, QList<SortKey>{{1, false, false}},
+        QStringList{"Alpha|2", "alpha|3", "beta|1", "Beta|4"});
+    row("case counts", cased, QList<SortKey>{{1, false, true}}, QStringList{"Alpha|2", "Beta|4", "alpha|3", "beta|1"});
+    row("empty cells first, numbers before texts", QStringList{"x|", "-2.5|", "|", "10|", "1e3|", "abc|"},
+        QList<SortKey>{{1, false, false}}, QStringList{"|", "-2.5|", "10|", "1e3|", "abc|", "x|"});
+    row("rows already in order stay", QStringList{"a|2", "A|1", "b|1"}, QList<SortKey>{{1, false, false}},
+        QStringList{"a|2", "A|1", "b|1"});
+    row("only the last row out of order", QStringList{"a|1", "b|1", "c|1", "b|0"},
+        QList<SortKey>{{1, false, false}, {2, false, false}}, QStringList{"a|1", "b|0", "b|1", "c|1"});
+    row("column outside the grid is skipped", tied, QList<SortKey>{{7, false, false}, {2, false, false}},
+        QStringList{"b|1", "b|2", "a|9", "a|10", "b|1x"});
 }
 
 void TestGridControl::sortOrdersRowsByKeys()
@@ -407,17 +393,14 @@ void TestGridControl::rowCountGrowsAndCuts()
 
 void TestGridControl::takenRowsKeepEveryCell_data()
 {
-    QTest::addColumn<QList<qint32>>("take");
-    QTest::addColumn<int>("current");
-    QTest::addColumn<int>("currentAfter");
-
-    QTest::newRow("one row below the current") << QList<qint32>{5} << 2 << 2;
-    QTest::newRow("rows above the current") << QList<qint32>{3, 1} << 4 << 2;
-    QTest::newRow("the current row") << QList<qint32>{4} << 4 << 0;
+    columns<QList<qint32>, int, int>("take", "current", "currentAfter");
+    row("one row below the current", QList<qint32>{5}, 2, 2);
+    row("rows above the current", QList<qint32>{3, 1}, 4, 2);
+    row("the current row", QList<qint32>{4}, 4, 0);
     QList<qint32> every2nd; // enough separate runs to take the reset path
     for (qint32 r = 2; r <= 100; r += 2)
         every2nd << r;
-    QTest::newRow("fifty separate rows") << every2nd << 99 << 50;
+    row("fifty separate rows", every2nd, 99, 50);
 }
 
 void TestGridControl::takenRowsKeepEveryCell()
