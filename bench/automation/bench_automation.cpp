@@ -89,7 +89,8 @@ VELTRANE_BENCHMARK_PAIR(BM_CallById, ->Unit(benchmark::kNanosecond));
 int main(int argc, char **argv)
 {
     registerTarget();
-    benchmark::Initialize(&argc, argv);
+    if (!veltrane::bench::initialize(argc, argv))
+        return 1;
     return veltrane::bench::runWithRatios(veltrane::bench::RatioReporter::Clock::Cpu);
 }
 

@@ -202,7 +202,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    veltrane::bench::initialize(argc, argv, true);
     QTemporaryDir dir;
     g_location = argc > 1 ? QString::fromLocal8Bit(argv[1]) : dir.filePath(QStringLiteral("bench.sqlite"));
     if (argc > 2 || (argc == 2 && !g_location.startsWith(QLatin1String("postgresql://")))) {

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -124,13 +125,18 @@ void BM_OpenAndCommitFlow(benchmark::State &state)
     }
 }
 
-// A dialog of the same shape (a page over a row of four buttons), shown and accepted the same way.
+// A dialog of the same shape (a page, a separating line and a row of three buttons), shown and accepted the
+// same way.
 void BM_OpenAndCommitFlow_Floor(benchmark::State &state)
 {
     for (auto _ : state) {
         QDialog dialog;
         auto *layout = new QVBoxLayout(&dialog);
-        layout->addWidget(new BenchPage);
+        layout->addWidget(new BenchPage, 1);
+        auto *line = new QFrame(&dialog);
+        line->setFrameShape(QFrame::HLine);
+        line->setFrameShadow(QFrame::Sunken);
+        layout->addWidget(line);
         auto *row = new QHBoxLayout;
         QPushButton *commit = nullptr;
         for (const char *caption : {"Save As...", "Save", "Cancel"}) {
@@ -169,8 +175,7 @@ int main(int argc, char **argv)
     host::FlowRegistry::instance().registerFlow(QStringLiteral("Bench"), {QStringLiteral("BenchPage")});
     host::FlowRegistry::instance().setPageFactory([](const QString &) -> QWidget * { return new BenchPage; });
 
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!veltrane::bench::initialize(argc, argv))
         return 1;
     return veltrane::bench::runWithRatios(veltrane::bench::RatioReporter::Clock::Cpu);
 }

@@ -57,9 +57,10 @@ void fill(GridControl &grid, int count = kRows)
     grid.lockUpdates(true);
     grid.setRedraw(false);
     grid.setRowCount(count);
+    const std::vector<Row> &data = rows();
     for (int r = 0; r < count; ++r)
         for (int c = 0; c < kCols; ++c)
-            grid.setCellText(r + 1, c + 1, rows()[size_t(r)][size_t(c)]);
+            grid.setCellText(r + 1, c + 1, data[size_t(r)][size_t(c)]);
     grid.lockUpdates(false);
     grid.setRedraw(true);
 }
@@ -103,8 +104,9 @@ public:
     {
         beginResetModel();
         cells.resize(size_t(count) * kCols);
+        const std::vector<Row> &data = rows();
         for (int r = 0; r < count; ++r)
-            std::copy(rows()[size_t(r)].begin(), rows()[size_t(r)].end(), cells.begin() + qsizetype(r) * kCols);
+            std::copy(data[size_t(r)].begin(), data[size_t(r)].end(), cells.begin() + qsizetype(r) * kCols);
         endResetModel();
     }
     void appendRow(const Row &row)
@@ -193,10 +195,11 @@ void BM_FillByAppend(benchmark::State &state)
         state.ResumeTiming();
         grid->lockUpdates(true);
         grid->setRedraw(false);
+        const std::vector<Row> &data = rows();
         for (int r = 0; r < kRows; ++r) {
             grid->setRowCount(r + 1);
             for (int c = 0; c < kCols; ++c)
-                grid->setCellText(r + 1, c + 1, rows()[size_t(r)][size_t(c)]);
+                grid->setCellText(r + 1, c + 1, data[size_t(r)][size_t(c)]);
         }
         grid->lockUpdates(false);
         grid->setRedraw(true);
@@ -210,8 +213,9 @@ void BM_FillByAppend_Floor(benchmark::State &state)
         state.PauseTiming();
         shown.table.clear();
         state.ResumeTiming();
+        const std::vector<Row> &data = rows();
         for (int r = 0; r < kRows; ++r)
-            shown.table.appendRow(rows()[size_t(r)]);
+            shown.table.appendRow(data[size_t(r)]);
     }
 }
 

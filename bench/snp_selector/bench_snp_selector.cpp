@@ -1,13 +1,16 @@
-// The SNP locus tag selector at a lab's size: 10,000 stored SNP tags, a set that uses 5,000 of them.
+// The SNP locus tag selector at a lab's size, BM_X/1: 10,000 stored SNP tags and a set that uses
+// 1,000 of them; and at ten times that, BM_X/10: 100,000 stored tags, 10,000 in the set.
 // Each BM_X runs beside its floor BM_X_Floor; the program prints X / floor for each pair at the end.
-//   Initialize  the store's reads and both grids filled, split and sorted by name; floor: the same
-//               SQL on a bare connection, the same cells in two bare table models shown in stock views
-//   AddAll      ">>" and "<<" in turn (every row moves each time); floor: the bare models moving rows
-//   Add1000     ">" with 1,000 of 5,000 rows selected; floor: the bare models moving those rows
-//   Sort        "Sort Ascending" and "Sort Descending" in turn on 5,000 rows by six keys; floor:
-//               std::stable_sort of the same rows with the same comparisons
-//   Save        Save into a new settings object and commit it; floor: one bare SQL transaction
-//               writing the same set rows and 5,000 links
+//   Initialize   the store's reads and both grids filled, split and sorted by name; floor: the same
+//                reads through the business-object manager (the stored tags the selector keeps), the
+//                same cells in two bare table models shown in stock views
+//   AddAll       ">>" and "<<" in turn (every row moves each time); floor: the bare models moving rows
+//   AddSelected  ">" with every ninth available row selected (1,000 or 10,000 rows); floor: the bare
+//                models moving those rows
+//   Sort         "Sort Ascending" and "Sort Descending" in turn on the available rows by six keys;
+//                floor: std::stable_sort of the same rows with the same comparisons
+//   Save         Save into a new settings object and commit it; floor: one bare SQL transaction
+//                writing the same set rows and links
 // Usage: bench_snp_selector [--benchmark_repetitions=N]
 
 #include "app/host_setup.h"
@@ -43,22 +46,40 @@ using namespace veltrane;
 
 namespace {
 
+// At scale 1; scale 10 has ten times as many of each.
 constexpr int kTags = 10000;
-constexpr int kInSet = 5000;
-constexpr int kChosen = 1000;
+constexpr int kInSet = 1000;
 constexpr int kCols = 6;
 const QString kSetName = QStringLiteral("Genealogy panel");
 
 QTemporaryDir g_dir;
 std::shared_ptr<host::SqlStore> g_store;
+int g_scale = 0; // of the store the pages use
+
+QString storeFile(int scale)
+{
+    return g_dir.filePath(QStringLiteral("bench-x%1.sqlite").arg(scale));
+}
+
+// Makes the store of a scale the one the pages use.
+void use(int scale)
+{
+    if (scale == g_scale)
+        return;
+    installHostFactories({});
+    resetThreadHelpers();
+    g_store.reset();
+    g_store = app::openAndInstall(storeFile(scale), host::StoreOptions{.seed = false});
+    g_scale = scale;
+}
 
 // Tag-like rows: rs numbers, a position-like number, a chromosome, an allele pair, two words.
-QJsonDocument benchData()
+QJsonDocument benchData(int scale)
 {
     const char *alleles[] = {"A/G", "C/T", "A/C", "G/T"};
     const char *words[] = {"coding", "intron", "promoter", "utr", "splice", "intergenic"};
     QJsonArray tags;
-    for (int i = 0; i < kTags; ++i)
+    for (int i = 0; i < kTags * scale; ++i)
         tags.append(QJsonObject{{"name", QStringLiteral("rs%1").arg(1000000 + (i * 7919) % 9000000)},
                                 {"tagNumber", 40 + (i % 997) * 0.25},
                                 {"texts", QJsonArray{QStringLiteral("Chr %1").arg(1 + i % 22), alleles[i % 4],
@@ -70,17 +91,19 @@ QJsonDocument benchData()
 
 void setUp()
 {
-    g_store = app::openAndInstall(g_dir.filePath(QStringLiteral("bench.sqlite")), host::StoreOptions{.seed = false});
-    host::importStore(*g_store, benchData(), QStringLiteral("bench data"));
-    const CollectionPtr tags = ObjectManager().LoadCollection(queries::kSNPLocusTags, {}, {}, fields::kName);
-    auto set = FragAnalysisParamPtr::create();
-    set->setName(kSetName);
-    set->setProjectName(QStringLiteral("Default"));
-    set->setTypeCode(limits::kFragAnalysisTypeCode);
-    set->setIdentifyAlleles(0, false);
-    for (int i = 0; i < kInSet; ++i) // every other tag by name: the two grids interleave
-        set->SNPLocusTagsOf(0)->Add(tags->Object<SNPLocusTag>(2 * i + 1)->TagData());
-    set->Commit();
+    for (int scale : {1, 10}) {
+        use(scale);
+        host::importStore(*g_store, benchData(scale), QStringLiteral("bench data"));
+        const CollectionPtr tags = ObjectManager().LoadCollection(queries::kSNPLocusTags, {}, {}, fields::kName);
+        auto set = FragAnalysisParamPtr::create();
+        set->setName(kSetName);
+        set->setProjectName(QStringLiteral("Default"));
+        set->setTypeCode(limits::kFragAnalysisTypeCode);
+        set->setIdentifyAlleles(0, false);
+        for (int i = 0; i < kInSet * scale; ++i) // every tenth tag by name: the two grids interleave
+            set->SNPLocusTagsOf(0)->Add(tags->Object<SNPLocusTag>(10 * i + 5)->TagData());
+        set->Commit();
+    }
 }
 
 AnalysisParameterPtr loadedSet()
@@ -92,9 +115,11 @@ AnalysisParameterPtr loadedSet()
     return set;
 }
 
+// The selector at a scale, shown and initialised with the bench set.
 struct ShownSelector
 {
-    ShownSelector()
+    explicit ShownSelector(int scale)
+        : set((use(scale), loadedSet()))
     {
         selector.resize(1000, 600);
         selector.show();
@@ -105,7 +130,7 @@ struct ShownSelector
     GridControl *grid(const char *name) { return selector.findChild<GridControl *>(QLatin1String(name)); }
     CommandButton *button(const char *name) { return selector.findChild<CommandButton *>(QLatin1String(name)); }
 
-    AnalysisParameterPtr set = loadedSet();
+    AnalysisParameterPtr set;
     SNPLocusTagSelector selector;
 };
 
@@ -197,7 +222,7 @@ struct ShownTable
 
 QSqlDatabase raw()
 {
-    return bench::floorConnection(g_dir.filePath(QStringLiteral("bench.sqlite")));
+    return bench::floorConnection(storeFile(g_scale));
 }
 
 void exec(QSqlQuery &q)
@@ -216,7 +241,7 @@ QString numberText(double value)
 
 void BM_Initialize(benchmark::State &state)
 {
-    ShownSelector shown;
+    ShownSelector shown(int(state.range(0)));
     for (auto _ : state) {
         shown.selector.Initialize(shown.set);
         QCoreApplication::processEvents();
@@ -224,38 +249,36 @@ void BM_Initialize(benchmark::State &state)
     state.counters["selected"] = shown.selector.NumberOfSelectedLocusTags();
 }
 
+// The same reads through the business-object manager (the selector keeps the stored tags it reads,
+// as business objects, for what the user does next), the same cells in two bare table models.
 void BM_Initialize_Floor(benchmark::State &state)
 {
+    use(int(state.range(0)));
     const AnalysisParameterPtr set = loadedSet();
     std::array<ShownTable, 2> shown;
+    CollectionPtr kept; // the stored tags, kept from one Initialize to the next as the selector keeps them
     for (auto _ : state) {
-        QSqlDatabase db = raw();
+        BusinessObjectManager &objects = ObjectManager();
         for (ShownTable &t : shown) {
-            QSqlQuery layout(db);
-            layout.setForwardOnly(true);
-            layout.prepare(QStringLiteral("SELECT title, width_twips, alignment FROM grid_type_columns "
-                                          "WHERE grid_type_id = ? ORDER BY position"));
-            layout.addBindValue(layouts::kSNPLocusTags);
-            exec(layout);
+            const auto layout = qSharedPointerObjectCast<GridType>(objects.LoadObject(
+                types::kGridType, fields::kGridTypeID, QString::number(layouts::kSNPLocusTags), false, true));
             t.table.header.clear();
-            while (layout.next())
-                t.table.header << layout.value(0).toString();
+            for (const GridType::Column &column : layout->columns())
+                t.table.header << column.title;
         }
+        kept = objects.LoadCollection(queries::kSNPLocusTags, {}, {}, fields::kName, false, true);
         QSet<qint32> inSet;
         for (const QVariant &item : *set->FragAnalysisParam()->SNPLocusTagsOf(0))
             inSet.insert(objectFrom<SNPLocusTagSettings>(item)->ID());
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        q.prepare(QStringLiteral("SELECT id, name, tag_number, text1, text2, text3, text4 FROM snp_locus_tags "
-                                 "ORDER BY name_key, id"));
-        exec(q);
+        // The store lists the tags by name, the order the tables show them in.
         std::array<std::vector<QString>, 2> cells;
-        while (q.next()) {
-            std::vector<QString> &target = cells[inSet.contains(q.value(0).toInt()) ? 1 : 0];
-            target.push_back(q.value(1).toString());
-            target.push_back(numberText(double(float(q.value(2).toDouble()))));
-            for (int c = 3; c < 7; ++c)
-                target.push_back(q.value(c).toString());
+        for (const QVariant &item : *kept) {
+            const SNPLocusTagSettingsPtr tag = objectFrom<SNPLocusTag>(item)->TagData();
+            std::vector<QString> &target = cells[inSet.contains(tag->ID()) ? 1 : 0];
+            target.push_back(tag->Name());
+            target.push_back(numberText(double(tag->TagNumber())));
+            for (qint32 t = 1; t <= 4; ++t)
+                target.push_back(tag->TagText(t));
         }
         shown[0].table.reset(std::move(cells[0]));
         shown[1].table.reset(std::move(cells[1]));
@@ -267,7 +290,7 @@ void BM_Initialize_Floor(benchmark::State &state)
 
 void BM_AddAll(benchmark::State &state)
 {
-    ShownSelector shown;
+    ShownSelector shown(int(state.range(0)));
     bool toRight = true;
     for (auto _ : state) {
         shown.button(toRight ? "cmdAddAll" : "cmdRemoveAll")->click();
@@ -278,7 +301,7 @@ void BM_AddAll(benchmark::State &state)
 
 void BM_AddAll_Floor(benchmark::State &state)
 {
-    ShownSelector shown; // only for the same rows
+    ShownSelector shown(int(state.range(0))); // only for the same rows
     std::array<ShownTable, 2> tables;
     const auto copyOf = [](GridControl *grid) {
         std::vector<QString> cells;
@@ -300,24 +323,26 @@ void BM_AddAll_Floor(benchmark::State &state)
     }
 }
 
-// ---- moving 1,000 selected rows ------------------------------------------------------------------
+// ---- moving the selected rows ----------------------------------------------------------------------
 
-QList<qint32> everyFifthRow()
+// Every ninth of the available rows: 1,000 rows at scale 1, 10,000 at scale 10.
+QList<qint32> everyNinthRow(int scale)
 {
     QList<qint32> rows;
-    for (qint32 r = 1; r <= kInSet && rows.size() < kChosen; r += kInSet / kChosen)
+    for (qint32 r = 1; r <= (kTags - kInSet) * scale; r += 9)
         rows.append(r);
     return rows;
 }
 
-void BM_Add1000(benchmark::State &state)
+void BM_AddSelected(benchmark::State &state)
 {
-    ShownSelector shown;
+    const int scale = int(state.range(0));
+    ShownSelector shown(scale);
     GridControl *available = shown.grid("gridAvailable");
     GridControl *selected = shown.grid("gridSelected");
-    const QList<qint32> rows = everyFifthRow();
+    const QList<qint32> rows = everyNinthRow(scale);
     QList<qint32> movedIn; // where the moved rows land: the bottom of gridSelected
-    for (qint32 r = kInSet + 1; r <= kInSet + kChosen; ++r)
+    for (qint32 r = kInSet * scale + 1; r <= kInSet * scale + rows.size(); ++r)
         movedIn.append(r);
     available->setCurrentCell(1, 1); // a current row: the user's click on the first of the rows
     available->setSelectedRows(rows);
@@ -332,22 +357,24 @@ void BM_Add1000(benchmark::State &state)
     }
 }
 
-void BM_Add1000_Floor(benchmark::State &state)
+void BM_AddSelected_Floor(benchmark::State &state)
 {
-    ShownSelector shown;
+    const int scale = int(state.range(0));
+    ShownSelector shown(scale);
     std::vector<QString> left, right;
     for (GridControl *grid : {shown.grid("gridAvailable"), shown.grid("gridSelected")})
         for (qint32 r = 1; r <= grid->rowCount(); ++r)
             for (qint32 c = 1; c <= kCols; ++c)
                 (grid == shown.grid("gridAvailable") ? left : right).push_back(grid->cellText(r, c));
     std::vector<char> flagged(left.size() / kCols, 0);
-    for (qint32 r : everyFifthRow())
+    const QList<qint32> rows = everyNinthRow(scale);
+    for (qint32 r : rows)
         flagged[size_t(r - 1)] = 1;
     std::array<ShownTable, 2> tables;
     tables[0].table.reset(std::move(left));
     tables[1].table.reset(std::move(right));
-    std::vector<char> movedIn(size_t(kInSet + kChosen), 0);
-    std::fill(movedIn.begin() + kInSet, movedIn.end(), 1);
+    std::vector<char> movedIn(size_t(kInSet * scale + rows.size()), 0);
+    std::fill(movedIn.begin() + kInSet * scale, movedIn.end(), 1);
     for (auto _ : state) {
         tables[1].table.appendFrom(tables[0].table.takeFlagged(flagged));
         QCoreApplication::processEvents();
@@ -362,7 +389,7 @@ void BM_Add1000_Floor(benchmark::State &state)
 
 void BM_Sort(benchmark::State &state)
 {
-    ShownSelector shown;
+    ShownSelector shown(int(state.range(0)));
     auto *menu = shown.selector.findChild<PopupMenu *>(QStringLiteral("mnuSNPLocusColumn"));
     bool ascending = false; // the grid starts ascending by name
     for (auto _ : state) {
@@ -402,7 +429,7 @@ void BM_Sort_Floor(benchmark::State &state)
 {
     RowTable table;
     {
-        ShownSelector shown;
+        ShownSelector shown(int(state.range(0)));
         GridControl *grid = shown.grid("gridAvailable");
         table.rows.resize(size_t(grid->rowCount()));
         for (qint32 r = 1; r <= grid->rowCount(); ++r)
@@ -426,7 +453,7 @@ void BM_Sort_Floor(benchmark::State &state)
 
 void BM_Save(benchmark::State &state)
 {
-    ShownSelector shown;
+    ShownSelector shown(int(state.range(0)));
     static int serial = 0;
     bench::settle(raw());
     for (auto _ : state) {
@@ -443,7 +470,7 @@ void BM_Save(benchmark::State &state)
 
 void BM_Save_Floor(benchmark::State &state)
 {
-    ShownSelector shown;
+    ShownSelector shown(int(state.range(0)));
     QList<qint32> ids;
     const CollectionPtr selected = shown.selector.SelectedLocusTags();
     for (const QVariant &item : *selected)
@@ -484,11 +511,11 @@ void BM_Save_Floor(benchmark::State &state)
     bench::settle(raw(), QStringLiteral("Floor "));
 }
 
-VELTRANE_BENCHMARK_PAIR(BM_Initialize, ->Unit(benchmark::kMillisecond));
-VELTRANE_BENCHMARK_PAIR(BM_AddAll, ->Unit(benchmark::kMillisecond));
-VELTRANE_BENCHMARK_PAIR(BM_Add1000, ->Unit(benchmark::kMillisecond));
-VELTRANE_BENCHMARK_PAIR(BM_Sort, ->Unit(benchmark::kMillisecond));
-VELTRANE_BENCHMARK_PAIR(BM_Save, ->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_Initialize, ->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_AddAll, ->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_AddSelected, ->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_Sort, ->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond));
+VELTRANE_BENCHMARK_PAIR(BM_Save, ->Arg(1)->Unit(benchmark::kMillisecond));
 
 } // namespace
 

@@ -1,8 +1,10 @@
-// Store speed at the sizes a lab reaches: 1,000 parameter sets, 10,000 SNP locus tags, a set that
-// lists 1,000 SNP tags. Each BM_X runs beside its floor BM_X_Floor: the same result got the plainest
-// cheap way, with bare QSqlQuery on a connection of its own (statements prepared once, only the
-// columns needed, values converted by hand); the program prints X / floor for each pair.
-// Usage: bench_store [--benchmark_repetitions=N] [postgresql://...]  (default: a SQLite file)
+// Store speed at the sizes a lab reaches: 1,000 parameter sets, 2,000 size standards, 10,000 SNP
+// locus tags, a set that lists 1,000 SNP tags; the lists also at ten times that (BM_X/10 against
+// BM_X/1, in a second store). Each BM_X runs beside its floor BM_X_Floor: the same result got the
+// plainest cheap way, with bare QSqlQuery on a connection of its own (statements prepared once, only
+// the columns needed, values converted by hand); the program prints X / floor for each pair.
+// Usage: bench_store [--benchmark_repetitions=N] [postgresql://...]  (default: a SQLite file; on
+// PostgreSQL the stores of scale 10 go to a schema of their own, the URL's schema with "_x10")
 
 #include "host/objects/json_exchange.h"
 #include "host/objects/sql_object_manager.h"
@@ -22,6 +24,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+#include <QUrlQuery>
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -32,32 +35,58 @@ using namespace veltrane::host;
 
 namespace {
 
+// At scale 1; a store of scale 10 holds ten times as many sets, size standards and SNP tags.
 constexpr int kSets = 1000;
+constexpr int kSizeStandards = 2000;
 constexpr int kSnpTags = 10000;
 constexpr int kTagsInBigSet = 1000;
 
-QString g_location; // the store under test
+QString g_location; // the store of scale 1
 QString g_orderBy;
 
-// The bench data, written in one import: sets shaped like real ones.
-QJsonDocument benchData()
+QString locationAt(int scale)
 {
-    return veltrane::testing::labExchange(kSets, kSnpTags, QStringLiteral("Bench"));
+    if (scale == 1)
+        return g_location;
+    const QString suffix = QStringLiteral("_x%1").arg(scale);
+    if (!g_location.startsWith(QLatin1String("postgresql://")))
+        return g_location.chopped(int(QStringLiteral(".sqlite").size())) + suffix + QStringLiteral(".sqlite");
+    QUrl url(g_location);
+    QUrlQuery query(url);
+    const QString schema = query.queryItemValue(QStringLiteral("schema"));
+    query.removeQueryItem(QStringLiteral("schema"));
+    query.addQueryItem(QStringLiteral("schema"), (schema.isEmpty() ? QStringLiteral("bench") : schema) + suffix);
+    url.setQuery(query);
+    return url.toString();
 }
 
-SqlStorePtr &store()
+// The bench data, written in one import: sets shaped like real ones.
+QJsonDocument benchData(int scale)
 {
-    static SqlStorePtr s = [] {
-        SqlStorePtr opened = SqlStore::open(g_location, StoreOptions{false});
-        if (opened->parameterSets(true).size() < kSets)
-            importStore(*opened, benchData(), QStringLiteral("bench data"));
-        return opened;
-    }();
+    return veltrane::testing::labExchange(kSets * scale, kSnpTags * scale, QStringLiteral("Bench"),
+                                          kSizeStandards * scale);
+}
+
+std::map<int, SqlStorePtr> &stores()
+{
+    static std::map<int, SqlStorePtr> byScale;
+    return byScale;
+}
+
+// The store of a scale, made on first use.
+SqlStorePtr &store(int scale = 1)
+{
+    SqlStorePtr &s = stores()[scale];
+    if (!s) {
+        s = SqlStore::open(locationAt(scale), StoreOptions{false});
+        if (s->parameterSets(true).size() < kSets * scale)
+            importStore(*s, benchData(scale), QStringLiteral("bench data"));
+    }
     return s;
 }
 
 // The floor's own connection, configured as the store configures its connections.
-QSqlDatabase raw()
+QSqlDatabase raw(int scale = 1)
 {
     static const bool ordered = [] {
         g_orderBy = g_location.startsWith(QLatin1String("postgresql://"))
@@ -66,7 +95,7 @@ QSqlDatabase raw()
         return true;
     }();
     (void)ordered;
-    return veltrane::bench::floorConnection(g_location);
+    return veltrane::bench::floorConnection(locationAt(scale));
 }
 
 void exec(QSqlQuery &q)
@@ -85,28 +114,30 @@ void settle(const QString &writtenNamePrefix = {})
 
 void BM_LoadSetList(benchmark::State &state)
 {
-    SqlObjectManager manager(store());
+    const int scale = int(state.range(0));
+    SqlObjectManager manager(store(scale));
     for (auto _ : state) {
         const CollectionPtr sets =
             manager.LoadCollection(queries::kAnalysisParametersNotHidden, {}, {}, QStringLiteral("Name"));
-        if (sets->Count() < kSets)
+        if (sets->Count() < kSets * scale)
             state.SkipWithError("too few sets");
         benchmark::DoNotOptimize(sets);
     }
-    state.SetItemsProcessed(state.iterations() * kSets);
+    state.SetItemsProcessed(state.iterations() * kSets * scale);
 }
 
 // The same collection: one object per listed set, keyed by name, its settings left to be read later.
 void BM_LoadSetList_Floor(benchmark::State &state)
 {
-    const StorePtr bound = store();
-    QSqlQuery q(raw());
+    const int scale = int(state.range(0));
+    const StorePtr bound = store(scale);
+    QSqlQuery q(raw(scale));
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT id, name, project_id FROM parameter_sets WHERE (attributes & 4) = 0") + g_orderBy);
     for (auto _ : state) {
         exec(q);
         const CollectionPtr sets = newCollection();
-        sets->reserve(kSets);
+        sets->reserve(kSets * scale);
         while (q.next()) {
             auto set = AnalysisParameterPtr::create();
             set->setID(q.value(0).toInt());
@@ -119,7 +150,7 @@ void BM_LoadSetList_Floor(benchmark::State &state)
         q.finish();
         benchmark::DoNotOptimize(sets);
     }
-    state.SetItemsProcessed(state.iterations() * kSets);
+    state.SetItemsProcessed(state.iterations() * kSets * scale);
 }
 
 // ---- the settings of the one set the user selects ----------------------------------------------
@@ -309,21 +340,23 @@ void BM_ReadSelectedSettings_Floor(benchmark::State &state)
 
 void BM_LoadSnpTags(benchmark::State &state)
 {
-    SqlObjectManager manager(store());
+    const int scale = int(state.range(0));
+    SqlObjectManager manager(store(scale));
     for (auto _ : state) {
         const CollectionPtr tags = manager.LoadCollection(queries::kSNPLocusTags, {}, {}, QStringLiteral("Name"));
-        if (tags->Count() < kSnpTags)
+        if (tags->Count() < kSnpTags * scale)
             state.SkipWithError("too few tags");
         benchmark::DoNotOptimize(tags);
     }
-    state.SetItemsProcessed(state.iterations() * kSnpTags);
+    state.SetItemsProcessed(state.iterations() * kSnpTags * scale);
 }
 
 // The same collection: each tag an object with its settings object, keyed by name.
 void BM_LoadSnpTags_Floor(benchmark::State &state)
 {
-    const StorePtr bound = store();
-    QSqlQuery q(raw());
+    const int scale = int(state.range(0));
+    const StorePtr bound = store(scale);
+    QSqlQuery q(raw(scale));
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT id, name, tag_number, text1, text2, text3, text4, date_modified "
                              "FROM snp_locus_tags") +
@@ -331,7 +364,7 @@ void BM_LoadSnpTags_Floor(benchmark::State &state)
     for (auto _ : state) {
         exec(q);
         const CollectionPtr tags = newCollection();
-        tags->reserve(kSnpTags);
+        tags->reserve(kSnpTags * scale);
         while (q.next()) {
             auto data = SNPLocusTagSettingsPtr::create();
             data->setID(q.value(0).toInt());
@@ -351,7 +384,79 @@ void BM_LoadSnpTags_Floor(benchmark::State &state)
         q.finish();
         benchmark::DoNotOptimize(tags);
     }
-    state.SetItemsProcessed(state.iterations() * kSnpTags);
+    state.SetItemsProcessed(state.iterations() * kSnpTags * scale);
+}
+
+// ---- the editor's list of size standards ---------------------------------------------------------
+
+void BM_LoadSizeStandards(benchmark::State &state)
+{
+    const int scale = int(state.range(0));
+    SqlObjectManager manager(store(scale));
+    for (auto _ : state) {
+        const CollectionPtr standards = manager.LoadCollection(queries::kSizeStandards, {}, {}, QStringLiteral("Name"));
+        if (standards->Count() < kSizeStandards * scale)
+            state.SkipWithError("too few size standards");
+        benchmark::DoNotOptimize(standards);
+    }
+    state.SetItemsProcessed(state.iterations() * kSizeStandards * scale);
+}
+
+// The same collection: each standard an object with its definition and its fragment sizes, keyed by
+// name; the definitions in one statement, all fragments in a second, in the order of their standards.
+void BM_LoadSizeStandards_Floor(benchmark::State &state)
+{
+    const int scale = int(state.range(0));
+    const StorePtr bound = store(scale);
+    QSqlQuery q(raw(scale)), f(raw(scale));
+    q.setForwardOnly(true);
+    f.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT id, name, attributes, dye_index, fit_coefficient FROM size_standards") +
+              g_orderBy);
+    f.prepare(QStringLiteral("SELECT size_standard_id, size FROM size_standard_fragments "
+                             "ORDER BY size_standard_id, position"));
+    for (auto _ : state) {
+        exec(q);
+        const CollectionPtr standards = newCollection();
+        standards->reserve(kSizeStandards * scale);
+        QHash<qint32, SizeStandardSettingsPtr> byId;
+        byId.reserve(kSizeStandards * scale);
+        while (q.next()) {
+            auto data = SizeStandardSettingsPtr::create();
+            data->setID(q.value(0).toInt());
+            data->setName(q.value(1).toString());
+            data->setAttributes(q.value(2).toInt());
+            data->setDyeIndex(qint16(q.value(3).toInt()));
+            data->setFitCoefficient(float(q.value(4).toDouble()));
+            auto standard = SizeStandardPtr::create();
+            standard->setID(data->ID());
+            standard->setName(data->Name());
+            standard->setStore(bound);
+            standard->setData(data);
+            byId.insert(data->ID(), data);
+            standards->Add(standard, data->Name());
+        }
+        q.finish();
+        exec(f);
+        qint32 owner = 0;
+        QList<float> sizes;
+        const auto flush = [&] {
+            if (const SizeStandardSettingsPtr data = byId.value(owner))
+                data->setFragmentSizes(sizes);
+            sizes.clear();
+        };
+        while (f.next()) {
+            if (const qint32 id = f.value(0).toInt(); id != owner) {
+                flush();
+                owner = id;
+            }
+            sizes.append(float(f.value(1).toDouble()));
+        }
+        flush();
+        f.finish();
+        benchmark::DoNotOptimize(standards);
+    }
+    state.SetItemsProcessed(state.iterations() * kSizeStandards * scale);
 }
 
 // ---- saving a set that lists 1,000 SNP tags -------------------------------------------------------
@@ -880,9 +985,10 @@ void BM_ImportCompactSets_Floor(benchmark::State &state)
     importSetsFloor(state, QJsonDocument::Compact);
 }
 
-VELTRANE_BENCHMARK_PAIR(BM_LoadSetList, ->Unit(benchmark::kMillisecond)->UseRealTime());
+VELTRANE_BENCHMARK_PAIR(BM_LoadSetList, ->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime());
 VELTRANE_BENCHMARK_PAIR(BM_ReadSelectedSettings, ->Unit(benchmark::kMicrosecond)->UseRealTime());
-VELTRANE_BENCHMARK_PAIR(BM_LoadSnpTags, ->Unit(benchmark::kMillisecond)->UseRealTime());
+VELTRANE_BENCHMARK_PAIR(BM_LoadSnpTags, ->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime());
+VELTRANE_BENCHMARK_PAIR(BM_LoadSizeStandards, ->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime());
 VELTRANE_BENCHMARK_PAIR(BM_CommitSetWith1000SnpTags, ->Unit(benchmark::kMillisecond)->UseRealTime());
 VELTRANE_BENCHMARK_PAIR(BM_ImportSets, ->Unit(benchmark::kMillisecond)->UseRealTime());
 VELTRANE_BENCHMARK_PAIR(BM_ImportCompactSets, ->Unit(benchmark::kMillisecond)->UseRealTime());
@@ -892,7 +998,7 @@ VELTRANE_BENCHMARK_PAIR(BM_ImportCompactSets, ->Unit(benchmark::kMillisecond)->U
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    veltrane::bench::initialize(argc, argv, true);
     QTemporaryDir dir;
     g_location = argc > 1 ? QString::fromLocal8Bit(argv[1]) : dir.filePath(QStringLiteral("bench.sqlite"));
     if (argc > 2 || (argc == 2 && !g_location.startsWith(QLatin1String("postgresql://")))) {
@@ -902,6 +1008,6 @@ int main(int argc, char **argv)
     store();
     raw();
     const int status = veltrane::bench::runWithRatios(veltrane::bench::RatioReporter::Clock::Real);
-    store().reset();
+    stores().clear();
     return status;
 }

@@ -15,10 +15,10 @@ namespace veltrane::bench {
 
 // The floors' own connection to a store's database: the same Qt driver and the connection settings
 // the store uses (busy timeout, foreign keys, write-ahead log, synchronous level; the URL's schema),
-// outside every store object. Opened on first use and kept for the program's life.
+// outside every store object. Opened on first use and kept for the program's life, one per location.
 inline QSqlDatabase floorConnection(const QString &location)
 {
-    const QString name = QStringLiteral("bench-floor");
+    const QString name = QStringLiteral("bench-floor ") + location;
     if (QSqlDatabase::contains(name))
         return QSqlDatabase::database(name);
     const bool postgres = location.startsWith(QLatin1String("postgresql://"));

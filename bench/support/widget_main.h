@@ -17,8 +17,7 @@ inline int widgetBenchmarkMain(int argc, char **argv, RatioReporter::Clock clock
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!initialize(argc, argv))
         return 1;
     if (setUp)
         setUp();

@@ -20,6 +20,7 @@ class Sample : public QObject
     Q_OBJECT
     Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled)
     Q_PROPERTY(veltrane::ObjectPtr Current READ Current)
+    Q_PROPERTY(QVariant Note READ Note WRITE setNote)
 public:
     bool Enabled() const { return m_enabled; }
     void setEnabled(bool on) { m_enabled = on; }
@@ -50,12 +51,16 @@ public:
     Q_INVOKABLE QVariant Echo(const QVariant &value) { return value; }
     Q_INVOKABLE void Fail() { throw Error(kApplicationError, QStringLiteral("Sample"), QStringLiteral("refused")); }
 
+    QVariant Note() const { return m_note; }
+    void setNote(const QVariant &note) { m_note = note; }
+
     veltrane::ObjectPtr replacement;
     bool failGetter = false;
 
 private:
     bool m_enabled = true;
     veltrane::ObjectPtr m_current;
+    QVariant m_note;
 };
 
 class DerivedSample : public Sample
@@ -98,7 +103,9 @@ DispatchTable sampleTable()
          member("Fail", method, 0x60030005, {}, result(Type::Void)),
          member("Current", CallKind::PropertyGet, 0x68030000, {}, result(Type::Object, "AnalysisParameter")),
          member("Enabled", CallKind::PropertyPut, 0x68030004, {arg("bValue", Type::Boolean)}, result(Type::Void)),
-         member("Enabled", CallKind::PropertyGet, 0x68030004, {}, result(Type::Boolean))}};
+         member("Enabled", CallKind::PropertyGet, 0x68030004, {}, result(Type::Boolean)),
+         member("Note", CallKind::PropertyPut, 0x68030005, {arg("vValue", Type::Variant)}, result(Type::Void)),
+         member("Note", CallKind::PropertyGet, 0x68030005, {}, result(Type::Variant))}};
 }
 
 // Ways a table can be wrong about its class.
@@ -140,7 +147,8 @@ DispatchTable faulty(Fault fault)
         t.members.removeIf([](const Member &m) { return m.name == QLatin1String("Echo"); });
         break;
     case Fault::UnlistedPut:
-        t.members.removeIf([](const Member &m) { return m.kind == CallKind::PropertyPut; });
+        t.members.removeIf(
+            [](const Member &m) { return m.kind == CallKind::PropertyPut && m.name == QLatin1String("Enabled"); });
         break;
     }
     return t;
@@ -166,6 +174,8 @@ private slots:
     void callsByNameWithoutRegardToCaseOrById();
     void byReferenceArgumentsAreWrittenBack();
     void objectsPassByReference();
+    void anyValuePutIsReadBack_data();
+    void anyValuePutIsReadBack();
     void argumentsConvertWhenTheValueFits_data();
     void argumentsConvertWhenTheValueFits();
     void refusals_data();
@@ -226,6 +236,24 @@ void TestAutomation::objectsPassByReference()
     QVariantList nothing{QVariant()};
     call(&s, QStringLiteral("Initialize"), nothing); // nothing is a valid object
     QVERIFY(s.Current().isNull());
+}
+
+void TestAutomation::anyValuePutIsReadBack_data()
+{
+    columns<QVariant>("value");
+    row("text", QVariant(QStringLiteral("lot 42")));
+    row("nothing", QVariant());
+    row("a number", QVariant(2.5));
+    row("an object", toVariant(newSet()));
+}
+
+void TestAutomation::anyValuePutIsReadBack()
+{
+    QFETCH(QVariant, value);
+    Sample s;
+    call(&s, 0x68030005, {value}, CallKind::PropertyPut);
+    QCOMPARE(s.Note(), value); // the value itself, not a variant wrapped around it
+    QCOMPARE(call(&s, QStringLiteral("note"), {}, CallKind::PropertyGet), value);
 }
 
 void TestAutomation::argumentsConvertWhenTheValueFits_data()

@@ -7,7 +7,7 @@
 
 namespace veltrane::testing {
 
-QJsonDocument labExchange(int setCount, int snpTagCount, const QString &prefix)
+QJsonDocument labExchange(int setCount, int snpTagCount, const QString &prefix, int sizeStandardCount)
 {
     const QString ladder = prefix + QStringLiteral(" Ladder");
     const QString mobility = prefix + QStringLiteral(" Mobility");
@@ -76,15 +76,19 @@ QJsonDocument labExchange(int setCount, int snpTagCount, const QString &prefix)
     QJsonArray coefficients;
     for (int r = 0; r < 4; ++r)
         coefficients.append(QJsonArray{1.0, 0.01 * r, -0.0001 * r, 0.0});
+    QJsonArray standards;
+    for (int i = 0; i < sizeStandardCount; ++i)
+        standards.append(
+            QJsonObject{{"name", i == 0 ? ladder : QStringLiteral("%1 %2").arg(ladder).arg(i, 5, 10, QLatin1Char('0'))},
+                        {"attributes", 0},
+                        {"dyeIndex", 3 - i % 4},
+                        {"fitCoefficient", 0.9996},
+                        {"fragments", fragments}});
     return QJsonDocument(QJsonObject{
         {"format", host::kExchangeFormatName},
         {"version", host::kExchangeFormatVersion},
         {"projects", QJsonArray{QJsonObject{{"name", prefix}}}},
-        {"sizeStandards", QJsonArray{QJsonObject{{"name", ladder},
-                                                 {"attributes", 0},
-                                                 {"dyeIndex", 3},
-                                                 {"fitCoefficient", 0.9996},
-                                                 {"fragments", fragments}}}},
+        {"sizeStandards", standards},
         {"mobilityCalibrations", QJsonArray{QJsonObject{{"name", mobility}, {"coefficients", coefficients}}}},
         {"mobilityReferences", QJsonArray{QJsonObject{{"name", reference}, {"enumTypeId", 1}}}},
         {"strLocusTags", strTags},

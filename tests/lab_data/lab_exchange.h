@@ -9,7 +9,8 @@ namespace veltrane::testing {
 // a size standard of sixteen fragments (fourteen of them selected peaks), four quantitation rows,
 // fifteen of thirty STR tags and four of snpTagCount SNP tags, and the definitions they name. Names
 // start with prefix ("Bench Ladder", "Bench Mobility"); set names are numbered with leading zeros so
-// they sort in the order they were made.
-QJsonDocument labExchange(int setCount, int snpTagCount, const QString &prefix);
+// they sort in the order they were made. Past the first, sizeStandardCount - 1 more size standards of
+// sixteen fragments each ("Bench Ladder 00001", ...) that no set uses, as a lab keeps old ones.
+QJsonDocument labExchange(int setCount, int snpTagCount, const QString &prefix, int sizeStandardCount = 1);
 
 } // namespace veltrane::testing

@@ -49,7 +49,11 @@ expect_field libveltrane-dev Depends "libveltrane1 \\(= $version\\)"
 # What dpkg-shlibdeps found the binaries to need, beside what the packages name themselves.
 expect_field veltrane Depends 'libqt6widgets6'
 expect_field libveltrane1 Depends 'libqt6sql6 .*libqt6sql6-sqlite|libqt6sql6-sqlite.*libqt6sql6 '
-expect_field libveltrane1 Depends 'libpq5'
+# The PostgreSQL client library comes with the Qt driver that loads it, which the libraries recommend;
+# they do not link it, so a start on SQLite never loads it.
+expect_field libveltrane1 Recommends 'libqt6sql6-psql'
+[[ ! $(field libveltrane1 Depends) =~ libpq5 ]] ||
+  fail "libveltrane1: Depends names libpq5, which only the PostgreSQL driver needs"
 for package in "${!deb[@]}"; do
   expect_field "$package" Maintainer '^[^<]+ <[^>]+@[^>]+>$'
 done

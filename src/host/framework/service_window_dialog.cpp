@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QShowEvent>
-#include <QStackedWidget>
+#include <QStackedLayout>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -53,7 +53,7 @@ ServiceWindowDialog::ServiceWindowDialog(FlowDefinition flow, CollectionPtr cont
     , m_flow(std::move(flow))
     , m_context(std::move(context))
     , m_options(std::move(options))
-    , m_stack(new QStackedWidget(this))
+    , m_stack(new QStackedLayout)
     , m_buttonRow(new QHBoxLayout)
     , m_title(m_flow.title.isEmpty() ? m_flow.name : m_flow.title)
 {
@@ -64,7 +64,8 @@ ServiceWindowDialog::ServiceWindowDialog(FlowDefinition flow, CollectionPtr cont
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_stack, 1);
+    // A layout, not a widget of its own: the pages sit in the window itself.
+    layout->addLayout(m_stack, 1);
     layout->addWidget(line);
     layout->addLayout(m_buttonRow);
 }

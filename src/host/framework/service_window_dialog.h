@@ -14,7 +14,7 @@
 
 class QHBoxLayout;
 
-class QStackedWidget;
+class QStackedLayout;
 
 namespace veltrane::host {
 
@@ -133,7 +133,7 @@ private:
     CollectionPtr m_context;
     Options m_options;
     QList<Page> m_pages;
-    QStackedWidget *m_stack;
+    QStackedLayout *m_stack; // the pages, one shown at a time
     QHBoxLayout *m_buttonRow;
     QHash<qint32, QPushButton *> m_buttons;
     QList<qint32> m_offered;

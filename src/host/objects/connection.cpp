@@ -18,8 +18,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
+#include <dlfcn.h>
 #include <libpq-fe.h>
 #include <limits>
+#include <link.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,12 +120,68 @@ PGconn *pgConnection(const QSqlDriver *driver)
     return *static_cast<PGconn *const *>(handle.constData());
 }
 
+// The calls of the PostgreSQL client library the store makes itself, taken from the copy the
+// driver loaded. The store does not link the library: every start on SQLite would load it and the
+// twenty-odd libraries it needs (TLS, Kerberos, LDAP) for nothing. A PGconn exists only once the
+// driver has loaded it, so the look-up cannot come too early.
+struct ClientLibrary
+{
+    ConnStatusType (*status)(const PGconn *) = nullptr;
+    int (*socket)(const PGconn *) = nullptr;
+    char *(*user)(const PGconn *) = nullptr;
+
+    static const ClientLibrary &loaded()
+    {
+        static const ClientLibrary library = [] {
+            ClientLibrary found;
+            // The driver may have loaded it under any version's name: ask the loader which file it is.
+            QByteArray path;
+            dl_iterate_phdr(
+                [](dl_phdr_info *info, size_t, void *data) {
+                    if (!info->dlpi_name || !std::strstr(info->dlpi_name, "/libpq.so"))
+                        return 0;
+                    *static_cast<QByteArray *>(data) = info->dlpi_name;
+                    return 1;
+                },
+                &path);
+            if (void *handle = path.isEmpty() ? nullptr : dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD)) {
+                found.status = reinterpret_cast<decltype(status)>(dlsym(handle, "PQstatus"));
+                found.socket = reinterpret_cast<decltype(socket)>(dlsym(handle, "PQsocket"));
+                found.user = reinterpret_cast<decltype(user)>(dlsym(handle, "PQuser"));
+                dlclose(handle); // the driver keeps it loaded
+            }
+            return found;
+        }();
+        return library;
+    }
+};
+
 // Whether the connection to the server is gone (the server stopped, the network dropped it, or the
-// watchdog gave up on it), so that it is opened again rather than used.
+// watchdog gave up on it), so that it is opened again rather than used. False on SQLite.
+bool connectionLost(const QSqlDriver *driver)
+{
+    const PGconn *conn = pgConnection(driver);
+    return conn && ClientLibrary::loaded().status && ClientLibrary::loaded().status(conn) == CONNECTION_BAD;
+}
+
+// The socket a PostgreSQL connection talks to its server on, -1 when it cannot be told.
+int serverSocket(const QSqlDriver *driver)
+{
+    const PGconn *conn = pgConnection(driver);
+    return conn && ClientLibrary::loaded().socket ? ClientLibrary::loaded().socket(conn) : -1;
+}
+
+// The user the connection logged in as (for messages), empty when it cannot be told.
+QString loginOf(const QSqlDriver *driver)
+{
+    const PGconn *conn = pgConnection(driver);
+    const char *user = conn && ClientLibrary::loaded().user ? ClientLibrary::loaded().user(conn) : nullptr;
+    return user ? QString::fromUtf8(user) : QString();
+}
+
 bool connectionLost(const QSqlDatabase &db)
 {
-    const PGconn *conn = pgConnection(db.driver());
-    return conn && PQstatus(conn) == CONNECTION_BAD;
+    return connectionLost(db.driver());
 }
 
 ThreadItem &threadItem(const std::shared_ptr<PoolState> &state)
@@ -570,11 +629,10 @@ QSqlDatabase ConnectionPool::database()
         throw cannotOpen(spec, why.isEmpty() ? QStringLiteral("the database refused the connection") : tlsHint(why));
     }
     if (spec.engine == Engine::PostgreSQL) {
-        const PGconn *conn = pgConnection(db.driver());
         // The server ends a statement at its own limit; a server that cannot (its process stopped) is
         // given up a little later.
         t_watched.insert(item.name,
-                         Watched{conn ? PQsocket(conn) : -1, (spec.statementTimeout + 5) * 1000, spec.display});
+                         Watched{serverSocket(db.driver()), (spec.statementTimeout + 5) * 1000, spec.display});
     }
     configure(db, spec);
     return db;
@@ -636,15 +694,15 @@ static Error statementFailed(const QSqlQuery &query, const QString &sql)
     if (code.startsWith(QLatin1String("VT")))
         return Error(kStorePermissionDenied, kSource, serverMessage(error));
     if (code == QLatin1String("42501")) {
-        const PGconn *conn = pgConnection(query.driver());
+        const QString user = loginOf(query.driver());
         return Error(kStorePermissionDenied, kSource,
                      QStringLiteral("You (%1) may not change %2 in this store: your role does not allow it. Ask an "
                                     "administrator of the store.")
-                         .arg(conn ? QString::fromUtf8(PQuser(conn)) : QStringLiteral("this user"), protectedBy(why)));
+                         .arg(user.isEmpty() ? QStringLiteral("this user") : user, protectedBy(why)));
     }
     if (code == QLatin1String("13") || code == QLatin1String("53100"))
         return Error(kStoreQueryFailed, kSource, QStringLiteral("The store's disk is full (%1). %2").arg(why, outcome));
-    if (const PGconn *conn = pgConnection(query.driver()); conn && PQstatus(conn) == CONNECTION_BAD)
+    if (connectionLost(query.driver()))
         return Error(kStoreQueryFailed, kSource,
                      QStringLiteral("The connection to the database server was lost (%1). %2").arg(why, outcome));
     QString statement = sql.simplified();

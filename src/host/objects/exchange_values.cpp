@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QMap>
 #include <QTimeZone>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -74,7 +75,16 @@ QString child(const QString &path, const QString &key)
 
 QString item(const QString &path, qsizetype index)
 {
-    return QStringLiteral("%1[%2]").arg(path).arg(index);
+    // Made for every item read (a path names the place of a refused value), so without arg()'s parsing.
+    char digits[24];
+    const auto written = std::to_chars(std::begin(digits), std::end(digits), index);
+    QString text;
+    text.reserve(path.size() + (written.ptr - digits) + 2);
+    text += path;
+    text += QLatin1Char('[');
+    text += QLatin1StringView(digits, written.ptr - digits);
+    text += QLatin1Char(']');
+    return text;
 }
 
 // ---- reading ----------------------------------------------------------------------------------------
@@ -230,21 +240,33 @@ QJsonArray Reader::optionalArray(const QJsonObject &o, const QString &key) const
 
 QJsonValue Reader::at(const QJsonObject &o, const QString &path, const QList<kinds::PathStep> &steps) const
 {
+    // The path of the place reached is spelled out only for a message: the steps are taken for every
+    // field of every object read.
+    const auto placeAfter = [&](qsizetype taken) {
+        QString here = path;
+        for (qsizetype i = 0; i < taken; ++i)
+            here = steps[i].key.isEmpty() ? item(here, steps[i].index) : child(here, steps[i].key);
+        return here;
+    };
     QJsonValue v = o;
-    QString here = path;
-    for (const kinds::PathStep &step : steps) {
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        const kinds::PathStep &step = steps[i];
         if (!step.key.isEmpty()) {
-            v = field(object(v, here), here, step.key);
-            here = child(here, step.key);
+            if (!v.isObject())
+                fail(placeAfter(i), QStringLiteral("expected an object"));
+            const QJsonObject object = v.toObject();
+            const auto it = object.constFind(step.key);
+            if (it == object.constEnd())
+                fail(child(placeAfter(i), step.key), QStringLiteral("missing"));
+            v = *it;
             continue;
         }
         if (!v.isArray())
-            fail(here, QStringLiteral("expected a list"));
+            fail(placeAfter(i), QStringLiteral("expected a list"));
         const QJsonArray a = v.toArray();
         if (a.size() != step.count)
-            fail(here, QStringLiteral("expected a list of %1 items, not %2").arg(step.count).arg(a.size()));
+            fail(placeAfter(i), QStringLiteral("expected a list of %1 items, not %2").arg(step.count).arg(a.size()));
         v = a.at(step.index);
-        here = item(here, step.index);
     }
     return v;
 }

@@ -237,20 +237,18 @@ void importDefinitions(const io::Context &ctx, Kind kind, const kinds::Descripto
                        const QList<Defined<T>> &defined, io::ReferenceResolver &resolver, ImportReport &report)
 {
     QStringList names;
-    QList<const BusinessObject *> objects;
-    for (const auto &d : defined) {
-        names.append(d.object->Name());
-        objects.append(d.object.data());
-    }
-    resolver.prefetch(kind, objects);
-    QStringList reused;
-    QList<const BusinessObject *> fresh;
     for (const auto &d : defined)
-        if (resolver.idOfName(kind, d.object->Name()) > 0)
-            reused.append(d.object->Name());
-        else
+        names.append(d.object->Name());
+    // The stored definitions of those names, read once: to compare, and for their IDs.
+    const QHash<QString, ObjectPtr> stored = storedDefinitions(ctx, kind, names);
+    QList<const BusinessObject *> fresh;
+    for (const auto &d : defined) {
+        const auto it = stored.constFind(nameKey(d.object->Name()));
+        if (it == stored.cend())
             fresh.append(d.object.data());
-    const QHash<QString, ObjectPtr> stored = storedDefinitions(ctx, kind, reused);
+        else
+            resolver.learn(kind, d.object->Name(), qobject_cast<const BusinessObject *>(it->data())->ID());
+    }
     const QList<qint32> ids = io::insertDefinitions(ctx, kind, fresh);
     for (qsizetype i = 0; i < fresh.size(); ++i)
         resolver.learn(kind, fresh[i]->Name(), ids[i]);

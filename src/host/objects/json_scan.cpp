@@ -69,8 +69,17 @@ public:
 
     void skipSpace()
     {
-        for (int c = peek(); c == ' ' || c == '\t' || c == '\n' || c == '\r'; c = peek())
-            advance();
+        // Indented documents are mostly blanks: they are passed over within the chunk read.
+        while (peek() >= 0) {
+            const char *data = m_chunk.constData();
+            const qsizetype from = qsizetype(m_pos - m_base);
+            qsizetype at = from;
+            while (at < m_chunk.size() && (data[at] == ' ' || data[at] == '\t' || data[at] == '\n' || data[at] == '\r'))
+                ++at;
+            m_pos += at - from;
+            if (at < m_chunk.size())
+                return;
+        }
     }
     void expect(char c, const char *reason)
     {
@@ -88,6 +97,19 @@ public:
             const int c = peek();
             if (c < 0)
                 fail("unterminated string");
+            if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
+                // A run of plain characters, taken at once.
+                const char *data = m_chunk.constData();
+                const qsizetype from = qsizetype(m_pos - m_base);
+                qsizetype to = from + 1;
+                while (to < m_chunk.size() && uchar(data[to]) >= 0x20 && uchar(data[to]) < 0x80 && data[to] != '"' &&
+                       data[to] != '\\')
+                    ++to;
+                if (decode)
+                    text += QLatin1StringView(data + from, to - from);
+                m_pos += to - from;
+                continue;
+            }
             advance();
             if (c == '"')
                 return text;
@@ -95,9 +117,6 @@ public:
                 escape(decode ? &text : nullptr);
             } else if (c < 0x20) {
                 fail("illegal value");
-            } else if (c < 0x80) {
-                if (decode)
-                    text += QChar(c);
             } else {
                 const char32_t point = utf8(c);
                 if (decode)
@@ -110,7 +129,8 @@ public:
     {
         switch (peek()) {
         case '{':
-            object(depth + 1, [this](const QString &, int d) { value(d); });
+            object(
+                depth + 1, [this](const QString &, int d) { value(d); }, false);
             return;
         case '[':
             list(depth + 1, [this](int d) { value(d); });
@@ -132,13 +152,14 @@ public:
         }
     }
 
-    // An object at the position: member(key, depth) reads each member's value.
-    template <typename Member> void object(int depth, Member &&member)
+    // An object at the position: member(key, depth) reads each member's value (with an empty key when
+    // the keys are not wanted).
+    template <typename Member> void object(int depth, Member &&member, bool decodeKeys = true)
     {
         sequence('{', '}', "unterminated object", depth, [&](int itemDepth) {
             if (peek() != '"')
                 fail(peek() < 0 ? "unterminated object" : "object is missing after a comma");
-            const QString key = string(true);
+            const QString key = string(decodeKeys);
             skipSpace();
             expect(':', "missing name separator");
             skipSpace();

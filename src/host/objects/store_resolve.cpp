@@ -4,6 +4,7 @@
 #include "veltrane/contracts/vocabulary.h"
 
 #include <QSet>
+#include <charconv>
 
 namespace veltrane::host::io {
 
@@ -53,20 +54,35 @@ void ReferenceResolver::prefetchNames(Kind kind, const QStringList &names)
     lookUpNames(kind, unknown);
 }
 
+// One statement whatever the number of IDs: they go as one text the database reads as a list (a JSON
+// array on SQLite, an array on PostgreSQL), so a set of ten thousand tags binds one value, not ten
+// thousand, and the statement is prepared once.
 void ReferenceResolver::prefetchIds(Kind kind, const QList<qint32> &ids)
 {
+    if (ids.isEmpty())
+        return;
+    const bool sqlite = m_ctx.engine == Engine::SQLite;
+    QByteArray list;
+    list.reserve(ids.size() * 8 + 2);
+    list += sqlite ? '[' : '{';
+    for (qsizetype i = 0; i < ids.size(); ++i) {
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, ids.at(i)).ptr;
+        if (i)
+            list += ',';
+        list.append(digits, end - digits);
+    }
+    list += sqlite ? ']' : '}';
+    const QString table = kinds::tableOf(kind);
+    Statement st(m_ctx.db,
+                 sqlite ? QStringLiteral("SELECT id FROM %1 WHERE id IN (SELECT value FROM json_each(?))").arg(table)
+                        : QStringLiteral("SELECT id FROM %1 WHERE id = ANY(CAST(? AS integer[]))").arg(table));
+    st.bind(QString::fromLatin1(list)).exec();
     QHash<qint32, bool> &stored = m_ids[kind];
-    forBatches(ids.size(), [&](qsizetype from, qsizetype n) {
-        Statement st(m_ctx.db,
-                     QStringLiteral("SELECT id FROM %1 WHERE id IN (%2)").arg(kinds::tableOf(kind), placeholders(n)));
-        for (qsizetype i = 0; i < n; ++i)
-            st.bind(ids.at(from + i));
-        st.exec();
-        for (qsizetype i = 0; i < n; ++i)
-            stored.insert(ids.at(from + i), false);
-        while (st.next())
-            stored.insert(st.intAt(0), true);
-    });
+    for (const qint32 id : ids)
+        stored.insert(id, false);
+    while (st.next())
+        stored.insert(st.intAt(0), true);
 }
 
 void ReferenceResolver::lookUpNames(Kind kind, const QStringList &names)

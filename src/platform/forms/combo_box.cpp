@@ -3,8 +3,13 @@
 #include "platform/runtime_errors.h"
 
 #include <QAbstractItemModel>
+#include <QEvent>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QtMath>
+#include <algorithm>
 
 namespace veltrane {
 
@@ -17,6 +22,48 @@ ComboBox::ComboBox(QWidget *parent)
         if (!m_byCode)
             emit Click();
     });
+}
+
+void ComboBox::setFitsContents(bool on)
+{
+    if (on && !m_fitsContents) {
+        // Lists that do not fit their contents hear nothing of their entries' changes.
+        QAbstractItemModel *entries = model();
+        connect(entries, &QAbstractItemModel::rowsInserted, this, &ComboBox::contentsChanged, Qt::UniqueConnection);
+        connect(entries, &QAbstractItemModel::rowsRemoved, this, &ComboBox::contentsChanged, Qt::UniqueConnection);
+        connect(entries, &QAbstractItemModel::modelReset, this, &ComboBox::contentsChanged, Qt::UniqueConnection);
+        connect(entries, &QAbstractItemModel::dataChanged, this, &ComboBox::contentsChanged, Qt::UniqueConnection);
+    }
+    m_fitsContents = on;
+    m_fittingHint = QSize();
+    updateGeometry();
+}
+
+void ComboBox::contentsChanged()
+{
+    if (!m_fitsContents)
+        return;
+    m_fittingHint = QSize();
+    updateGeometry();
+}
+
+// As QComboBox measures its entries for AdjustToContents: the widest entry's text (seven x wide when
+// there is none), a line's height, and the frame and arrow the style adds.
+QSize ComboBox::sizeHint() const
+{
+    if (!m_fitsContents)
+        return QComboBox::sizeHint();
+    if (!m_fittingHint.isValid()) {
+        const QFontMetrics metrics = fontMetrics();
+        int width = count() == 0 ? 7 * metrics.horizontalAdvance(QLatin1Char('x')) : 0;
+        for (int i = 0; i < count(); ++i)
+            width = std::max(width, metrics.boundingRect(itemText(i)).width());
+        const QSize text(width, std::max(qCeil(QFontMetricsF(metrics).height()), 14) + 2);
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        m_fittingHint = style()->sizeFromContents(QStyle::CT_ComboBox, &option, text, this);
+    }
+    return m_fittingHint;
 }
 
 void ComboBox::AddItem(const QString &text)
@@ -100,6 +147,8 @@ void ComboBox::setText(const QString &text)
 void ComboBox::changeEvent(QEvent *event)
 {
     colorEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        contentsChanged();
     QComboBox::changeEvent(event);
 }
 

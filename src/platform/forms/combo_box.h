@@ -48,6 +48,13 @@ public:
     // leaves the selection as it is and raises nothing.
     void setText(const QString &text);
 
+    // Whether the list asks to be as wide as its longest entry, following every change of its entries
+    // (as QComboBox::AdjustToContents does, without making the drop-down's popup until it is opened).
+    // Its least size is QComboBox's, as with AdjustToContents.
+    void setFitsContents(bool on);
+    bool fitsContents() const { return m_fitsContents; }
+    QSize sizeHint() const override;
+
 signals:
     void Click();
 
@@ -56,9 +63,12 @@ protected:
 
 private:
     void checkIndex(int index) const;
+    void contentsChanged();
 
     bool m_byCode = false;
     int m_newIndex = -1;
+    bool m_fitsContents = false;
+    mutable QSize m_fittingHint; // invalid until asked for after a change
 };
 
 } // namespace veltrane

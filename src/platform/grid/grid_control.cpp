@@ -232,16 +232,27 @@ QString GridControl::cellText(qint32 row, qint32 col) const
     return m_model->text(row, col);
 }
 
+// Kept lean: pages fill their grids through it cell by cell. What is rare (a cell outside the grid,
+// the sort column, the header column) is done out of line.
 void GridControl::setCellText(qint32 row, qint32 col, const QString &text)
 {
-    if (!m_model->setText(row, col, text)) {
-        qCWarning(lcGrid, "%s: cell (%d, %d) is outside the grid of %d rows and %d columns",
-                  qUtf8Printable(objectName()), row, col, rowCount(), columnCount());
-        return;
-    }
-    if (row >= 1 && col == m_sortColumn)
+    if (!m_model->setText(row, col, text))
+        return warnOutside(row, col);
+    if (row >= 1 && (col == m_sortColumn || col == 0)) [[unlikely]]
+        keyOrHeaderWritten(col, text);
+}
+
+void GridControl::warnOutside(qint32 row, qint32 col) const
+{
+    qCWarning(lcGrid, "%s: cell (%d, %d) is outside the grid of %d rows and %d columns", qUtf8Printable(objectName()),
+              row, col, rowCount(), columnCount());
+}
+
+void GridControl::keyOrHeaderWritten(qint32 col, const QString &text)
+{
+    if (col == m_sortColumn)
         forgetSortOrder();
-    if (row >= 1 && col == 0 && !text.isEmpty() && !headerColumnVisible())
+    if (col == 0 && !text.isEmpty() && !headerColumnVisible())
         setHeaderColumnVisible(true);
 }
 

@@ -229,6 +229,8 @@ private:
     void emitDoubleClick(qint32 row, qint32 col);
     bool headerEvent(bool horizontal, QEvent *event);
     void applyColumnWidth(qint32 col);
+    Q_DECL_COLD_FUNCTION void warnOutside(qint32 row, qint32 col) const;
+    void keyOrHeaderWritten(qint32 col, const QString &text);
     void setCurrentQuietly(qint32 row, qint32 col);
 
     GridModel *m_model = nullptr;

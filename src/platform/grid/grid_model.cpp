@@ -155,7 +155,7 @@ const QString &GridModel::text(qint32 row, qint32 col) const
     return m_cells[at(row, col)];
 }
 
-bool GridModel::setText(qint32 row, qint32 col, const QString &text)
+bool GridModel::setHeaderText(qint32 row, qint32 col, const QString &text)
 {
     if (col < 0 || col >= m_stride || row < 0 || row > m_rows)
         return false;
@@ -170,7 +170,7 @@ bool GridModel::setText(qint32 row, qint32 col, const QString &text)
 void GridModel::announce(qint32 row, qint32 col)
 {
     if (m_quiet) {
-        m_dirty = true;
+        m_dirty |= row == 0 ? DirtyHeaderRow : (col == 0 ? DirtyHeaderColumn : DirtyCells);
         return;
     }
     if (row == 0) {
@@ -245,7 +245,7 @@ void GridModel::setColumnStyle(qint32 col, const ColumnStyle &style)
     if (col > 0 && m_rows > 0 && !m_quiet)
         emit dataChanged(index(0, col - 1), index(m_rows - 1, col - 1));
     else if (m_quiet)
-        m_dirty = true;
+        m_dirty |= DirtyCells;
 }
 
 bool GridModel::isCheckBox(qint32 row, qint32 col) const
@@ -318,18 +318,23 @@ void GridModel::setQuiet(bool quiet)
 {
     m_quiet = quiet;
     if (!quiet && m_dirty)
-        refreshAll();
+        announceDirty(m_dirty);
 }
 
 void GridModel::refreshAll()
 {
-    m_dirty = false;
+    announceDirty(DirtyAll);
+}
+
+void GridModel::announceDirty(quint8 parts)
+{
+    m_dirty = 0;
     const qint32 cols = columns();
-    if (m_rows > 0 && cols > 0)
+    if ((parts & DirtyCells) && m_rows > 0 && cols > 0)
         emit dataChanged(index(0, 0), index(m_rows - 1, cols - 1));
-    if (cols > 0)
+    if ((parts & DirtyHeaderRow) && cols > 0)
         emit headerDataChanged(Qt::Horizontal, 0, cols - 1);
-    if (m_rows > 0)
+    if ((parts & DirtyHeaderColumn) && m_rows > 0)
         emit headerDataChanged(Qt::Vertical, 0, m_rows - 1);
 }
 
@@ -371,14 +376,19 @@ bool GridModel::sortRows(const QList<SortKey> &keys)
             return 0;
         return QString::compare(m_cells[at(a + 1, k.column)], m_cells[at(b + 1, k.column)], k.cs);
     };
-    std::stable_sort(order.begin(), order.end(), [&](qint32 a, qint32 b) {
+    const auto before = [&](qint32 a, qint32 b) {
         for (const PreparedKey &k : prepared) {
             const int c = compare(k, a, b);
             if (c != 0)
                 return k.descending ? c > 0 : c < 0;
         }
         return false;
-    });
+    };
+    // Rows often arrive in order already (a list read sorted by name, sorted again by name): one
+    // pass tells, and a stable sort of ordered rows would move none of them.
+    if (std::is_sorted(order.begin(), order.end(), before))
+        return false;
+    std::stable_sort(order.begin(), order.end(), before);
     bool moved = false;
     for (qint32 i = 0; i < m_rows && !moved; ++i)
         moved = order[size_t(i)] != i;

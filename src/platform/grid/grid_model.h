@@ -41,8 +41,23 @@ public:
 
     // An empty text for any cell outside the grid.
     const QString &text(qint32 row, qint32 col) const;
-    // False when the cell is outside the grid.
-    bool setText(qint32 row, qint32 col, const QString &text);
+    // False when the cell is outside the grid. Data cells are written here, inline: pages fill
+    // grids cell by cell, tens of thousands of cells at a time.
+    bool setText(qint32 row, qint32 col, const QString &text)
+    {
+        if (row < 1 || row > m_rows || col < 1 || col >= m_stride)
+            return setHeaderText(row, col, text);
+        QString &cell = m_cells[at(row, col)];
+        if (cell == text && cell.isNull() == text.isNull())
+            return true;
+        QString copy(text); // copied and swapped in place: no call into the library per cell
+        cell.swap(copy);
+        if (m_quiet)
+            m_dirty |= DirtyCells;
+        else
+            announce(row, col);
+        return true;
+    }
 
     void setRowTotal(qint32 rows);
     void setColumnTotal(qint32 columns);
@@ -82,6 +97,8 @@ public:
 
 private:
     size_t at(qint32 row, qint32 col) const { return size_t(row - 1) * size_t(m_stride) + size_t(col); }
+    // The header row, the header column, or a cell outside the grid (false).
+    bool setHeaderText(qint32 row, qint32 col, const QString &text);
     void announce(qint32 row, qint32 col);
     static QString textOf(const QVariant &value);
 
@@ -94,7 +111,11 @@ private:
     std::vector<ColumnStyle> m_styles; // m_stride styles
     bool m_editable = true;
     bool m_quiet = false;
-    bool m_dirty = false;
+    // What changed while quiet, announced when it ends: a grid filled cell by cell need not make
+    // its headers look at every row.
+    enum Dirty : quint8 { DirtyCells = 1, DirtyHeaderRow = 2, DirtyHeaderColumn = 4, DirtyAll = 7 };
+    quint8 m_dirty = 0;
+    void announceDirty(quint8 parts);
 };
 
 } // namespace veltrane

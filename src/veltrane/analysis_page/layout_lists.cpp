@@ -126,7 +126,7 @@ void AnalysisParamPage::buildControls()
     // Lists are filled from the store as a set loads: each is as wide as its longest entry, whether
     // or not its tab has been shown yet.
     for (ComboBox *list : findChildren<ComboBox *>())
-        list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        list->setFitsContents(true);
 
     for (QWidget *content : {static_cast<QWidget *>(fraGeneral), static_cast<QWidget *>(lblSNPWarning),
                              static_cast<QWidget *>(fraAnalysisMethod), static_cast<QWidget *>(fraQuantitation),

@@ -7,10 +7,12 @@
 #include <QMetaProperty>
 #include <QReadWriteLock>
 #include <QVarLengthArray>
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 namespace veltrane::automation {
@@ -125,6 +127,9 @@ struct Binding
     int methodIndex = -1;
     int propertyIndex = -1;
     std::vector<QMetaType> argumentTypes;
+    // Per argument, whether a caller's value of the member's very type is used where it lies (not for
+    // objects and variants, which are checked or taken as they are), and whether it is by reference.
+    std::vector<char> usedInPlace, byRef;
     QMetaType resultType;
     QString problem; // why the class cannot answer the member; empty when it can
 };
@@ -164,6 +169,10 @@ Binding bindMethod(const QMetaObject *meta, const Member &m)
         return b;
     }
     b.methodIndex = found.methodIndex();
+    for (const Parameter &p : m.arguments) {
+        b.usedInPlace.push_back(p.type != Type::Object && p.type != Type::Variant);
+        b.byRef.push_back(p.byRef);
+    }
     return b;
 }
 
@@ -196,9 +205,11 @@ Binding bindProperty(const QMetaObject *meta, const Member &m)
         return b;
     }
     b.propertyIndex = index;
-    if (m.kind == CallKind::PropertyPut)
+    if (m.kind == CallKind::PropertyPut) {
         b.argumentTypes.push_back(property.metaType());
-    else
+        b.usedInPlace.push_back(value.type != Type::Object && value.type != Type::Variant);
+        b.byRef.push_back(false);
+    } else
         b.resultType = property.metaType();
     return b;
 }
@@ -210,7 +221,17 @@ struct Entry
     DispatchTable table;
     std::vector<Binding> bindings;
     std::array<QHash<QString, int>, kKinds> byName;
-    std::array<QHash<qint32, int>, kKinds> byId;
+    // (dispatch id, member) sorted by id: a class has tens of members, which a binary search over one
+    // small array finds faster than a hash table does.
+    std::array<std::vector<std::pair<qint32, int>>, kKinds> byId;
+
+    // The member of this kind with this id, -1 when there is none.
+    int findId(CallKind kind, qint32 dispId) const
+    {
+        const auto &ids = byId[kindIndex(kind)];
+        const auto it = std::lower_bound(ids.begin(), ids.end(), std::pair<qint32, int>(dispId, -1));
+        return it != ids.end() && it->first == dispId ? it->second : -1;
+    }
 
     Entry(const QMetaObject *m, DispatchTable t)
         : meta(m)
@@ -221,8 +242,10 @@ struct Entry
             const Member &member = table.members.at(i);
             bindings.push_back(member.kind == CallKind::Method ? bindMethod(meta, member) : bindProperty(meta, member));
             byName[kindIndex(member.kind)].insert(fold(member.name), i);
-            byId[kindIndex(member.kind)].insert(member.dispId, i);
+            byId[kindIndex(member.kind)].emplace_back(member.dispId, i);
         }
+        for (auto &ids : byId)
+            std::sort(ids.begin(), ids.end());
     }
 };
 
@@ -407,62 +430,28 @@ std::optional<QVariant> convert(const QVariant &v, const Parameter &p, QMetaType
     return std::nullopt;
 }
 
-// Where metacall finds a value of this type: in the variant, or the variant itself for QVariant.
-void *slot(QVariant &storage, QMetaType type)
+// Where metacall finds a value of this type: in the variant, or the variant itself for QVariant. Only
+// a by-reference argument is written to, so only its variant needs a value of its own.
+void *slot(QVariant &storage, QMetaType type, bool written)
 {
-    return type.id() == QMetaType::QVariant ? static_cast<void *>(&storage) : storage.data();
+    if (type.id() == QMetaType::QVariant)
+        return &storage;
+    return written ? storage.data() : const_cast<void *>(std::as_const(storage).constData());
 }
 
-QVariant invoke(QObject *object, const Entry &entry, int index, QVariantList &args)
+// The call itself, once argv points at every argument: argv[0] is left for the result.
+QVariant perform(QObject *object, const Entry &entry, const Member &m, const Binding &b, void **argv)
 {
-    const Member &m = entry.table.members.at(index);
-    const Binding &b = entry.bindings.at(std::size_t(index));
-    const QString &className = entry.table.className;
-    if (!b.problem.isEmpty())
-        throw dispatchError(kDispMemberNotFound, className,
-                            QStringLiteral("%1 %2 is not implemented (%3)").arg(kindText(m.kind), m.name, b.problem));
-    if (args.size() != m.arguments.size())
-        throw dispatchError(
-            kDispBadParamCount, className,
-            QStringLiteral("%1 takes %2 argument(s), not %3").arg(m.name).arg(m.arguments.size()).arg(args.size()));
-
-    // Every argument converts before any is touched; then by-reference ones take the caller's place,
-    // so that the member writes the caller's own value. An argument already of the member's type
-    // (the usual case) is used where it lies.
-    QVarLengthArray<QVariant, 4> byValue(args.size());
-    QVarLengthArray<bool, 4> inPlace(args.size());
-    for (int i = 0; i < args.size(); ++i) {
-        const Parameter &p = m.arguments.at(i);
-        const QMetaType cpp = b.argumentTypes[std::size_t(i)];
-        inPlace[i] = p.type != Type::Object && p.type != Type::Variant && args.at(i).metaType() == cpp;
-        if (inPlace[i])
-            continue;
-        QString why;
-        std::optional<QVariant> converted = convert(args.at(i), p, cpp, why);
-        if (!converted)
-            throw dispatchError(kDispTypeMismatch, className,
-                                QStringLiteral("argument %1 (%2) of %3: %4").arg(i + 1).arg(p.name, m.name, why));
-        byValue[i] = std::move(*converted);
-    }
-    QVarLengthArray<void *, 5> argv(args.size() + 1);
-    for (int i = 0; i < args.size(); ++i) {
-        QVariant *storage = &byValue[i];
-        if (inPlace[i]) {
-            storage = &args[i];
-        } else if (m.arguments.at(i).byRef) {
-            args[i] = std::move(byValue[i]);
-            storage = &args[i];
-        }
-        argv[i + 1] = slot(*storage, b.argumentTypes[std::size_t(i)]);
-    }
-
     switch (m.kind) {
     case CallKind::Method: {
         // Plain results come back on the stack; the others in a variant of their own type.
         const auto plain = [&](auto value) {
             argv[0] = &value;
-            QMetaObject::metacall(object, QMetaObject::InvokeMetaMethod, b.methodIndex, argv.data());
-            return QVariant::fromValue(value);
+            QMetaObject::metacall(object, QMetaObject::InvokeMetaMethod, b.methodIndex, argv);
+            if constexpr (std::is_same_v<decltype(value), qint16>)
+                return QVariant::fromValue(value);
+            else
+                return QVariant(value); // the variant's own constructor: no look-up of the type's operations
         };
         switch (m.result.type) {
         case Type::Boolean:
@@ -479,17 +468,92 @@ QVariant invoke(QObject *object, const Entry &entry, int index, QVariantList &ar
         QVariant result;
         if (m.result.type != Type::Void && m.result.type != Type::Variant)
             result = QVariant(b.resultType);
-        argv[0] = m.result.type != Type::Void ? slot(result, b.resultType) : nullptr;
-        QMetaObject::metacall(object, QMetaObject::InvokeMetaMethod, b.methodIndex, argv.data());
+        argv[0] = m.result.type != Type::Void ? slot(result, b.resultType, true) : nullptr;
+        QMetaObject::metacall(object, QMetaObject::InvokeMetaMethod, b.methodIndex, argv);
         return result;
     }
     case CallKind::PropertyGet:
         return entry.meta->property(b.propertyIndex).read(object);
-    case CallKind::PropertyPut:
-        entry.meta->property(b.propertyIndex).write(object, inPlace[0] ? args.at(0) : byValue[0]);
+    case CallKind::PropertyPut: {
+        const QMetaType type = b.argumentTypes.front();
+        // argv[1] is where slot() found the value: the variant itself for a QVariant property.
+        const QVariant value =
+            type.id() == QMetaType::QVariant ? *static_cast<const QVariant *>(argv[1]) : QVariant(type, argv[1]);
+        entry.meta->property(b.propertyIndex).write(object, value);
         return {};
     }
+    }
     return {};
+}
+
+Q_DECL_COLD_FUNCTION Error notImplemented(const Entry &entry, const Member &m, const Binding &b)
+{
+    return dispatchError(kDispMemberNotFound, entry.table.className,
+                         QStringLiteral("%1 %2 is not implemented (%3)").arg(kindText(m.kind), m.name, b.problem));
+}
+
+Q_DECL_COLD_FUNCTION Error badCount(const Entry &entry, const Member &m, qsizetype given)
+{
+    return dispatchError(
+        kDispBadParamCount, entry.table.className,
+        QStringLiteral("%1 takes %2 argument(s), not %3").arg(m.name).arg(m.arguments.size()).arg(given));
+}
+
+// A call with an argument to convert first. Every argument converts before any is touched; then
+// by-reference ones take the caller's place, so that the member writes the caller's own value.
+QVariant performConverted(QObject *object, const Entry &entry, const Member &m, const Binding &b, QVariant *values,
+                          qsizetype count)
+{
+    QVarLengthArray<QVariant, 4> byValue(count);
+    QVarLengthArray<bool, 4> inPlace(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        const QMetaType cpp = b.argumentTypes[std::size_t(i)];
+        inPlace[i] = b.usedInPlace[std::size_t(i)] && values[i].metaType() == cpp;
+        if (inPlace[i])
+            continue;
+        QString why;
+        const Parameter &p = m.arguments.at(i);
+        std::optional<QVariant> converted = convert(values[i], p, cpp, why);
+        if (!converted)
+            throw dispatchError(kDispTypeMismatch, entry.table.className,
+                                QStringLiteral("argument %1 (%2) of %3: %4").arg(i + 1).arg(p.name, m.name, why));
+        byValue[i] = std::move(*converted);
+    }
+    QVarLengthArray<void *, 5> argv(count + 1);
+    for (qsizetype i = 0; i < count; ++i) {
+        const bool byRef = b.byRef[std::size_t(i)];
+        QVariant *storage = &values[i];
+        if (!inPlace[i]) {
+            storage = &byValue[i];
+            if (byRef) {
+                values[i] = std::move(byValue[i]);
+                storage = &values[i];
+            }
+        }
+        argv[i + 1] = slot(*storage, b.argumentTypes[std::size_t(i)], byRef);
+    }
+    return perform(object, entry, m, b, argv.data());
+}
+
+QVariant invoke(QObject *object, const Entry &entry, int index, QVariantList &args)
+{
+    const Member &m = entry.table.members.at(index);
+    const Binding &b = entry.bindings[std::size_t(index)];
+    if (!b.problem.isEmpty())
+        throw notImplemented(entry, m, b);
+    const qsizetype count = args.size();
+    if (count != m.arguments.size())
+        throw badCount(entry, m, count);
+    QVariant *values = count ? args.data() : nullptr; // the caller's own, written by by-reference members
+    // The usual call: every argument already of the member's type, used where it lies.
+    QVarLengthArray<void *, 5> argv(count + 1);
+    for (qsizetype i = 0; i < count; ++i) {
+        const QMetaType cpp = b.argumentTypes[std::size_t(i)];
+        if (!b.usedInPlace[std::size_t(i)] || values[i].metaType() != cpp)
+            return performConverted(object, entry, m, b, values, count);
+        argv[i + 1] = slot(values[i], cpp, b.byRef[std::size_t(i)]);
+    }
+    return perform(object, entry, m, b, argv.data());
 }
 
 QString noMember(const Entry &entry, CallKind kind, const QString &what)
@@ -530,14 +594,13 @@ QVariant call(QObject *object, const QString &member, QVariantList &args, CallKi
 QVariant call(QObject *object, qint32 dispId, QVariantList &args, CallKind kind)
 {
     const Entry *entry = requireEntry(object);
-    const auto &ids = entry->byId[kindIndex(kind)];
-    const auto it = ids.constFind(dispId);
-    if (it == ids.cend())
+    const int index = entry->findId(kind, dispId);
+    if (index < 0)
         throw dispatchError(
             kDispMemberNotFound, entry->table.className,
             noMember(*entry, kind,
                      QStringLiteral("with dispatch id 0x%1").arg(quint32(dispId), 8, 16, QLatin1Char('0'))));
-    return invoke(object, *entry, *it, args);
+    return invoke(object, *entry, index, args);
 }
 
 QStringList disagreements(const QMetaObject *meta)

@@ -15,15 +15,13 @@ using ObjectPtr = QSharedPointer<QObject>;
 
 QVariant toVariant(const ObjectPtr &object);
 
-template <typename T>
-QVariant toVariant(const QSharedPointer<T> &object)
+template <typename T> QVariant toVariant(const QSharedPointer<T> &object)
 {
     return toVariant(object.template staticCast<QObject>());
 }
 
 // The object a variant holds, or null when it holds nothing or an object of another class.
-template <typename T = QObject>
-QSharedPointer<T> objectFrom(const QVariant &value)
+template <typename T = QObject> QSharedPointer<T> objectFrom(const QVariant &value)
 {
     return qSharedPointerObjectCast<T>(value.value<ObjectPtr>());
 }
@@ -37,7 +35,8 @@ public:
     struct Entry
     {
         QVariant value;
-        QString key; // as given; empty when the item was added without a key
+        QString key;    // as given; empty when the item was added without a key
+        QString folded; // the key as keys compare (shares the key's text when that is folded already)
     };
 
     KeyedCollection() = default;
@@ -49,21 +48,16 @@ public:
     const QVariant &Item(const QString &key) const;
     QVariant &Item(qint32 index);
 
-    template <typename T = QObject>
-    QSharedPointer<T> Object(qint32 index) const
-    {
-        return objectFrom<T>(Item(index));
-    }
-    template <typename T = QObject>
-    QSharedPointer<T> Object(const QString &key) const
+    template <typename T = QObject> QSharedPointer<T> Object(qint32 index) const { return objectFrom<T>(Item(index)); }
+    template <typename T = QObject> QSharedPointer<T> Object(const QString &key) const
     {
         return objectFrom<T>(Item(key));
     }
 
     // Adds at the end; an empty key adds without a key.
     void Add(const QVariant &item, const QString &key = {});
-    template <typename T>
-    void Add(const QSharedPointer<T> &object, const QString &key = {})
+    void Add(QVariant &&item, const QString &key = {});
+    template <typename T> void Add(const QSharedPointer<T> &object, const QString &key = {})
     {
         Add(toVariant(object), key);
     }
@@ -73,7 +67,7 @@ public:
     void Clear();
 
     bool Contains(const QString &key) const;
-    QString KeyAt(qint32 index) const; // the key of item index, empty when it has none
+    QString KeyAt(qint32 index) const;        // the key of item index, empty when it has none
     qint32 IndexOf(const QString &key) const; // 1-based, 0 when missing
 
     void reserve(qsizetype n);
@@ -84,7 +78,9 @@ public:
         using value_type = QVariant;
         using difference_type = std::ptrdiff_t;
         const_iterator() = default;
-        explicit const_iterator(std::vector<Entry>::const_iterator it) : m_it(it) {}
+        explicit const_iterator(std::vector<Entry>::const_iterator it)
+            : m_it(it)
+        {}
         const QVariant &operator*() const { return m_it->value; }
         const QVariant *operator->() const { return &m_it->value; }
         const_iterator &operator++()
@@ -102,8 +98,7 @@ public:
     const_iterator end() const { return const_iterator(m_entries.cend()); }
 
     // All objects of the collection cast to T, in order (items that are not T are skipped).
-    template <typename T>
-    QList<QSharedPointer<T>> objects() const
+    template <typename T> QList<QSharedPointer<T>> objects() const
     {
         QList<QSharedPointer<T>> out;
         out.reserve(Count());
@@ -119,10 +114,22 @@ public:
     static QString fold(const QString &key);
 
 private:
-    void reindexFrom(qsizetype position);
+    // The index: open addressing over slots that keep each key's hash beside its item's position,
+    // so a look-up in a list of a hundred thousand names compares texts only where hashes agree.
+    struct Slot
+    {
+        quint32 hash = 0;
+        qint32 position = -1; // 0-based; -1 for an empty slot
+    };
+
+    static quint32 hashOf(const QString &folded);
+    // The slot holding the key, or the empty slot where it would go.
+    qsizetype slotOf(const QString &folded, quint32 hash) const;
+    void rebuildIndex(qsizetype capacity);
 
     std::vector<Entry> m_entries;
-    QHash<QString, qsizetype> m_index; // folded key -> 0-based position
+    std::vector<Slot> m_slots; // a power of two in size, at most three quarters used; empty when no key
+    qsizetype m_keyed = 0;     // items with a key
 };
 
 using CollectionPtr = QSharedPointer<KeyedCollection>;
@@ -133,4 +140,3 @@ inline CollectionPtr newCollection()
 }
 
 } // namespace veltrane
-

@@ -101,6 +101,16 @@ Family familyOf(char32_t c)
     }
 }
 
+// Whether every character is a printable ASCII one (space to tilde): no rule but the length can
+// refuse such a text, and nearly every name and text is one, so they skip the Unicode checks.
+bool plainAscii(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            return false;
+    return true;
+}
+
 } // namespace
 
 QString storedName(const QString &name)
@@ -113,6 +123,8 @@ QString storedName(const QString &name)
 
 std::optional<QString> nameFault(const QString &raw)
 {
+    if (plainAscii(raw))
+        return tooLong(raw.size(), limits::kNameLength, "a name");
     // Broken Unicode is told before composing, which might hide it.
     if (std::optional<QString> broken = forEachCharacter(raw, [](char32_t) { return std::optional<QString>(); }))
         return broken;
@@ -161,6 +173,8 @@ std::optional<QString> nameFault(const QString &raw)
 
 std::optional<QString> textFault(const QString &text)
 {
+    if (plainAscii(text))
+        return tooLong(text.size(), limits::kTextLength, "a text");
     qsizetype characters = 0;
     if (std::optional<QString> fault = forEachCharacter(text, [&characters](char32_t c) -> std::optional<QString> {
             ++characters;

@@ -23,6 +23,7 @@ private slots:
     void comboClick();
     void comboUserPick();
     void comboRejectsIndexOffTheList();
+    void fittingComboFollowsItsLongestEntry();
     void selectComboItemRaisesClick();
     void listBoxClick();
     void checkBoxClickOnChange_data();
@@ -134,6 +135,36 @@ void TestChoiceControls::comboRejectsIndexOffTheList()
     QCOMPARE(controlError([&] { combo->setListIndex(4); }), std::make_pair(qint32(380), QStringLiteral("cmbUnits(2)")));
     QCOMPARE(controlError([&] { combo->ItemData(-1); }), std::make_pair(qint32(381), QStringLiteral("cmbUnits(2)")));
     QCOMPARE(combo->ListIndex(), -1);
+}
+
+// A list that fits its contents is as wide as Qt's own AdjustToContents makes it, whenever its entries
+// change; one that does not keeps Qt's own size.
+void TestChoiceControls::fittingComboFollowsItsLongestEntry()
+{
+    ComboBox fitting;
+    QComboBox reference;
+    reference.setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    fitting.setFitsContents(true);
+    QCOMPARE(fitting.sizeHint(), reference.sizeHint()); // empty: seven x wide
+    const QString longest = QStringLiteral("Ladder 35-500 (16 fragments), kept for 2019 runs");
+    for (const QString &text : {QStringLiteral("Linear"), longest, QStringLiteral("Cubic")}) {
+        fitting.AddItem(text);
+        reference.addItem(text);
+        QCOMPARE(fitting.sizeHint(), reference.sizeHint());
+    }
+    const int wide = fitting.sizeHint().width();
+    fitting.RemoveItem(1);
+    QVERIFY(fitting.sizeHint().width() < wide);
+    fitting.setItemText(0, longest);
+    QCOMPARE(fitting.sizeHint().width(), wide);
+    fitting.Clear();
+    QVERIFY(fitting.sizeHint().width() < wide);
+
+    ComboBox plain;
+    QComboBox stock;
+    for (QComboBox *list : {static_cast<QComboBox *>(&plain), &stock})
+        list->addItem(longest);
+    QCOMPARE(plain.sizeHint(), stock.sizeHint());
 }
 
 void TestChoiceControls::selectComboItemRaisesClick()

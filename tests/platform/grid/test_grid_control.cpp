@@ -275,6 +275,10 @@ void TestGridControl::sortOrdersRowsByKeys_data()
     row("case counts", cased, QList<SortKey>{{1, false, true}}, QStringList{"Alpha|2", "Beta|4", "alpha|3", "beta|1"});
     row("empty cells first, numbers before texts", QStringList{"x|", "-2.5|", "|", "10|", "1e3|", "abc|"},
         QList<SortKey>{{1, false, false}}, QStringList{"|", "-2.5|", "10|", "1e3|", "abc|", "x|"});
+    row("rows already in order stay", QStringList{"a|2", "A|1", "b|1"}, QList<SortKey>{{1, false, false}},
+        QStringList{"a|2", "A|1", "b|1"});
+    row("only the last row out of order", QStringList{"a|1", "b|1", "c|1", "b|0"},
+        QList<SortKey>{{1, false, false}, {2, false, false}}, QStringList{"a|1", "b|0", "b|1", "c|1"});
     row("column outside the grid is skipped", tied, QList<SortKey>{{7, false, false}, {2, false, false}},
         QStringList{"b|1", "b|2", "a|9", "a|10", "b|1x"});
 }
@@ -433,6 +437,7 @@ void TestGridControl::lockedUpdatesAreAnnouncedOnce()
 {
     auto grid = makeGrid(50);
     QSignalSpy changed(grid->model(), &QAbstractItemModel::dataChanged);
+    QSignalSpy headers(grid->model(), &QAbstractItemModel::headerDataChanged);
 
     QCOMPARE(grid->lockUpdates(true), false);
     QCOMPARE(grid->lockUpdates(true), true);
@@ -443,11 +448,18 @@ void TestGridControl::lockedUpdatesAreAnnouncedOnce()
 
     QCOMPARE(grid->lockUpdates(false), true);
     QCOMPARE(changed.count(), 1);
+    QCOMPARE(headers.count(), 0); // only cells changed: the headers need not look at every row
 
     grid->setRedraw(false);
     grid->setCellText(1, 1, QStringLiteral("y"));
+    grid->setCellText(0, 3, QStringLiteral("Title"));
+    grid->setCellText(7, 0, QStringLiteral("h7"));
     grid->setRedraw(true);
     QCOMPARE(changed.count(), 2);
+    QCOMPARE(headers.count(), 2);
+    QCOMPARE(headers.at(0).at(0).value<Qt::Orientation>(), Qt::Horizontal);
+    QCOMPARE(headers.at(1).at(0).value<Qt::Orientation>(), Qt::Vertical);
+    QCOMPARE(grid->model()->headerData(2, Qt::Horizontal), QVariant(QStringLiteral("Title")));
 }
 
 void TestGridControl::colorsReadBackAndFollowThePalette()
