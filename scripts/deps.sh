@@ -7,7 +7,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libqt6sql6-sqlite libsqlite3-dev libqt6sql6-psql libpq-dev
-  postgresql
+  postgresql openssl
   libbenchmark-dev
   xvfb
   # packages, desktop files and manual pages: made, checked and unpacked by the package test

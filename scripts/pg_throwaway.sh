@@ -2,8 +2,17 @@
 # Source this file: starts a throwaway PostgreSQL server on loopback (unprivileged user, a free
 # non-default port, data in a temporary folder), exports VELTRANE_TEST_PG_URL, and stops the
 # server when the sourcing shell exits.
+#
+#   pg_throwaway_start [--tls DIR]
+# With --tls, the server also takes encrypted connections, with the certificate DIR/server.crt and its
+# key DIR/server.key (copied into the server's folder as server.crt and server.key, which a test may
+# overwrite and have the server read again with SELECT pg_reload_conf()).
 
 pg_throwaway_start() {
+  local tls=""
+  if [ "${1:-}" = "--tls" ]; then
+    tls=$2
+  fi
   local bin
   bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
   if [ -z "$bin" ] || [ ! -x "$bin/initdb" ]; then
@@ -19,10 +28,17 @@ pg_throwaway_start() {
   fi
   "${run[@]}" "$bin/initdb" -D "$PG_THROWAWAY_DIR/data" -U veltrane --auth=trust -E UTF8 --no-locale >"$PG_THROWAWAY_DIR/initdb.log" 2>&1 || {
     cat "$PG_THROWAWAY_DIR/initdb.log" >&2; return 1; }
+  local options="-c listen_addresses=127.0.0.1 -c fsync=off"
+  if [ -n "$tls" ]; then
+    cp "$tls/server.crt" "$tls/server.key" "$PG_THROWAWAY_DIR/data/"
+    chmod 600 "$PG_THROWAWAY_DIR/data/server.key"
+    [ "$(id -u)" -eq 0 ] && chown postgres: "$PG_THROWAWAY_DIR/data/server.crt" "$PG_THROWAWAY_DIR/data/server.key"
+    options="$options -c ssl=on"
+  fi
   local port
   for port in $(seq 55432 55499); do
     if "${run[@]}" "$bin/pg_ctl" -D "$PG_THROWAWAY_DIR/data" -l "$PG_THROWAWAY_DIR/server.log" -w -t 30 \
-        -o "-p $port -k $PG_THROWAWAY_DIR -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null 2>&1; then
+        -o "-p $port -k $PG_THROWAWAY_DIR $options" start >/dev/null 2>&1; then
       PG_THROWAWAY_PORT=$port
       break
     fi

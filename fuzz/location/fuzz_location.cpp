@@ -1,7 +1,8 @@
 // Fuzzes store locations, every text --db may be given. A location is refused with an Error or taken
 // as a file path, ":memory:" or a PostgreSQL URL, and no text shown of it ever holds its password:
 //   - the input as it is must parse without crashing; a file path taken is absolute and never one of
-//     SQLite's URIs or anything with "://" in it;
+//     SQLite's URIs or anything with "://" in it; TLS options taken are a known sslmode and absolute
+//     file paths;
 //   - the input cut at its first three NUL bytes is also read as what comes before a user name, the
 //     user name, the password and what follows ("<prefix><user>:<password>@<rest>"): parsed, the
 //     password must appear neither in the refusal nor in the location shown.
@@ -39,6 +40,14 @@ QString parsed(const QString &location)
         }
         if (spec.memory && location.trimmed() != QLatin1String(":memory:"))
             broken("taken as an in-memory store", location, spec.display);
+        // What reaches the driver of encrypted connections: a mode it knows, and files as absolute paths
+        // without the semicolon that would end the driver's option.
+        static const QStringList modes{QString(), "disable", "allow", "prefer", "require", "verify-ca", "verify-full"};
+        if (!modes.contains(spec.sslMode))
+            broken("an unknown sslmode taken", location, spec.sslMode);
+        for (const QString *file : {&spec.sslRootCert, &spec.sslCert, &spec.sslKey})
+            if (!file->isEmpty() && (!QDir::isAbsolutePath(*file) || file->contains(QLatin1Char(';'))))
+                broken("a certificate file taken as it was", location, *file);
         return spec.display;
     } catch (const veltrane::Error &e) {
         return e.description();

@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "app/admin_commands.h"
 #include "app/commands.h"
 #include "app/history_commands.h"
 #include "app/host_setup.h"
@@ -69,6 +70,12 @@ History and life cycle (each change is kept as a revision: who, when, why, and t
   unlock NAME                      make a read-only set writable again
   hide NAME                        leave a set out of the lists users pick from
   unhide NAME                      list a hidden set again
+Shared stores on PostgreSQL (see the administrator's guide):
+  admin setup                      create the roles reader, analyst and administrator and let the
+                                   server enforce them (run once by the store's owner)
+  admin grant LOGIN ROLE           make the login a reader, analyst or administrator of the store
+  admin revoke LOGIN ROLE          take the role away
+  admin roles                      who holds which role
 Each change takes --reason TEXT, kept with its revision. A deleted set is found by its last name;
 where several deleted sets had it, --id N names the one meant (its number, as deleted shows it). A
 refused change leaves the store as it was and exits with status 1; a mistaken command, with 2.
@@ -246,9 +253,9 @@ int run(int argc, char *argv[])
     const QStringList positional = parser.positionalArguments();
     QString command = positional.value(0);
     QStringList args = positional.mid(1);
-    static const QStringList known{"list",     "show", "export",  "import",  "screenshot", "typelib",
-                                   "history",  "diff", "deleted", "restore", "rename",     "delete",
-                                   "undelete", "lock", "unlock",  "hide",    "unhide",     "select"};
+    static const QStringList known{"list",   "show",    "export",  "import", "screenshot", "typelib",  "history",
+                                   "diff",   "deleted", "restore", "rename", "delete",     "undelete", "lock",
+                                   "unlock", "hide",    "unhide",  "select", "admin"};
     QString fileToOpen;
     QTemporaryFile screens(QDir::tempPath() + QStringLiteral("/veltrane-screens-XXXXXX.json"));
     if (!command.isEmpty() && !known.contains(command)) {
@@ -283,6 +290,9 @@ int run(int argc, char *argv[])
     } else if (command == QLatin1String("show") && args.size() != 1) {
         return usageError(err, QStringLiteral("show takes one parameter set name"));
     }
+    if (command == QLatin1String("admin"))
+        if (const QString problem = adminUsageError(args); !problem.isEmpty())
+            return usageError(err, problem);
     if (command == QLatin1String("import") && args.size() != 1)
         return usageError(err, QStringLiteral("import takes one file"));
     if (command == QLatin1String("list") && !args.isEmpty())
@@ -428,6 +438,8 @@ int run(int argc, char *argv[])
             err << "Wrote " << printable(args.at(1)) << '\n';
         } else if (command == QLatin1String("list")) {
             listSets(io);
+        } else if (command == QLatin1String("admin")) {
+            runAdminCommand(io, *store, args);
         } else if (historyCommand) {
             runHistoryCommand(io, *store, command, args, history);
         } else if (command == QLatin1String("show")) {

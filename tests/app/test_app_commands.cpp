@@ -205,6 +205,9 @@ void TestAppCommands::mistakesAreClearErrors_data()
                                      << "--tab applies to screenshots of flows only";
     QTest::newRow("select with an argument") << QStringList{"select", "x"} << 2 << "select takes no arguments";
     QTest::newRow("two files to open") << QStringList{"a.json", "b.json"} << 2 << "one file at a time";
+    QTest::newRow("roles of a SQLite store") << QStringList{"admin", "setup"} << 1 << "needs a store on a PostgreSQL";
+    QTest::newRow("admin without a command") << QStringList{"admin"} << 2 << "admin takes setup";
+    QTest::newRow("grant without a role") << QStringList{"admin", "grant", "anna"} << 2 << "a login name and a role";
 }
 
 void TestAppCommands::mistakesAreClearErrors()

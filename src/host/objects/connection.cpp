@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -119,7 +120,7 @@ PGconn *pgConnection(const QSqlDriver *driver)
     return *static_cast<PGconn *const *>(handle.constData());
 }
 
-// The two calls of the PostgreSQL client library the store makes itself, taken from the copy the
+// The calls of the PostgreSQL client library the store makes itself, taken from the copy the
 // driver loaded. The store does not link the library: every start on SQLite would load it and the
 // twenty-odd libraries it needs (TLS, Kerberos, LDAP) for nothing. A PGconn exists only once the
 // driver has loaded it, so the look-up cannot come too early.
@@ -127,6 +128,7 @@ struct ClientLibrary
 {
     ConnStatusType (*status)(const PGconn *) = nullptr;
     int (*socket)(const PGconn *) = nullptr;
+    char *(*user)(const PGconn *) = nullptr;
 
     static const ClientLibrary &loaded()
     {
@@ -145,6 +147,7 @@ struct ClientLibrary
             if (void *handle = path.isEmpty() ? nullptr : dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD)) {
                 found.status = reinterpret_cast<decltype(status)>(dlsym(handle, "PQstatus"));
                 found.socket = reinterpret_cast<decltype(socket)>(dlsym(handle, "PQsocket"));
+                found.user = reinterpret_cast<decltype(user)>(dlsym(handle, "PQuser"));
                 dlclose(handle); // the driver keeps it loaded
             }
             return found;
@@ -168,6 +171,14 @@ int serverSocket(const QSqlDriver *driver)
     return conn && ClientLibrary::loaded().socket ? ClientLibrary::loaded().socket(conn) : -1;
 }
 
+// The user the connection logged in as (for messages), empty when it cannot be told.
+QString loginOf(const QSqlDriver *driver)
+{
+    const PGconn *conn = pgConnection(driver);
+    const char *user = conn && ClientLibrary::loaded().user ? ClientLibrary::loaded().user(conn) : nullptr;
+    return user ? QString::fromUtf8(user) : QString();
+}
+
 bool connectionLost(const QSqlDatabase &db)
 {
     return connectionLost(db.driver());
@@ -181,6 +192,20 @@ ThreadItem &threadItem(const std::shared_ptr<PoolState> &state)
         item.name = QStringLiteral("veltrane-store-%1-thread-%2").arg(state->serial).arg(t_connections.threadSerial);
     }
     return item;
+}
+
+// A refused certificate said in the terms of the URL's options, with the driver's own words after.
+QString tlsHint(const QString &why)
+{
+    if (why.contains(QLatin1String("does not match host name")))
+        return QStringLiteral("the server's certificate is made out for another host than the URL names, so the "
+                              "connection was refused (%1)")
+            .arg(why);
+    if (why.contains(QLatin1String("certificate verify failed")))
+        return QStringLiteral("the server's certificate is not signed by a certificate authority this program "
+                              "trusts (the file sslrootcert names), so the connection was refused (%1)")
+            .arg(why);
+    return why;
 }
 
 Error cannotOpen(const ConnectionSpec &spec, const QString &why)
@@ -578,17 +603,30 @@ QSqlDatabase ConnectionPool::database()
         db.setUserName(spec.user);
         db.setPassword(spec.password);
         db.setDatabaseName(spec.database);
-        db.setConnectOptions(QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=%2;"
-                                            "keepalives_interval=%3;keepalives_count=%4")
-                                 .arg(spec.connectTimeout)
-                                 .arg(spec.keepalivesIdle)
-                                 .arg(spec.keepalivesInterval)
-                                 .arg(spec.keepalivesCount));
+        QString options = QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=%2;"
+                                         "keepalives_interval=%3;keepalives_count=%4")
+                              .arg(spec.connectTimeout)
+                              .arg(spec.keepalivesIdle)
+                              .arg(spec.keepalivesInterval)
+                              .arg(spec.keepalivesCount);
+        // The driver joins the options into libpq's connection string, where a value is quoted.
+        const auto quoted = [](QString value) -> QString {
+            value.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+            return QLatin1Char('\'') + value + QLatin1Char('\'');
+        };
+        const std::pair<const char *, const QString *> tls[] = {{"sslmode", &spec.sslMode},
+                                                                {"sslrootcert", &spec.sslRootCert},
+                                                                {"sslcert", &spec.sslCert},
+                                                                {"sslkey", &spec.sslKey}};
+        for (const auto &[key, value] : tls)
+            if (!value->isEmpty())
+                options += QStringLiteral(";%1=%2").arg(QLatin1String(key), quoted(*value));
+        db.setConnectOptions(options);
     }
     if (!db.open()) {
         // Drivers spread a reason over several lines; a message is one.
         const QString why = db.lastError().text().simplified();
-        throw cannotOpen(spec, why.isEmpty() ? QStringLiteral("the database refused the connection") : why);
+        throw cannotOpen(spec, why.isEmpty() ? QStringLiteral("the database refused the connection") : tlsHint(why));
     }
     if (spec.engine == Engine::PostgreSQL) {
         // The server ends a statement at its own limit; a server that cannot (its process stopped) is
@@ -601,6 +639,33 @@ QSqlDatabase ConnectionPool::database()
 }
 
 // ---- transactions and statements ---------------------------------------------------------------
+
+// The primary message of the server's error, without the lines of context it adds.
+static QString serverMessage(const QSqlError &error)
+{
+    QString text = error.databaseText();
+    text = text.left(text.indexOf(QLatin1Char('\n'))).trimmed();
+    if (text.startsWith(QLatin1String("ERROR:")))
+        text = text.mid(6).trimmed();
+    return text;
+}
+
+// What a table the server refused to touch holds, in the user's words.
+static QString protectedBy(const QString &refusal)
+{
+    static const QRegularExpression table(QStringLiteral("(?:table|relation) \"?([A-Za-z0-9_]+)"));
+    const QString name = table.match(refusal).captured(1);
+    const QStringList definitions{QStringLiteral("size_standards"),        QStringLiteral("size_standard_fragments"),
+                                  QStringLiteral("mobility_calibrations"), QStringLiteral("mobility_references"),
+                                  QStringLiteral("str_locus_tags"),        QStringLiteral("snp_locus_tags")};
+    if (definitions.contains(name))
+        return QStringLiteral("size standards, calibrations or locus tags");
+    if (name == QLatin1String("projects"))
+        return QStringLiteral("projects");
+    if (name.isEmpty() || name == QLatin1String("schema_migrations") || name.startsWith(QLatin1String("grid_")))
+        return QStringLiteral("the store's tables");
+    return QStringLiteral("parameter sets");
+}
 
 static Error statementFailed(const QSqlQuery &query, const QString &sql)
 {
@@ -624,6 +689,17 @@ static Error statementFailed(const QSqlQuery &query, const QString &sql)
                      QStringLiteral("Another program kept the store locked for too long (%1). %2 Try again in a "
                                     "moment.")
                          .arg(why, outcome));
+    // The server's refusals: the rules of a shared store say what happened in their own words (codes VT...),
+    // and a privilege the user's role lacks is named by what it protects.
+    if (code.startsWith(QLatin1String("VT")))
+        return Error(kStorePermissionDenied, kSource, serverMessage(error));
+    if (code == QLatin1String("42501")) {
+        const QString user = loginOf(query.driver());
+        return Error(kStorePermissionDenied, kSource,
+                     QStringLiteral("You (%1) may not change %2 in this store: your role does not allow it. Ask an "
+                                    "administrator of the store.")
+                         .arg(user.isEmpty() ? QStringLiteral("this user") : user, protectedBy(why)));
+    }
     if (code == QLatin1String("13") || code == QLatin1String("53100"))
         return Error(kStoreQueryFailed, kSource, QStringLiteral("The store's disk is full (%1). %2").arg(why, outcome));
     if (connectionLost(query.driver()))

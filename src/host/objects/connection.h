@@ -53,6 +53,15 @@ struct ConnectionSpec
     int keepalivesIdle = 30;
     int keepalivesInterval = 10;
     int keepalivesCount = 3;
+    // PostgreSQL, settable in the URL (?sslmode=verify-full&sslrootcert=/etc/lab/ca.crt): how the
+    // connection is encrypted and the server's certificate checked (disable, allow, prefer, require,
+    // verify-ca, verify-full; unset, the driver's default, prefer), the certificate authority that signed
+    // the server's certificate, and the client's own certificate and key where the server asks for one.
+    // Files are absolute paths once parsed.
+    QString sslMode;
+    QString sslRootCert;
+    QString sslCert;
+    QString sslKey;
 
     // Throws kStoreLocationInvalid with a text that says what is wrong. Only a file path, ":memory:"
     // or a postgresql:// URL is a location: SQLite's own URIs (file:...), other URLs and anything

@@ -88,6 +88,25 @@ bool mistypedPostgreSQLUrl(const QString &location)
            word == QLatin1String("psql");
 }
 
+// The value of an option of encrypted connections: a mode libpq knows, or the path of a file (made
+// absolute, so a store opened again from another folder finds it).
+QString tlsValue(const QString &location, const QString &key, const QString &value)
+{
+    if (key == QLatin1String("sslmode")) {
+        static const QStringList modes{QStringLiteral("disable"),   QStringLiteral("allow"),
+                                       QStringLiteral("prefer"),    QStringLiteral("require"),
+                                       QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
+        if (!modes.contains(value))
+            throw invalidLocation(location, QStringLiteral("sslmode must be one of %1, not \"%2\"")
+                                                .arg(modes.join(QStringLiteral(", ")), redactedLocation(value)));
+        return value;
+    }
+    // The driver cannot pass a semicolon on.
+    if (value.isEmpty() || value.contains(QLatin1Char(';')))
+        throw invalidLocation(location, QStringLiteral("%1 must name a file (without a semicolon)").arg(key));
+    return QFileInfo(value).absoluteFilePath();
+}
+
 } // namespace
 
 QString redactedLocation(const QString &location)
@@ -211,6 +230,10 @@ void ConnectionSpec::parseUrl(const QString &trimmed, ConnectionSpec &spec)
         {"keepalives_idle", &spec.keepalivesIdle},   {"keepalives_interval", &spec.keepalivesInterval},
         {"keepalives_count", &spec.keepalivesCount},
     };
+    const std::pair<const char *, QString *> tlsOptions[] = {{"sslmode", &spec.sslMode},
+                                                             {"sslrootcert", &spec.sslRootCert},
+                                                             {"sslcert", &spec.sslCert},
+                                                             {"sslkey", &spec.sslKey}};
     for (const std::pair<QString, QString> &option : query.queryItems(QUrl::FullyDecoded)) {
         const QString &key = option.first;
         const QString &value = option.second;
@@ -222,12 +245,18 @@ void ConnectionSpec::parseUrl(const QString &trimmed, ConnectionSpec &spec)
             spec.schema = value.toLower();
             continue;
         }
+        if (const auto tls = std::find_if(std::begin(tlsOptions), std::end(tlsOptions),
+                                          [&key](const auto &t) { return key == QLatin1String(t.first); });
+            tls != std::end(tlsOptions)) {
+            *tls->second = tlsValue(trimmed, key, value);
+            continue;
+        }
         const auto number = std::find_if(std::begin(numbers), std::end(numbers),
                                          [&key](const auto &n) { return key == QLatin1String(n.first); });
         if (number == std::end(numbers))
-            throw invalidLocation(trimmed, QStringLiteral("unknown option \"%1\" (known: schema, connect_timeout, "
-                                                          "statement_timeout, keepalives_idle, keepalives_interval, "
-                                                          "keepalives_count)")
+            throw invalidLocation(trimmed, QStringLiteral("unknown option \"%1\" (known: schema, sslmode, sslrootcert, "
+                                                          "sslcert, sslkey, connect_timeout, statement_timeout, "
+                                                          "keepalives_idle, keepalives_interval, keepalives_count)")
                                                .arg(redactedLocation(key)));
         bool ok = false;
         const int v = value.toInt(&ok);

@@ -263,6 +263,12 @@ const Upgrade kUpgrades[] = {
     {[](Engine) { return QStringList(); }, [](const io::Context &ctx) { composeNameKeys(ctx.db); }},
     // 4: the history of every set.
     {historyTables, recordHistoryBeginning},
+    // 5: on PostgreSQL, the server keeps the rules of a shared store itself (see store_admin.h).
+    {[](Engine) { return QStringList(); },
+     [](const io::Context &ctx) {
+         if (ctx.engine == Engine::PostgreSQL)
+             installServerRules(ctx.db);
+     }},
 };
 static_assert(std::size(kUpgrades) == kCurrentVersion - 1);
 
@@ -276,13 +282,70 @@ int version(const QSqlDatabase &db)
     return q.value(0).toInt();
 }
 
+namespace {
+
+// PostgreSQL: the version of the store's tables (0 when it has none), found without statements that
+// need more than reading, since the roles of a shared store may only read or write the sets; a login
+// that may not read the store learns that, rather than that its tables could not be made.
+int storedVersion(const QSqlDatabase &db, const ConnectionSpec &spec)
+{
+    // A missing table would end the transaction, so the catalogue is asked first.
+    Statement access(db, QStringLiteral("SELECT has_schema_privilege(n.oid, 'USAGE'), c.oid IS NOT NULL, "
+                                        "has_table_privilege(c.oid, 'SELECT'), session_user FROM "
+                                        "pg_catalog.pg_namespace n LEFT JOIN pg_catalog.pg_class c ON c.relnamespace "
+                                        "= n.oid AND c.relname = 'schema_migrations' WHERE n.nspname = "
+                                        "COALESCE(NULLIF(?, ''), current_schema())"));
+    access.bind(spec.schema).exec();
+    if (!access.next())
+        return 0;
+    const bool stored = access.boolAt(1);
+    if (!access.boolAt(0) || (stored && !access.boolAt(2)))
+        throw Error(kStorePermissionDenied, QStringLiteral("SqlStore"),
+                    QStringLiteral("You (%1) may not use the store at %2: you hold no role in it. Ask an "
+                                   "administrator of the store to give you one.")
+                        .arg(access.textAt(3), spec.display));
+    access.finish();
+    return stored ? version(db) : 0;
+}
+
+// Whether the connected user may change the store's tables (their owner, or a superuser).
+bool mayUpgrade(const QSqlDatabase &db)
+{
+    Statement st(db, QStringLiteral("SELECT pg_catalog.pg_has_role(current_user, c.relowner, 'USAGE') FROM "
+                                    "pg_catalog.pg_class c WHERE c.oid = to_regclass('%1')")
+                         .arg(sets().table));
+    st.exec();
+    return !st.next() || st.boolAt(0);
+}
+
+} // namespace
+
 int migrate(const QSqlDatabase &db, const ConnectionSpec &spec)
 {
     if (spec.engine == Engine::PostgreSQL) {
+        const int stored = storedVersion(db, spec);
+        if (stored == kCurrentVersion)
+            return stored;
+        if (stored > 0 && stored < kCurrentVersion && !mayUpgrade(db))
+            throw Error(kStoreCannotOpen, QStringLiteral("SqlStore"),
+                        QStringLiteral("The store at %1 has schema version %2 and needs bringing up to version %3, "
+                                       "which only its owner can do. Ask them to open it once with this version of "
+                                       "the program.")
+                            .arg(spec.display)
+                            .arg(stored)
+                            .arg(kCurrentVersion));
+    }
+    if (spec.engine == Engine::PostgreSQL) {
         // Two programs opening a new shared store at once must not both create it.
         execute(db, QStringLiteral("SELECT pg_advisory_xact_lock(7316501)"));
-        if (!spec.schema.isEmpty())
-            execute(db, QStringLiteral("CREATE SCHEMA IF NOT EXISTS \"%1\"").arg(spec.schema));
+        // Creating a schema takes a privilege on the database, which the owner of a schema made for the
+        // store by a database administrator need not have, even where it exists already.
+        if (!spec.schema.isEmpty()) {
+            Statement exists(db, QStringLiteral("SELECT 1 FROM pg_catalog.pg_namespace WHERE nspname = ?"));
+            exists.bind(spec.schema).exec();
+            if (!exists.next())
+                execute(db, QStringLiteral("CREATE SCHEMA IF NOT EXISTS \"%1\"").arg(spec.schema));
+        }
     }
     execute(db, QStringLiteral("CREATE TABLE IF NOT EXISTS schema_migrations ("
                                " version INTEGER PRIMARY KEY,"
@@ -315,6 +378,8 @@ int migrate(const QSqlDatabase &db, const ConnectionSpec &spec)
     if (found == 0) {
         for (const QString &statement : currentTables(spec.engine))
             execute(db, statement);
+        if (spec.engine == Engine::PostgreSQL)
+            installServerRules(db);
         // A new store has every version's tables; the table lists each, as an upgraded store's does.
         for (int version = 1; version <= kCurrentVersion; ++version)
             record(version);

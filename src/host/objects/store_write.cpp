@@ -34,6 +34,7 @@ bool storeFailure(const Error &e)
     case kStoreCannotOpen:
     case kStoreBusy:
     case kStoreTimedOut:
+    case kStorePermissionDenied:
     case kStoreNotWritable:
         return true;
     default:

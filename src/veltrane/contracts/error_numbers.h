@@ -41,6 +41,8 @@ constexpr qint32 kApplicationError = qint32(0x80040000u);
     X(kStoreNotWritable, 0x50C)     /* the store could be opened for reading only */                                   \
     X(kStoreBusy, 0x50D)            /* another program kept the store locked too long */                               \
     X(kStoreTimedOut, 0x50E)        /* the database server did not answer in time */                                   \
+    /* a shared store's rules, kept by its server */                                                                   \
+    X(kStorePermissionDenied, 0x50F) /* the user's role does not allow the change (see docs/administration.md) */      \
     /* the history and life cycle of parameter sets */                                                                 \
     X(kStoreActionRefused, 0x520)  /* the set's state forbids the action (default set, locked already, ...) */         \
     X(kStoreRestoreInexact, 0x521) /* a revision's definitions were changed since, so it cannot come back exactly */   \
