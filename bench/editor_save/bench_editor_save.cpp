@@ -2,7 +2,9 @@
 // open in the real editor window, saved as OK saves it (the page's Save: a new settings object from
 // the controls, both selectors' Save, Commit over the stored set). Its floor writes the same rows in
 // one plain SQL transaction on a connection of its own with the same driver: the set's row, its
-// entry and peaks, 11,000 tag links, the old children deleted first. The program prints case / floor.
+// entry and peaks, 11,000 tag links, the old children deleted first, and the set's revision (its
+// settings part; the tags part is the revision before's, the same tags being listed). The program
+// prints case / floor.
 // Usage: bench_editor_save [--benchmark_repetitions=N] [postgresql://...]  (default: a SQLite file)
 
 #include "app/host_setup.h"
@@ -12,6 +14,7 @@
 #include "veltrane/contracts/vocabulary.h"
 
 #include "support/floor_connection.h"
+#include "support/floor_revision.h"
 #include "support/ratio_reporter.h"
 
 #include <QApplication>
@@ -165,10 +168,21 @@ void BM_EditorSave_Floor(benchmark::State &state)
         return rows;
     };
     const QList<QVariant> peakRows = rowsOf(peaks), strRows = rowsOf(strIds), snpRows = rowsOf(snpIds);
+    bench::FloorRevisions revisions(raw());
+    const auto tagsPart = [&settings] {
+        QJsonArray str, snp;
+        for (const auto &tag : settings->STRLocusTagsOf(0)->objects<STRLocusTag>())
+            str.append(bench::floorTag(*tag));
+        for (const auto &tag : settings->SNPLocusTagsOf(0)->objects<SNPLocusTagSettings>())
+            snp.append(bench::floorTag(*tag));
+        return QJsonObject{{QStringLiteral("entries"), QJsonArray{QJsonObject{{QStringLiteral("snpLocusTags"), snp},
+                                                                              {QStringLiteral("strLocusTags"), str}}}}};
+    };
     for (auto _ : state) {
         QSqlQuery begin(raw());
         begin.exec(sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
-        row.bindValue(0, QDateTime::currentSecsSinceEpoch());
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        row.bindValue(0, now);
         row.bindValue(1, double(settings->SlopeThreshold()));
         row.bindValue(2, settings->ProjectName());
         row.bindValue(3, settings->SizeStandard()->ID());
@@ -186,6 +200,14 @@ void BM_EditorSave_Floor(benchmark::State &state)
         peak.insert(peakRows);
         strLink.insert(strRows);
         snpLink.insert(snpRows);
+        settings->setDateModified(now);
+        revisions.record({.setId = id,
+                          .name = kFloorName,
+                          .projectName = settings->ProjectName(),
+                          .settings = bench::floorSettings(*settings),
+                          .strTags = strIds,
+                          .snpTags = snpIds,
+                          .tags = tagsPart});
         QSqlQuery commit(raw());
         if (!commit.exec(QStringLiteral("COMMIT")))
             qFatal("COMMIT: %s", qPrintable(commit.lastError().text()));

@@ -10,7 +10,7 @@
 //   Sort         "Sort Ascending" and "Sort Descending" in turn on the available rows by six keys;
 //                floor: std::stable_sort of the same rows with the same comparisons
 //   Save         Save into a new settings object and commit it; floor: one bare SQL transaction
-//                writing the same set rows and links
+//                writing the same set rows and links, and the set's revision
 // Usage: bench_snp_selector [--benchmark_repetitions=N]
 
 #include "app/host_setup.h"
@@ -22,11 +22,13 @@
 #include "veltrane/snp_selector/snp_locus_tag_selector.h"
 
 #include "support/floor_connection.h"
+#include "support/floor_revision.h"
 #include "support/ratio_reporter.h"
 #include "support/widget_main.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLocale>
@@ -472,13 +474,33 @@ void BM_Save_Floor(benchmark::State &state)
 {
     ShownSelector shown(int(state.range(0)));
     QList<qint32> ids;
+    QList<SNPLocusTagSettingsPtr> tags;
     const CollectionPtr selected = shown.selector.SelectedLocusTags();
-    for (const QVariant &item : *selected)
-        ids << objectFrom<SNPLocusTag>(item)->TagData()->ID();
+    for (const QVariant &item : *selected) {
+        tags << objectFrom<SNPLocusTag>(item)->TagData();
+        ids << tags.last()->ID();
+    }
     // The links go in multi-row statements, as the store writes them.
     bench::RowInserter links(raw(),
                              QStringLiteral("INSERT INTO set_snp_tags (set_id, entry_index, position, tag_id) VALUES "),
                              QStringLiteral("(?, 0, ?, ?)"), 3);
+    bench::FloorRevisions revisions(raw());
+    const auto tagsPart = [&] {
+        QJsonArray snp;
+        for (const SNPLocusTagSettingsPtr &tag : std::as_const(tags))
+            snp.append(bench::floorTag(*tag));
+        return QJsonObject{
+            {QStringLiteral("entries"), QJsonArray{QJsonObject{{QStringLiteral("snpLocusTags"), snp},
+                                                               {QStringLiteral("strLocusTags"), QJsonArray()}}}}};
+    };
+    // The values of what the case saves, for its settings part: a set of the project with one entry and
+    // no definitions.
+    FragAnalysisParam written;
+    written.setProjectName(QStringLiteral("Default"));
+    written.setTypeCode(limits::kFragAnalysisTypeCode);
+    written.setIdentifyAlleles(0, false);
+    const QString summary =
+        QStringLiteral("new set: size standard %1, 0 STR and %2 SNP locus tags").arg(stored::kNone).arg(ids.size());
     static int serial = 0;
     bench::settle(raw());
     for (auto _ : state) {
@@ -486,12 +508,16 @@ void BM_Save_Floor(benchmark::State &state)
         QSqlQuery begin(db);
         begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
         QSqlQuery set(db);
-        set.prepare(QStringLiteral("INSERT INTO parameter_sets (name, name_key, version, project_id, project_name, "
-                                   "type_code, date_created, date_modified) VALUES (?, ?, 1, '', 'Default', 1011, 0, "
-                                   "0) RETURNING id"));
+        set.prepare(QStringLiteral("INSERT INTO parameter_sets (id, name, name_key, version, project_id, project_name, "
+                                   "type_code, date_created, date_modified) VALUES (?, ?, ?, 1, '', 'Default', 1011, "
+                                   "?, ?) RETURNING id"));
         const QString name = QStringLiteral("Floor %1").arg(++serial);
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        set.addBindValue(revisions.nextSetId());
         set.addBindValue(name);
         set.addBindValue(name.toCaseFolded());
+        set.addBindValue(now);
+        set.addBindValue(now);
         exec(set);
         set.next();
         const qint32 id = set.value(0).toInt();
@@ -504,6 +530,14 @@ void BM_Save_Floor(benchmark::State &state)
         for (int t = 0; t < ids.size(); ++t)
             rows << id << t << ids[t];
         links.insert(rows);
+        written.setDateModified(now);
+        revisions.record({.setId = id,
+                          .name = name,
+                          .projectName = written.ProjectName(),
+                          .settings = bench::floorSettings(written),
+                          .snpTags = ids,
+                          .tags = tagsPart,
+                          .newSetSummary = summary});
         QSqlQuery commit(db);
         if (!commit.exec(QStringLiteral("COMMIT")))
             qFatal("COMMIT: %s", qPrintable(commit.lastError().text()));

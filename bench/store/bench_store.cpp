@@ -12,6 +12,7 @@
 
 #include "lab_data/lab_exchange.h"
 #include "support/floor_connection.h"
+#include "support/floor_revision.h"
 #include "support/ratio_reporter.h"
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -488,7 +489,7 @@ void BM_CommitSetWith1000SnpTags(benchmark::State &state)
 }
 
 // The same rows in one transaction: the set, its entry, and the peaks and the tag links each in one
-// multi-row statement, all prepared once; and the set's revision.
+// multi-row statement, all prepared once; and the set's revision, as plainly (bench::FloorRevisions).
 void BM_CommitSetWith1000SnpTags_Floor(benchmark::State &state)
 {
     const auto listed = store()->parameterSets(false).first()->FragAnalysisParam();
@@ -506,28 +507,12 @@ void BM_CommitSetWith1000SnpTags_Floor(benchmark::State &state)
             sql += (i ? QStringLiteral(", ") : QString()) + QLatin1String(row);
         return sql;
     };
-    QSqlQuery set(db), entry(db), peak(db), link(db), last(db), known(db), sameTags(db), part(db), revision(db);
+    QSqlQuery set(db), entry(db), peak(db), link(db);
     set.prepare(QStringLiteral("INSERT INTO parameter_sets (id, name, name_key, version, project_id, project_name, "
                                "type_code, date_created, date_modified, size_standard_id, mobility_calibration_id, "
                                "mobility_reference_id) VALUES (%1, ?, ?, 1, ?, ?, 1011, 0, 0, ?, ?, ?) RETURNING id")
                     .arg(sqlite ? QStringLiteral("?") : QStringLiteral("DEFAULT")));
-    // The revision, as plainly: the snapshot's two parts written from the objects in hand, compact,
-    // hashed and compressed, stored unless a revision holds them already (the tags part is taken from a
-    // revision that links the same tags, when there is one); SQLite numbers the set past every set and
-    // revision, as the store does.
-    last.prepare(QStringLiteral("SELECT MAX(m) FROM (SELECT MAX(id) AS m FROM parameter_sets UNION ALL SELECT "
-                                "MAX(set_id) FROM set_revisions) numbers"));
-    known.prepare(QStringLiteral("SELECT hash FROM revision_parts WHERE hash IN (?, ?)"));
-    sameTags.prepare(QStringLiteral("SELECT tags_part FROM set_revisions WHERE tag_links = ? LIMIT 1"));
-    part.prepare(QStringLiteral("INSERT INTO revision_parts (hash, encoding, size, data) VALUES (?, 1, ?, ?) "
-                                "ON CONFLICT (hash) DO NOTHING"));
-    revision.prepare(
-        QStringLiteral("INSERT INTO set_revisions (set_id, revision, name, project_name, attributes, "
-                       "changed_at, changed_by, action, reason, summary, settings_part, tags_part, "
-                       "tag_links) VALUES (?, 1, ?, ?, 0, ?, 'floor', 'created', '', 'new set', ?, ?, ?)"));
-    const auto stamp = [](qint64 seconds) {
-        return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(Qt::ISODate);
-    };
+    bench::FloorRevisions revisions(db);
     entry.prepare(QStringLiteral("INSERT INTO set_entries (set_id, entry_index, identify_alleles, has_calibration, "
                                  "model_index, migration_variable, calibration_size_standard_id) "
                                  "VALUES (?, 0, 1, 1, 2, 1, ?)"));
@@ -535,17 +520,25 @@ void BM_CommitSetWith1000SnpTags_Floor(benchmark::State &state)
                       "(?, 0, ?, ?)"));
     link.prepare(rows("INSERT INTO set_snp_tags (set_id, entry_index, position, tag_id) VALUES ", tagIds.size(),
                       "(?, 0, ?, ?)"));
+    const auto tagsPart = [&] {
+        QJsonArray snp;
+        for (int i = 0; i < kTagsInBigSet; ++i)
+            snp.append(bench::floorTag(*tags.at(i * (kSnpTags / kTagsInBigSet))->TagData()));
+        return QJsonObject{
+            {QStringLiteral("entries"), QJsonArray{QJsonObject{{QStringLiteral("snpLocusTags"), snp},
+                                                               {QStringLiteral("strLocusTags"), QJsonArray()}}}}};
+    };
+    const QString summary = QStringLiteral("new set: size standard %1, 0 STR and %2 SNP locus tags")
+                                .arg(listed->SizeStandard()->Name())
+                                .arg(kTagsInBigSet);
     static int serial = 0;
     settle();
     for (auto _ : state) {
         QSqlQuery begin(db);
         begin.exec(sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
         const QString name = QStringLiteral("Floor %1").arg(++serial);
-        if (sqlite) {
-            exec(last);
-            set.addBindValue(last.next() ? last.value(0).toInt() + 1 : 1);
-            last.finish();
-        }
+        if (sqlite)
+            set.addBindValue(revisions.nextSetId());
         set.addBindValue(name);
         set.addBindValue(name.toCaseFolded());
         set.addBindValue(listed->ProjectID());
@@ -572,76 +565,13 @@ void BM_CommitSetWith1000SnpTags_Floor(benchmark::State &state)
             link.bindValue(3 * t + 2, tagIds[t]);
         }
         exec(link);
-        QCryptographicHash links(QCryptographicHash::Blake2b_256);
-        for (qint32 tagId : std::as_const(tagIds))
-            links.addData(QByteArray::number(tagId));
-        sameTags.addBindValue(links.result());
-        exec(sameTags);
-        const QByteArray listedTags = sameTags.next() ? sameTags.value(0).toByteArray() : QByteArray();
-        sameTags.finish();
-        QJsonArray snp, fragments;
-        for (int i = 0; listedTags.isEmpty() && i < kTagsInBigSet; ++i) {
-            const auto &t = *tags.at(i * (kSnpTags / kTagsInBigSet))->TagData();
-            snp.append(QJsonObject{
-                {QStringLiteral("name"), t.Name()},
-                {QStringLiteral("tagNumber"), t.TagNumber()},
-                {QStringLiteral("texts"), QJsonArray{t.TagText1(), t.TagText2(), t.TagText3(), t.TagText4()}},
-                {QStringLiteral("dateModified"), stamp(t.DateModified())}});
-        }
-        for (float size : listed->SizeStandard()->FragmentSizes())
-            fragments.append(size);
-        QJsonArray selected;
-        for (qint16 p : peaks)
-            selected.append(p);
-        const QJsonObject settings{
-            {QStringLiteral("set"),
-             QJsonObject{{QStringLiteral("projectName"), listed->ProjectName()},
-                         {QStringLiteral("typeCode"), 1011},
-                         {QStringLiteral("sizeStandard"), listed->SizeStandard()->Name()},
-                         {QStringLiteral("mobilityCalibration"), listed->DyeMobilityCalibration()->Name()},
-                         {QStringLiteral("mobilityReference"), listed->StandardMobilityReference()->Name()},
-                         {QStringLiteral("entries"),
-                          QJsonArray{QJsonObject{{QStringLiteral("identifyAlleles"), true},
-                                                 {QStringLiteral("calibration"),
-                                                  QJsonObject{{QStringLiteral("modelIndex"), 2},
-                                                              {QStringLiteral("migrationVariable"), 1},
-                                                              {QStringLiteral("selectedPeaks"), selected}}}}}}}},
-            {QStringLiteral("sizeStandards"),
-             QJsonArray{QJsonObject{{QStringLiteral("name"), listed->SizeStandard()->Name()},
-                                    {QStringLiteral("fragments"), fragments}}}}};
-        const QByteArray texts[] = {
-            QJsonDocument(settings).toJson(QJsonDocument::Compact),
-            listedTags.isEmpty()
-                ? QJsonDocument(QJsonObject{{QStringLiteral("entries"),
-                                             QJsonArray{QJsonObject{{QStringLiteral("snpLocusTags"), snp},
-                                                                    {QStringLiteral("strLocusTags"), QJsonArray()}}}}})
-                      .toJson(QJsonDocument::Compact)
-                : QByteArray()};
-        const QByteArray hashes[] = {
-            QCryptographicHash::hash(texts[0], QCryptographicHash::Blake2b_256),
-            listedTags.isEmpty() ? QCryptographicHash::hash(texts[1], QCryptographicHash::Blake2b_256) : listedTags};
-        known.addBindValue(hashes[0]);
-        known.addBindValue(hashes[1]);
-        exec(known);
-        QSet<QByteArray> stored;
-        while (known.next())
-            stored.insert(known.value(0).toByteArray());
-        known.finish();
-        for (int k = 0; k < 2; ++k)
-            if (!stored.contains(hashes[k])) {
-                part.addBindValue(hashes[k]);
-                part.addBindValue(int(texts[k].size()));
-                part.addBindValue(qCompress(texts[k]));
-                exec(part);
-            }
-        revision.addBindValue(id);
-        revision.addBindValue(name);
-        revision.addBindValue(listed->ProjectName());
-        revision.addBindValue(QDateTime::currentSecsSinceEpoch());
-        revision.addBindValue(hashes[0]);
-        revision.addBindValue(hashes[1]);
-        revision.addBindValue(links.result());
-        exec(revision);
+        revisions.record({.setId = id,
+                          .name = name,
+                          .projectName = listed->ProjectName(),
+                          .settings = bench::floorSettings(*listed),
+                          .snpTags = tagIds,
+                          .tags = tagsPart,
+                          .newSetSummary = summary});
         QSqlQuery commit(db);
         if (!commit.exec(QStringLiteral("COMMIT")))
             qFatal("COMMIT: %s", qPrintable(commit.lastError().text()));
