@@ -475,10 +475,10 @@ VELTRANE_BENCHMARK_PAIR(BM_Compare10000SnpTags, ->Unit(benchmark::kMillisecond)-
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    const bool understood = veltrane::bench::initialize(argc, argv, true);
     QTemporaryDir dir;
     g_location = argc > 1 ? QString::fromLocal8Bit(argv[1]) : dir.filePath(QStringLiteral("bench.sqlite"));
-    if (argc > 2) {
+    if (!understood || argc > 2 || (argc == 2 && g_location.startsWith(QLatin1String("--")))) {
         std::fprintf(stderr, "usage: bench_history [benchmark options] [FILE.sqlite | postgresql://...]\n");
         return 1;
     }
