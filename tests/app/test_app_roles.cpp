@@ -1,3 +1,4 @@
+#include "app/manager/permissions.h"
 #include "app_process.h"
 #include "host/objects/set_history.h"
 #include "host/objects/store_admin.h"
@@ -389,12 +390,21 @@ void TestAppRoles::permissionsAnswerByRole_data()
     // The letters of the actions allowed, in StoreAction's order: create, change, rename, delete, lock,
     // unlock, hide, show, undelete, definitions.
     QTest::addColumn<QString>("allowed");
-    QTest::newRow("reader") << "reader" << false << "----------";
-    QTest::newRow("analyst") << "analyst" << false << "CCRD------";
-    QTest::newRow("administrator") << "administrator" << false << "CCRDLUHSUD";
-    QTest::newRow("owner") << "owner" << false << "CCRDLUHSUD";
-    QTest::newRow("no role") << "none" << false << "";
-    QTest::newRow("owner, roles never set up") << "owner" << true << "CCRDLUHSUD";
+    // The manager window's buttons, in SetAction's order: new, edit, rename, lock, unlock, hide,
+    // unhide, delete, undelete, restore, import, export.
+    QTest::addColumn<QString>("buttons");
+    QTest::newRow("reader") << "reader" << false << "----------"
+                            << "-----------X";
+    QTest::newRow("analyst") << "analyst" << false << "CCRD------"
+                             << "NER----D-RIX";
+    QTest::newRow("administrator") << "administrator" << false << "CCRDLUHSUD"
+                                   << "NERLUHSDURIX";
+    QTest::newRow("owner") << "owner" << false << "CCRDLUHSUD"
+                           << "NERLUHSDURIX";
+    QTest::newRow("no role") << "none" << false << ""
+                             << "";
+    QTest::newRow("owner, roles never set up") << "owner" << true << "CCRDLUHSUD"
+                                               << "NERLUHSDURIX";
 }
 
 void TestAppRoles::permissionsAnswerByRole()
@@ -402,10 +412,13 @@ void TestAppRoles::permissionsAnswerByRole()
     QFETCH(QString, kind);
     QFETCH(bool, plain);
     QFETCH(QString, allowed);
+    QFETCH(QString, buttons);
     const QString letters = QStringLiteral("CCRDLUHSUD");
     host::StorePermissions p;
+    host::SqlStorePtr store;
     try {
-        p = host::permissions(*host::SqlStore::open(urlOf(kind, plain ? m_plainSchema : QString())));
+        store = host::SqlStore::open(urlOf(kind, plain ? m_plainSchema : QString()));
+        p = host::permissions(*store);
     } catch (const Error &e) {
         // A login without a role cannot open the store at all, and is told so.
         QVERIFY2(allowed.isEmpty(), qPrintable(e.description()));
@@ -418,6 +431,13 @@ void TestAppRoles::permissionsAnswerByRole()
     for (int a = 0; a < int(StoreAction::Count); ++a)
         answered += p.allows(StoreAction(a)) ? letters.at(a) : QLatin1Char('-');
     QCOMPARE(answered, allowed);
+    // The window greys out its buttons from the same answers.
+    const QString actions = QStringLiteral("NERLUHSDURIX");
+    const app::Permissions window(*store);
+    QString offered;
+    for (int a = 0; a < actions.size(); ++a)
+        offered += window.allows(app::SetAction(a)) ? actions.at(a) : QLatin1Char('-');
+    QCOMPARE(offered, buttons);
     QCOMPARE(p.user, login(kind));
     QCOMPARE(p.rolesSetUp, !plain);
     QCOMPARE(p.owner, kind == QLatin1String("owner"));

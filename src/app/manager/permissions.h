@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/objects/sql_store.h"
+#include "host/objects/store_admin.h"
 
 namespace veltrane::app {
 
@@ -8,18 +9,19 @@ namespace veltrane::app {
 enum class SetAction { New, Edit, Rename, Lock, Unlock, Hide, Unhide, Delete, Undelete, Restore, Import, Export };
 
 // The one place the window asks whether its user may do something: buttons, menu entries and shortcuts
-// of actions it answers no for are greyed out. A store opened for reading only allows what leaves it as
-// it is (looking at sets, their history, comparing and exporting them); otherwise everything is allowed,
-// and the store still refuses what its rules forbid (a read-only set, the default set, a taken name).
+// of actions it answers no for are greyed out. It asks the store once, when the window opens: on a
+// shared store whose roles are set up, the server answers from the user's privileges and roles; on
+// SQLite and on a store without roles, everything is allowed unless the store is open for reading only.
+// The store still refuses what its rules forbid (a read-only set, the default set, a taken name).
 class Permissions
 {
 public:
-    explicit Permissions(const host::SqlStore &store);
+    explicit Permissions(host::SqlStore &store);
 
     bool allows(SetAction action) const;
 
 private:
-    bool m_writable;
+    host::StorePermissions m_store;
 };
 
 } // namespace veltrane::app
