@@ -247,7 +247,7 @@ void TestAppRoles::actionsAllowedByRole()
              s.commit(*tag);
          }},
     };
-    for (const QString &kind : {"reader", "analyst", "administrator"}) {
+    for (const QString kind : {"reader", "analyst", "administrator"}) {
         const QString name = QStringLiteral("%1 by %2").arg(QTest::currentDataTag(), kind);
         qint32 id = 0;
         if (action == QLatin1String("tag")) {
