@@ -737,7 +737,7 @@ QString sizeStandardName(const References &references, DefinitionCache &definiti
 
 QByteArray pack(const QByteArray &encoded)
 {
-    return qCompress(encoded);
+    return qCompress(encoded, 1);
 }
 
 QJsonObject unpack(const QByteArray &stored, int encoding, const QString &what)
