@@ -112,9 +112,9 @@ QString tlsValue(const QString &location, const QString &key, const QString &val
 QString redactedLocation(const QString &location)
 {
     QString shown = location;
-    shown.replace(kPasswordOption, QStringLiteral("\\1***"));
     // The password of user information, readable as a URL or not ("user:password@host", whatever comes
-    // before it): from the first colon that does not begin "://" (or ":/") to the last "@".
+    // before it): from the first colon that does not begin "://" (or ":/") to the last "@". First, while
+    // every "@" is there: a password option's value may hold the one that ends the user information.
     const qsizetype at = shown.lastIndexOf(QLatin1Char('@'));
     for (qsizetype i = 0; i < at; ++i) {
         if (shown.at(i) != QLatin1Char(':') || shown.at(i + 1) == QLatin1Char('/'))
@@ -123,6 +123,7 @@ QString redactedLocation(const QString &location)
             shown.replace(i + 1, at - i - 1, QStringLiteral("***"));
         break;
     }
+    shown.replace(kPasswordOption, QStringLiteral("\\1***"));
     return shown;
 }
 
