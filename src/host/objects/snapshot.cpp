@@ -52,17 +52,29 @@ namespace {
 
 // JSON text of a string: quotes, backslashes and control characters escaped, everything else as
 // UTF-8.
-void appendString(QByteArray &out, const QString &text)
+void appendString(QByteArray &out, QStringView text)
 {
     out += '"';
-    for (qsizetype i = 0; i < text.size();) {
+    // The common case first: plain ASCII, copied as it is until a character that needs more.
+    const qsizetype start = out.size();
+    out.resize(start + text.size());
+    char *plain = out.data() + start;
+    qsizetype i = 0;
+    for (; i < text.size(); ++i) {
+        const char16_t u = text.at(i).unicode();
+        if (u >= 0x80 || u < 0x20 || u == u'"' || u == u'\\')
+            break;
+        plain[i] = char(u);
+    }
+    out.truncate(start + i);
+    while (i < text.size()) {
         const char16_t u = text.at(i).unicode();
         if (u >= 0x80) {
             // A run of other characters at once, so a pair of surrogates stays one character.
             qsizetype end = i + 1;
             while (end < text.size() && text.at(end).unicode() >= 0x80)
                 ++end;
-            out += QStringView(text).mid(i, end - i).toUtf8();
+            out += text.mid(i, end - i).toUtf8();
             i = end;
             continue;
         }
@@ -110,8 +122,9 @@ void appendValue(QByteArray &out, const QJsonValue &value)
 struct Member
 {
     QString key;
-    QList<int> fields; // positions in the descriptor's fields; none for the name and for fragments
-    int columns = 0;   // of a table; 0 for a value or a list
+    QByteArray keyText; // the key as JSON, with its colon
+    QList<int> fields;  // positions in the descriptor's fields; none for the name and for fragments
+    int columns = 0;    // of a table; 0 for a value or a list
     bool list = false;
     bool name = false;
 };
@@ -119,7 +132,7 @@ struct Member
 template <typename T> QList<Member> membersOf(const kinds::Descriptor<T> &d)
 {
     QMap<QString, Member> byKey;
-    byKey.insert(kinds::kNameLabel, Member{kinds::kNameLabel, {}, 0, false, true});
+    byKey.insert(kinds::kNameLabel, Member{kinds::kNameLabel, {}, {}, 0, false, true});
     for (int i = 0; i < d.fields.size(); ++i) {
         const kinds::Field<T> &f = d.fields[i];
         if (f.path.isEmpty())
@@ -132,8 +145,13 @@ template <typename T> QList<Member> membersOf(const kinds::Descriptor<T> &d)
             m.columns = f.steps.at(2).count;
     }
     if constexpr (std::is_same_v<T, SizeStandardSettings>)
-        byKey.insert(kinds::fragments().label, Member{kinds::fragments().label, {}, 0, true, false});
-    return byKey.values(); // in the order of their keys
+        byKey.insert(kinds::fragments().label, Member{kinds::fragments().label, {}, {}, 0, true, false});
+    QList<Member> members = byKey.values(); // in the order of their keys
+    for (Member &m : members) {
+        appendString(m.keyText, m.key);
+        m.keyText += ':';
+    }
+    return members;
 }
 
 } // namespace
@@ -171,88 +189,90 @@ void DefinitionCache::prefetch(Kind kind, const QList<qint32> &ids)
             seen.insert(id);
             missing.append(id);
         }
-    io::forBatches(missing.size(), [&](qsizetype from, qsizetype n) {
-        kinds::withDescriptor(kind, [&](const auto &d) {
-            using T = typename std::decay_t<decltype(d)>::Object;
-            if constexpr (!std::is_same_v<T, FragAnalysisParam>) {
-                static const QList<Member> members = membersOf(d);
-                QHash<qint32, QByteArray> fragments;
-                if constexpr (std::is_same_v<T, SizeStandardSettings>) {
-                    const kinds::ChildList &list = kinds::fragments();
-                    Statement st(m_ctx.db, QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 IN (%4) ORDER BY %1, %5")
-                                               .arg(list.owner.first(), list.value, list.table, io::placeholders(n),
-                                                    list.position));
-                    for (qsizetype i = 0; i < n; ++i)
-                        st.bind(missing.at(from + i));
-                    st.exec();
-                    while (st.next()) {
-                        QByteArray &sizes = fragments[st.intAt(0)];
-                        if (!sizes.isEmpty())
-                            sizes += ',';
-                        appendValue(sizes, exchange::fromFloat(st.floatAt(1)));
-                    }
-                }
-                Statement st(m_ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE id IN (%3)")
-                                           .arg(io::columnsWith({"id", "name"}, d), d.table, io::placeholders(n)));
-                for (qsizetype i = 0; i < n; ++i)
-                    st.bind(missing.at(from + i));
-                st.exec();
-                // The exchange object straight from the row, as exchange::toJson writes it for the object.
+    if (missing.isEmpty())
+        return;
+    // All of them in one statement each (see io::idsIn).
+    const io::IdList in = io::idsIn(m_ctx.engine, QStringLiteral("id"), missing);
+    m_texts.reserve(m_texts.size() + missing.size());
+    m_names.reserve(m_names.size() + missing.size());
+    kinds::withDescriptor(kind, [&](const auto &d) {
+        using T = typename std::decay_t<decltype(d)>::Object;
+        if constexpr (!std::is_same_v<T, FragAnalysisParam>) {
+            static const QList<Member> members = membersOf(d);
+            QHash<qint32, QByteArray> fragments;
+            if constexpr (std::is_same_v<T, SizeStandardSettings>) {
+                const kinds::ChildList &list = kinds::fragments();
+                const io::IdList owners = io::idsIn(m_ctx.engine, list.owner.first(), missing);
+                Statement st(m_ctx.db,
+                             QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 ORDER BY %1, %5")
+                                 .arg(list.owner.first(), list.value, list.table, owners.condition, list.position));
+                st.bind(owners.bound).exec();
                 while (st.next()) {
-                    const qint32 id = st.intAt(0);
-                    QByteArray text = "{";
-                    for (const Member &m : members) {
-                        if (text.size() > 1)
-                            text += ',';
-                        appendString(text, m.key);
-                        text += ':';
-                        if (m.name) {
-                            appendString(text, st.textAt(1));
-                            continue;
-                        }
-                        if (m.fields.isEmpty()) { // a size standard's fragments
-                            text += '[' + fragments.value(id) + ']';
-                            continue;
-                        }
-                        if (m.list)
-                            text += '[';
-                        for (qsizetype i = 0; i < m.fields.size(); ++i) {
-                            if (m.columns && i % m.columns == 0)
-                                text += i ? ",[" : "[";
-                            else if (i)
-                                text += ',';
-                            const auto &f = d.fields[m.fields[i]];
-                            const int column = 2 + m.fields[i];
-                            switch (f.type) {
-                            case kinds::Type::Date:
-                                text += dateText(st.int64At(column));
-                                break;
-                            case kinds::Type::Text:
-                                appendString(text, st.textAt(column));
-                                break;
-                            case kinds::Type::Int16:
-                            case kinds::Type::Int32:
-                                text += QByteArray::number(st.intAt(column));
-                                break;
-                            case kinds::Type::Bool:
-                                text += st.intAt(column) ? "true" : "false";
-                                break;
-                            case kinds::Type::Float:
-                                text += floatText(st.floatAt(column));
-                                break;
-                            }
-                            if (m.columns && i % m.columns == m.columns - 1)
-                                text += ']';
-                        }
-                        if (m.list)
-                            text += ']';
-                    }
-                    text += '}';
-                    m_texts.insert(key(kind, id), text);
-                    m_names.insert(key(kind, id), st.textAt(1));
+                    QByteArray &sizes = fragments[st.intAt(0)];
+                    if (!sizes.isEmpty())
+                        sizes += ',';
+                    appendValue(sizes, exchange::fromFloat(st.floatAt(1)));
                 }
             }
-        });
+            Statement st(m_ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                       .arg(io::columnsWith({"id", "name"}, d), d.table, in.condition));
+            st.bind(in.bound).exec();
+            // The exchange object straight from the row, as exchange::toJson writes it for the object.
+            while (st.next()) {
+                const qint32 id = st.intAt(0);
+                const QString name = st.textAt(1);
+                QByteArray text;
+                text.reserve(256);
+                text += '{';
+                for (const Member &m : members) {
+                    if (text.size() > 1)
+                        text += ',';
+                    text += m.keyText;
+                    if (m.name) {
+                        appendString(text, name);
+                        continue;
+                    }
+                    if (m.fields.isEmpty()) { // a size standard's fragments
+                        text += '[' + fragments.value(id) + ']';
+                        continue;
+                    }
+                    if (m.list)
+                        text += '[';
+                    for (qsizetype i = 0; i < m.fields.size(); ++i) {
+                        if (m.columns && i % m.columns == 0)
+                            text += i ? ",[" : "[";
+                        else if (i)
+                            text += ',';
+                        const int column = 2 + m.fields[i];
+                        switch (d.fields[m.fields[i]].type) {
+                        case kinds::Type::Date:
+                            text += dateText(st.int64At(column));
+                            break;
+                        case kinds::Type::Text:
+                            appendString(text, st.textAt(column));
+                            break;
+                        case kinds::Type::Int16:
+                        case kinds::Type::Int32:
+                            text += QByteArray::number(st.intAt(column));
+                            break;
+                        case kinds::Type::Bool:
+                            text += st.intAt(column) ? "true" : "false";
+                            break;
+                        case kinds::Type::Float:
+                            text += floatText(st.floatAt(column));
+                            break;
+                        }
+                        if (m.columns && i % m.columns == m.columns - 1)
+                            text += ']';
+                    }
+                    if (m.list)
+                        text += ']';
+                }
+                text += '}';
+                m_texts.insert(key(kind, id), text);
+                m_names.insert(key(kind, id), name);
+            }
+        }
     });
 }
 

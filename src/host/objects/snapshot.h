@@ -32,7 +32,7 @@ class DefinitionCache
 public:
     explicit DefinitionCache(const io::Context &ctx);
 
-    // Reads those not read yet, in batches.
+    // Reads those not read yet, in one statement.
     void prefetch(Kind kind, const QList<qint32> &ids);
     // The exchange object of a stored definition, as compact JSON with its keys in order, and as an
     // object (kStoreNotFound when no row has the ID).

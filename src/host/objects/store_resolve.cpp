@@ -54,14 +54,9 @@ void ReferenceResolver::prefetchNames(Kind kind, const QStringList &names)
     lookUpNames(kind, unknown);
 }
 
-// One statement whatever the number of IDs: they go as one text the database reads as a list (a JSON
-// array on SQLite, an array on PostgreSQL), so a set of ten thousand tags binds one value, not ten
-// thousand, and the statement is prepared once.
-void ReferenceResolver::prefetchIds(Kind kind, const QList<qint32> &ids)
+IdList idsIn(Engine engine, const QString &column, const QList<qint32> &ids)
 {
-    if (ids.isEmpty())
-        return;
-    const bool sqlite = m_ctx.engine == Engine::SQLite;
+    const bool sqlite = engine == Engine::SQLite;
     QByteArray list;
     list.reserve(ids.size() * 8 + 2);
     list += sqlite ? '[' : '{';
@@ -73,11 +68,18 @@ void ReferenceResolver::prefetchIds(Kind kind, const QList<qint32> &ids)
         list.append(digits, end - digits);
     }
     list += sqlite ? ']' : '}';
-    const QString table = kinds::tableOf(kind);
-    Statement st(m_ctx.db,
-                 sqlite ? QStringLiteral("SELECT id FROM %1 WHERE id IN (SELECT value FROM json_each(?))").arg(table)
-                        : QStringLiteral("SELECT id FROM %1 WHERE id = ANY(CAST(? AS integer[]))").arg(table));
-    st.bind(QString::fromLatin1(list)).exec();
+    return {sqlite ? QStringLiteral("%1 IN (SELECT value FROM json_each(?))").arg(column)
+                   : QStringLiteral("%1 = ANY(CAST(? AS integer[]))").arg(column),
+            QString::fromLatin1(list)};
+}
+
+void ReferenceResolver::prefetchIds(Kind kind, const QList<qint32> &ids)
+{
+    if (ids.isEmpty())
+        return;
+    const IdList in = idsIn(m_ctx.engine, QStringLiteral("id"), ids);
+    Statement st(m_ctx.db, QStringLiteral("SELECT id FROM %1 WHERE %2").arg(kinds::tableOf(kind), in.condition));
+    st.bind(in.bound).exec();
     QHash<qint32, bool> &stored = m_ids[kind];
     for (const qint32 id : ids)
         stored.insert(id, false);

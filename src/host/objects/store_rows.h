@@ -29,6 +29,16 @@ inline QString placeholders(qsizetype n)
     return text;
 }
 
+// A condition that a column holds one of many IDs, whatever their number, with the one value to bind:
+// the IDs go as one text the database reads as a list (a JSON array on SQLite, an array on PostgreSQL),
+// so a set of ten thousand tags binds one value, not ten thousand, and the statement is prepared once.
+struct IdList
+{
+    QString condition;
+    QString bound;
+};
+IdList idsIn(Engine engine, const QString &column, const QList<qint32> &ids);
+
 // The condition a filter adds (empty for all rows); bindFilter supplies its values.
 inline QString condition(const Filter &filter, const QString &alias = {})
 {
