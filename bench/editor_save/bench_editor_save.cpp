@@ -1,10 +1,11 @@
 // Saving a big parameter set from the editor: a set that uses 1,000 STR and 10,000 SNP locus tags,
 // open in the real editor window, saved as OK saves it (the page's Save: a new settings object from
 // the controls, both selectors' Save, Commit over the stored set). Its floor writes the same rows in
-// one plain SQL transaction on a connection of its own with the same driver: the set's row, its
-// entry and peaks, 11,000 tag links, the old children deleted first, and the set's revision (its
-// settings part; the tags part is the revision before's, the same tags being listed). The program
-// prints case / floor.
+// one plain SQL transaction on a connection of its own with the same driver, its values taken from the
+// set's objects at each save as the store's are: the set's row, its entry and peaks, 11,000 tag links
+// (three values a row, the entry's index written in the statement), the old children deleted first,
+// and the set's revision (its settings part; the tags part is the revision before's, the same tags
+// being listed). The program prints case / floor.
 // Usage: bench_editor_save [--benchmark_repetitions=N] [postgresql://...]  (default: a SQLite file)
 
 #include "app/host_setup.h"
@@ -135,12 +136,6 @@ void BM_EditorSave_Floor(benchmark::State &state)
     const AnalysisParameterPtr set = g_store->parameterSet(0, kFloorName);
     const FragAnalysisParamPtr settings = set->FragAnalysisParam();
     const qint32 id = set->ID();
-    QList<qint32> strIds, snpIds;
-    for (const auto &tag : settings->STRLocusTagsOf(0)->objects<STRLocusTag>())
-        strIds << tag->ID();
-    for (const auto &tag : settings->SNPLocusTagsOf(0)->objects<SNPLocusTagSettings>())
-        snpIds << tag->ID();
-    const QList<qint16> peaks = settings->SizeCalibration(0)->SelectedPeaks();
     const bool sqlite = raw().driverName() == QLatin1String("QSQLITE");
 
     QSqlQuery row = prepared(QStringLiteral(
@@ -167,7 +162,6 @@ void BM_EditorSave_Floor(benchmark::State &state)
             rows << id << qint32(i) << qint32(values[i]);
         return rows;
     };
-    const QList<QVariant> peakRows = rowsOf(peaks), strRows = rowsOf(strIds), snpRows = rowsOf(snpIds);
     bench::FloorRevisions revisions(raw());
     const auto tagsPart = [&settings] {
         QJsonArray str, snp;
@@ -179,6 +173,13 @@ void BM_EditorSave_Floor(benchmark::State &state)
                                                                               {QStringLiteral("strLocusTags"), str}}}}};
     };
     for (auto _ : state) {
+        // What a save writes comes from the set as it is now, every time.
+        QList<qint32> strIds, snpIds;
+        for (const auto &tag : settings->STRLocusTagsOf(0)->objects<STRLocusTag>())
+            strIds << tag->ID();
+        for (const auto &tag : settings->SNPLocusTagsOf(0)->objects<SNPLocusTagSettings>())
+            snpIds << tag->ID();
+        const QList<qint16> peaks = settings->SizeCalibration(0)->SelectedPeaks();
         QSqlQuery begin(raw());
         begin.exec(sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
         const qint64 now = QDateTime::currentSecsSinceEpoch();
@@ -197,9 +198,9 @@ void BM_EditorSave_Floor(benchmark::State &state)
         entry.bindValue(0, id);
         entry.bindValue(1, settings->SizeStandard()->ID());
         bench::execOrDie(entry);
-        peak.insert(peakRows);
-        strLink.insert(strRows);
-        snpLink.insert(snpRows);
+        peak.insert(rowsOf(peaks));
+        strLink.insert(rowsOf(strIds));
+        snpLink.insert(rowsOf(snpIds));
         settings->setDateModified(now);
         revisions.record({.setId = id,
                           .name = kFloorName,

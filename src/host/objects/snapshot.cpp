@@ -191,8 +191,6 @@ void DefinitionCache::prefetch(Kind kind, const QList<qint32> &ids)
         }
     if (missing.isEmpty())
         return;
-    // All of them in one statement each (see io::idsIn).
-    const io::IdList in = io::idsIn(m_ctx.engine, QStringLiteral("id"), missing);
     m_texts.reserve(m_texts.size() + missing.size());
     m_names.reserve(m_names.size() + missing.size());
     kinds::withDescriptor(kind, [&](const auto &d) {
@@ -202,10 +200,9 @@ void DefinitionCache::prefetch(Kind kind, const QList<qint32> &ids)
             QHash<qint32, QByteArray> fragments;
             if constexpr (std::is_same_v<T, SizeStandardSettings>) {
                 const kinds::ChildList &list = kinds::fragments();
-                const io::IdList owners = io::idsIn(m_ctx.engine, list.owner.first(), missing);
-                Statement st(m_ctx.db,
-                             QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 ORDER BY %1, %5")
-                                 .arg(list.owner.first(), list.value, list.table, owners.condition, list.position));
+                const io::IdList owners = io::rowsWithIds(m_ctx.engine, list.table, list.owner.first(), missing);
+                Statement st(m_ctx.db, QStringLiteral("SELECT t.%1, t.%2 FROM %3 ORDER BY t.%1, t.%4")
+                                           .arg(list.owner.first(), list.value, owners.from, list.position));
                 st.bind(owners.bound).exec();
                 while (st.next()) {
                     QByteArray &sizes = fragments[st.intAt(0)];
@@ -214,8 +211,10 @@ void DefinitionCache::prefetch(Kind kind, const QList<qint32> &ids)
                     appendValue(sizes, exchange::fromFloat(st.floatAt(1)));
                 }
             }
-            Statement st(m_ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                                       .arg(io::columnsWith({"id", "name"}, d), d.table, in.condition));
+            // All of them in one statement (see io::rowsWithIds).
+            const io::IdList in = io::rowsWithIds(m_ctx.engine, d.table, QStringLiteral("id"), missing);
+            Statement st(m_ctx.db, QStringLiteral("SELECT %1 FROM %2")
+                                       .arg(io::columnsWith({"id", "name"}, d, QStringLiteral("t.")), in.from));
             st.bind(in.bound).exec();
             // The exchange object straight from the row, as exchange::toJson writes it for the object.
             while (st.next()) {

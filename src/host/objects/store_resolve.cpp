@@ -54,7 +54,7 @@ void ReferenceResolver::prefetchNames(Kind kind, const QStringList &names)
     lookUpNames(kind, unknown);
 }
 
-IdList idsIn(Engine engine, const QString &column, const QList<qint32> &ids)
+IdList rowsWithIds(Engine engine, const QString &table, const QString &column, const QList<qint32> &ids)
 {
     const bool sqlite = engine == Engine::SQLite;
     QByteArray list;
@@ -68,8 +68,10 @@ IdList idsIn(Engine engine, const QString &column, const QList<qint32> &ids)
         list.append(digits, end - digits);
     }
     list += sqlite ? ']' : '}';
-    return {sqlite ? QStringLiteral("%1 IN (SELECT value FROM json_each(?))").arg(column)
-                   : QStringLiteral("%1 = ANY(CAST(? AS integer[]))").arg(column),
+    return {(sqlite
+                 ? QStringLiteral("json_each(?) AS listed JOIN %1 AS t ON t.%2 = listed.value")
+                 : QStringLiteral("unnest(CAST(? AS integer[])) AS listed(value) JOIN %1 AS t ON t.%2 = listed.value"))
+                .arg(table, column),
             QString::fromLatin1(list)};
 }
 
@@ -77,12 +79,20 @@ void ReferenceResolver::prefetchIds(Kind kind, const QList<qint32> &ids)
 {
     if (ids.isEmpty())
         return;
-    const IdList in = idsIn(m_ctx.engine, QStringLiteral("id"), ids);
-    Statement st(m_ctx.db, QStringLiteral("SELECT id FROM %1 WHERE %2").arg(kinds::tableOf(kind), in.condition));
-    st.bind(in.bound).exec();
+    // The IDs are distinct. Mostly all of them are stored, which a count tells without a row each.
+    const IdList in = rowsWithIds(m_ctx.engine, kinds::tableOf(kind), QStringLiteral("id"), ids);
+    Statement count(m_ctx.db, QStringLiteral("SELECT COUNT(*) FROM ") + in.from);
+    count.bind(in.bound).exec();
+    const bool all = count.next() && count.int64At(0) == ids.size();
+    count.finish();
     QHash<qint32, bool> &stored = m_ids[kind];
+    stored.reserve(stored.size() + ids.size());
     for (const qint32 id : ids)
-        stored.insert(id, false);
+        stored.insert(id, all);
+    if (all)
+        return;
+    Statement st(m_ctx.db, QStringLiteral("SELECT t.id FROM ") + in.from);
+    st.bind(in.bound).exec();
     while (st.next())
         stored.insert(st.intAt(0), true);
 }

@@ -29,15 +29,17 @@ inline QString placeholders(qsizetype n)
     return text;
 }
 
-// A condition that a column holds one of many IDs, whatever their number, with the one value to bind:
-// the IDs go as one text the database reads as a list (a JSON array on SQLite, an array on PostgreSQL),
-// so a set of ten thousand tags binds one value, not ten thousand, and the statement is prepared once.
+// The rows of a table whose column holds one of many IDs, as a FROM clause in which the table is
+// called t, with the one value to bind: the IDs go as one text the database reads as a list (a JSON
+// array on SQLite, an array on PostgreSQL), so a set of ten thousand tags binds one value, not ten
+// thousand, and the statement is prepared once. The list is walked and each row found by its key,
+// which SQLite does three times faster than with "IN (list)". The IDs must be distinct.
 struct IdList
 {
-    QString condition;
+    QString from;
     QString bound;
 };
-IdList idsIn(Engine engine, const QString &column, const QList<qint32> &ids);
+IdList rowsWithIds(Engine engine, const QString &table, const QString &column, const QList<qint32> &ids);
 
 // The condition a filter adds (empty for all rows); bindFilter supplies its values.
 inline QString condition(const Filter &filter, const QString &alias = {})
@@ -127,11 +129,17 @@ void bindFields(Statement &st, const kinds::Descriptor<T> &d, const T &source, c
 class BatchInsert
 {
 public:
+    // Rows whose values are all bound.
     BatchInsert(const Context &ctx, const QString &table, const QStringList &columns)
+        : BatchInsert(ctx, table, columns, QStringList(columns.size(), QStringLiteral("?")))
+    {}
+    // Rows of the values given: "?" for one bound row by row, else the SQL text of a value every row
+    // shares, which then costs nothing per row.
+    BatchInsert(const Context &ctx, const QString &table, const QStringList &columns, const QStringList &values)
         : m_ctx(ctx)
         , m_head(QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(table, columns.join(QStringLiteral(", "))))
-        , m_row(QLatin1Char('(') + placeholders(columns.size()) + QLatin1Char(')'))
-        , m_width(int(columns.size()))
+        , m_row(QLatin1Char('(') + values.join(QStringLiteral(", ")) + QLatin1Char(')'))
+        , m_width(values.count(QStringLiteral("?")))
     {}
 
     BatchInsert &operator<<(const QVariant &value)

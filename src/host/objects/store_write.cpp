@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QSysInfo>
 #include <cmath>
+#include <map>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -337,33 +338,54 @@ void writeSetRows(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver
     }
     entries.flush();
 
-    BatchInsert peaks(ctx, kinds::selectedPeaks().table, childColumns(kinds::selectedPeaks()));
-    BatchInsert str(ctx, kinds::strTagLinks().table, childColumns(kinds::strTagLinks()));
-    BatchInsert snp(ctx, kinds::snpTagLinks().table, childColumns(kinds::snpTagLinks()));
+    // An entry's lists go in statements of their own that carry its index as a constant, so a row binds
+    // three values (the set, the position, the item) rather than four.
+    struct EntryLists
+    {
+        BatchInsert peaks, str, snp;
+    };
+    std::map<qint32, EntryLists> lists;
+    const auto listsOf = [&](qint32 e) -> EntryLists & {
+        auto it = lists.find(e);
+        if (it == lists.end()) {
+            const QStringList values{QStringLiteral("?"), QString::number(e), QStringLiteral("?"), QStringLiteral("?")};
+            const auto insert = [&](const kinds::ChildList &list) {
+                return BatchInsert(ctx, list.table, childColumns(list), values);
+            };
+            it = lists
+                     .try_emplace(e, EntryLists{insert(kinds::selectedPeaks()), insert(kinds::strTagLinks()),
+                                                insert(kinds::snpTagLinks())})
+                     .first;
+        }
+        return it->second;
+    };
     for (qsizetype i = 0; i < sets.size(); ++i) {
         const FragAnalysisParam &s = *sets[i].settings;
         const qint32 id = sets[i].written.id;
         for (qint32 e = 0; e < s.EntryCount(); ++e) {
+            EntryLists &entryLists = listsOf(e);
             if (const SizeCalibrationPtr c = s.SizeCalibration(e)) {
                 const QList<qint16> list = c->SelectedPeaks();
                 for (qsizetype p = 0; p < list.size(); ++p)
-                    peaks << id << e << int(p) << int(list[p]);
+                    entryLists.peaks << id << int(p) << int(list[p]);
             }
             QList<qint32> &strIds = resolved[i].str.emplace_back();
             for (qsizetype p = 0; p < refers[i].str[e].size(); ++p) {
                 strIds.append(resolver.resolve(Kind::StrTag, refers[i].str[e][p], s.Name()));
-                str << id << e << int(p) << strIds.last();
+                entryLists.str << id << int(p) << strIds.last();
             }
             QList<qint32> &snpIds = resolved[i].snp.emplace_back();
             for (qsizetype p = 0; p < refers[i].snp[e].size(); ++p) {
                 snpIds.append(resolver.resolve(Kind::SnpTag, refers[i].snp[e][p], s.Name()));
-                snp << id << e << int(p) << snpIds.last();
+                entryLists.snp << id << int(p) << snpIds.last();
             }
         }
     }
-    peaks.flush();
-    str.flush();
-    snp.flush();
+    for (auto &[e, entryLists] : lists) {
+        entryLists.peaks.flush();
+        entryLists.str.flush();
+        entryLists.snp.flush();
+    }
 }
 
 void writeSets(const Context &ctx, QList<SetToWrite> &sets, ReferenceResolver &resolver)
