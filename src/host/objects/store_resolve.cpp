@@ -68,9 +68,8 @@ IdList rowsWithIds(Engine engine, const QString &table, const QString &column, c
         list.append(digits, end - digits);
     }
     list += sqlite ? ']' : '}';
-    return {(sqlite
-                 ? QStringLiteral("json_each(?) AS listed JOIN %1 AS t ON t.%2 = listed.value")
-                 : QStringLiteral("unnest(CAST(? AS integer[])) AS listed(value) JOIN %1 AS t ON t.%2 = listed.value"))
+    return {(sqlite ? QStringLiteral("json_each(?) AS listed JOIN %1 AS t ON t.%2 = listed.value")
+                    : QStringLiteral("%1 AS t WHERE t.%2 = ANY(CAST(? AS integer[]))"))
                 .arg(table, column),
             QString::fromLatin1(list)};
 }
