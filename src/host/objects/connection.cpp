@@ -365,9 +365,6 @@ void configure(QSqlDatabase &db, const ConnectionSpec &spec)
                 // timeout set when opening.
                 execute(db, QStringLiteral("PRAGMA journal_mode = WAL"));
                 execute(db, QStringLiteral("PRAGMA synchronous = NORMAL"));
-                // SQLite's own page cache of 2 MB holds less than a lab's tag lists and their index:
-                // pages are kept up to 32 MB, taken only as they are read.
-                execute(db, QStringLiteral("PRAGMA cache_size = -32768"));
             }
         } else {
             execute(db, QStringLiteral("SET client_min_messages TO warning"));
