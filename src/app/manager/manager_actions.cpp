@@ -44,7 +44,7 @@ void ManagerWindow::change(const QString &title, const QString &question, bool a
     } catch (const Error &e) {
         // The store changed nothing; the list is read again, since someone else may have changed it.
         reload();
-        say(tr("Not done: %1").arg(e.description()));
+        refuse(e.description());
     }
 }
 
@@ -52,8 +52,8 @@ void ManagerWindow::newSet()
 {
     const CollectionPtr sets = storedSets();
     if (!sets->Contains(stored::kDefaultParameterSet)) {
-        say(tr("Not done: the parameter set \"%1\" is not stored, so there is no template for a new set.")
-                .arg(stored::kDefaultParameterSet));
+        refuse(tr("The parameter set \"%1\" is not stored, so there is no template for a new set.")
+                   .arg(stored::kDefaultParameterSet));
         return;
     }
     QSet<qint32> before;
@@ -76,7 +76,7 @@ void ManagerWindow::newSet()
         if (window && window->WasCancelled())
             say(tr("No set was created."));
     } catch (const Error &e) {
-        say(tr("Not done: %1").arg(e.description()));
+        refuse(e.description());
     }
 }
 
@@ -89,7 +89,7 @@ void ManagerWindow::editSet()
         const CollectionPtr sets = storedSets();
         if (!sets->Contains(set->name)) {
             reload();
-            say(tr("Not done: \"%1\" is no longer stored; the list was read again.").arg(set->name));
+            refuse(tr("\"%1\" is no longer stored; the list was read again.").arg(set->name));
             return;
         }
         CollectionPtr context = newCollection();
@@ -105,7 +105,7 @@ void ManagerWindow::editSet()
             say(tr("Saved \"%1\".").arg(set->name));
         }
     } catch (const Error &e) {
-        say(tr("Not done: %1").arg(e.description()));
+        refuse(e.description());
     }
 }
 
@@ -122,7 +122,7 @@ void ManagerWindow::showHistory()
             say(window.outcome());
         }
     } catch (const Error &e) {
-        say(tr("Not done: %1").arg(e.description()));
+        refuse(e.description());
     }
 }
 
@@ -139,7 +139,7 @@ void ManagerWindow::compareSets()
         window.exec();
     } catch (const Error &e) {
         reload();
-        say(tr("Not done: %1").arg(e.description()));
+        refuse(e.description());
     }
 }
 
@@ -260,7 +260,7 @@ void ManagerWindow::exportTo(const QString &file)
             names << s.name;
     // Only deleted sets chosen: exporting every set instead would not be what was asked.
     if (!sets.isEmpty() && names.isEmpty()) {
-        say(tr("Not done: a deleted set is not stored, so it cannot be exported; undelete it first."));
+        refuse(tr("A deleted set is not stored, so it cannot be exported; undelete it first."));
         return;
     }
     QProgressDialog progress(tr("Exporting parameter sets..."), tr("&Cancel"), 0, 1, this);
@@ -281,8 +281,10 @@ void ManagerWindow::exportTo(const QString &file)
         say(names.isEmpty() ? tr("Exported every set to %1.").arg(file)
                             : tr("Exported %n set(s) to %1.", nullptr, int(names.size())).arg(file));
     } catch (const Error &e) {
-        say(progress.wasCanceled() ? tr("The export was cancelled; no file was written.")
-                                   : tr("Not done: %1").arg(e.description()));
+        if (progress.wasCanceled())
+            say(tr("The export was cancelled; no file was written."));
+        else
+            refuse(e.description());
     }
 }
 

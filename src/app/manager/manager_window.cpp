@@ -1,6 +1,7 @@
 #include "app/manager/manager_window.h"
 
 #include "app/manager/compare_window.h" // counted()
+#include "app/manager/refusal_box.h"
 #include "app/manager/set_list_model.h"
 #include "veltrane/contracts/error.h"
 
@@ -235,6 +236,13 @@ void ManagerWindow::say(const QString &text)
 {
     m_outcome->setText(text);
     m_outcome->setVisible(!text.isEmpty()); // an empty line tells a screen reader nothing
+}
+
+void ManagerWindow::refuse(const QString &why)
+{
+    // The line stays for whoever looks back at the window; the box is what a screen reader announces.
+    say(tr("Not done: %1").arg(why));
+    showRefusal(this, why);
 }
 
 std::optional<host::SetOverview> ManagerWindow::current() const
