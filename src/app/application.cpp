@@ -6,6 +6,7 @@
 #include "app/host_setup.h"
 #include "app/import_window.h"
 #include "app/manager/manager_window.h"
+#include "app/manager/window_drawing.h"
 #include "host/framework/flow_registry.h"
 #include "host/framework/host_utilities.h"
 #include "platform/forms/colors.h"

@@ -105,6 +105,14 @@ def walk(root):
             stack.extend(reversed([c for c in children(node) if showing(c)]))
 
 
+def inside(node, root, depth=20):
+    for _ in range(depth):
+        node = node.parent
+        if node is None or node == root:
+            return node is not None
+    return False
+
+
 def find_window(app, title):
     return wait_for("a window titled " + title, lambda: next(
         (w for w in children(app) if re.fullmatch(title, w.name or "") and showing(w)), None))
@@ -285,12 +293,44 @@ def lists_every_set(window, run):
     if listed - shown:
         raise Failure("the manager does not list %s" % sorted(listed - shown))
 
+def refusal_is_heard(window, run):
+    """A refused action comes up as an alert with the store's sentence and the keyboard on its button;
+    Escape leaves it, and the window keeps the sentence in a line."""
+    default = "DefaultFragmentAnalysisParameters"
+    press(window, "Rename...")
+    find_window(run.app, "Rename Parameter Set")
+    pump(0.3)
+    before = len(run.watch.focused)
+    # The name field has the keyboard, its text chosen: the default set's name replaces it.
+    subprocess.run(["xdotool", "type", "--delay", "20", default], check=True)
+    subprocess.run(["xdotool", "key", "--clearmodifiers", "Return"], check=True)
+    box = find_window(run.app, "Not Done")
+    if box.getRole() != pyatspi.ROLE_ALERT:
+        raise Failure("the refusal is a %s, which a screen reader does not announce as an alert" % box.getRoleName())
+    if not any(default in (n.name or "") for n in walk(box) if n.getRole() == pyatspi.ROLE_LABEL):
+        raise Failure("the refusal does not say why: %s" % [n.name for n in walk(box)])
+    focused = wait_for("the keyboard in the refusal", lambda: next(
+        (n for n in run.watch.focused[before:] if n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == "OK"), None))
+    if not inside(focused, box):
+        raise Failure("the keyboard went to %s, not into the refusal" % describe(focused))
+    subprocess.run(["xdotool", "key", "--clearmodifiers", "Escape"], check=True)
+    wait_for("the refusal to close", lambda: not any(
+        w.name == "Not Done" and showing(w) for w in children(run.app)))
+    wait_for("the refusal's line in the window", lambda: next(
+        (n for n in walk(window) if n.getRole() == pyatspi.ROLE_LABEL and n.name.startswith("Not done: ")), None))
+
+
+def manager_checks(window, run):
+    lists_every_set(window, run)
+    refusal_is_heard(window, run)
+
+
 # Each window of the application, in the order a user reaches them: the steps that reach it from
 # the window before ("start" starts the application with those arguments), the checks of a tab or
 # of the window beyond every window's, and the button that leaves it. A window the application adds
 # is one more row.
 WINDOWS = [
-    dict(name="manager", title=MANAGER, reach=[("start", [])], check=lists_every_set),
+    dict(name="manager", title=MANAGER, reach=[("start", [])], check=manager_checks),
     dict(name="history", title=HISTORY, reach=[("press", MANAGER, "History...")]),
     dict(name="compare", title="Compare Parameter Sets", reach=[("press", HISTORY, "Compare...")], leave="Close"),
     dict(name="selection", title="Analysis Parameters", reach=[("start", ["select"])], check=locus_tags_as_shown),
@@ -352,6 +392,7 @@ def main():
         f.write(text)
 
     watch = FocusWatch()
+    run.watch = watch
     try:
         for row in WINDOWS:
             for step, where, what in [(s[0], None, s[1]) if s[0] == "start" else s for s in row["reach"]]:

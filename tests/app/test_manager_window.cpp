@@ -19,6 +19,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
@@ -46,13 +47,15 @@ void activate(QWidget &window)
         qWarning("%s did not become active", qPrintable(window.objectName()));
 }
 
-// Runs act on the next modal window other than except once it is up (polled for at most 5 s).
-void onModal(std::function<void(QWidget &)> act, const QWidget *except = nullptr)
+// Runs act on the next modal window other than except (of that name, when named) once it is up (polled
+// for at most 5 s).
+void onModal(std::function<void(QWidget &)> act, const QWidget *except = nullptr, const QString &named = {})
 {
     auto *timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, except, tries = 0]() mutable {
+    QObject::connect(timer, &QTimer::timeout, [timer, act, except, named, tries = 0]() mutable {
         QWidget *window = QApplication::activeModalWidget();
-        const bool found = window && window != except && window->isVisible();
+        const bool found =
+            window && window != except && window->isVisible() && (named.isEmpty() || window->objectName() == named);
         if (!found && ++tries < 500)
             return;
         timer->stop();
@@ -128,6 +131,22 @@ void answerReason(const QString &name, const QString &reason, const QWidget *ove
             key(Qt::Key_Return);
         },
         over);
+}
+
+// Reads the next refusal box into heard and closes it with the key, which reaches the box's OK button.
+void answerRefusal(QString *heard, int dismiss, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    onModal(
+        [=](QWidget &window) {
+            auto *box = qobject_cast<QMessageBox *>(&window);
+            QVERIFY(box);
+            QCOMPARE(box->icon(), QMessageBox::Warning);
+            QCOMPARE(keyboard()->objectName(), QStringLiteral("cmdOk"));
+            *heard = box->text();
+            key(dismiss, modifiers);
+            QTRY_VERIFY(!box->isVisible());
+        },
+        nullptr, QStringLiteral("msgRefused"));
 }
 
 // Every set as the store holds it now, the deleted ones and every revision: what must not change when
@@ -265,6 +284,16 @@ void TestManagerWindow::keyboardAlone()
     QCOMPARE(revisions.size(), 3);
     QCOMPARE(revisions.first().action, host::RevisionAction::Restored);
     QCOMPARE(revisions.first().reason, QStringLiteral("back to the validated value"));
+
+    // A name taken: the refusal comes in a box that has the keyboard, and Escape leaves it.
+    QString heard;
+    answerReason(kDefault, QString());
+    answerRefusal(&heard, Qt::Key_Escape);
+    key(Qt::Key_F2);
+    QVERIFY(!heard.isEmpty());
+    QCOMPARE(m_window->outcome(), QStringLiteral("Not done: ") + heard);
+    QCOMPARE(host::setHistory(*m_host->other(), id).size(), 3);
+    QCOMPARE(keyboard(), m_window->list());
 }
 
 void TestManagerWindow::actionsAndRefusals_data()
@@ -312,11 +341,15 @@ void TestManagerWindow::actionsAndRefusals()
         host::lockSet(*m_host->other(), set);
     const QString before = everything(*m_host->other());
     answerReason(name, QStringLiteral("row %1").arg(QTest::currentDataTag()));
+    QString heard;
+    if (state.isNull())
+        answerRefusal(&heard, Qt::Key_Return);
     m_window->action(ManagerWindow::Command(command))->trigger();
     QVERIFY2(m_window->outcome().startsWith(says), qPrintable(m_window->outcome()));
     if (state.isNull()) {
         QCOMPARE(everything(*m_host->other()), before);
-        QVERIFY(m_window->outcome().size() > says.size() + 10); // the store's own words follow
+        QVERIFY(heard.size() > 10); // the store's own words
+        QCOMPARE(m_window->outcome(), QStringLiteral("Not done: ") + heard);
         return;
     }
     const host::Revision last = host::setHistory(*m_host->other(), id).first();
@@ -359,7 +392,7 @@ void TestManagerWindow::importAndExportCanBeCancelled_data()
         << true << 1 << "The import was cancelled; nothing was imported." << false;
     QTest::newRow("export") << false << -1 << "Exported every set to " << false;
     QTest::newRow("export cancelled") << false << 2 << "The export was cancelled; no file was written." << false;
-    QTest::newRow("export of a deleted set alone") << false << -1 << "Not done: a deleted set" << true;
+    QTest::newRow("export of a deleted set alone") << false << -1 << "Not done: A deleted set" << true;
 }
 
 void TestManagerWindow::importAndExportCanBeCancelled()
@@ -399,7 +432,11 @@ void TestManagerWindow::importAndExportCanBeCancelled()
     } else {
         if (!deletedChosen)
             m_window->list()->clearSelection(); // nothing chosen: every set
+        QString heard;
+        if (deletedChosen)
+            answerRefusal(&heard, Qt::Key_O, Qt::AltModifier);
         m_window->exportTo(file);
+        QCOMPARE(!heard.isEmpty(), deletedChosen);
     }
     QVERIFY2(m_window->outcome().startsWith(says), qPrintable(m_window->outcome()));
     if (cancelAt >= 0 || deletedChosen) {

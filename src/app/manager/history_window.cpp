@@ -3,6 +3,7 @@
 #include "app/history_commands.h"
 #include "app/manager/compare_window.h"
 #include "app/manager/reason_dialog.h"
+#include "app/manager/refusal_box.h"
 #include "veltrane/contracts/display_formats.h"
 #include "veltrane/contracts/error.h"
 
@@ -204,6 +205,7 @@ void HistoryWindow::restoreChosen()
     } catch (const Error &e) {
         say(e.description(), true);
         reload();
+        showRefusal(this, e.description());
     }
 }
 
@@ -229,6 +231,7 @@ void HistoryWindow::compareChosen()
         window.exec();
     } catch (const Error &e) {
         say(e.description(), true);
+        showRefusal(this, e.description());
     }
 }
 

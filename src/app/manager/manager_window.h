@@ -22,7 +22,8 @@ class SetListModel;
 // The application's own window: every set of the store with its project, state and last change,
 // sortable and filtered by name; the sets' life cycle from buttons, a context menu and shortcuts,
 // each asking for an optional reason; New and Edit open the library's editor flow; History, Compare,
-// Import and Export. What the store refuses is shown in the window, and the store stays as it was.
+// Import and Export. What the store refuses is told in a warning box and kept in a line below the list,
+// and the store stays as it was.
 class ManagerWindow : public QWidget
 {
     Q_OBJECT
@@ -39,7 +40,7 @@ public:
     QLineEdit *filter() const { return m_filter; }
     QCheckBox *showDeleted() const { return m_showDeleted; }
     QAction *action(Command command) const { return m_actions.value(command); }
-    // What the last action did, or what the store said when it refused.
+    // What the last action did, or why it was not done ("Not done: " and what the box said).
     QString outcome() const;
     // The sets shown, in the order shown, by name ("name (deleted)" for a deleted one).
     QStringList shownSets() const;
@@ -65,6 +66,8 @@ private:
     QList<host::SetOverview> chosen() const;
     void judgeActions();
     void say(const QString &text);
+    // Says why an action was not done, in the line and in a warning box.
+    void refuse(const QString &why);
     // Asks for the reason (and a name, with askName), runs change and shows what it did or why not.
     void change(const QString &title, const QString &question, bool askName, const QString &name,
                 const std::function<host::Revision(const QString &name, const QString &reason)> &change,
@@ -96,14 +99,5 @@ private:
     QHash<Command, QAction *> m_actions;
     QHash<Command, QPushButton *> m_buttons;
 };
-
-// The windows `veltrane screenshot` draws besides the flows.
-inline const QString kManagerWindow = QStringLiteral("Manager");
-inline const QString kHistoryWindow = QStringLiteral("History");
-inline const QString kCompareWindow = QStringLiteral("Compare");
-
-// Draws one of those windows over the store as a user first sees it: the manager with setName chosen,
-// the history of setName, or a comparison of two sets (sets) or of setName with the revision before.
-QImage drawWindow(host::SqlStore &store, const QString &window, const QStringList &sets);
 
 } // namespace veltrane::app
