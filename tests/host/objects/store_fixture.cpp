@@ -1,5 +1,6 @@
 #include "store_fixture.h"
 
+#include "support/recording_utilities.h"
 #include "veltrane/contracts/error.h"
 
 #include <QCoreApplication>
@@ -286,6 +287,23 @@ FragAnalysisParamPtr numberedSet(host::SqlStore &store, const QString &name, int
     for (int i = 0; i < n % 7; ++i)
         s->SNPLocusTagsOf(0)->Add(snp.at((n + i) % snp.size())->TagData());
     return s;
+}
+
+FragAnalysisParamPtr retrieved(const host::SqlStorePtr &store, const QString &name)
+{
+    auto s = FragAnalysisParamPtr::create();
+    s->setName(name);
+    s->setStore(store);
+    return s->Retrieve() == 0 ? s : FragAnalysisParamPtr();
+}
+
+QString refused(const std::function<void()> &call, qint32 number, const QStringList &says)
+{
+    const Error e = errorOf(call);
+    for (const QString &text : says)
+        if (text.startsWith(u'!') == e.description().contains(text.mid(text.startsWith(u'!'))))
+            return QStringLiteral("\"%1\" in error %2: %3").arg(text).arg(e.number()).arg(e.description());
+    return e.number() == number ? QString() : QStringLiteral("error %1: %2").arg(e.number()).arg(e.description());
 }
 
 } // namespace veltrane::test

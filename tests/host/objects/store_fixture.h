@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 namespace veltrane::test {
@@ -54,6 +55,22 @@ FragAnalysisParamPtr richSet(host::SqlStore &store, const QString &name);
 // The set a writer stores as its n-th version: every field, entry and tag list depends on n, so two
 // versions never look alike and a half-written one matches none.
 FragAnalysisParamPtr numberedSet(host::SqlStore &store, const QString &name, int n);
+
+// The set of that name as Retrieve gives it from the store, or null when Retrieve finds none.
+FragAnalysisParamPtr retrieved(const host::SqlStorePtr &store, const QString &name);
+
+// A new object with nothing but a name.
+template <typename T> QSharedPointer<T> named(const QString &name)
+{
+    auto object = QSharedPointer<T>::create();
+    object->setName(name);
+    return object;
+}
+
+// Nothing when call raises the error numbered number, whose description holds every text of says
+// (and none marked "!"); otherwise what it raised instead. Compared with QString() in a test, so a
+// failure shows the error that came.
+QString refused(const std::function<void()> &call, qint32 number, const QStringList &says = {});
 
 // Runs the test object once per engine; each run sees the engine through its constructor.
 template <typename T> int runForEachEngine(int argc, char **argv)
