@@ -115,6 +115,9 @@ QString sizeStandardName(const References &references, DefinitionCache &definiti
 
 // The stored form of a part, and back (kStoreHistoryUnreadable when it is damaged).
 constexpr int kEncoding = 1; // zlib-compressed compact JSON
+
+// The key under which a settings part names the set's project.
+inline const QString kProjectKey = QStringLiteral("project");
 QByteArray pack(const QByteArray &encoded);
 QJsonObject unpack(const QByteArray &stored, int encoding, const QString &what);
 
