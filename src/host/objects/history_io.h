@@ -12,6 +12,16 @@ namespace veltrane::host::io {
 inline const QString kRevisionsTable = QStringLiteral("set_revisions");
 inline const QString kPartsTable = QStringLiteral("revision_parts");
 
+// The columns of a revision as Revision holds them, in the order revisionAt reads them.
+inline const QString kRevisionColumns = QStringLiteral("set_id, revision, name, project_name, attributes, "
+                                                       "changed_at, changed_by, action, reason, summary");
+// A revision from the columns of kRevisionColumns, the first of them at first.
+Revision revisionAt(const Statement &st, int first);
+// A time as the store keeps it: seconds since 1970, UTC.
+QDateTime fromStoredTime(qint64 seconds);
+// "Revision N of the parameter set "name"", for messages.
+QString revisionWhat(const QString &name, qint32 number);
+
 // A revision about to be recorded.
 struct RevisionRecord
 {

@@ -18,36 +18,6 @@ const char *const kActionNames[] = {"created", "saved", "imported", "renamed",  
                                     "hidden",  "shown", "deleted",  "restored", "undeleted"};
 static_assert(std::size(kActionNames) == size_t(RevisionAction::Undeleted) + 1);
 
-QDateTime fromStoredTime(qint64 seconds)
-{
-    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
-}
-
-// The columns of a revision as Revision holds them, in the order revisionAt reads them.
-const QString kRevisionColumns = QStringLiteral("set_id, revision, name, project_name, attributes, changed_at, "
-                                                "changed_by, action, reason, summary");
-
-Revision revisionAt(const Statement &st, int first)
-{
-    Revision r;
-    r.setId = st.intAt(first);
-    r.number = st.intAt(first + 1);
-    r.name = st.textAt(first + 2);
-    r.projectName = st.textAt(first + 3);
-    r.attributes = st.intAt(first + 4);
-    r.time = fromStoredTime(st.int64At(first + 5));
-    r.who = st.textAt(first + 6);
-    r.action = actionFromName(st.textAt(first + 7)).value_or(RevisionAction::Saved);
-    r.reason = st.textAt(first + 8);
-    r.summary = st.textAt(first + 9);
-    return r;
-}
-
-QString what(const QString &name, qint32 number)
-{
-    return QStringLiteral("Revision %1 of the parameter set \"%2\"").arg(number).arg(printable(name));
-}
-
 // The latest revision of each set, with the hashes of its parts; and the settings part each holds,
 // packed (one read for both, since a summary needs it whenever the settings changed).
 QHash<qint32, io::StoredRevision> latestRevisions(const io::Context &ctx, const QList<qint32> &setIds,
@@ -59,12 +29,12 @@ QHash<qint32, io::StoredRevision> latestRevisions(const io::Context &ctx, const 
                      QStringLiteral("SELECT %1, settings_part, tags_part, tag_links, s.encoding, s.data FROM %2 r "
                                     "LEFT JOIN %3 s ON s.hash = r.settings_part WHERE r.set_id IN (%4) "
                                     "AND r.revision = (SELECT MAX(x.revision) FROM %2 x WHERE x.set_id = r.set_id)")
-                         .arg(kRevisionColumns, io::kRevisionsTable, io::kPartsTable, io::placeholders(n)));
+                         .arg(io::kRevisionColumns, io::kRevisionsTable, io::kPartsTable, io::placeholders(n)));
         for (qsizetype i = 0; i < n; ++i)
             st.bind(setIds.at(from + i));
         st.exec();
         while (st.next()) {
-            const Revision r = revisionAt(st, 0);
+            const Revision r = io::revisionAt(st, 0);
             const io::StoredRevision &stored =
                 *latest.insert(r.setId, io::StoredRevision{r, st.value(10).toByteArray(), st.value(11).toByteArray(),
                                                            st.value(12).toByteArray()});
@@ -184,7 +154,7 @@ QString summaryOf(const io::RevisionRecord &record, const io::StoredRevision *pr
     const bool tagsChanged = previous->tagsHash != record.tags.hash;
     const QJsonObject before = part(previous->settingsHash, record.settings);
     const QJsonObject tagsBefore = tagsChanged ? part(previous->tagsHash, record.tags) : QJsonObject();
-    const QString label = what(record.name, previous->revision.number);
+    const QString label = io::revisionWhat(record.name, previous->revision.number);
     const snapshot::Decoded old = snapshot::decode(before, tagsChanged ? &tagsBefore : nullptr, previous->revision.name,
                                                    previous->revision.attributes, label);
     const QJsonObject tagsNow = tagsChanged ? record.tags.object() : QJsonObject();
@@ -231,6 +201,32 @@ bool SetOverview::hidden() const
 }
 
 namespace io {
+
+QDateTime fromStoredTime(qint64 seconds)
+{
+    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+}
+
+Revision revisionAt(const Statement &st, int first)
+{
+    Revision r;
+    r.setId = st.intAt(first);
+    r.number = st.intAt(first + 1);
+    r.name = st.textAt(first + 2);
+    r.projectName = st.textAt(first + 3);
+    r.attributes = st.intAt(first + 4);
+    r.time = fromStoredTime(st.int64At(first + 5));
+    r.who = st.textAt(first + 6);
+    r.action = actionFromName(st.textAt(first + 7)).value_or(RevisionAction::Saved);
+    r.reason = st.textAt(first + 8);
+    r.summary = st.textAt(first + 9);
+    return r;
+}
+
+QString revisionWhat(const QString &name, qint32 number)
+{
+    return QStringLiteral("Revision %1 of the parameter set \"%2\"").arg(number).arg(printable(name));
+}
 
 void requireReason(const QString &reason)
 {
@@ -457,183 +453,5 @@ QJsonObject storedPart(const Context &ctx, const QByteArray &hash, const QString
 }
 
 } // namespace io
-
-// ---- queries ------------------------------------------------------------------------------------
-
-namespace {
-
-const QString kDeletedRevisions =
-    QStringLiteral("SELECT %1 FROM %2 r WHERE r.action = 'deleted' AND r.revision = (SELECT MAX(x.revision) FROM %2 x "
-                   "WHERE x.set_id = r.set_id)");
-
-SetOverview overviewOfDeleted(const Revision &r)
-{
-    SetOverview o;
-    o.setId = r.setId;
-    o.name = r.name;
-    o.projectName = r.projectName;
-    o.attributes = r.attributes;
-    o.deleted = true;
-    o.revisions = r.number;
-    o.lastChanged = r.time;
-    o.lastChangedBy = r.who;
-    o.lastAction = r.action;
-    return o;
-}
-
-QList<SetOverview> readDeleted(const io::Context &ctx)
-{
-    QList<SetOverview> deleted;
-    Statement st(ctx.db, kDeletedRevisions.arg(kRevisionColumns, io::kRevisionsTable) +
-                             QStringLiteral(" ORDER BY r.changed_at DESC, r.set_id DESC"));
-    st.exec();
-    while (st.next())
-        deleted.append(overviewOfDeleted(revisionAt(st, 0)));
-    return deleted;
-}
-
-template <typename F> auto reading(SqlStore &store, F &&read)
-{
-    io::Context ctx = store.context();
-    Transaction transaction(store.pool(), Transaction::Read);
-    auto result = read(ctx);
-    transaction.commit();
-    return result;
-}
-
-io::StoredRevision requireRevision(const io::Context &ctx, qint32 setId, qint32 number)
-{
-    if (const std::optional<io::StoredRevision> found = io::storedRevision(ctx, setId, number))
-        return *found;
-    const std::optional<io::StoredRevision> last = io::storedRevision(ctx, setId, 0);
-    if (!last)
-        throw Error(kStoreNotFound, kSource, QStringLiteral("No parameter set has the number %1.").arg(setId));
-    throw Error(kStoreNotFound, kSource,
-                QStringLiteral("The parameter set \"%1\" has no revision %2: its revisions are 1 to %3.")
-                    .arg(printable(last->revision.name))
-                    .arg(number)
-                    .arg(last->revision.number));
-}
-
-} // namespace
-
-QList<SetOverview> setOverview(SqlStore &store, bool includeDeleted)
-{
-    QList<SetOverview> sets;
-    QList<std::pair<QString, qint32>> versions;
-    reading(store, [&](const io::Context &ctx) {
-        const QString table = kinds::sets().table;
-        Statement st(ctx.db,
-                     QStringLiteral("SELECT p.id, p.name, p.project_name, p.attributes, p.version, r.revision, "
-                                    "r.changed_at, r.changed_by, r.action, p.name_key FROM %1 p LEFT JOIN %2 r ON "
-                                    "r.set_id = p.id AND r.revision = (SELECT MAX(x.revision) FROM %2 x WHERE "
-                                    "x.set_id = p.id)")
-                             .arg(table, io::kRevisionsTable) +
-                         io::orderBy(ctx, QStringLiteral("p.")));
-        st.exec();
-        while (st.next()) {
-            SetOverview o;
-            o.setId = st.intAt(0);
-            o.name = st.textAt(1);
-            o.projectName = st.textAt(2);
-            o.attributes = st.intAt(3);
-            versions.append({st.textAt(9), st.intAt(4)});
-            o.revisions = st.intAt(5);
-            o.lastChanged = fromStoredTime(st.int64At(6));
-            o.lastChangedBy = st.textAt(7);
-            o.lastAction = actionFromName(st.textAt(8)).value_or(RevisionAction::Saved);
-            sets.append(std::move(o));
-        }
-        st.finish();
-        if (includeDeleted) {
-            QList<SetOverview> deleted = readDeleted(ctx);
-            for (SetOverview &d : deleted)
-                sets.append(std::move(d));
-            // Deleted sets take their places by name among the stored ones.
-            std::stable_sort(sets.begin(), sets.end(), [](const SetOverview &a, const SetOverview &b) {
-                const QString ka = nameKey(a.name), kb = nameKey(b.name);
-                return ka != kb ? ka < kb : a.setId < b.setId;
-            });
-        }
-        return 0;
-    });
-    store.noteVersions(versions);
-    return sets;
-}
-
-QList<SetOverview> deletedSets(SqlStore &store)
-{
-    return reading(store, [](const io::Context &ctx) { return readDeleted(ctx); });
-}
-
-qint32 setIdByName(SqlStore &store, const QString &name, bool includeDeleted)
-{
-    return reading(store, [&](const io::Context &ctx) {
-        if (const qint32 id = io::idByName(ctx, Kind::Set, name))
-            return id;
-        QList<SetOverview> matches;
-        if (includeDeleted)
-            for (const SetOverview &d : readDeleted(ctx))
-                if (nameKey(d.name) == nameKey(name))
-                    matches.append(d);
-        if (matches.isEmpty())
-            throw Error(
-                kStoreNotFound, kSource,
-                includeDeleted
-                    ? QStringLiteral("No parameter set is named \"%1\", and no deleted one was.").arg(printable(name))
-                    : QStringLiteral("No parameter set is named \"%1\".").arg(printable(name)));
-        if (matches.size() > 1) {
-            QStringList which;
-            for (const SetOverview &d : std::as_const(matches))
-                which << QStringLiteral("number %1, deleted %2")
-                             .arg(d.setId)
-                             .arg(d.lastChanged.toLocalTime().toString(Qt::ISODate));
-            throw Error(kStoreActionRefused, kSource,
-                        QStringLiteral("%1 deleted parameter sets were named \"%2\" (%3): say which by its number.")
-                            .arg(matches.size())
-                            .arg(printable(name), which.join(QStringLiteral("; "))));
-        }
-        return matches.first().setId;
-    });
-}
-
-QList<Revision> setHistory(SqlStore &store, qint32 setId)
-{
-    return reading(store, [&](const io::Context &ctx) {
-        QList<Revision> revisions;
-        Statement st(ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE set_id = ? ORDER BY revision DESC")
-                                 .arg(kRevisionColumns, io::kRevisionsTable));
-        st.bind(setId).exec();
-        while (st.next())
-            revisions.append(revisionAt(st, 0));
-        if (revisions.isEmpty())
-            throw Error(kStoreNotFound, kSource, QStringLiteral("No parameter set has the number %1.").arg(setId));
-        return revisions;
-    });
-}
-
-SetSnapshot setRevision(SqlStore &store, qint32 setId, qint32 number)
-{
-    return reading(store, [&](const io::Context &ctx) {
-        const io::StoredRevision stored = requireRevision(ctx, setId, number);
-        const QString label = what(stored.revision.name, stored.revision.number);
-        const QJsonObject settings = io::storedPart(ctx, stored.settingsHash, label);
-        const QJsonObject tags = io::storedPart(ctx, stored.tagsHash, label);
-        return SetSnapshot{
-            stored.revision,
-            snapshot::decode(settings, &tags, stored.revision.name, stored.revision.attributes, label).settings};
-    });
-}
-
-QJsonDocument revisionDocument(SqlStore &store, qint32 setId, qint32 number)
-{
-    return reading(store, [&](const io::Context &ctx) {
-        const io::StoredRevision stored = requireRevision(ctx, setId, number);
-        const QString label = what(stored.revision.name, stored.revision.number);
-        return QJsonDocument(snapshot::exchangeDocument(io::storedPart(ctx, stored.settingsHash, label),
-                                                        io::storedPart(ctx, stored.tagsHash, label),
-                                                        stored.revision.name, stored.revision.attributes));
-    });
-}
 
 } // namespace veltrane::host
