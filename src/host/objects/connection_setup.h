@@ -25,4 +25,12 @@ bool execWatched(QSqlQuery &q, const QSqlDatabase &db, const QString &sql, const
 // program's, which is refused untouched.
 void recognise(const QSqlDatabase &db, const ConnectionSpec &spec);
 
+// Whether the connection to the server is gone (the server stopped, the network dropped it, or the
+// watchdog gave up on it), so that it is opened again rather than used. False on SQLite.
+bool connectionLost(const QSqlDriver *driver);
+// The socket a PostgreSQL connection talks to its server on, -1 when it cannot be told.
+int serverSocket(const QSqlDriver *driver);
+// The user the connection logged in as (for messages), empty when it cannot be told.
+QString loginOf(const QSqlDriver *driver);
+
 } // namespace veltrane::host
