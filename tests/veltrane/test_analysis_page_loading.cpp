@@ -216,7 +216,6 @@ private slots:
     void listsShowTheStore();
     void selectorsMustHandBackTheirObject_data();
     void selectorsMustHandBackTheirObject();
-    void everySetOpensFromTheSelectionWindow();
     void strSelectorMovesAndSavesTags_data();
     void strSelectorMovesAndSavesTags();
     void controlsCarryNamesAndCaptions_data();
@@ -587,39 +586,6 @@ void TestAnalysisPageLoading::selectorsMustHandBackTheirObject()
     QCOMPARE(host.loadSet(set->Name())->FragAnalysisParam()->SlopeThreshold(), slope);
     QCOMPARE(StandInSelector::pointers, QList<int>{MousePointer::Hourglass});
     QCOMPARE(MousePointer::value(), int(MousePointer::Default));
-}
-
-// What a user does first: each stored set with Edit, then New, from the selection window, each
-// editor left with Cancel.
-void TestAnalysisPageLoading::everySetOpensFromTheSelectionWindow()
-{
-    PageHost host(true, m_engine);
-    QStringList opened;
-    onNextWindow([&](host::ServiceWindowDialog &selection) {
-        QWidget &page = *selection.currentPage();
-        const QStringList sets = controlState(page, "cmbAnalysisParams.List").split(u'|');
-        QVERIFY(sets.size() >= 4);
-        for (int i = 0; i <= sets.size(); ++i) {
-            const bool isNew = i == sets.size();
-            if (!isNew)
-                control(page, "cmbAnalysisParams")->setProperty("ListIndex", i);
-            onNextWindow([&](host::ServiceWindowDialog &editor) {
-                QWidget &edited = *editor.currentPage();
-                QCOMPARE(editor.Title(), isNew ? titles::kNewParameters : titles::kEditParameters);
-                QCOMPARE(controlState(edited, "txtParameterSetName"), isNew ? QString() : sets.at(i));
-                QVERIFY(!controlState(edited, "lblDateModified").isEmpty());
-                opened << (isNew ? QStringLiteral("(new)") : controlState(edited, "lblAnalysisParameter"));
-                clickCommand(editor, kCommandCancel);
-            });
-            QTest::mouseClick(qobject_cast<QAbstractButton *>(control(page, isNew ? "cmdNew" : "cmdEdit")),
-                              Qt::LeftButton);
-            QCOMPARE(host::ServiceWindowDialog::active(), &selection); // the editor has closed
-        }
-        QCOMPARE(opened, sets + QStringList{"(new)"});
-        clickCommand(selection, kCommandCancel);
-    });
-    Service().SelectAnalysisParameters();
-    QVERIFY2(host.shownReports().isEmpty(), qPrintable(host.shownReports().value(0).error.description()));
 }
 
 // ---- the STR locus tag selector on its tab -------------------------------------------------------------
