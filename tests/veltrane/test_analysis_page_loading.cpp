@@ -356,7 +356,7 @@ void TestAnalysisPageLoading::storedFieldsShow_data()
         QTest::newRow(name) << fill << renamed << false << false << shown;
     };
 
-    // An amount shows as a mantissa and a power of ten.
+    // An amount shows as a mantissa and a power of ten (the rich set shows the common ones).
     const auto amount = [](float amount) {
         return [amount](FragAnalysisParam &s, host::SqlStore &) {
             for (int i = 0; i < 4; ++i)
@@ -366,9 +366,6 @@ void TestAnalysisPageLoading::storedFieldsShow_data()
     const auto split = [](const char *mantissa, const char *power) {
         return QStringList{QStringLiteral("txtAmount(#)=") + mantissa, QStringLiteral("txtPower(#)=") + power};
     };
-    row("amount 0.0000015", amount(0.0000015f), split("1.50", "-6"));
-    row("amount 12340", amount(12340.0f), split("1.234", "4"));
-    row("amount 1", amount(1.0f), split("1.00", "0"));
     row("amount 0", amount(0.0f), split("0.00", "0"));
     row("amount 9.9996e-3 rounds up a decade", amount(9.9996e-3f), split("1.00", "-2"));
     row("amount negative", amount(-2.5e12f), split("-2.50", "12"));
