@@ -1,6 +1,11 @@
+// The public classes as a host reaches them: the type library, creation by name, the Service's
+// members and the flow it starts.
+
 #include "page_host.h"
 #include "support/data_rows.h"
+#include "support/recording_utilities.h"
 #include "veltrane/contracts/automation.h"
+#include "veltrane/contracts/host_services.h"
 #include "veltrane/select_page/select_param_page.h"
 #include "veltrane/service/class_table.h"
 #include "veltrane/service/service.h"
@@ -9,6 +14,7 @@
 #include "support/error_number.h"
 #include "support/published_types.h"
 
+#include <QPushButton>
 #include <QTest>
 
 using namespace veltrane;
@@ -22,8 +28,12 @@ private slots:
     void publishesWhatHostsWereBuiltAgainst();
     void everyPublishedClassIsMade_data();
     void everyPublishedClassIsMade();
+    void classNamesIgnoreLetterCase_data();
+    void classNamesIgnoreLetterCase();
     void serviceAnswersByNameAndId();
     void selectionPageAnswersByNameAndId();
+    void selectionFlowStartsWithAnEmptyContextAndItsOptions();
+    void serviceFailuresReachTheHostWithTheirProcedureName();
 };
 
 void TestTypeLibrary::publishesWhatHostsWereBuiltAgainst()
@@ -66,16 +76,42 @@ void TestTypeLibrary::everyPublishedClassIsMade()
     }
 }
 
+void TestTypeLibrary::classNamesIgnoreLetterCase_data()
+{
+    columns<QString, QString>("name", "className");
+    row("class name in lower case", "service", "veltrane::Service");
+    row("identifier in capitals", "VELTRANE.SERVICE", "veltrane::Service");
+    row("page in mixed case", "selectParamPAGE", "veltrane::SelectParamPage");
+    row("page identifier", "veltrane.selectparampage", "veltrane::SelectParamPage");
+}
+
+void TestTypeLibrary::classNamesIgnoreLetterCase()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, className);
+    PageHost host;
+    std::unique_ptr<QObject> object(createObject(name));
+    QVERIFY(object);
+    QCOMPARE(QString::fromLatin1(object->metaObject()->className()), className);
+}
+
 void TestTypeLibrary::serviceAnswersByNameAndId()
 {
     PageHost host;
     Service service;
+    const auto storedSets = [] {
+        return ObjectManager()
+            .LoadCollection(QStringLiteral("AnalysisParameters"), {}, {}, QStringLiteral("Name"))
+            ->Count();
+    };
+    const qint32 before = storedSets();
     const ObjectPtr byName = objectFrom<>(call(&service, QStringLiteral("newanalysisparameter")));
     const ObjectPtr byId = objectFrom<>(call(&service, 0x60030002));
     QVERIFY(qobject_cast<AnalysisParameter *>(byName.data()));
     QVERIFY(qobject_cast<AnalysisParameter *>(byId.data()));
     QVERIFY(byName != byId);
     QCOMPARE(qobject_cast<AnalysisParameter *>(byId.data())->ID(), 0);
+    QCOMPARE(storedSets(), before); // new sets are not stored
 
     // IServiceAccess.Service: the same ServiceBase as the framework sees, every time.
     QObject *base = call(&service, QStringLiteral("Service"), {}, CallKind::PropertyGet).value<QObject *>();
@@ -101,6 +137,48 @@ void TestTypeLibrary::selectionPageAnswersByNameAndId()
     QVERIFY(selected);
     QCOMPARE(selected->Name(), QStringLiteral("Late Bound"));
     QCOMPARE(selected, page.SelectedParameter());
+}
+
+void TestTypeLibrary::selectionFlowStartsWithAnEmptyContextAndItsOptions()
+{
+    // The selection window offers OK (not Save) and remembers its size under the working name.
+    PageHost host;
+    int keysAtActivate = -1;
+    host.addRecordingPage(QStringLiteral("Probe"), [&](RecordingPage &page) {
+        page.onActivate = [&](RecordingPage &p) { keysAtActivate = p.base().BusinessContext()->Count(); };
+    });
+    host.registerFlow(QStringLiteral("SelectAnalysisParameters"), {QStringLiteral("Probe")});
+    ServiceOptions options;
+    QString commitCaption;
+    onNextWindow([&](host::ServiceWindowDialog &window) {
+        options = window.options();
+        commitCaption = window.button(1)->text();
+        clickCommand(window, 2);
+    });
+    Service().SelectAnalysisParameters();
+    QCOMPARE(keysAtActivate, 0);
+    QCOMPARE(options, (ServiceOptions{-1, -1, -1, -1, -1, -1, QStringLiteral("WorkingAnalysisParameters"), 0, 0}));
+    QCOMPARE(commitCaption, QStringLiteral("OK"));
+}
+
+void TestTypeLibrary::serviceFailuresReachTheHostWithTheirProcedureName()
+{
+    PageHost host;
+    host::FlowRegistry::instance().unregisterFlow(QStringLiteral("SelectAnalysisParameters"));
+    Service service;
+    QVERIFY_THROWS_EXCEPTION(Error, service.SelectAnalysisParameters());
+    bool reported = false;
+    for (const auto &r : host.hook().reports)
+        if (r.className == QLatin1String("Service") && r.procedureName == QLatin1String("SelectAnalysisParameters")) {
+            QVERIFY(!r.display);
+            reported = true;
+        }
+    QVERIFY(reported);
+
+    installHostFactories({}); // no business-object layer at all
+    QVERIFY(errorOf([&] { service.NewAnalysisParameter(); })
+                .description()
+                .contains(QStringLiteral("business-object manager")));
 }
 
 QTEST_MAIN(TestTypeLibrary)

@@ -4,6 +4,7 @@
 #include "recording_page.h"
 #include "support/data_rows.h"
 #include "support/recording_utilities.h"
+#include "veltrane/contracts/error_trap.h"
 #include "veltrane/contracts/host_services.h"
 
 #include <QPushButton>
@@ -15,12 +16,19 @@ using veltrane::test::row;
 using namespace veltrane::host;
 using veltrane::test::RecordingPage;
 
+// Flows started by name over pages that log every event they get: what the window does with them,
+// and what a launcher sees when a flow cannot run.
 class TestServiceWindow : public QObject
 {
     Q_OBJECT
 private slots:
     void init();
     void cleanup();
+    void flowThatCannotRunIsRaised_data();
+    void flowThatCannotRunIsRaised();
+    void launcherTrapSeesTheError();
+    void flowNamesIgnoreCase();
+    void windowOfferedToTests();
     void eventOrder_data();
     void eventOrder();
     void contextAndWindowAreTheLaunchers();
@@ -59,7 +67,14 @@ void TestServiceWindow::init()
     registry.registerFlow(QStringLiteral("TwoPages"), {QStringLiteral("PageA"), QStringLiteral("PageB")});
     registry.registerFlow(QStringLiteral("OnePage"), {QStringLiteral("PageA")});
     registry.registerFlow(QStringLiteral("AskName"), {QStringLiteral("PageC")});
+    registry.registerFlow(QStringLiteral("Empty"), {});
+    registry.registerFlow(QStringLiteral("Unknown page"), {QStringLiteral("PageA"), QStringLiteral("Nope")});
+    registry.registerFlow(QStringLiteral("No page"), {QStringLiteral("PlainWidget")});
     registry.setPageFactory([this](const QString &className) -> QWidget * {
+        if (className == QLatin1String("PlainWidget"))
+            return new QWidget;
+        if (!className.startsWith(QLatin1String("Page")))
+            return nullptr;
         auto *page = new RecordingPage(className.right(1), &m_log);
         m_pages.insert(className.right(1), page);
         if (m_configure)
@@ -402,6 +417,92 @@ void TestServiceWindow::flowFromAPageButtonActivatesThePageAfterwards()
     QCOMPARE(atReturn, QStringLiteral("A:Initialize A:Activate C:Initialize C:Activate C:Validate C:Save C:Deactivate "
                                       "C:OnExit(0)"));
     QCOMPARE(m_log.join(QLatin1Char(' ')), atReturn + QStringLiteral(" A:Activate A:Deactivate A:OnExit(1)"));
+}
+
+void TestServiceWindow::flowThatCannotRunIsRaised_data()
+{
+    columns<QString, qint32, QString>("flow", "number", "description");
+    row("unknown flow", "EditAnalysisParameters", qint32(kFlowNotRegistered),
+        "The flow \"EditAnalysisParameters\" is not registered.");
+    row("flow without pages", "Empty", qint32(kFlowNotRegistered), "The flow \"Empty\" has no pages.");
+    row("page class unknown", "Unknown page", qint32(kPageNotCreated),
+        "The page \"Nope\" of the flow \"Unknown page\" could not be created.");
+    row("widget that is no page", "No page", qint32(kPageNotCreated),
+        "\"PlainWidget\" of the flow \"No page\" is not a page: it gives no PageBase.");
+}
+
+void TestServiceWindow::flowThatCannotRunIsRaised()
+{
+    QFETCH(QString, flow);
+    QFETCH(qint32, number);
+    QFETCH(QString, description);
+
+    const Error error = test::errorOf([&] { App().RunService(flow, newCollection(), nullptr, ServiceOptions{}); });
+    QCOMPARE(error.number(), number);
+    QCOMPARE(error.source(), QStringLiteral("PageFramework"));
+    QCOMPARE(error.description(), description);
+    // Logged for the record, not shown: the launcher's own trap decides what the user sees.
+    QCOMPARE(m_utilities->reports.size(), 1);
+    QCOMPARE(m_utilities->reports.first().procedureName, QStringLiteral("RunService"));
+    QVERIFY(!m_utilities->reports.first().display);
+    QVERIFY(!ServiceWindowDialog::active());
+    // Pages made before the failing one saw no event and were destroyed.
+    QVERIFY(m_log.isEmpty());
+    for (const QPointer<RecordingPage> &page : std::as_const(m_pages))
+        QVERIFY(!page);
+}
+
+void TestServiceWindow::launcherTrapSeesTheError()
+{
+    // A button handler of a page (report and stop) starting a flow that is not there.
+    trap(Ending::ReportAndStop, "SelectParamPage", "cmdEdit_Click", [] {
+        App().RunService(QStringLiteral("EditAnalysisParameters"), newCollection(), nullptr,
+                         flow_options::kEditExistingSet);
+    });
+    QCOMPARE(m_utilities->reports.size(), 2);
+    const auto &shown = m_utilities->reports.last();
+    QCOMPARE(shown.procedureName, QStringLiteral("cmdEdit_Click"));
+    QVERIFY(shown.display);
+    QCOMPARE(shown.error.number(), qint32(kFlowNotRegistered));
+}
+
+void TestServiceWindow::flowNamesIgnoreCase()
+{
+    FlowRegistry &registry = FlowRegistry::instance();
+    QVERIFY(registry.contains(QStringLiteral("onepage")));
+    QVERIFY(run(QStringLiteral("ONEPAGE"), [](ServiceWindowDialog &w) {
+                perform(w, QStringLiteral("cancel"));
+            })->WasCancelled());
+    QVERIFY(registry.unregisterFlow(QStringLiteral("OnePage")));
+    QVERIFY(!registry.contains(QStringLiteral("OnePage")));
+}
+
+void TestServiceWindow::windowOfferedToTests()
+{
+    // A test acts on the window RunService shows: active() while it runs, the flow's own title
+    // until a page sets one, the pages by object name.
+    FlowRegistry::instance().registerFlow(FlowDefinition{QStringLiteral("Titled"),
+                                                         {QStringLiteral("PageA")},
+                                                         {},
+                                                         QStringLiteral("Save Analysis Parameters As"),
+                                                         {{kCommandCommit, QStringLiteral("&Done")}}});
+    QString title;
+    QString caption;
+    QWidget *page = nullptr;
+    const ServiceWindowPtr window = run(QStringLiteral("Titled"),
+                                        [&](ServiceWindowDialog &w) {
+                                            QCOMPARE(ServiceWindowDialog::active(), &w);
+                                            title = w.windowTitle();
+                                            caption = w.button(kCommandCommit)->text();
+                                            page = w.findChild<QWidget *>(QStringLiteral("A"));
+                                            QTest::mouseClick(w.button(kCommandCommit), Qt::LeftButton);
+                                        },
+                                        {1, -1, -1, -1, -1, -1});
+    QVERIFY(!window->WasCancelled());
+    QCOMPARE(title, QStringLiteral("Save Analysis Parameters As"));
+    QCOMPARE(caption, QStringLiteral("&Done"));
+    QVERIFY(page);
+    QVERIFY(!ServiceWindowDialog::active());
 }
 
 QTEST_MAIN(TestServiceWindow)
