@@ -559,16 +559,19 @@ void TestAppRoles::analystsSavingAtOnceKeepEveryRevision()
         // from 1 without a gap, and the set as stored is its last revision.
         const bool own = it.key().startsWith(QStringLiteral("race own"));
         QCOMPARE(history.size(), it.value() + (own ? 0 : 1));
-        // Each stored save is a revision of its own: no two hold the same set.
+        // Each stored save is a revision of its own: no two of the analysts' hold the same set (the owner's
+        // first may match one of theirs).
         int analysts = 0;
         QSet<QString> held;
         for (qsizetype i = 0; i < history.size(); ++i) {
             QCOMPARE(history[i].number, qint32(history.size() - i));
-            analysts += history[i].who == login(QStringLiteral("analyst"));
+            if (history[i].who != login(QStringLiteral("analyst")))
+                continue;
+            ++analysts;
             held.insert(test::describe(*host::setRevision(*m_owner, id, history[i].number).settings));
         }
         QCOMPARE(analysts, it.value());
-        QCOMPARE(held.size(), history.size());
+        QCOMPARE(held.size(), analysts);
         QCOMPARE(test::describe(*host::setRevision(*m_owner, id).settings), test::describe(*m_owner->settingsOf(id)));
     }
 }
