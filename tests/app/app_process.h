@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 namespace veltrane::test {
 
@@ -22,5 +23,18 @@ AppResult runAppUnprivileged(const QStringList &arguments, const QString &home);
 
 // The same as the named user (the test must run as root).
 AppResult runAppAs(const QString &user, const QStringList &arguments, const QString &home);
+
+// The columns of a table of mistaken commands, and a row of it: the arguments, the exit code, and what
+// standard error says.
+inline void mistakeColumns()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+}
+inline void mistake(const char *tag, const QStringList &arguments, int exitCode, const QString &says)
+{
+    QTest::newRow(tag) << arguments << exitCode << says;
+}
 
 } // namespace veltrane::test

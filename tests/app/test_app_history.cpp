@@ -8,6 +8,8 @@
 #include <QTest>
 
 using Result = veltrane::test::AppResult;
+using veltrane::test::mistake;
+using veltrane::test::mistakeColumns;
 using veltrane::test::StoreLocation;
 
 namespace {
@@ -162,29 +164,25 @@ void TestAppHistory::aSetsLifeIsKeptAndShown()
 
 void TestAppHistory::refusalsChangeNothing_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("delete the default set") << QStringList{"delete", kDefault} << 1 << "cannot be deleted";
-    QTest::newRow("rename the default set") << QStringList{"rename", kDefault, "Other"} << 1 << "cannot be renamed";
-    QTest::newRow("hide the default set") << QStringList{"hide", kDefault} << 1 << "cannot be hidden";
-    QTest::newRow("lock a read-only set") << QStringList{"lock", kDefault} << 1 << "read-only already";
-    QTest::newRow("rename to a taken name")
-        << QStringList{"rename", kCasework, kPanel.toUpper()} << 1 << "is taken by the parameter set \"" + kPanel;
-    QTest::newRow("rename to an escape sequence")
-        << QStringList{"rename", kCasework, "Case\x1b[2Jwork"} << 1 << "\\x1B";
-    QTest::newRow("undelete a stored set") << QStringList{"undelete", kPanel} << 1 << "is not deleted";
-    QTest::newRow("restore a revision never made")
-        << QStringList{"restore", kPanel, "--revision", "2"} << 1 << "has no revision 2";
-    QTest::newRow("history of nothing") << QStringList{"history", "Nowhere"} << 1 << "\"Nowhere\"";
-    QTest::newRow("restore without a revision") << QStringList{"restore", kPanel} << 2 << "needs --revision";
-    QTest::newRow("diff of one set") << QStringList{"diff", kPanel} << 2 << "diff takes two";
-    QTest::newRow("against without revision") << QStringList{"diff", kPanel, "--against", "1"} << 2 << "--against";
-    QTest::newRow("revision 0") << QStringList{"show", kPanel, "--revision", "0"} << 2 << "from 1 up";
-    QTest::newRow("rename with one name") << QStringList{"rename", kPanel} << 2 << "rename takes";
-    QTest::newRow("reason of a list") << QStringList{"list", "--reason", "x"} << 2 << "--reason applies to";
-    QTest::newRow("json of a lock") << QStringList{"lock", kPanel, "--json"} << 2 << "--json applies to";
-    QTest::newRow("as of a delete") << QStringList{"delete", kPanel, "--as", "x"} << 2 << "--as applies to";
+    mistakeColumns();
+    mistake("delete the default set", {"delete", kDefault}, 1, "cannot be deleted");
+    mistake("rename the default set", {"rename", kDefault, "Other"}, 1, "cannot be renamed");
+    mistake("hide the default set", {"hide", kDefault}, 1, "cannot be hidden");
+    mistake("lock a read-only set", {"lock", kDefault}, 1, "read-only already");
+    mistake("rename to a taken name", {"rename", kCasework, kPanel.toUpper()}, 1,
+            "is taken by the parameter set \"" + kPanel);
+    mistake("rename to an escape sequence", {"rename", kCasework, "Case\x1b[2Jwork"}, 1, "\\x1B");
+    mistake("undelete a stored set", {"undelete", kPanel}, 1, "is not deleted");
+    mistake("restore a revision never made", {"restore", kPanel, "--revision", "2"}, 1, "has no revision 2");
+    mistake("history of nothing", {"history", "Nowhere"}, 1, "\"Nowhere\"");
+    mistake("restore without a revision", {"restore", kPanel}, 2, "needs --revision");
+    mistake("diff of one set", {"diff", kPanel}, 2, "diff takes two");
+    mistake("against without revision", {"diff", kPanel, "--against", "1"}, 2, "--against");
+    mistake("revision 0", {"show", kPanel, "--revision", "0"}, 2, "from 1 up");
+    mistake("rename with one name", {"rename", kPanel}, 2, "rename takes");
+    mistake("reason of a list", {"list", "--reason", "x"}, 2, "--reason applies to");
+    mistake("json of a lock", {"lock", kPanel, "--json"}, 2, "--json applies to");
+    mistake("as of a delete", {"delete", kPanel, "--as", "x"}, 2, "--as applies to");
 }
 
 void TestAppHistory::refusalsChangeNothing()

@@ -5,6 +5,9 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -49,6 +52,40 @@ void runOn(const QString &url, const QString &schema, const QString &sql)
             qWarning("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
     }
     QSqlDatabase::removeDatabase(name);
+}
+
+// The steps of a path: names of members, and "[i]" for items of lists.
+QStringList stepsOf(const QString &path)
+{
+    static const QRegularExpression token(QStringLiteral("[^.\\[\\]]+|\\[\\d+\\]"));
+    QStringList steps;
+    for (auto it = token.globalMatch(path); it.hasNext();)
+        steps << it.next().captured();
+    return steps;
+}
+
+QJsonValue edited(const QJsonValue &node, QStringList steps, const std::optional<QJsonValue> &value)
+{
+    if (steps.isEmpty())
+        return *value;
+    const QString step = steps.takeFirst();
+    if (step.startsWith(QLatin1Char('['))) {
+        QJsonArray array = node.toArray();
+        const int i = step.mid(1, step.size() - 2).toInt();
+        if (i >= array.size())
+            qFatal("the test file has no item %d there", i);
+        if (steps.isEmpty() && !value)
+            array.removeAt(i);
+        else
+            array[i] = edited(array.at(i), steps, value);
+        return array;
+    }
+    QJsonObject object = node.toObject();
+    if (steps.isEmpty() && !value)
+        object.remove(step);
+    else
+        object[step] = edited(object.value(step), steps, value);
+    return object;
 }
 
 } // namespace
@@ -304,6 +341,20 @@ QString refused(const std::function<void()> &call, qint32 number, const QStringL
         if (text.startsWith(u'!') == e.description().contains(text.mid(text.startsWith(u'!'))))
             return QStringLiteral("\"%1\" in error %2: %3").arg(text).arg(e.number()).arg(e.description());
     return e.number() == number ? QString() : QStringLiteral("error %1: %2").arg(e.number()).arg(e.description());
+}
+
+QJsonDocument withNode(const QJsonDocument &doc, const QString &path, const std::optional<QJsonValue> &value)
+{
+    return QJsonDocument(edited(doc.object(), stepsOf(path), value).toObject());
+}
+
+QJsonValue nodeAt(const QJsonDocument &doc, const QString &path)
+{
+    QJsonValue node = doc.object();
+    for (const QString &step : stepsOf(path))
+        node = step.startsWith(QLatin1Char('[')) ? node.toArray().at(step.mid(1, step.size() - 2).toInt())
+                                                 : node.toObject().value(step);
+    return node;
 }
 
 } // namespace veltrane::test

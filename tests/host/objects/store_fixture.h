@@ -3,12 +3,15 @@
 #include "host/objects/sql_store.h"
 
 #include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonValue>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace veltrane::test {
 
@@ -58,6 +61,13 @@ FragAnalysisParamPtr numberedSet(host::SqlStore &store, const QString &name, int
 
 // The set of that name as Retrieve gives it from the store, or null when Retrieve finds none.
 FragAnalysisParamPtr retrieved(const host::SqlStorePtr &store, const QString &name);
+
+// An exchange document with the node at a path such as "sets[1].slopeThreshold" set to value, or
+// removed when there is none.
+QJsonDocument withNode(const QJsonDocument &doc, const QString &path, const std::optional<QJsonValue> &value);
+
+// The node at such a path; undefined when there is none.
+QJsonValue nodeAt(const QJsonDocument &doc, const QString &path);
 
 // A new object with nothing but a name.
 template <typename T> QSharedPointer<T> named(const QString &name)

@@ -45,9 +45,8 @@ private slots:
     void queriesAreOrderedAndKeyed_data();
     void queriesAreOrderedAndKeyed();
     void hiddenSetsAreLeftOutOfTheUsersList();
-    void keysThatRepeatAreAnError();
-    void unknownNamesAreErrors_data();
-    void unknownNamesAreErrors();
+    void unknownNamesAndRepeatedKeysAreErrors_data();
+    void unknownNamesAndRepeatedKeysAreErrors();
     void newObjectsAreEmptyAndBoundToTheStore_data();
     void newObjectsAreEmptyAndBoundToTheStore();
     void storedLayoutsKeepTheirColumns_data();
@@ -154,16 +153,7 @@ void TestObjectManager::hiddenSetsAreLeftOutOfTheUsersList()
     QCOMPARE(shown->Count(), all->Count() - hidden);
 }
 
-void TestObjectManager::keysThatRepeatAreAnError()
-{
-    // Many STR tags share a dye: keying by it must fail loudly, naming what collided.
-    const Error e = errorOf([&] { m_manager->LoadCollection(queries::kSTRLocusTags, {}, {}, QStringLiteral("Dye")); });
-    QCOMPARE(e.number(), qint32(kStoreInvalidObject));
-    QVERIFY2(e.description().contains(QLatin1String("Dye")) && e.description().contains(queries::kSTRLocusTags),
-             qPrintable(e.description()));
-}
-
-void TestObjectManager::unknownNamesAreErrors_data()
+void TestObjectManager::unknownNamesAndRepeatedKeysAreErrors_data()
 {
     columns<QString, qint32, QString>("call", "number", "says");
     row("query", "LoadCollection NoSuchQuery", qint32(kStoreUnknownName), "NoSuchQuery");
@@ -175,9 +165,12 @@ void TestObjectManager::unknownNamesAreErrors_data()
     row("missing layout", "LoadObject GridType GridTypeID 99", qint32(kStoreNotFound), "99");
     row("object type", "LoadObject Spaceship ID 1", qint32(kStoreUnknownName), "Spaceship");
     row("missing set", "LoadObject AnalysisParameter Name Nope", qint32(kStoreNotFound), "Nope");
+    // Many STR tags share a dye: keying by it fails loudly, naming what collided.
+    row("key that repeats", "LoadCollection STRLocusTags Dye", qint32(kStoreInvalidObject),
+        "\"STRLocusTags\" cannot be keyed by Dye");
 }
 
-void TestObjectManager::unknownNamesAreErrors()
+void TestObjectManager::unknownNamesAndRepeatedKeysAreErrors()
 {
     QFETCH(QString, call);
     QFETCH(qint32, number);

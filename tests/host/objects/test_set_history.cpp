@@ -8,20 +8,15 @@
 #include "support/recording_utilities.h"
 
 #include <QDateTime>
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QSqlQuery>
 #include <QTest>
-#include <QThread>
-#include <atomic>
 
 using namespace veltrane;
 using namespace veltrane::host;
 using veltrane::test::columns;
 using veltrane::test::describe;
-using veltrane::test::errorOf;
 using veltrane::test::heldSets;
 using veltrane::test::refused;
 using veltrane::test::richSet;
@@ -100,7 +95,6 @@ private slots:
     void restoreRefusesDefinitionsChangedSince();
     void deletedSetsKeepTheirHistoryAndComeBack();
     void overviewListsEverySetWithItsLastChange();
-    void concurrentSavesKeepEveryRevision();
 
 private:
     QList<Revision> historyOf(const QString &name) { return setHistory(*m_store, setIdByName(*m_store, name)); }
@@ -466,64 +460,6 @@ void TestSetHistory::overviewListsEverySetWithItsLastChange()
     QCOMPARE(gone->name, QStringLiteral("Gone"));
     QCOMPARE(gone->lastAction, RevisionAction::Deleted);
     QVERIFY(gone != all.cbegin() && nameKey((gone - 1)->name) < nameKey(gone->name));
-}
-
-void TestSetHistory::concurrentSavesKeepEveryRevision()
-{
-    if (m_engine == QLatin1String("sqlite"))
-        QSKIP("concurrent writers of one set are the shared server's case");
-    // Sessions of their own save the same set in turn; a save that meets another's is refused and the
-    // session reads the set again. Every save that was stored has its revision, numbered without gaps.
-    constexpr int kWriters = 4;
-    constexpr int kSavesEach = 6;
-    std::atomic<int> saves{0};
-    QList<QThread *> threads;
-    QStringList failures;
-    QMutex failuresMutex;
-    for (int w = 0; w < kWriters; ++w)
-        threads << QThread::create([&, w] {
-            try {
-                const SqlStorePtr session = m_store->openAnother();
-                QDeadlineTimer deadline(60000);
-                int saved = 0;
-                for (int attempt = 0; attempt < 200 && saved < kSavesEach && !deadline.hasExpired(); ++attempt) {
-                    auto s = richSet(*session, kSet);
-                    s->setStore(session);
-                    if (s->Retrieve() != 0)
-                        continue;
-                    s->setSlopeThreshold(float(100 * (w + 1) + saved));
-                    const Error e = errorOf([&] { session->commit(*s); });
-                    if (e.number() == 0) {
-                        ++saved;
-                        ++saves;
-                    } else if (e.number() != kStoreConflict && e.number() != kStoreBusy) {
-                        QMutexLocker lock(&failuresMutex);
-                        failures << e.description();
-                        return;
-                    }
-                }
-            } catch (const Error &e) {
-                QMutexLocker lock(&failuresMutex);
-                failures << e.description();
-            }
-        });
-    for (QThread *t : std::as_const(threads))
-        t->start();
-    for (QThread *t : std::as_const(threads)) {
-        QVERIFY(t->wait(120000));
-        delete t;
-    }
-    QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
-    QVERIFY(saves.load() > 0);
-    const QList<Revision> revisions = historyOf(kSet);
-    QCOMPARE(revisions.size(), 1 + saves.load());
-    QSet<float> slopes;
-    for (qsizetype i = 0; i < revisions.size(); ++i) {
-        QCOMPARE(revisions[i].number, qint32(revisions.size() - i));
-        slopes.insert(setRevision(*m_store, revisions[i].setId, revisions[i].number).settings->SlopeThreshold());
-    }
-    // Each stored save is its own revision: no two carry the same value.
-    QCOMPARE(slopes.size(), revisions.size());
 }
 
 VELTRANE_STORE_TEST_MAIN(TestSetHistory)

@@ -12,8 +12,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QMutex>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -35,6 +33,7 @@ using veltrane::test::retrieved;
 using veltrane::test::richSet;
 using veltrane::test::row;
 using veltrane::test::StoreLocation;
+using veltrane::test::withNode;
 
 namespace {
 
@@ -47,19 +46,6 @@ FragAnalysisParamPtr editedCopy(const SqlStorePtr &store, const QString &name, f
     s->setSlopeThreshold(slope);
     s->setStore(store);
     return s;
-}
-
-// The store's file of the default set, with the first item of list changed as fields say.
-QJsonDocument exportedWith(SqlStore &store, const QString &list, const QJsonObject &fields)
-{
-    QJsonObject file = exportStore(store, {kDefault}).object();
-    QJsonArray items = file.value(list).toArray();
-    QJsonObject first = items.at(0).toObject();
-    for (auto it = fields.begin(); it != fields.end(); ++it)
-        first[it.key()] = it.value();
-    items[0] = first;
-    file[list] = items;
-    return QJsonDocument(file);
 }
 
 int storeConnections()
@@ -511,8 +497,8 @@ void TestSqlStore::namesAndTextsFollowOneRuleOnEveryPath()
             const QString why = refused(write, kStoreInvalidObject, {asName});
             QVERIFY2(why.isEmpty(), qPrintable(QLatin1String(path) + QStringLiteral(": ") + why));
         }
-        for (const QString list : {QStringLiteral("sets"), QStringLiteral("snpLocusTags")}) {
-            const QJsonDocument file = exportedWith(*store, list, {{QStringLiteral("name"), value}});
+        for (const QString &list : {QStringLiteral("sets"), QStringLiteral("snpLocusTags")}) {
+            const QJsonDocument file = withNode(exportStore(*store, {kDefault}), list + "[0].name", value);
             QCOMPARE(refused([&] { importStore(*store, file, QStringLiteral("names.json")); }, kStoreImportInvalid,
                              {list + QStringLiteral("[0].name"), asName}),
                      QString());
@@ -563,8 +549,8 @@ void TestSqlStore::aNameInAnotherUnicodeFormIsTheSameName()
     store->addProject(composed);
     QCOMPARE(refused([&] { store->addProject(decomposed); }, kStoreDuplicateName), QString());
     QCOMPARE(store->project(0, decomposed)->Name(), composed);
-    const QJsonDocument file = exportedWith(*store, QStringLiteral("sets"),
-                                            {{QStringLiteral("name"), decomposed}, {QStringLiteral("attributes"), 0}});
+    const QJsonDocument file =
+        withNode(withNode(exportStore(*store, {kDefault}), "sets[0].name", decomposed), "sets[0].attributes", 0);
     QCOMPARE(refused([&] { importStore(*store, file, QStringLiteral("forms.json")); }, kStoreImportRefused,
                      {QStringLiteral("\"%1\" is stored already").arg(composed)}),
              QString());

@@ -1,5 +1,6 @@
 #include "host/objects/sql_store.h"
 #include "host/objects/store_io.h"
+#include "support/recording_utilities.h"
 #include "veltrane/contracts/error.h"
 
 #include <QFile>
@@ -135,23 +136,20 @@ void TestStoreTls::connectionsAreCheckedAndEncrypted_data()
     QTest::addColumn<QString>("refusal");     // empty: the store opens
     QTest::addColumn<bool>("encrypted");
 
+    const auto row = [](const char *tag, const char *certificate, const QString &options, const char *refusal,
+                        bool encrypted) {
+        QTest::newRow(tag) << QString::fromLatin1(certificate) << options << QString::fromLatin1(refusal) << encrypted;
+    };
     const QString ca = QStringLiteral("&sslrootcert=%1").arg(file("ca.crt"));
-    QTest::newRow("verify-full") << "right"
-                                 << "sslmode=verify-full" + ca << "" << true;
-    QTest::newRow("verify-full, another host's certificate")
-        << "elsewhere"
-        << "sslmode=verify-full" + ca << "made out for another host" << false;
-    QTest::newRow("verify-ca, another host's certificate") << "elsewhere"
-                                                           << "sslmode=verify-ca" + ca << "" << true;
-    QTest::newRow("verify-full, unknown authority")
-        << "right" << QStringLiteral("sslmode=verify-full&sslrootcert=%1").arg(file("other-ca.crt"))
-        << "not signed by a certificate authority this program trusts" << false;
-    QTest::newRow("require") << "elsewhere"
-                             << "sslmode=require"
-                             << "" << true;
-    QTest::newRow("disable") << "right"
-                             << "sslmode=disable"
-                             << "" << false;
+    row("verify-full", "right", "sslmode=verify-full" + ca, "", true);
+    row("verify-full, another host's certificate", "elsewhere", "sslmode=verify-full" + ca, "made out for another host",
+        false);
+    row("verify-ca, another host's certificate", "elsewhere", "sslmode=verify-ca" + ca, "", true);
+    row("verify-full, unknown authority", "right",
+        QStringLiteral("sslmode=verify-full&sslrootcert=%1").arg(file("other-ca.crt")),
+        "not signed by a certificate authority this program trusts", false);
+    row("require", "elsewhere", "sslmode=require", "", true);
+    row("disable", "right", "sslmode=disable", "", false);
 }
 
 void TestStoreTls::connectionsAreCheckedAndEncrypted()
@@ -165,12 +163,7 @@ void TestStoreTls::connectionsAreCheckedAndEncrypted()
     const QString location =
         QStringLiteral("postgresql://veltrane:%1@127.0.0.1:%2/veltrane_test?%3").arg(password, m_port, options);
     host::SqlStorePtr store;
-    QString message;
-    try {
-        store = host::SqlStore::open(location);
-    } catch (const Error &e) {
-        message = e.description();
-    }
+    const QString message = test::errorOf([&] { store = host::SqlStore::open(location); }).description();
     QVERIFY2(!message.contains(password), qPrintable(message));
     if (!refusal.isEmpty()) {
         QVERIFY2(message.contains(refusal), qPrintable(message));
