@@ -9,6 +9,7 @@
 
 #include "host/objects/connection.h"
 #include "veltrane/contracts/error.h"
+#include "veltrane/contracts/stored_rules.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -75,10 +76,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // A password begins with a character of its own and holds no "@", which would end it.
     const QString password = QStringLiteral("S3c") + QString::fromUtf8(parts[2]).remove(QLatin1Char('@'));
     const QString rest = QString::fromUtf8(parts.mid(3).join('\0'));
-    // The password could not be told from the rest: the other parts hold it, or the user name with the
-    // colon and what a redacted password shows ("S3c" + ":" is the user "S3c" before "***").
-    if (QString(prefix + user + rest).contains(password) ||
-        QString(prefix + user + QStringLiteral(":***@") + rest).contains(password))
+    // The password could not be told from the rest: the other parts hold it, also with the colon and
+    // what a redacted password shows ("S3c" + ":" is the user "S3c" before "***"), or as a message
+    // shows them (a NUL after "S3c" shown as "S3c\x00").
+    const QString around = prefix + user + QStringLiteral(":***@") + rest;
+    if (QString(prefix + user + rest).contains(password) || around.contains(password) ||
+        veltrane::printable(around).contains(password))
         return 0;
     const QString location = prefix + user + QLatin1Char(':') + password + QLatin1Char('@') + rest;
     const QString shown = parsed(location);
