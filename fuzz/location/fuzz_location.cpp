@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QUrl>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -77,12 +78,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString password = QStringLiteral("S3c") + QString::fromUtf8(parts[2]).remove(QLatin1Char('@'));
     const QString rest = QString::fromUtf8(parts.mid(3).join('\0'));
     // The password could not be told from the rest: the other parts hold it, also with the colon and
-    // what a redacted password shows ("S3c" + ":" is the user "S3c" before "***"), or as a message
-    // shows them (a NUL after "S3c" shown as "S3c\x00").
+    // what a redacted password shows ("S3c" + ":" is the user "S3c" before "***"), as a message shows
+    // them (a NUL after "S3c" shown as "S3c\x00"), or decoded (an option named "%53%33%63").
     const QString around = prefix + user + QStringLiteral(":***@") + rest;
-    if (QString(prefix + user + rest).contains(password) || around.contains(password) ||
-        veltrane::printable(around).contains(password))
-        return 0;
+    for (const QString &seen : {QString(prefix + user + rest), around, veltrane::printable(around),
+                                QUrl::fromPercentEncoding(around.toUtf8())})
+        if (seen.contains(password))
+            return 0;
     const QString location = prefix + user + QLatin1Char(':') + password + QLatin1Char('@') + rest;
     const QString shown = parsed(location);
     if (shown.contains(password))
